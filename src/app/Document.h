@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/DataFileLock.h"
+#include "mailwatch/MailCheckerData.h"
+#include "send/Sender.h"
+#include "store/AddressBook.h"
+#include "store/DefinedMessages.h"
+#include "store/MessageList.h"
+#include "store/SendMessageViewData.h"
+#include "store/SettingsData.h"
+#include "store/ViewData.h"
+
+class CArchive;
+class CSettingsStore;
+class CUserInterface;
+
+// The one document of a run: owns every record of the data file and reads and writes them all as
+// one archive. It never shows anything itself; it speaks through CUserInterface.
+class CBrivantelDoc
+{
+public:
+    CBrivantelDoc(CUserInterface& ui, CSettingsStore& settings);
+    ~CBrivantelDoc();
+    CBrivantelDoc(const CBrivantelDoc&) = delete;
+    CBrivantelDoc& operator=(const CBrivantelDoc&) = delete;
+
+    enum class Access { ReadOnly, ReadWrite };
+    // Loads the data file. ReadWrite takes the writer's lock, creates a missing file empty and
+    // makes a read-only one writable, and keeps a copy of a damaged file before anything can
+    // overwrite it. False when the file cannot be read or is held by another writer; the user
+    // has been told why.
+    bool Open(const std::string& path, Access access);
+
+    // Reads records from bytes; false when the bytes are damaged (what was read is kept).
+    bool Load(std::vector<std::uint8_t> bytes);
+    // The bytes of the whole data file as the document would write it now.
+    std::vector<std::uint8_t> Store();
+
+    // Writes the whole file (atomically); false when it was not written, and the user was told.
+    bool SaveDataFile();
+
+    // The close question; true when the user allows closing.
+    bool CanClose();
+
+    // A message deleted from the outbox, sent or drafts folder: into the deleted folder when the
+    // settings say so, destroyed otherwise.
+    bool DiscardMessage(std::unique_ptr<CMessage> message);
+
+    const std::string& GetPath() const { return m_path; }
+    bool WasDamaged() const { return m_damaged; }
+    const std::string& GetDamagedCopyPath() const { return m_damagedCopyPath; }
+
+    CAddressBook& GetAddressBook() { return m_addressBook; }
+    CAddressBookViewData& GetAddressBookViewData() { return m_addressBookView; }
+    CSettingsData& GetSettings() { return m_settings; }
+    CSendMessageViewData& GetSendMessageViewData() { return m_composeView; }
+    CDefinedMessages& GetDefinedMessages() { return m_definedMessages; }
+    CDraftsList& GetDrafts() { return m_drafts; }
+    CDraftsViewData& GetDraftsViewData() { return m_draftsView; }
+    CDeletedMessagesList& GetDeletedMessages() { return m_deleted; }
+    CDeletedMessagesViewData& GetDeletedMessagesViewData() { return m_deletedView; }
+    CMailCheckerData& GetMailCheckerData() { return m_mailChecker; }
+    CSender& GetSender() { return m_sender; }
+    CSentList& GetSent() { return m_sent; }
+    CSentMessagesViewData& GetSentViewData() { return m_sentView; }
+    COutboxList& GetOutbox() { return m_outbox; }
+    COutboxViewData& GetOutboxViewData() { return m_outboxView; }
+    bool IsChecking() const { return m_checking; }
+
+    CUserInterface& GetUserInterface() { return m_ui; }
+    CSettingsStore& GetSettingsStore() { return m_settingsStore; }
+
+private:
+    void Serialize(CArchive& ar);
+    void KeepDamagedOriginal(const std::vector<std::uint8_t>& original);
+    std::string ChooseSavePath();
+
+    CUserInterface& m_ui;
+    CSettingsStore& m_settingsStore;
+    std::string m_path;
+    CDataFileLock m_lock;
+    bool m_damaged = false;
+    std::string m_damagedCopyPath;
+
+    // In the order the data file holds them.
+    CAddressBook m_addressBook;
+    CAddressBookViewData m_addressBookView;
+    CSettingsData m_settings;
+    CSendMessageViewData m_composeView;
+    CDefinedMessages m_definedMessages;
+    CDraftsList m_drafts;
+    CDraftsViewData m_draftsView;
+    CDeletedMessagesList m_deleted;
+    CDeletedMessagesViewData m_deletedView;
+    CMailCheckerData m_mailChecker;
+    CSender m_sender;
+    CSentList m_sent;
+    CSentMessagesViewData m_sentView;
+    COutboxList m_outbox;
+    COutboxViewData m_outboxView;
+    bool m_checking = false;
+};

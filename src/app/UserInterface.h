@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// Everything the document shows or asks goes through this interface: the desktop program answers
+// with real dialogs, the command-line tool prints, tests record. Texts are Windows-1250.
+class CUserInterface
+{
+public:
+    enum class Icon { Information, Exclamation, Error, Question };
+
+    virtual ~CUserInterface() = default;
+
+    virtual void ShowMessage(const std::string& text, Icon icon) = 0;
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // The path the user picked in a save dialog, or an empty text when the dialog was cancelled.
+    virtual std::string ChooseSaveFile(const std::string& suggestedPath) = 0;
+    virtual void SetWaitCursor(bool on) = 0;
+    // Called while a socket or the serial port waits; repaints and does nothing else.
+    virtual void WaitHook() = 0;
+};

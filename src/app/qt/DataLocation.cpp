@@ -1,0 +1,27 @@
+#include "app/qt/DataLocation.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace data_location {
+
+QString DefaultDirectory()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QFileInfo info(exeDir);
+    if (info.isDir() && info.isWritable())
+        return exeDir;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString DataFilePath(const QString& dir)
+{
+    QDir d(dir);
+    if (!d.exists() && !d.mkpath(QStringLiteral(".")))
+        return {};
+    return d.absoluteFilePath(QString::fromLatin1(kDataFileName));
+}
+
+} // namespace data_location

@@ -1,0 +1,49 @@
+#include "app/qt/QtSettingsStore.h"
+
+#include "app/qt/TextCodec.h"
+
+namespace {
+QString Key(const std::string& section, const std::string& name)
+{
+    return text_codec::ToQString(section) + QLatin1Char('/') + text_codec::ToQString(name);
+}
+} // namespace
+
+CQtSettingsStore::CQtSettingsStore() : m_settings(QStringLiteral("Orvella Systems"), QStringLiteral("Brivantel")) {}
+
+bool CQtSettingsStore::Contains(const std::string& section, const std::string& name) const
+{
+    return m_settings.contains(Key(section, name));
+}
+
+std::string CQtSettingsStore::GetString(const std::string& section, const std::string& name,
+                                        const std::string& fallback) const
+{
+    const QVariant value = m_settings.value(Key(section, name));
+    if (!value.isValid())
+        return fallback;
+    return text_codec::FromQStringLossy(value.toString());
+}
+
+void CQtSettingsStore::SetString(const std::string& section, const std::string& name, const std::string& value)
+{
+    m_settings.setValue(Key(section, name), text_codec::ToQString(value));
+}
+
+int CQtSettingsStore::GetInt(const std::string& section, const std::string& name, int fallback) const
+{
+    bool ok = false;
+    const int value = m_settings.value(Key(section, name)).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+void CQtSettingsStore::SetInt(const std::string& section, const std::string& name, int value)
+{
+    m_settings.setValue(Key(section, name), value);
+}
+
+bool CQtSettingsStore::Sync()
+{
+    m_settings.sync();
+    return m_settings.status() == QSettings::NoError;
+}

@@ -1,0 +1,51 @@
+#include "cli/Command.h"
+
+#include <QDir>
+
+#include "app/qt/DataLocation.h"
+#include "app/qt/TextCodec.h"
+
+CCommandContext::CCommandContext(QCommandLineParser& parser, QStringList positional)
+    : m_parser(parser), m_positional(std::move(positional))
+{
+}
+
+QString CCommandContext::DataFilePath() const
+{
+    const QString dir =
+        m_parser.isSet(QStringLiteral("data-dir")) ? m_parser.value(QStringLiteral("data-dir"))
+                                                    : data_location::DefaultDirectory();
+    return data_location::DataFilePath(dir);
+}
+
+std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Access access)
+{
+    const QString path = DataFilePath();
+    if (path.isEmpty()) {
+        PrintErrorUtf8("Nie można utworzyć katalogu danych.");
+        return nullptr;
+    }
+    auto doc = std::make_unique<CBrivantelDoc>(m_ui, m_settings);
+    if (!doc->Open(QDir::toNativeSeparators(path).toStdString(), access))
+        return nullptr;
+    if (doc->WasDamaged() && access == CBrivantelDoc::Access::ReadOnly)
+        PrintErrorUtf8("Uwaga: plik danych jest uszkodzony; pokazano to, co dało się odczytać.");
+    return doc;
+}
+
+bool CCommandContext::OptionText(const QString& name, std::string& out) const
+{
+    const auto text = TextFromCommandLine(m_parser.value(name));
+    if (!text) {
+        PrintErrorUtf8("Wartość opcji --" + name.toStdString() +
+                       " zawiera znaki, których nie da się zapisać w kodowaniu Windows-1250.");
+        return false;
+    }
+    out = *text;
+    return true;
+}
+
+std::optional<std::string> TextFromCommandLine(const QString& text)
+{
+    return text_codec::FromEditText(text);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include "app/Document.h"
+#include "app/qt/QtSettingsStore.h"
+#include "cli/ConsoleUserInterface.h"
+
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// What every command gets: its parsed command line, the data directory, the console's dialogs
+// and the settings store.
+class CCommandContext
+{
+public:
+    CCommandContext(QCommandLineParser& parser, QStringList positional);
+
+    const QCommandLineParser& Parser() const { return m_parser; }
+    // The arguments after the command words.
+    const QStringList& Positional() const { return m_positional; }
+    QString DataFilePath() const;
+
+    // Opens the document; for writing it also takes the data file's lock.
+    std::unique_ptr<CBrivantelDoc> OpenDocument(CBrivantelDoc::Access access);
+
+    // An option's value in Windows-1250; false (and a message) when the code page cannot hold it.
+    bool OptionText(const QString& name, std::string& out) const;
+
+    CConsoleUserInterface& Ui() { return m_ui; }
+    CQtSettingsStore& Settings() { return m_settings; }
+
+private:
+    QCommandLineParser& m_parser;
+    QStringList m_positional;
+    CConsoleUserInterface m_ui;
+    CQtSettingsStore m_settings;
+};
+
+// One command of the tool: the words that name it, its options and what it does.
+struct CCommand
+{
+    QStringList words; // {"contacts", "add"}
+    QString synopsis;  // shown in the help
+    QString description;
+    std::vector<QCommandLineOption> options;
+    int positionalCount = 0; // arguments after the words
+    std::function<int(CCommandContext&)> run;
+};
+
+std::vector<CCommand> DataCommands();
+std::vector<CCommand> ContactsCommands();
+std::vector<CCommand> ConfigCommands();
+
+// Converts a UTF-8 text from the command line; nothing when Windows-1250 cannot hold it.
+// A lone line feed becomes CR LF, as texts are kept in the data file.
+std::optional<std::string> TextFromCommandLine(const QString& text);

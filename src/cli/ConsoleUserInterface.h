@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/UserInterface.h"
+
+// The command-line tool's side of the document's dialogs: messages go to standard error in
+// UTF-8; there is nobody to answer a question or pick a file, so both are declined.
+class CConsoleUserInterface final : public CUserInterface
+{
+public:
+    void ShowMessage(const std::string& text, Icon icon) override;
+    bool AskYesNo(const std::string& text) override;
+    std::string ChooseSaveFile(const std::string& suggestedPath) override;
+    void SetWaitCursor(bool) override {}
+    void WaitHook() override {}
+};
+
+// Prints Windows-1250 text as UTF-8 on standard error, followed by a line break.
+void PrintError(const std::string& text);
+// The same for a text written in UTF-8 in the sources.
+void PrintErrorUtf8(const std::string& utf8);

@@ -1,0 +1,6 @@
+#include "send/Sender.h"
+
+bool CSender::Send(const std::string& /*number*/, const std::string& /*text*/, int /*route*/)
+{
+    return false;
+}

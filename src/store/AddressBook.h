@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/Address.h"
+
+class CArchive;
+
+using AddressArray = std::vector<std::unique_ptr<CAddress>>;
+
+// The user's address book: entries in the order they were added, with exact lookups by display
+// name and full number and a case-insensitive search. Duplicates are allowed; every lookup finds
+// the first in book order.
+class CAddressBook
+{
+public:
+    // The book takes the entry; on failure (out of memory) it is handed back untouched.
+    bool AddAddress(std::unique_ptr<CAddress>& entry);
+    void DeleteAddress(const CAddress* entry);
+    const AddressArray& GetEntries() const { return m_entries; }
+
+    bool ExistsDisplayName(const std::string& name) const;
+    CAddress* FindByDisplayName(const std::string& name) const;
+    std::string NameForNumber(const std::string& number) const;
+    std::string NumberForName(const std::string& name) const;
+
+    // Substring search, case-insensitive; FindNext goes on after the last match until it
+    // returns none, which ends the search.
+    CAddress* FindFirst(const std::string& name, const std::string& number);
+    CAddress* FindNext();
+
+    void Serialize(CArchive& ar);
+
+private:
+    bool Matches(const CAddress& entry) const;
+    CAddress* WalkFrom(std::size_t start);
+    void EndSearch();
+
+    AddressArray m_entries;
+    std::string m_searchName;
+    std::string m_searchNumber;
+    long long m_searchPosition = -1;
+};

@@ -1,0 +1,273 @@
+#include "store/Archive.h"
+
+#include "store/Windows1250.h"
+
+namespace {
+constexpr std::uint16_t kNullTag = 0x0000;
+constexpr std::uint16_t kNewClassTag = 0xFFFF;
+constexpr std::uint16_t kClassTag = 0x8000;
+constexpr std::uint16_t kBigObjectTag = 0x7FFF;
+constexpr std::uint32_t kBigClassTag = 0x80000000;
+constexpr std::size_t kMaxClassNameLength = 64;
+} // namespace
+
+CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes), m_mode(mode)
+{
+    if (IsLoading())
+        m_loaded.push_back({}); // index 0: the null reference
+}
+
+void CArchive::Need(std::size_t n) const
+{
+    if (n > Remaining())
+        throw CArchiveException("unexpected end of data");
+}
+
+void CArchive::WriteUInt16(std::uint16_t value)
+{
+    m_bytes.push_back(static_cast<std::uint8_t>(value));
+    m_bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void CArchive::WriteUInt32(std::uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        m_bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+std::uint16_t CArchive::ReadUInt16()
+{
+    Need(2);
+    const auto v = static_cast<std::uint16_t>(m_bytes[m_pos] | (m_bytes[m_pos + 1] << 8));
+    m_pos += 2;
+    return v;
+}
+
+std::uint32_t CArchive::ReadUInt32()
+{
+    Need(4);
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | m_bytes[m_pos + static_cast<std::size_t>(i)];
+    m_pos += 4;
+    return v;
+}
+
+void CArchive::WriteString(const std::string& text)
+{
+    const std::size_t n = text.size();
+    if (n < 0xFF) {
+        m_bytes.push_back(static_cast<std::uint8_t>(n));
+    } else if (n < 0xFFFE) {
+        m_bytes.push_back(0xFF);
+        WriteUInt16(static_cast<std::uint16_t>(n));
+    } else {
+        // 0xFFFE after 0xFF would announce UTF-16, so 65534 and longer take the 4-byte form.
+        m_bytes.push_back(0xFF);
+        WriteUInt16(0xFFFF);
+        WriteUInt32(static_cast<std::uint32_t>(n));
+    }
+    m_bytes.insert(m_bytes.end(), text.begin(), text.end());
+}
+
+std::size_t CArchive::ReadStringLength(bool allowWide, bool& wide)
+{
+    Need(1);
+    const std::uint8_t b = m_bytes[m_pos++];
+    if (b < 0xFF)
+        return b;
+    const std::uint16_t w = ReadUInt16();
+    if (w == 0xFFFE) {
+        if (!allowWide)
+            throw CArchiveException("malformed string length");
+        wide = true;
+        bool nested = false;
+        return ReadStringLength(false, nested);
+    }
+    if (w < 0xFFFF)
+        return w;
+    const std::uint32_t d = ReadUInt32();
+    if (d == 0xFFFFFFFF)
+        throw CArchiveException("string too long");
+    return d;
+}
+
+std::string CArchive::ReadString()
+{
+    bool wide = false;
+    const std::size_t n = ReadStringLength(true, wide);
+    if (!wide) {
+        Need(n);
+        std::string text(reinterpret_cast<const char*>(m_bytes.data() + m_pos), n);
+        m_pos += n;
+        return text;
+    }
+    if (n > Remaining() / 2)
+        throw CArchiveException("unexpected end of data");
+    std::string text;
+    text.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        char32_t unit = ReadUInt16();
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < n && Remaining() >= 2) {
+            // A surrogate pair is one character, and no character beyond the BMP is in the code page.
+            const std::uint16_t low = static_cast<std::uint16_t>(m_bytes[m_pos] | (m_bytes[m_pos + 1] << 8));
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                m_pos += 2;
+                ++i;
+            }
+        }
+        const auto byte = windows1250::FromCodePoint(unit);
+        text += byte ? static_cast<char>(*byte) : '?';
+    }
+    return text;
+}
+
+void CArchive::WriteCount(std::size_t count)
+{
+    if (count < 0xFFFF) {
+        WriteUInt16(static_cast<std::uint16_t>(count));
+    } else {
+        WriteUInt16(0xFFFF);
+        WriteUInt32(static_cast<std::uint32_t>(count));
+    }
+}
+
+std::size_t CArchive::ReadCount(std::size_t minElementSize)
+{
+    std::size_t count = ReadUInt16();
+    if (count == 0xFFFF)
+        count = ReadUInt32();
+    if (minElementSize > 0 && count > Remaining() / minElementSize)
+        throw CArchiveException("count larger than the rest of the data");
+    return count;
+}
+
+void CArchive::WriteClass(const CRuntimeClass& rc)
+{
+    const auto it = m_storedClasses.find(&rc);
+    if (it != m_storedClasses.end()) {
+        const std::uint32_t index = it->second;
+        if (index < kBigObjectTag) {
+            WriteUInt16(static_cast<std::uint16_t>(kClassTag | index));
+        } else {
+            WriteUInt16(kBigObjectTag);
+            WriteUInt32(kBigClassTag | index);
+        }
+        return;
+    }
+    WriteUInt16(kNewClassTag);
+    WriteUInt16(static_cast<std::uint16_t>(rc.schema));
+    const std::string name = rc.name;
+    WriteUInt16(static_cast<std::uint16_t>(name.size()));
+    m_bytes.insert(m_bytes.end(), name.begin(), name.end());
+    m_storedClasses.emplace(&rc, m_nextIndex++);
+}
+
+void CArchive::WriteObject(const CObject* object)
+{
+    if (!object) {
+        WriteUInt16(kNullTag);
+        return;
+    }
+    // The program never stores one object twice, so no back reference is ever written and no map
+    // of stored objects is kept; the object still takes its index after its class.
+    WriteClass(object->GetRuntimeClass());
+    ++m_nextIndex;
+    const_cast<CObject*>(object)->Serialize(*this);
+}
+
+const CRuntimeClass& CArchive::ReadClassDescription()
+{
+    const std::uint16_t schema = ReadUInt16();
+    const std::uint16_t length = ReadUInt16();
+    if (length == 0 || length > kMaxClassNameLength)
+        throw CArchiveException("malformed class name");
+    Need(length);
+    const std::string name(reinterpret_cast<const char*>(m_bytes.data() + m_pos), length);
+    m_pos += length;
+    const CRuntimeClass* rc = runtime_classes::Find(name);
+    if (!rc)
+        throw CArchiveException("unknown class " + name);
+    if (schema != rc->schema)
+        throw CArchiveException("unknown schema of " + name);
+    m_loaded.push_back({rc, nullptr});
+    ++m_nextIndex;
+    return *rc;
+}
+
+std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
+{
+    runtime_classes::Register(expected);
+    const std::uint16_t tag = ReadUInt16();
+    const CRuntimeClass* rc = nullptr;
+    if (tag == kNewClassTag) {
+        rc = &ReadClassDescription();
+    } else {
+        const std::uint32_t objTag = tag == kBigObjectTag
+                                         ? ReadUInt32()
+                                         : ((static_cast<std::uint32_t>(tag & kClassTag) << 16) |
+                                            static_cast<std::uint32_t>(tag & ~kClassTag));
+        const std::uint32_t index = objTag & ~kBigClassTag;
+        if (index >= m_loaded.size())
+            throw CArchiveException("reference to an unknown index");
+        const LoadedEntry& entry = m_loaded[index];
+        if (objTag & kBigClassTag) {
+            if (!entry.cls || entry.object)
+                throw CArchiveException("class reference to an object");
+            rc = entry.cls;
+        } else {
+            if (index == 0)
+                return nullptr;
+            if (!entry.object)
+                throw CArchiveException("object reference to a class");
+            if (!entry.object->IsKindOf(expected))
+                throw CArchiveException("object of an unexpected class");
+            // A second reference gets a copy of its own, so no element is ever owned twice.
+            return entry.object->Clone();
+        }
+    }
+    if (rc != &expected)
+        throw CArchiveException(std::string("expected an object of class ") + expected.name);
+    std::unique_ptr<CObject> object = rc->create();
+    m_loaded.push_back({rc, object.get()});
+    ++m_nextIndex;
+    object->Serialize(*this);
+    return object;
+}
+
+void CArchive::Transfer(std::int32_t& value)
+{
+    if (IsStoring())
+        WriteInt32(value);
+    else
+        value = ReadInt32();
+}
+
+void CArchive::Transfer(std::uint32_t& value)
+{
+    if (IsStoring())
+        WriteUInt32(value);
+    else
+        value = ReadUInt32();
+}
+
+void CArchive::Transfer(std::string& text)
+{
+    if (IsStoring())
+        WriteString(text);
+    else
+        text = ReadString();
+}
+
+void SerializeStringArray(CArchive& ar, std::vector<std::string>& texts)
+{
+    if (ar.IsStoring()) {
+        ar.WriteCount(texts.size());
+        for (const auto& t : texts)
+            ar.WriteString(t);
+        return;
+    }
+    const std::size_t count = ar.ReadCount(1);
+    for (std::size_t i = 0; i < count; ++i)
+        texts.push_back(ar.ReadString());
+}

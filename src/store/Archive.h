@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "store/Object.h"
+
+// Raised inside the store when the bytes being read are not a well-formed archive. It never leaves
+// the store's callers: the document catches it and keeps what was read so far.
+class CArchiveException : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The data file's encoding: little-endian 32-bit values, length-prefixed 8-bit strings, counts,
+// and object references with class descriptions. One archive reads or writes one whole file, so
+// class and object indices run over all records.
+class CArchive
+{
+public:
+    enum class Mode { Load, Store };
+
+    // Loading reads from bytes; storing appends to them.
+    CArchive(std::vector<std::uint8_t>& bytes, Mode mode);
+
+    bool IsLoading() const { return m_mode == Mode::Load; }
+    bool IsStoring() const { return m_mode == Mode::Store; }
+
+    void WriteUInt16(std::uint16_t value);
+    void WriteUInt32(std::uint32_t value);
+    void WriteInt32(std::int32_t value) { WriteUInt32(static_cast<std::uint32_t>(value)); }
+    void WriteString(const std::string& text);
+    void WriteCount(std::size_t count);
+    void WriteObject(const CObject* object);
+
+    std::uint16_t ReadUInt16();
+    std::uint32_t ReadUInt32();
+    std::int32_t ReadInt32() { return static_cast<std::int32_t>(ReadUInt32()); }
+    std::string ReadString();
+    // A count of elements each at least minElementSize bytes long; a count that the rest of the
+    // input could not hold is damage, so no caller allocates for it.
+    std::size_t ReadCount(std::size_t minElementSize);
+    // Reads one object reference of the expected class: null for a null reference, a copy for a
+    // reference to an object read before.
+    std::unique_ptr<CObject> ReadObject(const CRuntimeClass& expected);
+
+    // Reads or writes the field in place, whichever way the archive goes.
+    void Transfer(std::int32_t& value);
+    void Transfer(std::uint32_t& value);
+    void Transfer(std::string& text);
+
+    std::size_t Remaining() const { return m_bytes.size() - m_pos; }
+
+private:
+    void Need(std::size_t n) const;
+    std::size_t ReadStringLength(bool allowWide, bool& wide);
+    const CRuntimeClass& ReadClassDescription();
+    void WriteClass(const CRuntimeClass& rc);
+
+    std::vector<std::uint8_t>& m_bytes;
+    Mode m_mode;
+    std::size_t m_pos = 0;
+
+    // One index counter for classes and objects alike, starting at 1 (0 is the null reference).
+    std::uint32_t m_nextIndex = 1;
+    std::unordered_map<const CRuntimeClass*, std::uint32_t> m_storedClasses;
+    // While loading: what each index stands for.
+    struct LoadedEntry
+    {
+        const CRuntimeClass* cls = nullptr;
+        const CObject* object = nullptr;
+    };
+    std::vector<LoadedEntry> m_loaded;
+};
+
+// Arrays of owned objects as the data file holds them: a count, then one reference per element.
+// An interrupted read keeps the elements read completely; null references are skipped.
+template <class T>
+void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
+{
+    if (ar.IsStoring()) {
+        ar.WriteCount(items.size());
+        for (const auto& item : items)
+            ar.WriteObject(item.get());
+        return;
+    }
+    const std::size_t count = ar.ReadCount(2);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_ptr<CObject> object = ar.ReadObject(T::RuntimeClass());
+        if (object)
+            items.emplace_back(static_cast<T*>(object.release()));
+    }
+}
+
+void SerializeStringArray(CArchive& ar, std::vector<std::string>& texts);

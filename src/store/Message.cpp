@@ -1,0 +1,35 @@
+#include "store/Message.h"
+
+#include <ctime>
+
+#include "store/Archive.h"
+
+TimeStamp CurrentTimeStamp()
+{
+    return static_cast<TimeStamp>(std::time(nullptr));
+}
+
+CMessage::CMessage() : m_time(CurrentTimeStamp()) {}
+
+CMessage::CMessage(std::string recipients, std::string text)
+    : m_text(std::move(text)), m_recipients(std::move(recipients)), m_time(CurrentTimeStamp())
+{
+}
+
+CMessage::CMessage(std::string recipients, std::string text, TimeStamp time)
+    : m_text(std::move(text)), m_recipients(std::move(recipients)), m_time(time)
+{
+}
+
+const CRuntimeClass& CMessage::RuntimeClass()
+{
+    static const CRuntimeClass rc{"CMessage", 1, [] { return std::unique_ptr<CObject>(new CMessage); }};
+    return rc;
+}
+
+void CMessage::Serialize(CArchive& ar)
+{
+    ar.Transfer(m_recipients);
+    ar.Transfer(m_text);
+    ar.Transfer(m_time);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "store/Object.h"
+
+// Seconds since 1970, unsigned 32-bit as the data file stores them (good until 2106).
+using TimeStamp = std::uint32_t;
+TimeStamp CurrentTimeStamp();
+
+// One short message: who it is for, its text and when it was made.
+class CMessage final : public CObject
+{
+public:
+    CMessage();
+    CMessage(std::string recipients, std::string text);
+    CMessage(std::string recipients, std::string text, TimeStamp time);
+
+    static const CRuntimeClass& RuntimeClass();
+    const CRuntimeClass& GetRuntimeClass() const override { return RuntimeClass(); }
+    void Serialize(CArchive& ar) override;
+    std::unique_ptr<CObject> Clone() const override { return std::make_unique<CMessage>(*this); }
+
+    const std::string& GetText() const { return m_text; }
+    const std::string& GetRecipients() const { return m_recipients; }
+    TimeStamp GetTime() const { return m_time; }
+    void SetText(std::string text) { m_text = std::move(text); }
+    void SetRecipients(std::string recipients) { m_recipients = std::move(recipients); }
+
+private:
+    std::string m_text;
+    std::string m_recipients;
+    TimeStamp m_time;
+};
