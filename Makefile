@@ -1,0 +1,36 @@
+# Two entry points: `make run` and `make test`. Both install what is missing first.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+GENERATOR  := -G Ninja
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTEL_WERROR=ON
+
+.PHONY: deps build run test test-core-sanitized bench clean
+
+deps:
+	@bash scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) $(CMAKE_FLAGS)
+	cmake --build $(BUILD)
+
+run: build
+	@bash scripts/run $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j2
+	$(MAKE) --no-print-directory test-core-sanitized
+
+# The Qt-free core and its tests once more, with AddressSanitizer and UBSan: a memory error fails
+# the run like a failed assertion.
+test-core-sanitized: deps
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DBRIVANTEL_WERROR=ON \
+	  -DBRIVANTEL_CORE_ONLY=ON -DBRIVANTEL_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"
+	cmake --build $(ASAN_BUILD)
+	cd $(ASAN_BUILD) && ctest --output-on-failure --timeout 600 -j2
+
+bench: build
+	@bash scripts/bench $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

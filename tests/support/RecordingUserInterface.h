@@ -1,0 +1,44 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/UserInterface.h"
+
+// Records what the document shows and answers its questions from a script.
+class RecordingUserInterface final : public CUserInterface
+{
+public:
+    struct Shown
+    {
+        std::string text;
+        Icon icon;
+    };
+
+    std::vector<Shown> messages;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;           // answers to AskYesNo, in order; "No" when empty
+    std::vector<std::string> saveDialogs;
+    std::string saveChoice;              // what the save dialog returns ("" = cancelled)
+    int waitHookCalls = 0;
+    std::vector<bool> waitCursor;
+
+    void ShowMessage(const std::string& text, Icon icon) override { messages.push_back({text, icon}); }
+    bool AskYesNo(const std::string& text) override
+    {
+        questions.push_back(text);
+        if (answers.empty())
+            return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::string ChooseSaveFile(const std::string& suggested) override
+    {
+        saveDialogs.push_back(suggested);
+        return saveChoice;
+    }
+    void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
+    void WaitHook() override { ++waitHookCalls; }
+};
