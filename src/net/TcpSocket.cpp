@@ -1,0 +1,204 @@
+#include "net/TcpSocket.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr std::chrono::milliseconds kSlice{50};
+}
+
+CTcpSocket::CTcpSocket(WaitHook hook, Timeouts timeouts) : m_hook(std::move(hook)), m_timeouts(timeouts) {}
+
+CTcpSocket::~CTcpSocket()
+{
+    Close();
+}
+
+void CTcpSocket::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+bool CTcpSocket::Fail(Failure failure, int error)
+{
+    m_failure = failure;
+    m_errno = error;
+    return false;
+}
+
+bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
+{
+    const auto start = Clock::now();
+    const auto end = std::min(m_deadline, start + timeout);
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= end)
+            return Fail(Failure::Timeout, ETIMEDOUT);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+        const auto slice = std::max(std::chrono::milliseconds(1), std::min(kSlice, left));
+        pollfd p{m_fd, events, 0};
+        const int n = ::poll(&p, 1, static_cast<int>(slice.count()));
+        if (n > 0)
+            return true; // readable, writable, or an error/hang-up the next call will report
+        if (n < 0 && errno != EINTR)
+            return Fail(Failure::Io, errno);
+        if (m_hook)
+            m_hook();
+    }
+}
+
+bool CTcpSocket::ConnectTo(const addrinfo& address)
+{
+    m_fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
+    if (m_fd < 0)
+        return Fail(Failure::Connect, errno);
+    if (::connect(m_fd, address.ai_addr, address.ai_addrlen) == 0)
+        return true;
+    if (errno != EINPROGRESS) {
+        const int e = errno;
+        Close();
+        return Fail(Failure::Connect, e);
+    }
+    if (!WaitFor(POLLOUT, m_timeouts.connect)) {
+        Close();
+        return false;
+    }
+    int error = 0;
+    socklen_t len = sizeof error;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len);
+    if (error != 0) {
+        Close();
+        return Fail(Failure::Connect, error);
+    }
+    return true;
+}
+
+bool CTcpSocket::Connect(const std::string& host, std::uint16_t port)
+{
+    Close();
+    m_failure = Failure::None;
+    m_errno = 0;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const std::string service = std::to_string(port);
+    // Name resolution itself cannot be cut into slices; the resolver's own time-outs bound it.
+    const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+    if (rc != 0 || !list)
+        return Fail(Failure::Resolve, rc == EAI_SYSTEM ? errno : 0);
+    bool connected = false;
+    for (const addrinfo* a = list; a && !connected; a = a->ai_next) {
+        connected = ConnectTo(*a);
+        if (!connected && m_failure == Failure::Timeout)
+            break; // the time-out covers the whole connect
+    }
+    ::freeaddrinfo(list);
+    if (connected) {
+        const int one = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        m_failure = Failure::None;
+    }
+    return connected;
+}
+
+bool CTcpSocket::SendAll(std::string_view data)
+{
+    if (m_fd < 0)
+        return Fail(Failure::NotConnected, ENOTCONN);
+    while (!data.empty()) {
+        const ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            data.remove_prefix(static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitFor(POLLOUT, m_timeouts.write))
+                return false;
+            continue;
+        }
+        return Fail(Failure::Io, errno);
+    }
+    return true;
+}
+
+long CTcpSocket::Receive(char* buffer, std::size_t capacity)
+{
+    if (m_fd < 0) {
+        Fail(Failure::NotConnected, ENOTCONN);
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, buffer, capacity, 0);
+        if (n > 0)
+            return static_cast<long>(n);
+        if (n == 0) {
+            m_failure = Failure::Closed;
+            return 0;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            Fail(Failure::Io, errno);
+            return -1;
+        }
+        if (!WaitFor(POLLIN, m_timeouts.read))
+            return -1;
+    }
+}
+
+std::string CTcpSocket::LastErrorText() const
+{
+    switch (m_failure) {
+    case Failure::None:
+        return "no error";
+    case Failure::Resolve:
+        return "host name not found";
+    case Failure::Timeout:
+        return "timed out";
+    case Failure::Closed:
+        return "connection closed by the peer";
+    case Failure::NotConnected:
+        return "not connected";
+    case Failure::Connect:
+    case Failure::Io:
+        break;
+    }
+    return std::strerror(m_errno);
+}
+
+bool CTcpSocket::SplitHostPort(const std::string& text, std::uint16_t defaultPort, std::string& host,
+                               std::uint16_t& port)
+{
+    const auto colon = text.rfind(':');
+    // A bare IPv6 address has several colons and no port; "[::1]:8080" carries one.
+    if (colon == std::string::npos || (text.find(':') != colon && text.front() != '[')) {
+        host = text;
+        port = defaultPort;
+        return !host.empty();
+    }
+    host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    const std::string digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit))
+        return false;
+    const long value = std::stol(digits);
+    if (value < 1 || value > 65535)
+        return false;
+    port = static_cast<std::uint16_t>(value);
+    return !host.empty();
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+struct SocketTimeouts
+{
+    std::chrono::milliseconds connect{20000};
+    std::chrono::milliseconds read{30000};
+    std::chrono::milliseconds write{30000};
+};
+
+// A blocking TCP stream with deadlines. Every wait is cut into slices of about 50 ms; after each
+// slice the wait hook runs (the desktop program repaints there and does nothing else). No wait is
+// unbounded: connecting, each read and each write have their time-outs, and an optional deadline
+// bounds a whole exchange.
+class CTcpSocket
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    using WaitHook = std::function<void()>;
+
+    using Timeouts = SocketTimeouts;
+
+    enum class Failure { None, Resolve, Connect, Timeout, Closed, Io, NotConnected };
+
+    explicit CTcpSocket(WaitHook hook = {}, Timeouts timeouts = {});
+    ~CTcpSocket();
+    CTcpSocket(const CTcpSocket&) = delete;
+    CTcpSocket& operator=(const CTcpSocket&) = delete;
+
+    void SetTimeouts(const Timeouts& timeouts) { m_timeouts = timeouts; }
+    const Timeouts& GetTimeouts() const { return m_timeouts; }
+    void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
+    // Bounds everything that follows, whatever the single time-outs say; Clock::time_point::max()
+    // removes the bound.
+    void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+
+    // Connects by host name or dotted address.
+    bool Connect(const std::string& host, std::uint16_t port);
+    bool SendAll(std::string_view data);
+    // Waits for data and returns what has arrived, at most capacity bytes: the count read, 0 when
+    // the peer closed the connection, -1 on a failure or time-out (see LastFailure).
+    long Receive(char* buffer, std::size_t capacity);
+    void Close();
+
+    bool IsConnected() const { return m_fd >= 0; }
+    int NativeHandle() const { return m_fd; }
+    Failure LastFailure() const { return m_failure; }
+    int LastErrno() const { return m_errno; }
+    // A short English description of the last failure, for logs and error texts.
+    std::string LastErrorText() const;
+
+    // Splits "host" or "host:port"; false when the port is not a number from 1 to 65535.
+    static bool SplitHostPort(const std::string& text, std::uint16_t defaultPort, std::string& host,
+                              std::uint16_t& port);
+
+    // Waits until the descriptor is ready for events (POLLIN/POLLOUT), slice by slice, calling the
+    // hook; false on time-out (Failure::Timeout) or poll failure. Public for the TLS layer, which
+    // waits on the same descriptor.
+    bool WaitFor(short events, std::chrono::milliseconds timeout);
+
+private:
+    bool Fail(Failure failure, int error);
+    bool ConnectTo(const struct addrinfo& address);
+
+    int m_fd = -1;
+    WaitHook m_hook;
+    Timeouts m_timeouts;
+    Clock::time_point m_deadline = Clock::time_point::max();
+    Failure m_failure = Failure::None;
+    int m_errno = 0;
+};
