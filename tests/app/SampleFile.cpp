@@ -51,7 +51,7 @@ Bytes Full()
     b.u32(0).shortString("ja@poczta.pl").u8(0).u8(0).shortString("3").u32(0).u8(0).u8(0).u8(0).u8(0);
     b.u32(1).u32(0).u32(1).shortString("127.0.0.1").u32(3128);
     b.shortString("Jan Kowalski;Ewa").shortString("Do zobaczenia\r\njutro");
-    b.u16(2).shortString("Jestem w drodze.").shortString("Oddzwonię.");
+    b.u16(2).shortString("Jestem w drodze.").shortString("Oddzwoni\xEA.");
     // Drafts: CMessage becomes index 4, this draft 5.
     b.u16(1).u16(0xFFFF).u16(1).u16(8).raw("CMessage");
     b.shortString("Ewa").shortString("Szkic").u32(946684800);

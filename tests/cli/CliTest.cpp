@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "../app/SampleFile.h"
+#include "app/DataFileLock.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path)
+{
+    const auto bytes = ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Runs brivantel-cli with its settings in a private configuration directory.
+class Cli
+{
+public:
+    TempDir dir;
+    std::string data = dir.file("data");
+    std::string config = dir.file("config");
+
+    Result Run(std::vector<std::string> args, bool withDataDir = true)
+    {
+        std::vector<std::string> argv = {BRIVANTEL_CLI_PATH};
+        if (withDataDir) {
+            argv.push_back("--data-dir");
+            argv.push_back(data);
+        }
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> cargv;
+        for (auto& a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+
+        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + config, "HOME=" + dir.path(), "LANG=C.UTF-8",
+                                        "QT_QPA_PLATFORM=offscreen"};
+        std::vector<char*> cenv;
+        for (auto& e : env)
+            cenv.push_back(e.data());
+        cenv.push_back(nullptr);
+
+        const std::string outPath = dir.file("stdout"), errPath = dir.file("stderr");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = 0;
+        Result r;
+        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        r.out = Slurp(outPath);
+        r.err = Slurp(errPath);
+        return r;
+    }
+
+    std::string DataFile() const { return data + "/Brivantel.vs"; }
+};
+
+} // namespace
+
+TEST(Cli, DumpShowsEveryRecordInFileOrder)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    WriteFileBytes(cli.DataFile(), sample_file::Full());
+    const Result r = cli.Run({"dump"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::ordered_json::parse(r.out);
+    std::vector<std::string> keys;
+    for (const auto& item : json.items())
+        keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"addressBookView", "addressBook", "settings", "composeView",
+                                              "predefinedTexts", "drafts", "draftsView", "deleted", "deletedView",
+                                              "mailWatch", "sent", "sentView", "outbox", "outboxView"}));
+    EXPECT_EQ(json["addressBook"][0]["fullNumber"], "+486021234567");
+    EXPECT_EQ(json["addressBook"][1]["surname"], "");
+    EXPECT_EQ(json["predefinedTexts"][1], "Oddzwonię."); // Windows-1250 shown as UTF-8
+    EXPECT_EQ(json["deleted"][0]["text"], "Usunięta");
+    EXPECT_EQ(json["sent"][1]["time"], 4102444800u);
+    EXPECT_EQ(json["settings"]["proxyPort"], 3128);
+    EXPECT_EQ(json["mailWatch"]["interval"], 15);
+    EXPECT_EQ(json["composeView"]["text"], "Do zobaczenia\r\njutro");
+    // Reading never writes.
+    EXPECT_EQ(ReadFileBytes(cli.DataFile()), sample_file::Full().vec());
+    EXPECT_FALSE(FileExists(cli.DataFile() + ".damaged"));
+}
+
+TEST(Cli, ResaveGivesBackTheSameBytes)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    WriteFileBytes(cli.DataFile(), sample_file::Full());
+    const Result r = cli.Run({"resave"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFileBytes(cli.DataFile()), sample_file::Full().vec());
+
+    // A first run in an empty directory writes every record with its defaults.
+    Cli fresh;
+    ASSERT_EQ(fresh.Run({"resave"}).status, 0);
+    EXPECT_EQ(ReadFileBytes(fresh.DataFile()), sample_file::Empty().vec());
+}
+
+TEST(Cli, ContactsFollowTheEntryEditorsRules)
+{
+    Cli cli;
+    Result r = cli.Run({"contacts", "add", "--first", "Jan", "--surname", "Kowalski", "--operator", "602", "--number",
+                        "1234567"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = cli.Run({"contacts", "add", "--first", "Anna", "--surname", "Nowakowska", "--display", "Ania", "--prefix",
+                 "+48", "--operator", "501", "--number", "7654321"});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"--first", "X", "--prefix", "+048", "--operator", "602", "--number", "1"},
+             {"--first", "X", "--prefix", "48", "--operator", "602", "--number", "1"},
+             {"--first", "X", "--prefix", "+48 ", "--operator", "602", "--number", "1"},
+             {"--first", "X", "--operator", "0602", "--number", "1"},
+             {"--first", "X", "--operator", "602"},
+             {"--operator", "602", "--number", "1"},
+             {"--first", "Ж", "--operator", "602", "--number", "1"},
+         }) {
+        std::vector<std::string> args = {"contacts", "add"};
+        args.insert(args.end(), bad.begin(), bad.end());
+        const Result refused = cli.Run(args);
+        EXPECT_EQ(refused.status, 2) << bad[1] << " " << bad[3];
+        EXPECT_FALSE(refused.err.empty());
+    }
+
+    r = cli.Run({"contacts", "list"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Jan Kowalski\t+486021234567\nAnia\t+485017654321\n");
+
+    r = cli.Run({"contacts", "find", "--name", "KOW"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Jan Kowalski\t+486021234567\n");
+    r = cli.Run({"contacts", "find", "--number", "1"});
+    EXPECT_EQ(r.out, "Jan Kowalski\t+486021234567\nAnia\t+485017654321\n");
+    r = cli.Run({"contacts", "find"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Wprowaź dane do wyszukania."), std::string::npos);
+}
+
+TEST(Cli, WritersAreRefusedWhileAnotherHoldsTheDataFile)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    WriteFileBytes(cli.DataFile(), sample_file::Full());
+    CDataFileLock held;
+    ASSERT_EQ(held.Acquire(cli.DataFile()), CDataFileLock::Result::Acquired);
+    Result r = cli.Run({"contacts", "add", "--first", "A", "--operator", "602", "--number", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("inny program Brivantel"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(cli.DataFile()), sample_file::Full().vec());
+    r = cli.Run({"contacts", "list"}); // readers go on
+    EXPECT_EQ(r.status, 0);
+    held.Release();
+    EXPECT_EQ(cli.Run({"resave"}).status, 0);
+}
+
+TEST(Cli, DamagedFileIsKeptAndReported)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    const auto full = sample_file::Full().vec();
+    const std::vector<std::uint8_t> cut(full.begin(), full.begin() + 150);
+    WriteFileBytes(cli.DataFile(), cut);
+    const Result r = cli.Run({"resave"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("Brivantel.vs.damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFileBytes(cli.DataFile() + ".damaged"), cut);
+}
+
+TEST(Cli, ConfigValuesLiveInTheSettingsStore)
+{
+    Cli cli;
+    Result r = cli.Run({"config", "get", "Settings/Sign"});
+    EXPECT_EQ(r.status, 1);
+    r = cli.Run({"config", "set", "Settings/Sign", "Zażółć"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = cli.Run({"config", "get", "Settings/Sign"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Zażółć\n");
+    const std::string conf = Slurp(cli.config + "/Orvella Systems/Brivantel.conf");
+    EXPECT_NE(conf.find("[Settings]"), std::string::npos) << conf;
+    EXPECT_EQ(cli.Run({"config", "set", "Settings/Sign", "😀"}).status, 2);
+    EXPECT_EQ(cli.Run({"config", "get", "NoSlash"}).status, 2);
+    EXPECT_EQ(cli.Run({"config", "set", "Settings/"}).status, 2);
+}
+
+TEST(Cli, BadUsageExitsWith2)
+{
+    Cli cli;
+    EXPECT_EQ(cli.Run({}, false).status, 2);
+    EXPECT_EQ(cli.Run({"--help"}, false).status, 0);
+    EXPECT_EQ(cli.Run({"frobnicate"}).status, 2);
+    EXPECT_EQ(cli.Run({"dump", "--bogus"}).status, 2);
+    EXPECT_EQ(cli.Run({"dump", "extra"}).status, 2);
+}
