@@ -1,0 +1,106 @@
+// Loading, saving and searching a large data file: 10,000 entries and 100,000 sent messages.
+#include <chrono>
+#include <cstdio>
+#include <malloc.h>
+#include <string>
+#include <unistd.h>
+
+#include "DataFileGenerator.h"
+#include "app/DataFile.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "app/UserInterface.h"
+
+namespace {
+
+class QuietUi final : public CUserInterface
+{
+public:
+    void ShowMessage(const std::string& text, Icon) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    bool AskYesNo(const std::string&) override { return false; }
+    std::string ChooseSaveFile(const std::string&) override { return {}; }
+    void SetWaitCursor(bool) override {}
+    void WaitHook() override {}
+};
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+template <class F>
+double Best(int runs, F&& f)
+{
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = Clock::now();
+        f();
+        best = std::min(best, Ms(Clock::now() - t0));
+    }
+    return best;
+}
+
+} // namespace
+
+int main()
+{
+    char dirTemplate[] = "/tmp/brivantel-bench-XXXXXX";
+    const std::string dir = mkdtemp(dirTemplate);
+    const std::string path = dir + "/Brivantel.vs";
+    QuietUi ui;
+    CMemorySettingsStore settings;
+    {
+        CBrivantelDoc doc(ui, settings);
+        doc.Open(path, CBrivantelDoc::Access::ReadWrite);
+        FillLargeDocument(doc, 10000, 100000);
+        doc.SaveDataFile();
+    }
+    data_file::Error error;
+    const auto bytes = *data_file::ReadAll(path, error);
+    std::printf("data file: %.1f MB (%zu bytes)\n", static_cast<double>(bytes.size()) / 1e6, bytes.size());
+
+    const double load = Best(5, [&] {
+        CBrivantelDoc doc(ui, settings);
+        doc.Load(bytes);
+    });
+    std::printf("load (parse, file already read):  %7.1f ms   target < 150 ms\n", load);
+    const double openMs = Best(5, [&] {
+        CBrivantelDoc doc(ui, settings);
+        doc.Open(path, CBrivantelDoc::Access::ReadOnly);
+    });
+    std::printf("open (read file + parse):          %7.1f ms\n", openMs);
+
+    const std::size_t heapBefore = mallinfo2().uordblks;
+    auto doc = std::make_unique<CBrivantelDoc>(ui, settings);
+    doc->Load(bytes);
+    const std::size_t heapAfter = mallinfo2().uordblks;
+    const double memory = static_cast<double>(heapAfter - heapBefore);
+    std::printf("memory while loaded:               %7.1f MB  = %.2f x file size   target < 3x\n", memory / 1e6,
+                memory / static_cast<double>(bytes.size()));
+
+    const double store = Best(5, [&] { (void)doc->Store(); });
+    std::printf("save (encode):                     %7.1f ms   target < 150 ms\n", store);
+    {
+        CBrivantelDoc writer(ui, settings);
+        writer.Open(path, CBrivantelDoc::Access::ReadWrite);
+        const double save = Best(3, [&] { writer.SaveDataFile(); });
+        std::printf("save (encode + write + fsync):     %7.1f ms\n", save);
+    }
+
+    CAddressBook& book = doc->GetAddressBook();
+    std::size_t hits = 0;
+    const double search = Best(20, [&] {
+        hits = 0;
+        for (CAddress* a = book.FindFirst("kow", "60"); a; a = book.FindNext())
+            ++hits;
+    });
+    std::printf("search 10,000 entries (%zu hits):   %7.2f ms   target < 5 ms\n", hits, search);
+
+    doc.reset();
+    unlink(path.c_str());
+    unlink((path + ".lock").c_str());
+    rmdir(dir.c_str());
+    return 0;
+}
