@@ -60,7 +60,8 @@ bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
 
 bool CTcpSocket::ConnectTo(const addrinfo& address)
 {
-    m_fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
+    m_fd =
+        ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
     if (m_fd < 0)
         return Fail(Failure::Connect, errno);
     if (::connect(m_fd, address.ai_addr, address.ai_addrlen) == 0)
@@ -118,6 +119,8 @@ bool CTcpSocket::SendAll(std::string_view data)
     if (m_fd < 0)
         return Fail(Failure::NotConnected, ENOTCONN);
     while (!data.empty()) {
+        if (Clock::now() >= m_deadline)
+            return Fail(Failure::Timeout, ETIMEDOUT);
         const ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (n > 0) {
             data.remove_prefix(static_cast<std::size_t>(n));
@@ -141,7 +144,17 @@ long CTcpSocket::Receive(char* buffer, std::size_t capacity)
         Fail(Failure::NotConnected, ENOTCONN);
         return -1;
     }
+    if (capacity == 0) {
+        Fail(Failure::Io, EINVAL); // a zero-byte read would look like the peer closing
+        return -1;
+    }
     for (;;) {
+        // A peer that keeps sending never makes us wait, so the exchange's deadline is checked here
+        // too; otherwise a flood would outlive it.
+        if (Clock::now() >= m_deadline) {
+            Fail(Failure::Timeout, ETIMEDOUT);
+            return -1;
+        }
         const ssize_t n = ::recv(m_fd, buffer, capacity, 0);
         if (n > 0)
             return static_cast<long>(n);
@@ -183,22 +196,39 @@ std::string CTcpSocket::LastErrorText() const
 bool CTcpSocket::SplitHostPort(const std::string& text, std::uint16_t defaultPort, std::string& host,
                                std::uint16_t& port)
 {
-    const auto colon = text.rfind(':');
-    // A bare IPv6 address has several colons and no port; "[::1]:8080" carries one.
-    if (colon == std::string::npos || (text.find(':') != colon && text.front() != '[')) {
-        host = text;
-        port = defaultPort;
-        return !host.empty();
+    port = defaultPort;
+    if (text.empty())
+        return false;
+    std::string rest; // what follows the host: empty, or ":" and the port
+    if (text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string::npos)
+            return false;
+        host = text.substr(1, close - 1);
+        rest = text.substr(close + 1);
+        if (!rest.empty() && rest.front() != ':')
+            return false;
+    } else {
+        const auto colon = text.rfind(':');
+        // A bare IPv6 address has several colons and no port.
+        if (colon == std::string::npos || text.find(':') != colon) {
+            host = text;
+        } else {
+            host = text.substr(0, colon);
+            rest = text.substr(colon);
+        }
     }
-    host = text.substr(0, colon);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-    const std::string digits = text.substr(colon + 1);
-    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit))
+    if (host.empty())
+        return false;
+    if (rest.empty())
+        return true;
+    const std::string digits = rest.substr(1);
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), isDigit))
         return false;
     const long value = std::stol(digits);
     if (value < 1 || value > 65535)
         return false;
     port = static_cast<std::uint16_t>(value);
-    return !host.empty();
+    return true;
 }

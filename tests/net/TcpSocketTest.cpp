@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "net/TcpSocket.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A listening socket on 127.0.0.1 with a port the system picked.
+class Listener
+{
+public:
+    Listener()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, 4);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+    }
+    ~Listener() { ::close(m_fd); }
+    std::uint16_t Port() const { return m_port; }
+    int Accept() { return ::accept(m_fd, nullptr, nullptr); }
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+};
+
+std::uint16_t ClosedPort()
+{
+    Listener l;
+    return l.Port(); // nobody listens once the listener is gone
+}
+
+TEST(TcpSocketTest, SplitHostPortReadsNamesAddressesAndPorts)
+{
+    std::string host;
+    std::uint16_t port = 0;
+    EXPECT_TRUE(CTcpSocket::SplitHostPort("gateway.example", 80, host, port));
+    EXPECT_EQ(host, "gateway.example");
+    EXPECT_EQ(port, 80);
+    EXPECT_TRUE(CTcpSocket::SplitHostPort("127.0.0.1:8081", 80, host, port));
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 8081);
+    EXPECT_TRUE(CTcpSocket::SplitHostPort("::1", 80, host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 80);
+    EXPECT_TRUE(CTcpSocket::SplitHostPort("[::1]:65535", 80, host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 65535);
+    EXPECT_TRUE(CTcpSocket::SplitHostPort("[::1]", 80, host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 80);
+
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort(":80", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:0", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:65536", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:8a", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:\xB9", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("[::1", 80, host, port));
+    EXPECT_FALSE(CTcpSocket::SplitHostPort("[::1]x", 80, host, port));
+}
+
+TEST(TcpSocketTest, ExchangesBytesAndSeesThePeerClose)
+{
+    Listener listener;
+    std::string received;
+    std::thread peer([&] {
+        const int fd = listener.Accept();
+        char buf[64];
+        const auto n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0)
+            received.assign(buf, static_cast<std::size_t>(n));
+        ::send(fd, "reply", 5, MSG_NOSIGNAL);
+        ::close(fd);
+    });
+    CTcpSocket socket;
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    EXPECT_TRUE(socket.IsConnected());
+    ASSERT_TRUE(socket.SendAll("hello"));
+    std::string reply;
+    char buf[3];
+    long n = 0;
+    while ((n = socket.Receive(buf, sizeof buf)) > 0)
+        reply.append(buf, static_cast<std::size_t>(n));
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Closed);
+    EXPECT_EQ(reply, "reply");
+    peer.join();
+    EXPECT_EQ(received, "hello");
+    socket.Close();
+    EXPECT_FALSE(socket.IsConnected());
+}
+
+TEST(TcpSocketTest, ConnectsByName)
+{
+    Listener listener;
+    std::thread peer([&] { ::close(listener.Accept()); });
+    CTcpSocket socket;
+    EXPECT_TRUE(socket.Connect("localhost", listener.Port()));
+    peer.join();
+}
+
+TEST(TcpSocketTest, ReportsRefusedAndUnresolvableConnections)
+{
+    CTcpSocket socket;
+    EXPECT_FALSE(socket.Connect("127.0.0.1", ClosedPort()));
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Connect);
+    EXPECT_FALSE(socket.IsConnected());
+    EXPECT_FALSE(socket.Connect("", 80));
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Resolve);
+}
+
+TEST(TcpSocketTest, UnconnectedSocketRefusesToSendOrReceive)
+{
+    CTcpSocket socket;
+    char buf[4];
+    EXPECT_FALSE(socket.SendAll("x"));
+    EXPECT_EQ(socket.Receive(buf, sizeof buf), -1);
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::NotConnected);
+}
+
+TEST(TcpSocketTest, SilentPeerEndsTheReadWithATimeoutAndTheHookRunsMeanwhile)
+{
+    Listener listener;
+    int hookCalls = 0;
+    CTcpSocket::Timeouts timeouts;
+    timeouts.read = 200ms;
+    CTcpSocket socket([&] { ++hookCalls; }, timeouts);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    const int peer = listener.Accept(); // accepted, never answered
+    char buf[16];
+    EXPECT_EQ(socket.Receive(buf, sizeof buf), -1);
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Timeout);
+    EXPECT_GE(hookCalls, 1);
+    ::close(peer);
+}
+
+TEST(TcpSocketTest, ExpiredDeadlineStopsReadingEvenWhileDataKeepsArriving)
+{
+    Listener listener;
+    CTcpSocket socket;
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    const int peer = listener.Accept();
+    ASSERT_EQ(::send(peer, "data", 4, MSG_NOSIGNAL), 4);
+    char buf[16];
+    socket.SetDeadline(CTcpSocket::Clock::now());
+    EXPECT_EQ(socket.Receive(buf, sizeof buf), -1);
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Timeout);
+    EXPECT_FALSE(socket.SendAll("more"));
+    socket.SetDeadline(CTcpSocket::Clock::time_point::max());
+    EXPECT_EQ(socket.Receive(buf, sizeof buf), 4);
+    EXPECT_EQ(socket.Receive(buf, 0), -1);
+    ::close(peer);
+}
+
+} // namespace
