@@ -8,6 +8,8 @@
 const CRuntimeClass& CAddress::RuntimeClass()
 {
     static const CRuntimeClass rc{"CAddress", 1, [] { return std::unique_ptr<CObject>(new CAddress); }};
+    static const bool registered = (runtime_classes::Register(rc), true);
+    (void)registered;
     return rc;
 }
 

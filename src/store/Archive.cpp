@@ -197,7 +197,6 @@ const CRuntimeClass& CArchive::ReadClassDescription()
 
 std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
 {
-    runtime_classes::Register(expected);
     const std::uint16_t tag = ReadUInt16();
     const CRuntimeClass* rc = nullptr;
     if (tag == kNewClassTag) {

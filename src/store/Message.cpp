@@ -24,6 +24,8 @@ CMessage::CMessage(std::string recipients, std::string text, TimeStamp time)
 const CRuntimeClass& CMessage::RuntimeClass()
 {
     static const CRuntimeClass rc{"CMessage", 1, [] { return std::unique_ptr<CObject>(new CMessage); }};
+    static const bool registered = (runtime_classes::Register(rc), true);
+    (void)registered;
     return rc;
 }
 

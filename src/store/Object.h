@@ -33,7 +33,7 @@ protected:
 };
 
 // The classes an archive may name. Each class that can stand in an array of objects registers
-// itself once; the archive finds it by name when reading.
+// itself the first time its runtime class is asked for; the archive finds it by name when reading.
 namespace runtime_classes {
 void Register(const CRuntimeClass& rc);
 const CRuntimeClass* Find(const std::string& name);
