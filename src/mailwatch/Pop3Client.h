@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mailwatch/Pop3Options.h"
+#include "net/TcpSocket.h"
+
+class CTlsStream;
+
+// Where the server text points: "host" (port 110), "host:port", or "pop3s://host[:port]" for TLS
+// from the first byte (port 995 unless given).
+struct CPop3Address
+{
+    std::string host;
+    std::uint16_t port = 110;
+    bool tls = false;
+
+    static std::optional<CPop3Address> Parse(const std::string& server);
+};
+
+// One connection to a POP3 mailbox for one check: Login, commands, Quit. Every operation returns
+// true on success; after a failure GetErrorText() says why (it is only ever replaced, never
+// cleared). Replies are read whole, each wait is bounded, and the password appears in no text.
+class CPop3Client
+{
+public:
+    explicit CPop3Client(CPop3Options options = {});
+    ~CPop3Client();
+    CPop3Client(const CPop3Client&) = delete;
+    CPop3Client& operator=(const CPop3Client&) = delete;
+
+    bool Login(const std::string& server, const std::string& user, const std::string& password);
+    // The same with the stored server, user and password.
+    bool Login() { return Login(m_server, m_user, m_password); }
+    bool Stat();
+    bool List();
+    bool Retr(int message);
+    bool Dele(int message);
+    bool Noop();
+    bool Rset();
+    bool Quit();
+
+    std::int32_t GetMessageCount() const { return m_messageCount; }
+    std::int64_t GetMailboxSize() const { return m_mailboxSize; }
+    std::string GetErrorText() const { return m_errorText; }
+    const std::string& GetMessageText() const { return m_messageText; }
+    const std::vector<std::uint64_t>& GetListing() const { return m_listing; }
+    // The listed size of the message at position (from 1, like message numbers); 0 outside.
+    std::uint64_t GetMessageSize(std::size_t position) const;
+
+    void SetServer(std::string server) { m_server = std::move(server); }
+    void SetUser(std::string user) { m_user = std::move(user); }
+    void SetPassword(std::string password) { m_password = std::move(password); }
+    const std::string& GetServer() const { return m_server; }
+    const std::string& GetUser() const { return m_user; }
+    const std::string& GetPassword() const { return m_password; }
+
+private:
+    enum class Reply { Accepted, Refused, Broken };
+
+    bool Connect(const std::string& server);
+    // Sends one command line and reads its status line; Broken when either failed.
+    Reply Command(const std::string& line);
+    bool Command(const std::string& line, const char* word);
+    bool Refuse(const char* word);
+    bool SendLine(const std::string& line);
+    bool ReadLine(std::string& line, std::size_t limit);
+    // The lines up to the terminating "." line, dot-unstuffing each, with their CR LF ends.
+    bool ReadMultiLine(std::string& body);
+    bool Fill();
+    void Drop();
+    void ParseStat(const std::string& reply);
+    void ParseListing(const std::string& body);
+
+    CPop3Options m_options;
+    std::string m_server;
+    std::string m_user;
+    std::string m_password;
+    std::string m_errorText;
+    std::int32_t m_messageCount = 0;
+    std::int64_t m_mailboxSize = 0;
+    std::vector<std::uint64_t> m_listing;
+    std::string m_messageText;
+    CTcpSocket m_socket;
+    std::unique_ptr<CTlsStream> m_tls;
+    std::string m_pending; // bytes received and not yet taken as lines
+    std::string m_lastReply;
+};
