@@ -18,4 +18,13 @@ public:
     virtual void SetWaitCursor(bool on) = 0;
     // Called while a socket or the serial port waits; repaints and does nothing else.
     virtual void WaitHook() = 0;
+
+    // The progress dialog of a long operation: a title, one line of text and a bar from 0 to the
+    // range's upper end. Only one is open at a time; closing an unopened one does nothing.
+    virtual void ProgressOpen(const std::string& title) = 0;
+    virtual void ProgressSetTitle(const std::string& title) = 0;
+    virtual void ProgressSetText(const std::string& text) = 0;
+    virtual void ProgressSetRange(int upper) = 0;
+    virtual void ProgressSetPos(int pos) = 0;
+    virtual void ProgressClose() = 0;
 };

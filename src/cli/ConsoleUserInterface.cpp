@@ -32,3 +32,18 @@ std::string CConsoleUserInterface::ChooseSaveFile(const std::string& suggestedPa
                    " jest tylko do odczytu lub nie istnieje; nie wybrano innego pliku.");
     return {};
 }
+
+void CConsoleUserInterface::ProgressOpen(const std::string& title)
+{
+    PrintError(title);
+}
+
+void CConsoleUserInterface::ProgressSetTitle(const std::string& title)
+{
+    PrintError(title);
+}
+
+void CConsoleUserInterface::ProgressSetText(const std::string& text)
+{
+    PrintError(text);
+}

@@ -12,6 +12,13 @@ public:
     std::string ChooseSaveFile(const std::string& suggestedPath) override;
     void SetWaitCursor(bool) override {}
     void WaitHook() override {}
+    // Progress texts go to standard error, one line each; the bar is not drawn.
+    void ProgressOpen(const std::string& title) override;
+    void ProgressSetTitle(const std::string& title) override;
+    void ProgressSetText(const std::string& text) override;
+    void ProgressSetRange(int) override {}
+    void ProgressSetPos(int) override {}
+    void ProgressClose() override {}
 };
 
 // Prints Windows-1250 text as UTF-8 on standard error, followed by a line break.

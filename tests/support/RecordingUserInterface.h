@@ -41,4 +41,14 @@ public:
     }
     void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
     void WaitHook() override { ++waitHookCalls; }
+
+    // Every progress call in order, as "open:TITLE", "title:TITLE", "text:TEXT", "range:N",
+    // "pos:N" and "close".
+    std::vector<std::string> progress;
+    void ProgressOpen(const std::string& title) override { progress.push_back("open:" + title); }
+    void ProgressSetTitle(const std::string& title) override { progress.push_back("title:" + title); }
+    void ProgressSetText(const std::string& text) override { progress.push_back("text:" + text); }
+    void ProgressSetRange(int upper) override { progress.push_back("range:" + std::to_string(upper)); }
+    void ProgressSetPos(int pos) override { progress.push_back("pos:" + std::to_string(pos)); }
+    void ProgressClose() override { progress.push_back("close"); }
 };

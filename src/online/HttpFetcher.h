@@ -1,0 +1,76 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/TcpSocket.h"
+
+class CSettingsData;
+
+// One GET to the maker's web server over a fresh connection, straight or through the user's
+// proxy. A response counts only when its status is 200 and its whole body arrived; every wait is
+// bounded and the body is capped.
+class CHttpFetcher
+{
+public:
+    struct Limits
+    {
+        std::size_t maxBody = 1024 * 1024;
+        std::size_t maxHeader = 64 * 1024;
+        SocketTimeouts timeouts{std::chrono::seconds(10), std::chrono::seconds(15), std::chrono::seconds(15)};
+        // Bounds one whole exchange, however slowly the data trickles in.
+        std::chrono::milliseconds exchange{std::chrono::seconds(60)};
+    };
+
+    enum class Result {
+        Ok,
+        NoConnection, // the server or the proxy could not be reached
+        Failed,       // connected, but no complete 200 response within the bounds
+    };
+
+    // The settings are read at every connection, so a changed proxy takes effect at once.
+    // serverHost is the maker's server as "host" or "host:port".
+    CHttpFetcher(const CSettingsData& settings, std::string serverHost, CTcpSocket::WaitHook hook = {});
+    CHttpFetcher(const CSettingsData& settings, std::string serverHost, CTcpSocket::WaitHook hook,
+                 const Limits& limits);
+
+    Result Get(const std::string& path, std::string& body);
+
+    // The request the program sends, the same straight and through a proxy: the absolute address
+    // in the request line and the server's name in the Host header. The User-Agent lacks its
+    // closing parenthesis; the maker's server has always been sent that value.
+    static std::string BuildRequest(const std::string& serverHost, const std::string& path);
+
+private:
+    bool ConnectToEndpoint(CTcpSocket& socket) const;
+    Result ReadResponse(CTcpSocket& socket, std::string& body) const;
+
+    const CSettingsData& m_settings;
+    std::string m_serverHost;
+    CTcpSocket::WaitHook m_hook;
+    Limits m_limits;
+};
+
+// The pieces of an HTTP response the fetcher judges, kept apart for tests.
+namespace http_response {
+
+struct Head
+{
+    int status = 0;
+    bool hasLength = false;
+    std::size_t length = 0;
+    bool chunked = false;
+    std::size_t size = 0; // bytes of the head, empty line included
+};
+
+enum class Parse { Complete, NeedMore, Bad };
+
+// Parses the status line and the headers when raw holds them whole.
+Parse ParseHead(std::string_view raw, Head& head);
+// Decodes a chunked body; Complete once the last chunk and the trailer are there.
+Parse DecodeChunked(std::string_view raw, std::size_t maxBody, std::string& body);
+
+} // namespace http_response

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+class CSettingsStore;
+
+// When the daily online update is due: automatic checking is on ("Update"/"AutoUpdate") and the
+// date of the last successful update ("Update"/"Date", "%Y-%m-%d") is not today.
+namespace update_schedule {
+
+struct Date
+{
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+};
+
+Date Today();
+std::string Format(const Date& date);
+
+bool IsDue(const CSettingsStore& store, const Date& today);
+void RecordUpdate(CSettingsStore& store, const Date& today);
+
+} // namespace update_schedule
