@@ -38,7 +38,8 @@ bool IsRefusal(const std::string& reply)
     if (reply.size() < 4)
         return false;
     for (std::size_t i = 0; i < 4; ++i) {
-        const char c = reply[i] >= 'a' && reply[i] <= 'z' ? static_cast<char>(reply[i] - 'a' + 'A') : reply[i];
+        const char c =
+            reply[i] >= 'a' && reply[i] <= 'z' ? static_cast<char>(reply[i] - 'a' + 'A') : reply[i];
         if (c != kErr[i])
             return false;
     }

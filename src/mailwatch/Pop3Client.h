@@ -61,7 +61,12 @@ public:
     const std::string& GetPassword() const { return m_password; }
 
 private:
-    enum class Reply { Accepted, Refused, Broken };
+    enum class Reply
+    {
+        Accepted,
+        Refused,
+        Broken
+    };
 
     bool Connect(const std::string& server);
     // Sends one command line and reads its status line; Broken when either failed.

@@ -15,7 +15,8 @@ namespace {
 bool IsIpAddress(const std::string& host)
 {
     unsigned char buffer[16];
-    return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 || ::inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+    return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
+           ::inet_pton(AF_INET6, host.c_str(), buffer) == 1;
 }
 
 std::chrono::milliseconds Left(CTcpSocket::Clock::time_point end)

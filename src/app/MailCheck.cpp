@@ -1,0 +1,96 @@
+// The document's mail check: log in, read the message count and announce a change by SMS.
+
+#include <cstdio>
+#include <memory>
+
+#include "app/Document.h"
+#include "app/UserInterface.h"
+#include "mailwatch/Pop3Client.h"
+#include "store/Windows1250.h"
+
+namespace {
+
+constexpr int kSteps = 4;
+
+std::string NoticeText(int count)
+{
+    // The program's own template, not the record's text field, which only the page shows.
+    char text[128];
+    std::snprintf(text, sizeof text, CMailCheckerData::kNoticeTemplate, count);
+    return text;
+}
+
+} // namespace
+
+int CBrivantelDoc::CheckMail()
+{
+    m_lastMailCheck = {};
+    if (!m_mailChecker.enabled)
+        return 0;
+    const std::string server = m_mailChecker.server;
+    const std::string user = m_mailChecker.user;
+    const std::string password = m_mailChecker.password;
+
+    m_ui.SetWaitCursor(true);
+    m_ui.ProgressOpen(windows1250::FromUtf8Lossy("Sprawdzanie poczty"));
+    m_ui.ProgressSetText("Informacja");
+    m_ui.ProgressSetRange(kSteps);
+    m_checking = true;
+
+    CPop3Options options = m_mailOptions;
+    options.waitHook = [this] { m_ui.WaitHook(); };
+    auto client = std::make_unique<CPop3Client>(options);
+    const int result = RunMailCheck(*client, server, user, password);
+
+    m_ui.ProgressSetPos(kSteps);
+    client->Quit(); // also after a failed login, over whatever connection there is
+    m_ui.ProgressClose();
+    m_checking = false;
+    client.reset();
+    m_ui.SetWaitCursor(false);
+    return result;
+}
+
+int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, const std::string& user,
+                                const std::string& password)
+{
+    if (!client.Login(server, user, password)) {
+        m_lastMailCheck.outcome = CMailCheckResult::Outcome::LoginFailed;
+        m_lastMailCheck.error = client.GetErrorText();
+        m_ui.ShowMessage(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") +
+                             m_lastMailCheck.error,
+                         CUserInterface::Icon::Exclamation);
+        return 0;
+    }
+    m_ui.ProgressSetPos(1);
+    if (!client.Stat()) {
+        m_lastMailCheck.outcome = CMailCheckResult::Outcome::StatFailed;
+        m_lastMailCheck.error = client.GetErrorText();
+        return 0;
+    }
+    m_ui.ProgressSetPos(2);
+    const int count = client.GetMessageCount();
+    m_lastMailCheck.outcome = CMailCheckResult::Outcome::Checked;
+    m_lastMailCheck.count = count;
+    if (count == m_mailChecker.lastCount)
+        return count;
+    m_mailChecker.lastCount = count;
+    if (count == 0 || !m_mailChecker.notify)
+        return count;
+    m_ui.ProgressSetPos(3);
+    SendMailNotice(count);
+    return count;
+}
+
+void CBrivantelDoc::SendMailNotice(int count)
+{
+    const std::string number = m_mailChecker.NoticeNumber();
+    const std::string text = NoticeText(count);
+    const bool sent = m_sender.Send(number, text, -1);
+    auto message = std::make_unique<CMessage>(number, text);
+    if (sent)
+        m_sent.AddMessage(message);
+    else
+        m_outbox.AddMessage(message); // waits there like any queued message
+    m_lastMailCheck.notice = sent ? CMailCheckResult::Notice::Sent : CMailCheckResult::Notice::Queued;
+}

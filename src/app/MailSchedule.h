@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+class CBrivantelDoc;
+
+// The mailbox-watch schedule, stepped by the one-second timer with the current time, so a test
+// can run hours of it in a loop. The first check runs on the first tick at or after the start;
+// each check moves the next one on by the interval from where it was, not from now, so after a
+// sleep the missed checks follow on consecutive ticks until the schedule has caught up.
+class CMailSchedule
+{
+public:
+    // Seconds since 1970.
+    explicit CMailSchedule(std::int64_t start) : m_next(start) {}
+
+    // One tick: true when a check ran. Nothing happens before the next check time, without a
+    // document, or while a check runs (a tick from inside a check's modal message box).
+    bool Tick(std::int64_t now, CBrivantelDoc* doc);
+
+    std::int64_t NextCheck() const { return m_next; }
+    void Restart(std::int64_t start) { m_next = start; }
+
+private:
+    std::int64_t m_next;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+// What the last mail check did, for callers that report more than the returned count (the
+// command-line tool prints the error; the returned 0 alone cannot tell "empty" from "failed").
+struct CMailCheckResult
+{
+    enum class Outcome
+    {
+        Off,
+        LoginFailed,
+        StatFailed,
+        Checked
+    };
+    enum class Notice
+    {
+        None,
+        Sent,
+        Queued
+    };
+
+    Outcome outcome = Outcome::Off;
+    int count = 0;
+    std::string error; // the POP3 client's error text after a failure
+    Notice notice = Notice::None;
+};
