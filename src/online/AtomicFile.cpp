@@ -41,7 +41,9 @@ bool WriteAtomically(const std::string& path, std::string_view content)
 
 bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0;
 }
 

@@ -23,7 +23,9 @@ bool Parse(std::vector<std::uint8_t> bytes, CBannerList& entries)
 FileState ReadFile(const std::string& path, CBannerList& entries)
 {
     entries.clear();
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0)
         return FileState::Missing;
     if (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize)

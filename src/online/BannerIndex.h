@@ -18,7 +18,12 @@ inline constexpr std::size_t kMaxFileSize = 1024 * 1024;
 // (entries is then empty).
 bool Parse(std::vector<std::uint8_t> bytes, CBannerList& entries);
 
-enum class FileState { Missing, Damaged, Read };
+enum class FileState
+{
+    Missing,
+    Damaged,
+    Read
+};
 // Reads the index file with every entry, usable or not (for listing).
 FileState ReadFile(const std::string& path, CBannerList& entries);
 

@@ -25,7 +25,8 @@ public:
         std::chrono::milliseconds exchange{std::chrono::seconds(60)};
     };
 
-    enum class Result {
+    enum class Result
+    {
         Ok,
         NoConnection, // the server or the proxy could not be reached
         Failed,       // connected, but no complete 200 response within the bounds
@@ -66,7 +67,12 @@ struct Head
     std::size_t size = 0; // bytes of the head, empty line included
 };
 
-enum class Parse { Complete, NeedMore, Bad };
+enum class Parse
+{
+    Complete,
+    NeedMore,
+    Bad
+};
 
 // Parses the status line and the headers when raw holds them whole.
 Parse ParseHead(std::string_view raw, Head& head);

@@ -29,7 +29,12 @@ extern "C" void ExitByJump(j_common_ptr cinfo)
 // Damaged data is reported through warnings; the picture simply fails or shows what was read.
 extern "C" void NoOutput(j_common_ptr) {}
 
-enum DecodeStatus { kDecoded, kDecodeError, kNoMemory };
+enum DecodeStatus
+{
+    kDecoded,
+    kDecodeError,
+    kNoMemory
+};
 
 struct DecodeResult
 {
@@ -100,8 +105,8 @@ DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, DecodeResult* 
     const JDIMENSION height = cinfo.output_height;
     const int components = cinfo.output_components;
     const bool inverted = cinfo.saw_Adobe_marker != 0;
-    if (static_cast<std::size_t>(width) * height > maxPixels || (components != 1 && components != 3 &&
-                                                                  components != 4)) {
+    if (static_cast<std::size_t>(width) * height > maxPixels ||
+        (components != 1 && components != 3 && components != 4)) {
         jpeg_destroy_decompress(&cinfo);
         return kDecodeError;
     }

@@ -26,7 +26,13 @@ public:
         int height = 0;
     };
 
-    enum class Failure { None, Open, Decode, OutOfMemory };
+    enum class Failure
+    {
+        None,
+        Open,
+        Decode,
+        OutOfMemory
+    };
 
     // Red, green, blue per pixel. Grey pictures become grey RGB; CMYK and YCCK pictures (Adobe's
     // inverted CMYK included) are converted to RGB. Nothing on any failure; only running out of

@@ -63,16 +63,18 @@ COnlineUpdate::Outcome COnlineUpdate::Run(bool due, CBannerList& list, Report& r
                                    "pobrać najnowszą wersję programu?");
     if (!m_ui.AskYesNo(question))
         return Outcome::Continue;
-    m_ui.ShowMessage(windows1250::FromUtf8Lossy("Aplikacja zostanie zakończona. \n Po ściagnięciu się najnowszej "
-                                                "wersji proszę uruchomic program instalacyjny."),
-                     CUserInterface::Icon::Information);
+    m_ui.ShowMessage(
+        windows1250::FromUtf8Lossy("Aplikacja zostanie zakończona. \n Po ściagnięciu się najnowszej "
+                                   "wersji proszę uruchomic program instalacyjny."),
+        CUserInterface::Icon::Information);
     return Outcome::FetchNewVersion;
 }
 
 void COnlineUpdate::Download(CBannerList& list, Report& report, const update_schedule::Date& today)
 {
     report.downloadRan = true;
-    CHttpFetcher http(m_settings, m_config.serverHost, [this] { m_ui.WaitHook(); }, m_config.limits);
+    CHttpFetcher http(
+        m_settings, m_config.serverHost, [this] { m_ui.WaitHook(); }, m_config.limits);
     m_ui.ProgressOpen("Sprawdzanie nowej wersji...");
     CheckVersion(http, report);
     m_ui.ProgressSetText(windows1250::FromUtf8Lossy("Łączenie z serverem..."));

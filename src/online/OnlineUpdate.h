@@ -40,7 +40,11 @@ public:
         std::vector<std::string> alreadyHere; // pictures kept from before
     };
 
-    enum class Outcome { Continue, FetchNewVersion };
+    enum class Outcome
+    {
+        Continue,
+        FetchNewVersion
+    };
 
     COnlineUpdate(CUserInterface& ui, CSettingsStore& store, const CSettingsData& settings, Config config);
 

@@ -10,9 +10,8 @@ std::optional<std::vector<unsigned long>> ParseVersion(std::string_view text)
     for (;;) {
         const auto dot = text.find('.');
         const std::string_view part = text.substr(0, dot);
-        if (part.empty() || part.size() > 9 || !std::all_of(part.begin(), part.end(), [](char c) {
-                return c >= '0' && c <= '9';
-            }))
+        if (part.empty() || part.size() > 9 ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return std::nullopt;
         unsigned long value = 0;
         for (const char c : part)

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "TestHttpServer.h"
+#include "TinyProxy.h"
+#include "app/SettingsStore.h"
+#include "online/BannerIndex.h"
+#include "online/OnlineUpdate.h"
+#include "online/VersionCheck.h"
+#include "store/SettingsData.h"
+#include "store/Windows1250.h"
+#include "support/Bytes.h"
+#include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using update_schedule::Date;
+
+const Date kToday{2026, 3, 14};
+const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "picture bytes";
+
+Bytes IndexOf(const std::vector<std::string>& images)
+{
+    Bytes b;
+    b.u16(static_cast<std::uint16_t>(images.size()));
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        if (i == 0)
+            b.u16(0xFFFF).u16(1).u16(11).raw("CBannerInfo");
+        else
+            b.u16(0x8001);
+        b.shortString(images[i]).shortString("http://example.pl/" + std::to_string(i)).u32(2);
+    }
+    return b;
+}
+
+std::string AsText(const Bytes& b)
+{
+    return {b.vec().begin(), b.vec().end()};
+}
+
+std::string W(const char* utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
+
+struct UpdateFixture : ::testing::Test
+{
+    TempDir dir;
+    TestHttpServer server;
+    RecordingUserInterface ui;
+    CMemorySettingsStore store;
+    CSettingsData settings;
+    CBannerList list;
+    COnlineUpdate::Report report;
+
+    COnlineUpdate Update()
+    {
+        COnlineUpdate::Config config;
+        config.serverHost = server.HostPort();
+        config.dataDir = dir.path();
+        config.limits.timeouts = {std::chrono::milliseconds(2000), std::chrono::milliseconds(300),
+                                  std::chrono::milliseconds(2000)};
+        config.limits.exchange = std::chrono::milliseconds(5000);
+        return COnlineUpdate(ui, store, settings, config);
+    }
+    void ServeIndex(const std::vector<std::string>& images)
+    {
+        server.Route("/brivantel/reklama/brivantel.adv", TestHttpServer::Ok(AsText(IndexOf(images))));
+    }
+    std::string Read(const std::string& name)
+    {
+        const auto bytes = ReadFileBytes(dir.file(name));
+        return {bytes.begin(), bytes.end()};
+    }
+};
+
+} // namespace
+
+TEST(VersionCheck, ComparesDottedVersionsAfterTheMarker)
+{
+    using version_check::AnnouncesNewer;
+    EXPECT_TRUE(AnnouncesNewer("Brivantel version:1.1\r\n"));
+    EXPECT_TRUE(AnnouncesNewer("x\nBrivantel version:1.0.1"));
+    EXPECT_TRUE(AnnouncesNewer("Brivantel version:2"));
+    EXPECT_TRUE(AnnouncesNewer("Brivantel version:1.10 beta"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.0"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.0\r\n")); // a line break is not a newer version
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.0.0\n"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:0.9"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version: 1.1"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.x"));
+    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1..1"));
+    EXPECT_FALSE(AnnouncesNewer("version:9.9"));
+}
+
+TEST(UpdateSchedule, DueOnlyWithAutoUpdateAndNotToday)
+{
+    CMemorySettingsStore store;
+    EXPECT_FALSE(update_schedule::IsDue(store, kToday)); // AutoUpdate absent reads 0
+    store.SetInt("Update", "AutoUpdate", 1);
+    EXPECT_TRUE(update_schedule::IsDue(store, kToday)); // the default date is long past
+    store.SetString("Update", "Date", "2026-03-14");
+    EXPECT_FALSE(update_schedule::IsDue(store, kToday));
+    store.SetString("Update", "Date", "2026-03-13");
+    EXPECT_TRUE(update_schedule::IsDue(store, kToday));
+    store.SetString("Update", "Date", "2026-02-42"); // rolls over to 14 March, as the C runtime counts
+    EXPECT_FALSE(update_schedule::IsDue(store, kToday));
+    store.SetString("Update", "Date", "");
+    EXPECT_TRUE(update_schedule::IsDue(store, kToday));
+    store.SetInt("Update", "AutoUpdate", 0);
+    EXPECT_FALSE(update_schedule::IsDue(store, kToday));
+
+    update_schedule::RecordUpdate(store, {2026, 1, 5});
+    EXPECT_EQ(store.GetString("Update", "Date"), "2026-01-05");
+}
+
+TEST_F(UpdateFixture, NotDueMakesNoConnectionButLoadsTheList)
+{
+    WriteFileBytes(dir.file("Brivantel.adv"), IndexOf({"a.jpg", "b.jpg"}));
+    EXPECT_EQ(Update().Run(false, list, report, kToday), COnlineUpdate::Outcome::Continue);
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(ui.progress.empty());
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_FALSE(store.Contains("Update", "Date"));
+}
+
+TEST_F(UpdateFixture, FetchesOnlyMissingPicturesLastEntryFirst)
+{
+    server.Route("/brivantel/version.inf", TestHttpServer::Ok("Brivantel version:1.0"));
+    ServeIndex({"first.jpg", "second.jpg"});
+    server.Route("/brivantel/reklama/first.jpg", TestHttpServer::Ok(kJpeg));
+    WriteFileBytes(dir.file("second.jpg"), {'o', 'l', 'd'});
+
+    EXPECT_EQ(Update().Run(true, list, report, kToday), COnlineUpdate::Outcome::Continue);
+
+    EXPECT_EQ(server.Paths(),
+              (std::vector<std::string>{"/brivantel/version.inf", "/brivantel/reklama/brivantel.adv",
+                                        "/brivantel/reklama/first.jpg"}));
+    EXPECT_EQ(ui.progress, (std::vector<std::string>{
+                               "open:Sprawdzanie nowej wersji...", "text:" + W("Łączenie z serverem..."),
+                               "title:" + W("Pobieranie plików..."), "range:2", "text:Pobieranie pliku 1 z 2",
+                               "pos:1", "text:Pobieranie pliku 2 z 2", "pos:2", "close"}));
+    EXPECT_EQ(Read("first.jpg"), kJpeg);
+    EXPECT_EQ(Read("second.jpg"), "old"); // never fetched again
+    EXPECT_EQ(Read("Brivantel.adv"), AsText(IndexOf({"first.jpg", "second.jpg"})));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(dir.file("first.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(store.GetString("Update", "Date"), "2026-03-14");
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(report.fetched, std::vector<std::string>{"first.jpg"});
+    EXPECT_EQ(report.alreadyHere, std::vector<std::string>{"second.jpg"});
+}
+
+TEST_F(UpdateFixture, BadResponsesWriteNothing)
+{
+    // The version file is missing (404), one picture is an error page, one is cut short, one
+    // has a name that would leave the data directory, one is no JPEG at all.
+    ServeIndex({"../escape.jpg", "404.jpg", "cut.jpg", "text.jpg", "good.jpg", "/etc/abs.jpg"});
+    server.Route("/brivantel/reklama/cut.jpg", {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + kJpeg});
+    server.Route("/brivantel/reklama/text.jpg", TestHttpServer::Ok("<html>not a picture</html>"));
+    server.Route("/brivantel/reklama/good.jpg", TestHttpServer::Ok(kJpeg));
+    server.Route("/brivantel/reklama/../escape.jpg", TestHttpServer::Ok(kJpeg));
+
+    Update().Run(true, list, report, kToday);
+
+    EXPECT_EQ(server.Paths(),
+              (std::vector<std::string>{"/brivantel/version.inf", "/brivantel/reklama/brivantel.adv",
+                                        "/brivantel/reklama/good.jpg", "/brivantel/reklama/text.jpg",
+                                        "/brivantel/reklama/cut.jpg", "/brivantel/reklama/404.jpg"}));
+    auto names = ListDirectory(dir.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Brivantel.adv", "good.jpg"}));
+    EXPECT_FALSE(FileExists(dir.path() + "/../escape.jpg"));
+    EXPECT_EQ(report.failed, (std::vector<std::string>{"text.jpg", "cut.jpg", "404.jpg"}));
+    EXPECT_FALSE(report.versionChecked);
+    ASSERT_EQ(list.size(), 4u); // the unsafe names are not shown either
+    EXPECT_EQ(list[0]->GetImageFile(), "404.jpg");
+    EXPECT_EQ(store.GetString("Update", "Date"), "2026-03-14");
+}
+
+TEST_F(UpdateFixture, NoIndexMeansNothingWrittenAndTheDayIsRetried)
+{
+    // The old index stays in use when the new one is an error page, is cut short or is no index.
+    WriteFileBytes(dir.file("Brivantel.adv"), IndexOf({"kept.jpg"}));
+    const std::string before = Read("Brivantel.adv");
+    for (const TestHttpServer::Reply& reply :
+         {TestHttpServer::Reply{TestHttpServer::Response(404, "<html>Not Found</html>")},
+          TestHttpServer::Reply{"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n" +
+                                AsText(IndexOf({"x.jpg"}))},
+          TestHttpServer::Ok("this is not an index")}) {
+        server.Route("/brivantel/reklama/brivantel.adv", reply);
+        ui.progress.clear();
+        Update().Run(true, list, report, kToday);
+        EXPECT_EQ(Read("Brivantel.adv"), before);
+        EXPECT_FALSE(store.Contains("Update", "Date"));
+        EXPECT_EQ(ui.progress.back(), "close");
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0]->GetImageFile(), "kept.jpg");
+    }
+}
+
+TEST_F(UpdateFixture, NoConnectionStillLoadsTheList)
+{
+    WriteFileBytes(dir.file("Brivantel.adv"), IndexOf({"a.jpg"}));
+    COnlineUpdate::Config config;
+    config.serverHost = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    config.dataDir = dir.path();
+    COnlineUpdate update(ui, store, settings, config);
+    EXPECT_EQ(update.Run(true, list, report, kToday), COnlineUpdate::Outcome::Continue);
+    EXPECT_FALSE(store.Contains("Update", "Date"));
+    EXPECT_EQ(ui.progress, (std::vector<std::string>{"open:Sprawdzanie nowej wersji...",
+                                                     "text:" + W("Łączenie z serverem..."), "close"}));
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_TRUE(ui.questions.empty());
+}
+
+TEST_F(UpdateFixture, NewerVersionIsOffered)
+{
+    server.Route("/brivantel/version.inf", TestHttpServer::Ok("Info\r\nBrivantel version:1.1\r\n"));
+    ServeIndex({});
+    ui.answers = {false, true};
+    EXPECT_EQ(Update().Run(true, list, report, kToday), COnlineUpdate::Outcome::Continue);
+    const std::string question =
+        W("Twoja obecna wersja programu nie jest wersją najnowszą.\nCzy chesz teraz pobrać "
+          "najnowszą wersję programu?");
+    EXPECT_EQ(ui.questions, std::vector<std::string>{question});
+    EXPECT_TRUE(ui.messages.empty());
+
+    COnlineUpdate::Report second;
+    const COnlineUpdate update = Update();
+    EXPECT_EQ(Update().Run(true, list, second, kToday), COnlineUpdate::Outcome::FetchNewVersion);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              W("Aplikacja zostanie zakończona. \n Po ściagnięciu się najnowszej wersji proszę "
+                "uruchomic program instalacyjny."));
+    EXPECT_EQ(update.DownloadAddress(), "http://" + server.HostPort() + "/download/BrivantelInstaluj.zip");
+}
+
+TEST_F(UpdateFixture, WholeUpdateThroughTinyproxy)
+{
+    TinyProxy proxy;
+    std::string error;
+    ASSERT_TRUE(proxy.Start(error)) << error;
+    settings.SetUseProxy(true);
+    settings.SetProxyHost("127.0.0.1");
+    settings.SetProxyPort(proxy.Port());
+    server.Route("/brivantel/version.inf", TestHttpServer::Ok("Brivantel version:1.0\n"));
+    ServeIndex({"a b.jpg", "c.jpg"});
+    server.Route("/brivantel/reklama/a%20b.jpg", TestHttpServer::Ok(kJpeg));
+    server.Route("/brivantel/reklama/c.jpg", {TestHttpServer::Response(200, kJpeg), 3, false, false});
+    Update().Run(true, list, report, kToday);
+    EXPECT_EQ(Read("a b.jpg"), kJpeg);
+    EXPECT_EQ(Read("c.jpg"), kJpeg);
+    EXPECT_TRUE(report.versionChecked);
+    EXPECT_FALSE(report.newerVersion);
+    EXPECT_EQ(store.GetString("Update", "Date"), "2026-03-14");
+}
+
+TEST(PicturePath, EscapesWhatCannotStandInAPath)
+{
+    EXPECT_EQ(COnlineUpdate::PicturePath("baner.jpg"), "/brivantel/reklama/baner.jpg");
+    EXPECT_EQ(COnlineUpdate::PicturePath("a b%#?.jpg"), "/brivantel/reklama/a%20b%25%23%3F.jpg");
+    EXPECT_EQ(COnlineUpdate::PicturePath("\xB3\xF3"
+                                         "d\xBC.jpg"),
+              "/brivantel/reklama/%B3%F3d%BC.jpg");
+}
