@@ -9,6 +9,7 @@
 #include "mailwatch/MailCheckResult.h"
 #include "mailwatch/MailCheckerData.h"
 #include "mailwatch/Pop3Options.h"
+#include "send/SendEnvironment.h"
 #include "send/Sender.h"
 #include "store/AddressBook.h"
 #include "store/DefinedMessages.h"
@@ -24,7 +25,7 @@ class CUserInterface;
 
 // The one document of a run: owns every record of the data file and reads and writes them all as
 // one archive. It never shows anything itself; it speaks through CUserInterface.
-class CBrivantelDoc
+class CBrivantelDoc : private CSendEnvironment
 {
 public:
     CBrivantelDoc(CUserInterface& ui, CSettingsStore& settings);
@@ -82,6 +83,26 @@ public:
     // Time-outs and trusted certificates of the mail check's connections.
     CPop3Options& GetMailOptions() { return m_mailOptions; }
 
+    // The user's signature: the programs fill it from "Settings"/"Sign" at start.
+    const std::string& GetSignature() const { return m_signature; }
+    void SetSignature(std::string signature) { m_signature = std::move(signature); }
+
+    // How many numbers of a send operation went out and how many were queued or stayed queued.
+    struct SendCount
+    {
+        int sent = 0;
+        int failed = 0;
+    };
+    // Sending (SendOperations.cpp). One text to the ";"-separated numbers, each filed in the sent
+    // folder or the outbox; the recipients text only counts the recipients for the progress.
+    // route: a route value or ROUTE_CONFIGURED. True when it ran to its end.
+    bool SendToRecipients(const std::string& recipients, const std::string& numbers, const std::string& text,
+                          int route, SendCount* count = nullptr);
+    // Tries every queued message once.
+    void SendOutbox(SendCount* count = nullptr);
+    // The closing-time question: with messages in the outbox, offers to send them now.
+    void OfferToSendOutbox();
+
     CUserInterface& GetUserInterface() { return m_ui; }
     CSettingsStore& GetSettingsStore() { return m_settingsStore; }
 
@@ -89,6 +110,12 @@ private:
     void Serialize(CArchive& ar);
     void KeepDamagedOriginal(const std::vector<std::uint8_t>& original);
     std::string ChooseSavePath();
+    // What the senders read at the moment of sending (SendOperations.cpp).
+    const CSettingsData& GetSendSettings() const override { return m_settings; }
+    std::string GetSendSignature() const override { return m_signature; }
+    std::string GetGatewayHost(const std::string& valueName, const std::string& fallback) const override;
+    void SendWaitHook() override;
+    bool SendOutboxMessage(CMessage& message, SendCount& count);
     int RunMailCheck(CPop3Client& client, const std::string& server, const std::string& user,
                      const std::string& password);
     void SendMailNotice(int count);
@@ -111,12 +138,13 @@ private:
     CDeletedMessagesList m_deleted;
     CDeletedMessagesViewData m_deletedView;
     CMailCheckerData m_mailChecker;
-    CSender m_sender;
+    CSender m_sender{*this};
     CSentList m_sent;
     CSentMessagesViewData m_sentView;
     COutboxList m_outbox;
     COutboxViewData m_outboxView;
     bool m_checking = false;
+    std::string m_signature;
     CPop3Options m_mailOptions;
     CMailCheckResult m_lastMailCheck;
 };

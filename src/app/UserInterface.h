@@ -18,6 +18,10 @@ public:
     virtual void SetWaitCursor(bool on) = 0;
     // Called while a socket or the serial port waits; repaints and does nothing else.
     virtual void WaitHook() = 0;
+    // The modal "Wysyłanie" dialog of a message that did not go out: its text, its recipient and
+    // a line of information below them (may be empty).
+    virtual void ShowSendFailed(const std::string& text, const std::string& recipient,
+                                const std::string& information) = 0;
 
     // The progress dialog of a long operation: a title, one line of text and a bar from 0 to the
     // range's upper end. Only one is open at a time; closing an unopened one does nothing.

@@ -47,3 +47,14 @@ void CConsoleUserInterface::ProgressSetText(const std::string& text)
 {
     PrintError(text);
 }
+
+void CConsoleUserInterface::ShowSendFailed(const std::string& text, const std::string& recipient,
+                                           const std::string& information)
+{
+    // In the order the dialog reads: "Wiadomość", the recipient, the text, "nie została wysłana.".
+    PrintError(windows1250::FromUtf8Lossy("Wiadomość ") + recipient);
+    PrintError(text);
+    PrintError(windows1250::FromUtf8Lossy("nie została wysłana."));
+    if (!information.empty())
+        PrintError(information);
+}

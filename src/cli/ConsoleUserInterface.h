@@ -12,6 +12,9 @@ public:
     std::string ChooseSaveFile(const std::string& suggestedPath) override;
     void SetWaitCursor(bool) override {}
     void WaitHook() override {}
+    // The failure dialog's content as lines on standard error.
+    void ShowSendFailed(const std::string& text, const std::string& recipient,
+                        const std::string& information) override;
     // Progress texts go to standard error, one line each; the bar is not drawn.
     void ProgressOpen(const std::string& title) override;
     void ProgressSetTitle(const std::string& title) override;

@@ -42,6 +42,19 @@ public:
     void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
     void WaitHook() override { ++waitHookCalls; }
 
+    struct SendFailure
+    {
+        std::string text;
+        std::string recipient;
+        std::string information;
+    };
+    std::vector<SendFailure> sendFailures;
+    void ShowSendFailed(const std::string& text, const std::string& recipient,
+                        const std::string& information) override
+    {
+        sendFailures.push_back({text, recipient, information});
+    }
+
     // Every progress call in order, as "open:TITLE", "title:TITLE", "text:TEXT", "range:N",
     // "pos:N" and "close".
     std::vector<std::string> progress;

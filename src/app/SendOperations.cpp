@@ -1,0 +1,194 @@
+// The document's send operations: one text to a list of numbers, the outbox, and the question
+// about the outbox when the program closes.
+
+#include <algorithm>
+#include <string_view>
+
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "app/UserInterface.h"
+#include "send/GatewayHosts.h"
+#include "store/Windows1250.h"
+
+namespace {
+
+std::string Polish(std::string_view utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
+
+std::string ProgressTitle()
+{
+    return Polish("Wysyłanie wiadomości");
+}
+
+std::string ProgressLine(int index, int count)
+{
+    return Polish("Wysyłanie wiadomości ") + std::to_string(index) + " z " + std::to_string(count) + ".";
+}
+
+std::string QueuedInformation()
+{
+    return Polish(
+        "Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i zostanie wysłana poźniej.");
+}
+
+// "+" and digits: a number filed under itself (a mail notice, or a number with no entry).
+bool IsFullNumber(const std::string& text)
+{
+    return text.size() > 1 && text.front() == '+' &&
+           std::all_of(text.begin() + 1, text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The non-empty pieces between the ";".
+std::vector<std::string> Names(const std::string& recipients)
+{
+    std::vector<std::string> names;
+    std::size_t from = 0;
+    for (;;) {
+        const auto end = recipients.find(';', from);
+        std::string piece =
+            recipients.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        if (!piece.empty())
+            names.push_back(std::move(piece));
+        if (end == std::string::npos)
+            return names;
+        from = end + 1;
+    }
+}
+
+std::string Join(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const auto& name : names)
+        text += (text.empty() ? "" : ";") + name;
+    return text;
+}
+
+template <class List> void File(List& list, const std::string& recipients, const std::string& text)
+{
+    auto message = std::make_unique<CMessage>(recipients, text);
+    list.AddMessage(message);
+}
+
+} // namespace
+
+std::string CBrivantelDoc::GetGatewayHost(const std::string& valueName, const std::string& fallback) const
+{
+    const std::string value = m_settingsStore.GetString(gateway_hosts::kSection, valueName);
+    return value.empty() ? fallback : value;
+}
+
+void CBrivantelDoc::SendWaitHook()
+{
+    m_ui.WaitHook();
+}
+
+bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::string& numbers,
+                                     const std::string& text, int route, SendCount* count)
+{
+    SendCount ignored;
+    SendCount& tally = count ? *count : ignored;
+    if (route == ROUTE_CONFIGURED)
+        route = m_settings.GetRoute();
+    m_ui.SetWaitCursor(true);
+    const int total = 1 + static_cast<int>(std::count(recipients.begin(), recipients.end(), ';'));
+    m_ui.ProgressOpen(ProgressTitle());
+    m_ui.ProgressSetRange(total);
+    m_ui.ProgressSetPos(0);
+    const std::string_view all(numbers);
+    std::size_t from = 0;
+    for (int index = 1;; ++index) {
+        const auto end = all.find(';', from);
+        const bool last = end == std::string_view::npos;
+        const std::string number(all.substr(from, last ? std::string_view::npos : end - from));
+        m_ui.ProgressSetText(ProgressLine(index, total));
+        // A number with no entry is filed under itself, so that the outbox can still send it.
+        std::string recipient = m_addressBook.NameForNumber(number);
+        if (recipient.empty())
+            recipient = number;
+        if (m_sender.Send(number, text, route)) {
+            File(m_sent, recipient, text);
+            ++tally.sent;
+        } else {
+            File(m_outbox, recipient, text);
+            ++tally.failed;
+            // Earlier failures are queued without a word; only the last number brings the dialog.
+            if (last)
+                m_ui.ShowSendFailed(text, recipient, QueuedInformation());
+        }
+        m_ui.ProgressSetPos(index);
+        if (last)
+            break;
+        from = end + 1;
+    }
+    m_ui.ProgressClose();
+    m_ui.SetWaitCursor(false);
+    return true;
+}
+
+bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
+{
+    const std::string recipients = message.GetRecipients();
+    const std::string text = message.GetText();
+    std::vector<std::string> names;
+    if (m_addressBook.ExistsDisplayName(recipients))
+        names.push_back(recipients);
+    else
+        names = Names(recipients);
+    if (names.empty())
+        names.emplace_back(); // nothing to send to: the send fails and the message stays
+    std::vector<std::string> sent;
+    std::vector<std::string> failed;
+    for (const auto& name : names) {
+        std::string number = m_addressBook.NumberForName(name);
+        if (number.empty() && IsFullNumber(name))
+            number = name;
+        (m_sender.Send(number, text, ROUTE_CONFIGURED) ? sent : failed).push_back(name);
+    }
+    tally.sent += static_cast<int>(sent.size());
+    tally.failed += static_cast<int>(failed.size());
+    if (failed.empty()) {
+        File(m_sent, recipients, text);
+        m_outbox.RemoveMessage(&message); // destroyed here
+        return true;
+    }
+    // Only the names that failed stay queued; each that went out is filed under its own name.
+    for (const auto& name : sent)
+        File(m_sent, name, text);
+    if (!sent.empty())
+        message.SetRecipients(Join(failed));
+    m_ui.ShowSendFailed(text, message.GetRecipients(), std::string());
+    return false;
+}
+
+void CBrivantelDoc::SendOutbox(SendCount* count)
+{
+    SendCount ignored;
+    SendCount& tally = count ? *count : ignored;
+    // Every message queued when this began is tried once, whatever happens to the others.
+    std::vector<CMessage*> queued;
+    for (const auto& message : m_outbox.GetMessages())
+        queued.push_back(message.get());
+    const int total = static_cast<int>(queued.size());
+    m_ui.SetWaitCursor(true);
+    m_ui.ProgressOpen(ProgressTitle());
+    m_ui.ProgressSetRange(total);
+    m_ui.ProgressSetPos(0);
+    int index = 1;
+    for (CMessage* message : queued) {
+        m_ui.ProgressSetText(ProgressLine(index++, total));
+        SendOutboxMessage(*message, tally);
+    }
+    m_ui.ProgressClose();
+    m_ui.SetWaitCursor(false);
+}
+
+void CBrivantelDoc::OfferToSendOutbox()
+{
+    if (m_outbox.GetCount() == 0)
+        return;
+    if (m_ui.AskYesNo(Polish("W folderze \"Wysyłane wiadomości\" znajdują się niewysłane wiadomości.\n"
+                             "Czy chesz je wysłać teraz?")))
+        SendOutbox();
+}

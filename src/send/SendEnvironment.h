@@ -1,0 +1,23 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+class CSettingsData;
+
+// What the senders read from the running program at the moment of sending: the settings record
+// (route and proxy), the user's signature, the gateway hosts of the settings store, the local
+// time, and the hook that keeps the windows drawn while a socket waits. The document provides it.
+class CSendEnvironment
+{
+public:
+    virtual ~CSendEnvironment() = default;
+
+    virtual const CSettingsData& GetSendSettings() const = 0;
+    virtual std::string GetSendSignature() const = 0;
+    // The "Hosts" value of that name ("host" or "host:port"), or the fallback when it is unset
+    // or empty.
+    virtual std::string GetGatewayHost(const std::string& valueName, const std::string& fallback) const = 0;
+    virtual void SendWaitHook() = 0;
+    virtual std::tm LocalTime() const;
+};

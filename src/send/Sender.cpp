@@ -1,0 +1,64 @@
+#include "send/Sender.h"
+
+#include "send/ERASender.h"
+#include "send/IdeaSender.h"
+#include "send/PLUSSender.h"
+#include "send/SendEnvironment.h"
+#include "store/SettingsData.h"
+
+CSender::CSender(CSendEnvironment& environment) : m_environment(environment)
+{
+    m_senders.push_back(std::make_unique<CERASender>(environment));
+    m_senders.push_back(std::make_unique<CPLUSSender>(environment));
+    m_senders.push_back(std::make_unique<CIdeaSender>(environment));
+}
+
+CSender::~CSender()
+{
+    while (!m_senders.empty())
+        m_senders.pop_back();
+}
+
+bool CSender::Send(const std::string& number, const std::string& text, int route)
+{
+    if (route == ROUTE_CONFIGURED)
+        route = m_environment.GetSendSettings().GetRoute();
+    switch (route) {
+    case ROUTE_INTERNET:
+        return SendByInternet(number, text);
+    case ROUTE_PHONE:
+        return false;
+    default:
+        return false;
+    }
+}
+
+CSMSMessageSender* CSender::GatewayFor(const std::string& number) const
+{
+    for (auto it = m_senders.rbegin(); it != m_senders.rend(); ++it) {
+        if ((*it)->SupportsNumber(number))
+            return it->get();
+    }
+    return nullptr;
+}
+
+bool CSender::SendByInternet(const std::string& number, const std::string& text)
+{
+    CSMSMessageSender* gateway = GatewayFor(number);
+    return gateway && gateway->Send(number, text);
+}
+
+std::vector<CSender::Method> CSender::MethodList() const
+{
+    // Each sender puts its row at the top, the last one first, so the list reads in array order.
+    std::vector<Method> rows;
+    for (const auto& sender : m_senders)
+        rows.push_back({sender->GetName(), sender->GetGatewayAddress(), sender->GetPrefixText()});
+    return rows;
+}
+
+void CSender::SetTimeouts(const GatewayTimeouts& timeouts)
+{
+    for (const auto& sender : m_senders)
+        sender->SetTimeouts(timeouts);
+}

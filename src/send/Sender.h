@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "send/SMSMessageSender.h"
+
+class CSendEnvironment;
+
+// The route dispatcher: the one way out for every message. It only sends; whoever calls it files
+// the message by the answer.
+class CSender
+{
+public:
+    explicit CSender(CSendEnvironment& environment);
+    ~CSender();
+    CSender(const CSender&) = delete;
+    CSender& operator=(const CSender&) = delete;
+
+    // route: ROUTE_INTERNET, ROUTE_PHONE, or ROUTE_CONFIGURED for the settings record's route.
+    // Any other route fails.
+    bool Send(const std::string& number, const std::string& text, int route);
+
+    // The gateway that serves the number on the Internet route, or none.
+    CSMSMessageSender* GatewayFor(const std::string& number) const;
+
+    // One row of the sending-methods list, in the order the list shows them.
+    struct Method
+    {
+        std::string name;
+        std::string address;
+        std::string prefixes;
+    };
+    std::vector<Method> MethodList() const;
+
+    void SetTimeouts(const GatewayTimeouts& timeouts);
+
+private:
+    bool SendByInternet(const std::string& number, const std::string& text);
+
+    CSendEnvironment& m_environment;
+    // Era, Plus, Idea: asked from the last to the first.
+    std::vector<std::unique_ptr<CSMSMessageSender>> m_senders;
+};

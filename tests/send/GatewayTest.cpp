@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include "SendTestSupport.h"
+#include "gateway-sim/GatewaySimulator.h"
+#include "send/ERASender.h"
+#include "send/IdeaSender.h"
+#include "send/PLUSSender.h"
+
+namespace {
+
+using Sim = CGatewaySimulator;
+
+const std::string kUA = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98; chip_1098; DigExt\r\n";
+
+class GatewayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.Start());
+        host = sim.HostValue();
+        env.hosts = {{"Era", host}, {"Idea", host}, {"Plus", host}};
+        env.signature = "Jan";
+        era.SetTimeouts(ShortTimeouts());
+        idea.SetTimeouts(ShortTimeouts());
+        plus.SetTimeouts(ShortTimeouts());
+    }
+    // Plays the proxy itself, so the requests that reach it are exactly what the client sent.
+    void ThroughSimulatorAsProxy()
+    {
+        env.UseProxy("127.0.0.1", sim.Port());
+        host = "gateway.example";
+        env.hosts = {{"Era", host}, {"Idea", host}, {"Plus", host}};
+    }
+    std::vector<std::string> Requests(std::size_t count)
+    {
+        EXPECT_TRUE(sim.WaitForRequests(count));
+        return sim.Requests();
+    }
+
+    Sim sim;
+    TestSendEnvironment env;
+    std::string host;
+    CERASender era{env};
+    CIdeaSender idea{env};
+    CPLUSSender plus{env};
+};
+
+std::string EraEntry(const std::string& target, const std::string& host)
+{
+    return "GET " + target + " HTTP/1.1\r\nProxy-Connection: Keep-Alive\r\n" + kUA + "Host: " + host +
+           "\r\nAccept: */*\r\n\r\n";
+}
+
+std::string EraForm(const std::string& target, const std::string& cookie, const std::string& host)
+{
+    return "GET " + target + " HTTP/1.1\r\nCookie: $Version=\"1\";" + cookie + "; $Patch=\"/\"\r\n" +
+           "Proxy-Connection: Keep-Alive\r\n" + kUA + "Host: " + host + "\r\nAccept: */*\r\n\r\n";
+}
+
+std::string EraPost(const std::string& target, const std::string& cookie, const std::string& host,
+                    const std::string& length, const std::string& body)
+{
+    return "POST " + target + " HTTP/1.1\r\nCookie: $Version=\"1\";" + cookie + "; $Patch=\"/\"\r\n" +
+           "Referer: http://" + host + "\r\nProxy-Connection: Keep-Alive\r\n" + kUA + "Host: " + host +
+           "\r\nAccept: */*\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " + length +
+           "\r\n\r\n" + body + "\r\n";
+}
+
+const std::string kEraBody =
+    "bookopen=+&numer=602123456&ksiazka=&message=Ala+ma+kot%B9%21&podpis=Jan+%26+Co%3D1"
+    "&kontakt=&code=K1001&Nadaj=Nadaj";
+const std::string kCookie = "ASPSESSIONIDGQGQGRCT=SIMSESSION";
+
+TEST_F(GatewayTest, EraSendsItsThreeRequestsDirectlyByteForByte)
+{
+    env.signature = "Jan & Co=1";
+    ASSERT_TRUE(era.Send("+48602123456", "Ala ma kot\xB9!"));
+    const auto r = Requests(3);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0], EraEntry("/sms/sms.asp", host));
+    EXPECT_EQ(r[1], EraForm("/sms/sendsms.asp", kCookie, host));
+    EXPECT_EQ(r[2], EraPost("/sms/sendsms.asp", kCookie, host, "114", kEraBody));
+    ASSERT_EQ(sim.MessageCount(), 1u);
+    EXPECT_EQ(sim.Messages()[0].number, "602123456");
+    EXPECT_EQ(sim.Messages()[0].text, "Ala ma kot\xB9!");
+    EXPECT_EQ(sim.Messages()[0].sender, "Jan & Co=1");
+}
+
+TEST_F(GatewayTest, EraNamesTheWholeAddressWhenAProxyGetsTheRequests)
+{
+    ThroughSimulatorAsProxy();
+    env.signature = "Jan & Co=1";
+    ASSERT_TRUE(era.Send("+48602123456", "Ala ma kot\xB9!"));
+    const auto r = Requests(3);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0], EraEntry("http://gateway.example/sms/sms.asp", "gateway.example"));
+    EXPECT_EQ(r[1], EraForm("http://gateway.example/sms/sendsms.asp", kCookie, "gateway.example"));
+    EXPECT_EQ(r[2],
+              EraPost("http://gateway.example/sms/sendsms.asp", kCookie, "gateway.example", "114", kEraBody));
+}
+
+TEST_F(GatewayTest, EraWithoutACookieSendsTwoSemicolonsInARow)
+{
+    sim.SetBehaviour(Sim::Behaviour::NoCookie);
+    ASSERT_TRUE(era.Send("+48604000111", "x"));
+    const auto r = Requests(3);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[1], EraForm("/sms/sendsms.asp", "", host));
+    EXPECT_NE(r[2].find("Cookie: $Version=\"1\";; $Patch=\"/\"\r\n"), std::string::npos);
+}
+
+TEST_F(GatewayTest, EraFormPageWithoutTheCodeEndsTheSendWithoutPosting)
+{
+    sim.SetBehaviour(Sim::Behaviour::NoCode);
+    EXPECT_FALSE(era.Send("+48602123456", "x"));
+    EXPECT_EQ(Requests(2).size(), 2u);
+    EXPECT_EQ(sim.MessageCount(), 0u);
+}
+
+TEST_F(GatewayTest, IdeaPostsItsFormByteForByteWithAndWithoutAProxy)
+{
+    const std::string body =
+        "LANGUAGE=pl&NETWORK=smsc1&DELIVERY_TIME=955378800000&SENDER=Jan&RECIPIENT=504123456&VALIDITY_PERIOD="
+        "24"
+        "&DELIVERY_DATE=5&DELIVERY_MONTH=3&DELIVERY_YEAR=2024&DELIVERY_HOUR=14&DELIVERY_MIN=60"
+        "&NOTIFICATION_FLAG=false&NOTIFICATION_ADDRESS_VISIBLE=Jan&ILE_SMSOW=1&ILE_ZNAKOW=629"
+        "&SHORT_MESSAGE=Ala+ma+kota";
+    const auto expected = [&](const std::string& h) {
+        return "POST http://" + h +
+               "/servlet/cmg.vasp.smlp.ShortMessageLaunchPad HTTP/1.0\r\n"
+               "Accept: application/msword, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+               "application/x-comet, image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+               "Referer: http://" +
+               h +
+               "/servlet/cmg.vasp.smlp.ShortMessageLaunchPad?LANGUAGE=pl&PAGE=launch\r\n"
+               "Accept-Language: pl,en-us;q=0.5\r\n"
+               "Content-Type: application/x-www-form-urlencoded\r\n"
+               "Accept-Encoding: gzip, deflate\r\n" +
+               kUA + "Host: " + h + "\r\nContent-Length: 297\r\nProxy-Connection: Keep-Alive\r\n" +
+               "Pragma: no-cache\r\n\r\n" + body;
+    };
+    ASSERT_TRUE(idea.Send("+48504123456", "Ala ma kota"));
+    ASSERT_EQ(Requests(1).size(), 1u);
+    EXPECT_EQ(sim.Requests()[0], expected(host));
+
+    ThroughSimulatorAsProxy();
+    ASSERT_TRUE(idea.Send("+48504123456", "Ala ma kota"));
+    ASSERT_EQ(Requests(2).size(), 2u);
+    EXPECT_EQ(sim.Requests()[1], expected("gateway.example"));
+}
+
+TEST_F(GatewayTest, IdeaBodyCountsCharactersLeftAndEncodesTheSignature)
+{
+    std::tm t{};
+    t.tm_year = 99;
+    t.tm_mon = 11;
+    t.tm_mday = 31;
+    t.tm_hour = 23;
+    t.tm_min = 59;
+    const std::string body = CIdeaSender::Body("+48501000000", std::string(160, 'a'), "A&B C", t);
+    EXPECT_NE(body.find("&SENDER=A%26B+C&RECIPIENT=501000000&"), std::string::npos);
+    EXPECT_NE(
+        body.find("&DELIVERY_DATE=31&DELIVERY_MONTH=12&DELIVERY_YEAR=1999&DELIVERY_HOUR=23&DELIVERY_MIN=61&"),
+        std::string::npos);
+    EXPECT_NE(body.find("&NOTIFICATION_ADDRESS_VISIBLE=A%26B+C&ILE_SMSOW=1&ILE_ZNAKOW=480&"),
+              std::string::npos);
+    EXPECT_NE(CIdeaSender::Body("+48501000000", "", "", t).find("&ILE_ZNAKOW=640&SHORT_MESSAGE="),
+              std::string::npos);
+}
+
+TEST_F(GatewayTest, PlusPostsItsFormByteForByteWithAndWithoutAProxy)
+{
+    env.signature = "Jan Kowalski";
+    const auto expected = [&](const std::string& h) {
+        return "POST http://" + h + "/cgi-bin/mail2sms.pl HTTP/1.0\r\n" +
+               "Accept: application/msword, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+               "*/*\r\n" +
+               "Referer: http://" + h + "/sms/\r\nAccept-Language: pl\r\n" +
+               "Content-Type: application/x-www-form-urlencoded\r\nAccept-Encoding: gzip, deflate\r\n" + kUA +
+               "Host: " + h +
+               "\r\nContent-Length: 106\r\nProxy-Connection: Keep-Alive\r\nPragma: No-Cache\r\n\r\n" +
+               "numer=%2B48601123456&mail=sms%40orvella%2Epl&tekst=Ala+ma+kota%5CJan+Kowalski"
+               "&dzien=dzisiaj&godz=14&min=58";
+    };
+    ASSERT_TRUE(plus.Send("+48601123456", "Ala ma kota"));
+    ASSERT_EQ(Requests(1).size(), 1u);
+    EXPECT_EQ(sim.Requests()[0], expected(host));
+    EXPECT_EQ(sim.Messages()[0].text, "Ala ma kota\\Jan Kowalski");
+
+    ThroughSimulatorAsProxy();
+    ASSERT_TRUE(plus.Send("+48601123456", "Ala ma kota"));
+    ASSERT_EQ(Requests(2).size(), 2u);
+    EXPECT_EQ(sim.Requests()[1], expected("gateway.example"));
+}
+
+TEST_F(GatewayTest, PlusUsesAnAddressSignatureAsTheMailAndKeepsTheText)
+{
+    std::tm t{};
+    EXPECT_EQ(CPLUSSender::Body("+48609000001", "Hej", "jan@poczta.pl", t),
+              "numer=%2B48609000001&mail=jan%40poczta%2Epl&tekst=Hej&dzien=dzisiaj&godz=0&min=0");
+    EXPECT_EQ(CPLUSSender::Body("+48609000001", "Hej", "", t),
+              "numer=%2B48609000001&mail=sms%40orvella%2Epl&tekst=Hej%5C&dzien=dzisiaj&godz=0&min=0");
+    EXPECT_TRUE(CPLUSSender::LooksLikeEmail("jan@poczta.pl"));
+    EXPECT_TRUE(CPLUSSender::LooksLikeEmail("jan.kowalski@poczta"));
+    EXPECT_FALSE(CPLUSSender::LooksLikeEmail(""));
+    EXPECT_FALSE(CPLUSSender::LooksLikeEmail("@poczta.pl"));
+    EXPECT_FALSE(CPLUSSender::LooksLikeEmail("jan.kowalski@"));
+    EXPECT_FALSE(CPLUSSender::LooksLikeEmail("Jan Kowalski"));
+    EXPECT_FALSE(CPLUSSender::LooksLikeEmail(".@"));
+    env.signature = "jan@poczta.pl";
+    EXPECT_TRUE(plus.SignatureIsEmail());
+    EXPECT_TRUE(era.SignatureIsEmail());
+    env.signature = "Jan";
+    EXPECT_FALSE(plus.SignatureIsEmail());
+}
+
+TEST_F(GatewayTest, ConfirmationSplitAcrossTwoReadsIsStillFound)
+{
+    sim.SetBehaviour(Sim::Behaviour::SplitConfirmation);
+    EXPECT_TRUE(era.Send("+48602123456", "x"));
+    EXPECT_TRUE(idea.Send("+48501123456", "x"));
+    EXPECT_TRUE(plus.Send("+48601123456", "x"));
+}
+
+TEST_F(GatewayTest, ReplyWithoutTheConfirmationFails)
+{
+    sim.SetBehaviour(Sim::Behaviour::NoConfirmation);
+    EXPECT_FALSE(era.Send("+48602123456", "x"));
+    EXPECT_FALSE(idea.Send("+48501123456", "x"));
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+}
+
+TEST_F(GatewayTest, GatewayThatNeverAnswersTimesOut)
+{
+    sim.SetBehaviour(Sim::Behaviour::NeverAnswer);
+    EXPECT_FALSE(idea.Send("+48501123456", "x"));
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+    EXPECT_FALSE(era.Send("+48602123456", "x"));
+    EXPECT_GT(env.waits, 0);
+}
+
+TEST_F(GatewayTest, GatewayThatClosesAtOnceFails)
+{
+    sim.SetBehaviour(Sim::Behaviour::CloseAtOnce);
+    EXPECT_FALSE(era.Send("+48602123456", "x"));
+    EXPECT_FALSE(idea.Send("+48501123456", "x"));
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+}
+
+TEST_F(GatewayTest, TenMegabytesWithoutTheConfirmationFail)
+{
+    sim.SetBehaviour(Sim::Behaviour::Flood);
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+    EXPECT_FALSE(idea.Send("+48501123456", "x"));
+}
+
+TEST_F(GatewayTest, UnreachableGatewayOrProxyFailsWithoutTryingTheOther)
+{
+    env.hosts = {{"Era", "127.0.0.1:" + std::to_string(UnusedPort())},
+                 {"Idea", "127.0.0.1:" + std::to_string(UnusedPort())},
+                 {"Plus", "127.0.0.1:" + std::to_string(UnusedPort())}};
+    EXPECT_FALSE(era.Send("+48602123456", "x"));
+    EXPECT_FALSE(idea.Send("+48501123456", "x"));
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+
+    // The gateways answer, the proxy does not: nothing goes to the gateways directly.
+    env.hosts = {{"Era", host}, {"Idea", host}, {"Plus", host}};
+    env.UseProxy("127.0.0.1", UnusedPort());
+    EXPECT_FALSE(era.Send("+48602123456", "x"));
+    EXPECT_FALSE(idea.Send("+48501123456", "x"));
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+    env.UseProxy("127.0.0.1", 0);
+    EXPECT_FALSE(plus.Send("+48601123456", "x"));
+    EXPECT_TRUE(sim.Requests().empty());
+}
+
+TEST_F(GatewayTest, EveryGatewayDeliversThroughARealProxy)
+{
+    Tinyproxy proxy;
+    std::string why;
+    ASSERT_TRUE(proxy.Start(why)) << why;
+    env.UseProxy("127.0.0.1", proxy.Port());
+    env.signature = "Jan K.";
+    EXPECT_TRUE(era.Send("+48602123456", "Ala ma kot\xB9"));
+    EXPECT_TRUE(idea.Send("+48503123456", "Idea przez proxy"));
+    EXPECT_TRUE(plus.Send("+48607123456", "Plus przez proxy"));
+    const auto m = sim.Messages();
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[0].gateway, "Era");
+    EXPECT_EQ(m[0].number, "602123456");
+    EXPECT_EQ(m[0].text, "Ala ma kot\xB9");
+    EXPECT_EQ(m[0].sender, "Jan K.");
+    EXPECT_EQ(m[1].gateway, "Idea");
+    EXPECT_EQ(m[1].number, "503123456");
+    EXPECT_EQ(m[2].gateway, "Plus");
+    EXPECT_EQ(m[2].number, "+48607123456");
+    EXPECT_EQ(m[2].text, "Plus przez proxy\\Jan K.");
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <sys/types.h>
+
+#include "send/SMSMessageSender.h"
+#include "send/SendEnvironment.h"
+#include "store/SettingsData.h"
+#include "support/TempDir.h"
+
+// What the senders read, set by the test: settings record, signature, hosts, a fixed clock.
+class TestSendEnvironment final : public CSendEnvironment
+{
+public:
+    CSettingsData settings;
+    std::string signature;
+    std::map<std::string, std::string> hosts;
+    std::tm now{};
+    int waits = 0;
+
+    TestSendEnvironment()
+    {
+        now.tm_year = 124; // 2024-03-05 14:58
+        now.tm_mon = 2;
+        now.tm_mday = 5;
+        now.tm_hour = 14;
+        now.tm_min = 58;
+    }
+    void UseProxy(const std::string& host, int port)
+    {
+        settings.SetUseProxy(true);
+        settings.SetProxyHost(host);
+        settings.SetProxyPort(port);
+    }
+
+    const CSettingsData& GetSendSettings() const override { return settings; }
+    std::string GetSendSignature() const override { return signature; }
+    std::string GetGatewayHost(const std::string& name, const std::string& fallback) const override
+    {
+        const auto it = hosts.find(name);
+        return it == hosts.end() ? fallback : it->second;
+    }
+    void SendWaitHook() override { ++waits; }
+    std::tm LocalTime() const override { return now; }
+};
+
+// Short waits: the peers here answer at once or never.
+inline GatewayTimeouts ShortTimeouts()
+{
+    using namespace std::chrono_literals;
+    GatewayTimeouts t;
+    t.socket.connect = 2000ms;
+    t.socket.read = 400ms;
+    t.socket.write = 2000ms;
+    t.exchange = 5000ms;
+    return t;
+}
+
+// A port on 127.0.0.1 where nobody listens.
+std::uint16_t UnusedPort();
+
+// A real tinyproxy on 127.0.0.1 with its own configuration, stopped with the object.
+class Tinyproxy
+{
+public:
+    Tinyproxy();
+    ~Tinyproxy();
+    // False (and a message naming the package) when tinyproxy is missing or does not start.
+    bool Start(std::string& why);
+    std::uint16_t Port() const { return m_port; }
+
+private:
+    TempDir m_dir;
+    pid_t m_pid = -1;
+    std::uint16_t m_port = 0;
+};
