@@ -17,6 +17,8 @@ std::vector<CCommand> AllCommands()
     for (auto group : {DataCommands(), ContactsCommands(), ConfigCommands()})
         for (auto& c : group)
             all.push_back(std::move(c));
+    for (auto& c : OnlineCommands())
+        all.push_back(std::move(c));
     return all;
 }
 
