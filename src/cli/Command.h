@@ -57,6 +57,7 @@ struct CCommand
 std::vector<CCommand> DataCommands();
 std::vector<CCommand> ContactsCommands();
 std::vector<CCommand> ConfigCommands();
+std::vector<CCommand> MailCommands();
 std::vector<CCommand> OnlineCommands();
 
 // Converts a UTF-8 text from the command line; nothing when Windows-1250 cannot hold it.

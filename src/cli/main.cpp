@@ -19,6 +19,8 @@ std::vector<CCommand> AllCommands()
             all.push_back(std::move(c));
     for (auto& c : OnlineCommands())
         all.push_back(std::move(c));
+    for (auto& c : MailCommands())
+        all.push_back(std::move(c));
     return all;
 }
 
