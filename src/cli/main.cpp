@@ -14,7 +14,7 @@ const QCommandLineOption kDataDir(QStringLiteral("data-dir"), QStringLiteral("Ka
 std::vector<CCommand> AllCommands()
 {
     std::vector<CCommand> all;
-    for (auto group : {DataCommands(), ContactsCommands(), ConfigCommands()})
+    for (auto group : {DataCommands(), ContactsCommands(), ConfigCommands(), RouteCommands()})
         for (auto& c : group)
             all.push_back(std::move(c));
     for (auto& c : OnlineCommands())
