@@ -3,6 +3,7 @@
 #include "DovecotServer.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
+#include "gateway-sim/GatewaySimulator.h"
 #include "mailwatch/Pop3Client.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
@@ -101,14 +102,18 @@ TEST_F(Dovecot, PlainClientAtTheTlsPortFailsInsteadOfHanging)
     EXPECT_EQ(client.GetErrorText(), kConnectError);
 }
 
-// The mailbox holds 3, then 3, 4, 2 and 0 messages: notices for 3, 4 and 2. No route delivers in
-// this test, so each notice is queued in the outbox under the bare number.
+// The mailbox holds 3, then 3, 4, 2 and 0 messages: notices for 3, 4 and 2, sent through the
+// operator's form (played by the gateway simulator) and filed in the sent folder.
 TEST_F(Dovecot, MailCheckAnnouncesEachChangedCount)
 {
+    CGatewaySimulator gateway;
+    ASSERT_TRUE(gateway.Start());
     RecordingUserInterface ui;
     CMemorySettingsStore settings;
+    for (const char* name : {"Era", "Idea", "Plus"})
+        settings.SetString("Hosts", name, gateway.HostValue());
     CBrivantelDoc doc(ui, settings);
-    doc.GetSettings().SetRoute(7);
+    doc.GetSettings().SetRoute(ROUTE_INTERNET);
     CMailCheckerData& data = doc.GetMailCheckerData();
     data.enabled = 1;
     data.notify = 1;
@@ -125,13 +130,20 @@ TEST_F(Dovecot, MailCheckAnnouncesEachChangedCount)
         EXPECT_EQ(doc.CheckMail(), count);
     }
     EXPECT_TRUE(ui.messages.empty());
-    const auto& queued = doc.GetOutbox().GetMessages();
-    ASSERT_EQ(queued.size(), 3u);
+    EXPECT_EQ(doc.GetOutbox().GetCount(), 0u);
+    const auto& sent = doc.GetSent().GetMessages();
+    const auto delivered = gateway.Messages();
+    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(delivered.size(), 3u);
     const char* counts = "342";
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(queued[i]->GetRecipients(), "+486021234567");
-        EXPECT_EQ(queued[i]->GetText(),
-                  std::string("Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: ") + counts[i] + ".");
+        const std::string text =
+            std::string("Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: ") + counts[i] + ".";
+        EXPECT_EQ(sent[i]->GetRecipients(), "+486021234567");
+        EXPECT_EQ(sent[i]->GetText(), text);
+        EXPECT_EQ(delivered[i].gateway, "Era");
+        EXPECT_EQ(delivered[i].text, text);
+        EXPECT_NE(delivered[i].number.find("1234567"), std::string::npos) << delivered[i].number;
     }
     EXPECT_EQ(data.lastCount, 0);
 }
