@@ -1,0 +1,91 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QObject>
+#include <QString>
+
+class CBrivantelDoc;
+class CSettingsStore;
+class CSingleInstance;
+class CUserInterface;
+class QCoreApplication;
+class QWidget;
+
+// What the application object needs of its main window; the desktop program's frame provides it.
+class CMainWindowHost
+{
+public:
+    virtual ~CMainWindowHost() = default;
+    virtual QWidget* Window() = 0;
+    // Shows the window again, also from the notification area or minimised, and brings it forward.
+    virtual void Restore() = 0;
+    // The frame's start-up work once the document exists (the daily online update and the banners).
+    virtual void StartOnlineWork() {}
+};
+
+// The application object: one instance per user, the two profile strings "Settings"/"Sign" and
+// "Settings"/"Port" for the whole run, the data file and its document, and the order of start-up
+// and shut-down.
+class CBrivantelApp final : public QObject
+{
+    Q_OBJECT
+public:
+    CBrivantelApp(CUserInterface& ui, CSettingsStore& settings);
+    ~CBrivantelApp() override;
+
+    struct Options
+    {
+        QString dataDirectory;     // empty: the default data directory
+        QString instanceDirectory; // empty: the per-user runtime directory
+        QString programName;       // empty: the executable's name
+    };
+    using FrameFactory = std::function<std::unique_ptr<CMainWindowHost>(CBrivantelApp&, CBrivantelDoc&)>;
+
+    enum class Start
+    {
+        Running,       // the main window is shown; run the event loop, then call Shutdown
+        OtherInstance, // another instance runs; it has been asked to come forward
+        Failed         // the data file could not be opened; the user was told why
+    };
+    Start InitInstance(const Options& options, const FrameFactory& createFrame);
+
+    // Ends the run in order: the main window goes (its views hand back their state), the document
+    // saves the data file and releases its lock, then ExitInstance writes the profile strings.
+    void Shutdown();
+
+    static CBrivantelApp* Instance();
+
+    const std::string& GetSignature() const { return m_signature; }
+    void SetSignature(std::string signature) { m_signature = std::move(signature); }
+    const std::string& GetPort() const { return m_port; }
+    void SetPort(std::string port) { m_port = std::move(port); }
+    // Set once the main window has been shown.
+    CBrivantelDoc* GetDocument() const { return m_shownDocument; }
+    CMainWindowHost* GetMainWindow() const { return m_frame.get(); }
+    CSettingsStore& GetSettingsStore() { return m_settings; }
+    CUserInterface& GetUserInterface() { return m_ui; }
+
+    // Help menu and notification-area menu: the program's home page. A failure says nothing.
+    void OnHomePage();
+
+    // Qt's own Polish texts for the standard buttons ("Tak", "Nie", "Anuluj"); false when the
+    // translation is not installed.
+    static bool LoadQtTranslation(QCoreApplication& app);
+
+private:
+    void ExitInstance();
+    void OnRaiseRequested();
+
+    CUserInterface& m_ui;
+    CSettingsStore& m_settings;
+    std::string m_signature;
+    std::string m_port;
+    std::unique_ptr<CSingleInstance> m_instance;
+    std::unique_ptr<CBrivantelDoc> m_document;
+    std::unique_ptr<CMainWindowHost> m_frame;
+    CBrivantelDoc* m_shownDocument = nullptr;
+    bool m_raisePending = false;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+
+#include <QString>
+#include <QUrl>
+
+// Opening a web address in the user's browser, for the help menu, the notification-area menu, the
+// About box and the banners.
+namespace web_address {
+
+// The program's home page on the maker's web server (fixed when the program is built).
+QString HomePage();
+
+// The desktop's way of opening an address; on Windows, when the shell fails, the browser
+// registered for ".htm" is started with the address. Returns 0 when the address was opened,
+// otherwise the shell's error value (31: no program is associated).
+int Open(const QString& address);
+inline bool OpenQuietly(const QString& address)
+{
+    return Open(address) == 0;
+}
+
+// Addresses that come from the network (a banner's link) are opened only when they are plain web
+// addresses; a file, "file:" or a program is refused without a word.
+bool IsWebAddress(const QString& address);
+
+// The browser's command line from the registry with the address put in place of its "%1": the
+// line is cut before a quoted "%1", or else at a bare %1, and the address follows after a blank.
+QString BrowserCommandLine(const QString& registeredCommand, const QString& address);
+
+// The English text the program shows after "Can't open link:" for a shell error value.
+QString ErrorText(int value);
+
+inline constexpr int kNoAssociation = 31;
+
+// Tests replace the desktop's opener; an empty function restores it.
+using Opener = std::function<bool(const QUrl&)>;
+void SetOpenerForTesting(Opener opener);
+
+} // namespace web_address

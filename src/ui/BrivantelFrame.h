@@ -1,0 +1,145 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include <QTimer>
+
+#include "app/qt/BrivantelApp.h"
+#include "ui/FrameWndEx.h"
+
+class CBrivantelDoc;
+class CBrivantelView;
+class CFolderCaptionBar;
+class CFolderListBar;
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QToolBar;
+class QVBoxLayout;
+
+// The main window: one view at a time between the folder buttons, the per-view toolbars, the
+// folder list, the folder bar, the status bar and the banner bar; the two timers, the
+// notification-area icon and the order of closing.
+class CBrivantelFrame final : public CFrameWndEx, public CMainWindowHost
+{
+    Q_OBJECT
+public:
+    static constexpr int kMailTimerMs = 1000;
+    static constexpr int kBannerTimerMs = 10000;
+
+    // app may be null (tests); the home page then opens directly.
+    CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settings, CBrivantelApp* app = nullptr);
+    ~CBrivantelFrame() override;
+
+    // CMainWindowHost
+    QWidget* Window() override { return this; }
+    void Restore() override;
+    void StartOnlineWork() override;
+
+    // Shows the view of a view command afresh, also when it is the one already shown.
+    void SwitchView(int command);
+    // Runs a command of the menus, bars, accelerators or the notification-area menu.
+    void OnCommand(int command);
+
+    CBrivantelView* GetActiveView() const { return m_view.get(); }
+    int GetCurrentKind() const { return m_kind; }
+    bool IsHiddenToTray() const { return m_hiddenToTray; }
+    bool IsReady() const { return m_ready; }
+
+    // Timer 1 drives the mailbox watch, timer 2 the banner rotation; the online update runs once
+    // at start. Each is hooked in by its own part of the program.
+    void SetMailStep(std::function<void()> step) { m_mailStep = std::move(step); }
+    void SetBannerTick(std::function<void()> tick) { m_bannerTick = std::move(tick); }
+    void SetOnlineWork(std::function<void()> work) { m_onlineWork = std::move(work); }
+    QTimer& GetMailTimer() { return m_mailTimer; }
+    QTimer& GetBannerTimer() { return m_bannerTimer; }
+
+    // The parts of the window, for the program's other windows and for tests.
+    CFolderListBar& GetFolderListBar() { return *m_folderList; }
+    CFolderCaptionBar& GetFolderBar() { return *m_folderBar; }
+    QToolBar& GetFolderButtons() { return *m_folderButtons; }
+    QToolBar* GetViewToolBar(int toolbar) const;
+    QWidget& GetBannerHolder() { return *m_bannerHolder; }
+    QDockWidget& GetBannerBar() { return *m_bannerBar; }
+    QLabel& GetMailIndicator() { return *m_mailIndicator; }
+    QMenu& GetTrayMenu() { return *m_trayMenu; }
+    QSystemTrayIcon* GetTrayIcon() const { return m_tray; }
+    // The actions that run a command (menu items, buttons, accelerators), in creation order.
+    std::vector<QAction*> ActionsFor(int command) const;
+
+    // Refreshes the enabled and checked marks of every command and the status-bar indicators.
+    void UpdateCommandUi();
+
+signals:
+    // The close sequence has run and the user agreed: the program ends.
+    void closeAccepted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    QMenu* createPopupMenu() override { return nullptr; }
+
+private:
+    QAction* MakeAction(int command, const QString& text, QObject* parent);
+    void CreateStatusBar();
+    void CreateFolderButtons();
+    void CreateCentralArea();
+    void CreateViewToolBars();
+    void CreateFolderList();
+    void CreateBannerBar();
+    void CreateMenus();
+    void CreateAccelerators();
+    void CreateTray();
+    void InstallViewMenu(int kind);
+    void ApplyLayoutFlags();
+    void OnLayout();
+    void ToggleFolderButtons();
+    void ToggleStatusBar();
+    void OnAbout();
+    void OnHomePage();
+    void SetTitle();
+    bool RunCloseSequence();
+    void OnMailTimer();
+    void OnBannerTimer();
+
+    CBrivantelDoc& m_document;
+    CBrivantelApp* m_app;
+    int m_kind = 1000;
+    bool m_showFolderList;
+    bool m_showFolderBar;
+    bool m_showToolBars;
+    bool m_showFolderButtons;
+    bool m_showStatusBar;
+    bool m_hiddenToTray = false;
+    bool m_ready = false;
+    bool m_closeAccepted = false;
+
+    std::unique_ptr<CBrivantelView> m_view;
+    QWidget* m_viewHolder = nullptr;
+    QVBoxLayout* m_viewLayout = nullptr;
+    CFolderCaptionBar* m_folderBar = nullptr;
+    CFolderListBar* m_folderList = nullptr;
+    QToolBar* m_folderButtons = nullptr;
+    std::map<int, QToolBar*> m_viewToolBars;
+    QDockWidget* m_bannerBar = nullptr;
+    QWidget* m_bannerHolder = nullptr;
+    QLabel* m_mailIndicator = nullptr;
+    QLabel* m_onlineIndicator = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    std::multimap<int, QAction*> m_actions;
+    std::vector<QAction*> m_viewMenuActions;
+
+    QTimer m_mailTimer;
+    QTimer m_bannerTimer;
+    QTimer m_uiTimer;
+    std::function<void()> m_mailStep;
+    std::function<void()> m_bannerTick;
+    std::function<void()> m_onlineWork;
+};

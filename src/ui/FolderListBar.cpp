@@ -1,0 +1,56 @@
+#include "ui/FolderListBar.h"
+
+#include <QVBoxLayout>
+
+#include "ui/Commands.h"
+#include "ui/Icons.h"
+#include "ui/controls/FolderListCtrl.h"
+
+CFolderListBar::CFolderListBar(QWidget* parent)
+    : QDockWidget(parent), m_list(new CFolderListCtrl(nullptr, CFolderListCtrl::kStyleAnimation))
+{
+    setObjectName(QStringLiteral("FolderListBar"));
+    setWindowTitle(QStringLiteral("Lista Folderów"));
+    setFeatures(QDockWidget::NoDockWidgetFeatures);
+    setTitleBarWidget(new QWidget(this)); // a plain panel: no caption, no float or close buttons
+    auto* holder = new QWidget(this);
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 3);
+    layout->addWidget(m_list);
+    setWidget(holder);
+    m_list->SetSlideDelay(10);
+    m_list->SetLargeImages(icons::ViewPixmaps(32));
+    connect(this, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
+        if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea)
+            resize(width(), kHeight);
+        else
+            resize(kWidth, height());
+    });
+    Fill();
+}
+
+void CFolderListBar::Fill()
+{
+    struct Entry
+    {
+        int folder;
+        int view; // index into the view table
+    };
+    const QString folders[] = {QStringLiteral("Wiadomości"), QStringLiteral("Książka adresowa"),
+                               QStringLiteral("Usługi"), QStringLiteral("Narzędzia")};
+    for (int f = 0; f < 4; ++f)
+        m_list->AddFolder(folders[f], f);
+    const auto& views = ViewTable();
+    const Entry entries[] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    for (const Entry& e : entries) {
+        const CViewInfo& v = views[e.view];
+        // The address book's only entry is its basic book, not the view's name.
+        const QString text = e.view == 5 ? QStringLiteral("Podstawowa") : QString::fromUtf8(v.name);
+        m_list->InsertItem(e.folder, -1, text, v.kind - kFirstViewKind, v.command);
+    }
+}
+
+int CFolderListBar::GetItemCommand(int index) const
+{
+    return m_list->GetItemData(index);
+}

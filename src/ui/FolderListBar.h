@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDockWidget>
+
+class CFolderListCtrl;
+
+// The side panel that holds the folder list, filled with the program's groups and entries.
+// 128 pixels wide at the left or right, 100 high at the top or bottom; its inner edge resizes it.
+class CFolderListBar final : public QDockWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 128;
+    static constexpr int kHeight = 100;
+
+    explicit CFolderListBar(QWidget* parent);
+
+    CFolderListCtrl& GetList() { return *m_list; }
+    // The command of an item of the open group; 0 when there is none.
+    int GetItemCommand(int index) const;
+
+private:
+    void Fill();
+
+    CFolderListCtrl* m_list;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <vector>
+
+#include <QIcon>
+#include <QPixmap>
+
+// The program's pictures, drawn here at every size they are shown at (16, 20 and 32 pixels and
+// more), so they stay sharp without any picture files.
+namespace icons {
+
+// The icon of the view with kind 1000 + index (index 0 to 7).
+QIcon ViewIcon(int index);
+QPixmap ViewPixmap(int index, int size);
+// Image lists of the eight view icons, in kind order.
+std::vector<QPixmap> ViewPixmaps(int size);
+
+// The icon of a command of the per-view toolbars and menus (a null icon when it has none).
+QIcon CommandIcon(int command);
+
+// The program's own icon (window, notification area, About box).
+QIcon AppIcon();
+QPixmap AppPixmap(int size);
+
+} // namespace icons

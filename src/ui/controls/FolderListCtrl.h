@@ -1,0 +1,145 @@
+#pragma once
+
+#include <vector>
+
+#include <QFrame>
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+
+// The folder list: a column of group buttons ("folders"); the open one shows its entries
+// ("items") as large icons with centred labels. Clicking an item notifies the owner; clicking
+// another folder button slides the groups into their new places. Everything is drawn here.
+class CFolderListCtrl : public QFrame
+{
+    Q_OBJECT
+public:
+    // Notification codes, as the owner receives them with notify().
+    static constexpr int kItemClicked = 1;
+    static constexpr int kFolderChanged = 5;
+    // Control style: slide the groups when the current folder changes.
+    static constexpr int kStyleAnimation = 256;
+
+    static constexpr int kFolderHeight = 22;
+    static constexpr int kLabelGap = 3;
+    static constexpr int kItemSpacing = 8;
+    static constexpr int kArrowMargin = 5;
+    static constexpr int kArrowRepeatMs = 300;
+
+    explicit CFolderListCtrl(QWidget* parent = nullptr, int style = kStyleAnimation);
+
+    // Images of the items, indexed by the item's image number: every picture has the same size.
+    void SetLargeImages(std::vector<QPixmap> images);
+    int AddFolder(const QString& name, int userData);
+    // A negative position, or one at or beyond the end, appends. Returns the position used.
+    int InsertItem(int folder, int position, const QString& text, int image, int userData);
+    int GetItemData(int index) const; // in the current folder; 0 when out of range
+    void SetCurrentFolder(int folder);
+    int GetCurrentFolder() const { return m_current; }
+    int GetFolderCount() const { return static_cast<int>(m_folders.size()); }
+    int GetItemCount(int folder) const;
+    int GetFirstVisibleItem() const { return m_firstItem; }
+    void SetSlideDelay(int ms) { m_slideDelay = ms; }
+
+    enum class HitKind
+    {
+        Nothing,
+        UpArrow,
+        DownArrow,
+        Folder,
+        Item
+    };
+    struct Hit
+    {
+        HitKind kind = HitKind::Nothing;
+        int index = -1;
+    };
+    Hit HitTest(QPoint point) const;
+
+    // Geometry, in widget coordinates, as the last layout has it.
+    QRect FolderRect(int folder) const;
+    QRect ItemsArea() const;
+    QRect ItemIconRect(int item) const;
+    QRect ItemLabelRect(int item) const;
+    bool UpArrowShown() const;
+    bool DownArrowShown() const;
+    QRect UpArrowRect() const;
+    QRect DownArrowRect() const;
+    int LastFullyVisibleItem() const;
+
+    QColor BackgroundColor() const { return m_colors.background; }
+
+signals:
+    void notify(int code, int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    QSize sizeHint() const override { return {128, 300}; }
+
+private:
+    struct Item
+    {
+        QString text;
+        int image = 0;
+        int userData = 0;
+    };
+    struct Folder
+    {
+        QString name;
+        int userData = 0;
+        std::vector<Item> items;
+    };
+    struct Colors
+    {
+        QColor background, edge, itemText, face, light, highlight, shadow, darkShadow;
+    };
+    enum class Pressed
+    {
+        None,
+        Folder,
+        Item,
+        UpArrow,
+        DownArrow
+    };
+
+    void LoadColors();
+    QRect FolderRectFor(int folder, int current) const;
+    QRect ItemsAreaFor(int current) const;
+    QSize IconSize() const;
+    QRect LabelBounds(const QString& text) const;
+    int ItemHeight(const Item& item) const;
+    int ItemTop(int current, int first, int item) const;
+    QRect IconRectFor(int current, int first, int item) const;
+    QRect LabelRectFor(int current, int first, int item) const;
+    int LastFullyVisibleFor(int current, int first) const;
+
+    void PaintState(QPainter& p, int current, int first, bool marks);
+    void PaintFolderButton(QPainter& p, const QRect& r, const QString& name, bool bold, bool sunken) const;
+    void PaintArrow(QPainter& p, const QRect& r, bool up, bool pushed) const;
+    void PaintIconFrame(QPainter& p, const QRect& icon, bool sunken) const;
+    void Slide(int from, int to);
+    bool ScrollStep(bool up);
+    void OnArrowTimer();
+    void EndArrowPress();
+
+    std::vector<Folder> m_folders;
+    std::vector<QPixmap> m_images;
+    int m_style;
+    int m_current = 0;
+    int m_firstItem = 0;
+    int m_slideDelay = 10;
+    int m_hotFolder = -1;
+    int m_hotItem = -1;
+    Pressed m_pressed = Pressed::None;
+    int m_pressedIndex = -1;
+    bool m_pressedShown = false; // the pressed thing is drawn pushed (the pointer is on it)
+    QTimer m_arrowTimer;
+    Colors m_colors;
+    QPixmap m_animationFrame; // while sliding: the picture to show
+};
