@@ -57,6 +57,7 @@ struct CCommand
 std::vector<CCommand> DataCommands();
 std::vector<CCommand> ContactsCommands();
 std::vector<CCommand> ConfigCommands();
+std::vector<CCommand> SendCommands();
 std::vector<CCommand> RouteCommands();
 std::vector<CCommand> MailCommands();
 std::vector<CCommand> OnlineCommands();

@@ -21,6 +21,8 @@ std::vector<CCommand> AllCommands()
         all.push_back(std::move(c));
     for (auto& c : MailCommands())
         all.push_back(std::move(c));
+    for (auto& c : SendCommands())
+        all.push_back(std::move(c));
     return all;
 }
 

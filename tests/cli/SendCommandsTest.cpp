@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "../send/SendTestSupport.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "gateway-sim/GatewaySimulator.h"
+#include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    std::string err;
+};
+
+// brivantel-cli with its own data and configuration directories, sending to a simulator through
+// a real tinyproxy.
+class SendCommandsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.Start());
+        std::string why;
+        ASSERT_TRUE(proxy.Start(why)) << why;
+        for (const char* name : {"Era", "Idea", "Plus"})
+            ASSERT_EQ(Cli({"config", "set", std::string("Hosts/") + name, sim.HostValue()}).status, 0);
+        ASSERT_EQ(Cli({"config", "set", "Settings/Sign", "Jan"}).status, 0);
+        WithDocument([&](CBrivantelDoc& doc) {
+            doc.GetSettings().SetUseProxy(true);
+            doc.GetSettings().SetProxyHost("127.0.0.1");
+            doc.GetSettings().SetProxyPort(proxy.Port());
+            Add(doc, "Anna", "502", "111222");
+            Add(doc, "Bogdan", "601", "333444");
+            Add(doc, "Celina", "602", "555666");
+        });
+    }
+
+    static void Add(CBrivantelDoc& doc, const std::string& name, const std::string& op,
+                    const std::string& number)
+    {
+        auto entry = std::make_unique<CAddress>();
+        entry->SetDisplayName(name);
+        entry->SetCountryPrefix("+48");
+        entry->SetOperatorCode(op);
+        entry->SetSubscriberNumber(number);
+        doc.GetAddressBook().AddAddress(entry);
+    }
+
+    template <class F> void WithDocument(F&& f, bool save = true)
+    {
+        RecordingUserInterface ui;
+        CMemorySettingsStore store;
+        CBrivantelDoc doc(ui, store);
+        ASSERT_TRUE(doc.Open(dir.file("Brivantel.vs"), CBrivantelDoc::Access::ReadWrite));
+        f(doc);
+        if (save) {
+            ASSERT_TRUE(doc.SaveDataFile());
+        }
+    }
+
+    static std::vector<std::string> Recipients(const CMessageList& list)
+    {
+        std::vector<std::string> r;
+        for (const auto& m : list.GetMessages())
+            r.push_back(m->GetRecipients());
+        return r;
+    }
+
+    CliRun Cli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", dir.path()});
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
+                                        "LANG=C.UTF-8"};
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const std::string errPath = dir.file("stderr");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        CliRun r;
+        pid_t pid = 0;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        const auto bytes = ReadFileBytes(errPath);
+        r.err.assign(bytes.begin(), bytes.end());
+        return r;
+    }
+
+    TempDir dir;
+    CGatewaySimulator sim;
+    Tinyproxy proxy;
+};
+
+TEST_F(SendCommandsTest, SendDeliversThroughTheProxyAndFilesTheMessagesInTheSavedFile)
+{
+    const CliRun r = Cli({"send", "--to", "Anna;Obcy;Bogdan;", "--text", "Cześć"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Wysyłanie wiadomości 1 z 3."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Wysyłanie wiadomości 2 z 3."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Obcy"), std::string::npos) << r.err;
+    const auto m = sim.Messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0].gateway, "Idea");
+    EXPECT_EQ(m[0].text, "Cze\x9C\xE6");
+    EXPECT_EQ(m[0].sender, "Jan");
+    EXPECT_EQ(m[1].gateway, "Plus");
+    WithDocument(
+        [&](CBrivantelDoc& doc) {
+            EXPECT_EQ(Recipients(doc.GetSent()), (std::vector<std::string>{"Anna", "Bogdan"}));
+            EXPECT_EQ(doc.GetOutbox().GetCount(), 0u);
+        },
+        false);
+}
+
+TEST_F(SendCommandsTest, FailedNumberIsQueuedReportedAndSentLaterFromTheOutbox)
+{
+    const CliRun r = Cli({"send", "--number", "+48602555666;+48600000001", "--text", "x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nie została wysłana."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("i zostanie wysłana poźniej."), std::string::npos) << r.err;
+    ASSERT_EQ(sim.MessageCount(), 1u);
+    EXPECT_EQ(sim.Messages()[0].gateway, "Era");
+
+    ASSERT_EQ(Cli({"later", "--to", "Anna;Celina", "--text", "potem"}).status, 0);
+    WithDocument(
+        [&](CBrivantelDoc& doc) {
+            EXPECT_EQ(Recipients(doc.GetSent()), (std::vector<std::string>{"Celina"}));
+            EXPECT_EQ(Recipients(doc.GetOutbox()), (std::vector<std::string>{"+48600000001", "Anna;Celina"}));
+        },
+        false);
+
+    const CliRun outbox = Cli({"send-outbox"});
+    EXPECT_EQ(outbox.status, 1);
+    EXPECT_NE(outbox.err.find("+48600000001"), std::string::npos) << outbox.err;
+    EXPECT_EQ(sim.MessageCount(), 3u);
+    WithDocument(
+        [&](CBrivantelDoc& doc) {
+            EXPECT_EQ(Recipients(doc.GetOutbox()), (std::vector<std::string>{"+48600000001"}));
+            EXPECT_EQ(Recipients(doc.GetSent()), (std::vector<std::string>{"Celina", "Anna;Celina"}));
+        },
+        false);
+}
+
+TEST_F(SendCommandsTest, RefusesIncompleteOrOverlongInput)
+{
+    EXPECT_EQ(Cli({"send", "--text", "x"}).status, 2);
+    EXPECT_EQ(Cli({"send", "--to", "Anna", "--number", "+48502111222", "--text", "x"}).status, 2);
+    EXPECT_EQ(Cli({"send", "--to", "Anna"}).status, 2);
+    EXPECT_EQ(Cli({"send", "--to", "Anna", "--text", std::string(161, 'a')}).status, 2);
+    EXPECT_EQ(Cli({"later", "--to", "", "--text", "x"}).status, 2);
+    EXPECT_EQ(Cli({"send", "--to", "Anna", "--text", std::string(160, 'a')}).status, 0);
+    EXPECT_EQ(sim.MessageCount(), 1u);
+}
+
+} // namespace
