@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "DovecotServer.h"
+#include "gateway-sim/GatewaySimulator.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kNotice = "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: ";
+
+// brivantel-cli with a data directory and settings of its own.
+class Cli
+{
+public:
+    TempDir dir;
+
+    pid_t Spawn(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {BRIVANTEL_CLI_PATH, "--data-dir", dir.file("data")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> cargv;
+        for (auto& a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
+                                        "LANG=C.UTF-8"};
+        std::vector<char*> cenv;
+        for (auto& e : env)
+            cenv.push_back(e.data());
+        cenv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    int Wait(pid_t pid)
+    {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        out = Slurp("stdout");
+        err = Slurp("stderr");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    int Run(const std::vector<std::string>& args) { return Wait(Spawn(args)); }
+
+    nlohmann::json Dump()
+    {
+        EXPECT_EQ(Run({"dump"}), 0) << err;
+        return nlohmann::json::parse(out);
+    }
+
+    std::string out;
+    std::string err;
+
+private:
+    std::string Slurp(const char* name)
+    {
+        std::ifstream in(dir.file(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+};
+
+class MailCommands : public ::testing::Test
+{
+protected:
+    DovecotServer server;
+    CGatewaySimulator gateway;
+    Cli cli;
+
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(server.Start(why)) << why;
+        ASSERT_TRUE(gateway.Start());
+        for (const char* name : {"Era", "Idea", "Plus"})
+            ASSERT_EQ(cli.Run({"config", "set", std::string("Hosts/") + name, gateway.HostValue()}), 0)
+                << cli.err;
+        std::ofstream(cli.dir.file("password")) << DovecotServer::kPassword << "\n";
+        ASSERT_EQ(
+            cli.Run({"mail-config", "--server", "pop3s://localhost:" + std::to_string(server.TlsPort()),
+                     "--user", DovecotServer::kUser, "--password-file", cli.dir.file("password"), "--enabled",
+                     "1", "--notify", "1", "--country", "+48", "--network", "602", "--number", "1234567"}),
+            0)
+            << cli.err;
+        EXPECT_EQ(cli.out.find(DovecotServer::kPassword), std::string::npos);
+    }
+
+    bool WaitForNotices(std::size_t count)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (gateway.MessageCount() < count && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return gateway.MessageCount() >= count;
+    }
+};
+
+TEST_F(MailCommands, CheckMailSendsTheNoticeAndFilesIt)
+{
+    server.PutMessages(3);
+    ASSERT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 0) << cli.err;
+    EXPECT_EQ(cli.out, "Liczba wiadomości w skrzynce: 3 (powiadomienie wysłane)\n");
+    ASSERT_EQ(gateway.MessageCount(), 1u);
+    EXPECT_EQ(gateway.Messages()[0].text, kNotice + "3.");
+    // Every run starts as the program does, with no count seen: the same mailbox is announced again.
+    ASSERT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 0) << cli.err;
+    EXPECT_EQ(gateway.MessageCount(), 2u);
+
+    const auto data = cli.Dump();
+    ASSERT_EQ(data["sent"].size(), 2u);
+    EXPECT_EQ(data["sent"][0]["recipients"], "+486021234567");
+    EXPECT_EQ(data["sent"][0]["text"], kNotice + "3.");
+    EXPECT_EQ(data["outbox"].size(), 0u);
+}
+
+TEST_F(MailCommands, CheckMailReportsAFailedLoginWithoutThePassword)
+{
+    // The system's trusted certificates do not know the test CA.
+    EXPECT_EQ(cli.Run({"check-mail"}), 1);
+    EXPECT_NE(cli.err.find("Błąd podczas sprawdania poczty.\nBłąd podczas łączenia sie z serverem.\nTLS: "
+                           "certificate verify failed"),
+              std::string::npos)
+        << cli.err;
+    EXPECT_EQ(cli.err.find(DovecotServer::kPassword), std::string::npos);
+    EXPECT_EQ(gateway.MessageCount(), 0u);
+}
+
+TEST_F(MailCommands, CheckMailRefusesWhenWatchingIsOff)
+{
+    ASSERT_EQ(cli.Run({"mail-config", "--enabled", "0"}), 0);
+    EXPECT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 1);
+    EXPECT_NE(cli.err.find("wyłączone"), std::string::npos);
+    EXPECT_EQ(cli.Run({"mail-config", "--interval", "0"}), 2);
+}
+
+TEST_F(MailCommands, WatchMailChecksOnItsFirstTickAndStopsOnInterrupt)
+{
+    server.PutMessages(5);
+    const pid_t pid = cli.Spawn({"watch-mail", "--ca-file", server.CaFile()});
+    ASSERT_GT(pid, 0);
+    const bool notified = WaitForNotices(1);
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(cli.Wait(pid), 0) << cli.err;
+    ASSERT_TRUE(notified);
+    EXPECT_EQ(gateway.Messages()[0].text, kNotice + "5.");
+    EXPECT_NE(cli.out.find("Liczba wiadomości w skrzynce: 5 (powiadomienie wysłane)\n"), std::string::npos);
+    EXPECT_EQ(cli.Dump()["sent"].size(), 1u);
+}
+
+} // namespace
