@@ -153,13 +153,13 @@ std::vector<CGatewaySimulator::Message> CGatewaySimulator::Messages() const
 std::size_t CGatewaySimulator::MessageCount() const
 {
     std::lock_guard lock(m_mutex);
-    return m_messages.size();
+    return m_messageCount;
 }
 
 bool CGatewaySimulator::WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const
 {
     std::unique_lock lock(m_mutex);
-    return m_recorded.wait_for(lock, timeout, [&] { return m_requests.size() >= count; });
+    return m_recorded.wait_for(lock, timeout, [&] { return m_requestCount >= count; });
 }
 
 std::string CGatewaySimulator::UrlDecode(const std::string& text)
@@ -281,7 +281,9 @@ void CGatewaySimulator::Record(std::string raw)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_requests.push_back(std::move(raw));
+        ++m_requestCount;
+        if (m_keep)
+            m_requests.push_back(std::move(raw));
     }
     m_recorded.notify_all();
 }
@@ -291,7 +293,9 @@ void CGatewaySimulator::Accepted(Message message)
     std::function<void(const Message&)> log;
     {
         std::lock_guard lock(m_mutex);
-        m_messages.push_back(message);
+        ++m_messageCount;
+        if (m_keep)
+            m_messages.push_back(message);
         log = m_log;
     }
     if (log)

@@ -52,6 +52,8 @@ public:
 
     void SetBehaviour(Behaviour behaviour) { m_behaviour = behaviour; }
     void SetLog(std::function<void(const Message&)> log);
+    // Off: requests and messages are only counted, not kept (long runs, benchmarks).
+    void SetKeeping(bool keep) { m_keep = keep; }
 
     std::vector<std::string> Requests() const;
     std::vector<Message> Messages() const;
@@ -77,6 +79,9 @@ private:
     std::uint16_t m_port = 0;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_keep{true};
+    std::size_t m_requestCount = 0;
+    std::size_t m_messageCount = 0;
     std::atomic<Behaviour> m_behaviour{Behaviour::Normal};
     unsigned m_nextCode = 1;
     std::string m_lastCode;
