@@ -1,5 +1,6 @@
 #include "online/JpegDecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +42,15 @@ struct DecodeResult
     std::uint8_t* pixels;
     int width;
     int height;
+    std::size_t rowSize;
+};
+
+// How the pixels are laid out: RGB rows top-down without gaps, or ready for display as a
+// bottom-up 24-bit bitmap (BGR, rows padded to four bytes).
+enum Layout
+{
+    kRgbTopDown,
+    kBgrBottomUp
 };
 
 std::uint8_t Scale(unsigned a, unsigned b)
@@ -48,12 +58,21 @@ std::uint8_t Scale(unsigned a, unsigned b)
     return static_cast<std::uint8_t>((a * b + 127) / 255);
 }
 
-// One row of samples into RGB triplets. CMYK from Adobe's encoders (the only ones that write
+void Put(std::uint8_t* out, unsigned r, unsigned g, unsigned b, bool bgr)
+{
+    out[0] = static_cast<std::uint8_t>(bgr ? b : r);
+    out[1] = static_cast<std::uint8_t>(g);
+    out[2] = static_cast<std::uint8_t>(bgr ? r : b);
+}
+
+// One row of samples into pixel triplets. CMYK from Adobe's encoders (the only ones that write
 // CMYK JPEGs in practice, marked by the Adobe segment) is stored inverted: the sample is 255 - ink.
-void ConvertRow(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, int components, bool invertedCmyk)
+void ConvertRow(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, int components, bool invertedCmyk,
+                bool bgr)
 {
     if (components == 3) {
-        std::memcpy(out, in, static_cast<std::size_t>(width) * 3);
+        for (JDIMENSION x = 0; x < width; ++x, in += 3, out += 3)
+            Put(out, in[0], in[1], in[2], bgr);
     } else if (components == 1) {
         for (JDIMENSION x = 0; x < width; ++x, out += 3)
             out[0] = out[1] = out[2] = in[x];
@@ -63,15 +82,27 @@ void ConvertRow(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, int comp
             const unsigned m = invertedCmyk ? in[1] : 255u - in[1];
             const unsigned y = invertedCmyk ? in[2] : 255u - in[2];
             const unsigned k = invertedCmyk ? in[3] : 255u - in[3];
-            out[0] = Scale(c, k);
-            out[1] = Scale(m, k);
-            out[2] = Scale(y, k);
+            Put(out, Scale(c, k), Scale(m, k), Scale(y, k), bgr);
         }
     }
 }
 
-// C-style on purpose: see ErrorManager. Fills result with a malloc'ed RGB buffer.
-DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, DecodeResult* result)
+// The colour space libjpeg should deliver. libjpeg-turbo can deliver BGR itself, from colour and
+// grey pictures alike, which spares a pass over the pixels.
+J_COLOR_SPACE OutputSpace(J_COLOR_SPACE in, Layout layout)
+{
+    if (in == JCS_CMYK || in == JCS_YCCK)
+        return JCS_CMYK;
+#ifdef JCS_EXTENSIONS
+    if (layout == kBgrBottomUp)
+        return JCS_EXT_BGR;
+#endif
+    (void)layout;
+    return in == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+}
+
+// C-style on purpose: see ErrorManager. Fills result with a malloc'ed pixel buffer.
+DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, Layout layout, DecodeResult* result)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -88,30 +119,25 @@ DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, DecodeResult* 
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
-    switch (cinfo.jpeg_color_space) {
-    case JCS_GRAYSCALE:
-        cinfo.out_color_space = JCS_GRAYSCALE;
-        break;
-    case JCS_CMYK:
-    case JCS_YCCK:
-        cinfo.out_color_space = JCS_CMYK;
-        break;
-    default:
-        cinfo.out_color_space = JCS_RGB;
-        break;
-    }
+    cinfo.out_color_space = OutputSpace(cinfo.jpeg_color_space, layout);
     jpeg_start_decompress(&cinfo);
     const JDIMENSION width = cinfo.output_width;
     const JDIMENSION height = cinfo.output_height;
     const int components = cinfo.output_components;
     const bool inverted = cinfo.saw_Adobe_marker != 0;
+    const bool bgr = layout == kBgrBottomUp;
+    // Three components arrive already in the wanted order (RGB, or BGR from libjpeg-turbo).
+    const bool direct = components == 3 && (!bgr || cinfo.out_color_space != JCS_RGB);
     if (static_cast<std::size_t>(width) * height > maxPixels ||
         (components != 1 && components != 3 && components != 4)) {
         jpeg_destroy_decompress(&cinfo);
         return kDecodeError;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-    pixels = static_cast<std::uint8_t*>(std::malloc(rowBytes * height));
+    const std::size_t rowSize =
+        bgr ? (static_cast<std::size_t>(width) * 24 + 31) / 32 * 4 : static_cast<std::size_t>(width) * 3;
+    // The padding of display rows must be zero; calloc gives that.
+    pixels =
+        static_cast<std::uint8_t*>(bgr ? std::calloc(rowSize * height, 1) : std::malloc(rowSize * height));
     if (!pixels) {
         jpeg_destroy_decompress(&cinfo);
         return kNoMemory;
@@ -120,23 +146,30 @@ DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, DecodeResult* 
                                                 width * static_cast<JDIMENSION>(components), 1);
     while (cinfo.output_scanline < height) {
         const JDIMENSION y = cinfo.output_scanline;
-        if (jpeg_read_scanlines(&cinfo, row, 1) != 1)
+        std::uint8_t* out = pixels + rowSize * (bgr ? height - 1 - y : y);
+        JSAMPROW target[1] = {direct ? out : row[0]};
+        if (jpeg_read_scanlines(&cinfo, target, 1) != 1)
             break;
-        ConvertRow(row[0], pixels + rowBytes * y, width, components, inverted);
+        if (!direct)
+            ConvertRow(row[0], out, width, components, inverted, bgr);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     result->pixels = pixels;
     result->width = static_cast<int>(width);
     result->height = static_cast<int>(height);
+    result->rowSize = rowSize;
     return kDecoded;
 }
 
 } // namespace
 
-std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string& path, CUserInterface* ui,
-                                                              Failure* failure)
+namespace {
+
+std::optional<DecodeResult> DecodePath(const std::string& path, Layout layout, CUserInterface* ui,
+                                       CJpegDecoder::Failure* failure)
 {
+    using Failure = CJpegDecoder::Failure;
     Failure dummy = Failure::None;
     Failure& why = failure ? *failure : dummy;
     why = Failure::None;
@@ -145,8 +178,8 @@ std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string&
         why = Failure::Open;
         return std::nullopt;
     }
-    DecodeResult result{nullptr, 0, 0};
-    const DecodeStatus status = DecodeStream(file, kMaxPixels, &result);
+    DecodeResult result{nullptr, 0, 0, 0};
+    const DecodeStatus status = DecodeStream(file, CJpegDecoder::kMaxPixels, layout, &result);
     std::fclose(file);
     if (status == kNoMemory) {
         why = Failure::OutOfMemory;
@@ -158,10 +191,35 @@ std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string&
         why = Failure::Decode;
         return std::nullopt;
     }
+    return result;
+}
+
+} // namespace
+
+std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string& path, CUserInterface* ui,
+                                                              Failure* failure)
+{
+    const auto result = DecodePath(path, kRgbTopDown, ui, failure);
+    if (!result)
+        return std::nullopt;
     Picture picture;
-    picture.pixels.reset(result.pixels);
-    picture.width = result.width;
-    picture.height = result.height;
+    picture.pixels.reset(result->pixels);
+    picture.width = result->width;
+    picture.height = result->height;
+    return picture;
+}
+
+std::optional<CJpegDecoder::DisplayPicture>
+CJpegDecoder::DecodeForDisplay(const std::string& path, CUserInterface* ui, Failure* failure)
+{
+    const auto result = DecodePath(path, kBgrBottomUp, ui, failure);
+    if (!result)
+        return std::nullopt;
+    DisplayPicture picture;
+    picture.pixels.reset(result->pixels);
+    picture.width = result->width;
+    picture.height = result->height;
+    picture.rowSize = result->rowSize;
     return picture;
 }
 
@@ -180,11 +238,7 @@ void CJpegDecoder::FlipVertically(std::uint8_t* pixels, std::size_t rowBytes, in
     for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
         std::uint8_t* a = pixels + rowBytes * static_cast<std::size_t>(top);
         std::uint8_t* b = pixels + rowBytes * static_cast<std::size_t>(bottom);
-        for (std::size_t i = 0; i < rowBytes; ++i) {
-            const std::uint8_t t = a[i];
-            a[i] = b[i];
-            b[i] = t;
-        }
+        std::swap_ranges(a, a + rowBytes, b);
     }
 }
 

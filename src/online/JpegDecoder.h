@@ -40,6 +40,19 @@ public:
     static std::optional<Picture> DecodeFile(const std::string& path, CUserInterface* ui = nullptr,
                                              Failure* failure = nullptr);
 
+    // A picture ready for the display: blue, green, red per pixel, rows bottom-up, each row padded
+    // to a multiple of four bytes (rowSize) with zeros. The same bytes as DecodeFile followed by
+    // RgbToBgr, FlipVertically and DwordAlignedCopy, in one pass.
+    struct DisplayPicture
+    {
+        Pixels pixels;
+        int width = 0;
+        int height = 0;
+        std::size_t rowSize = 0;
+    };
+    static std::optional<DisplayPicture>
+    DecodeForDisplay(const std::string& path, CUserInterface* ui = nullptr, Failure* failure = nullptr);
+
     // Swaps the first and third byte of every pixel in place.
     static void RgbToBgr(std::uint8_t* pixels, int width, int height);
     // Swaps row i with row height-1-i: the display takes rows bottom-up.

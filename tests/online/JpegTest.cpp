@@ -228,3 +228,28 @@ TEST(JpegDecoder, BgrFlipAndPaddedRows)
     CJpegDecoder::DwordAlignedCopy(wide.data(), 400, 1, rowSize);
     EXPECT_EQ(rowSize, 1200u); // already a multiple of four
 }
+
+TEST(JpegDecoder, DisplayDecodeEqualsTheFourSteps)
+{
+    TempDir dir;
+    const std::vector<std::string> files = {
+        Cjpeg(dir, "odd.jpg", 201, 41, ""), Cjpeg(dir, "grey.jpg", 203, 7, "-grayscale"),
+        FourComponentJpeg(dir, "cmyk.jpg", JCS_CMYK, true, 37, 9), Cjpeg(dir, "banner.jpg", 400, 50, "")};
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        auto rgb = CJpegDecoder::DecodeFile(path);
+        auto display = CJpegDecoder::DecodeForDisplay(path);
+        ASSERT_TRUE(rgb && display);
+        ASSERT_EQ(display->width, rgb->width);
+        ASSERT_EQ(display->height, rgb->height);
+        CJpegDecoder::RgbToBgr(rgb->pixels.get(), rgb->width, rgb->height);
+        CJpegDecoder::FlipVertically(rgb->pixels.get(), static_cast<std::size_t>(rgb->width) * 3,
+                                     rgb->height);
+        std::size_t rowSize = 0;
+        auto padded = CJpegDecoder::DwordAlignedCopy(rgb->pixels.get(), rgb->width, rgb->height, rowSize);
+        ASSERT_EQ(display->rowSize, rowSize);
+        const std::size_t n = rowSize * static_cast<std::size_t>(rgb->height);
+        EXPECT_EQ(Copy(display->pixels.get(), n), Copy(padded.get(), n));
+    }
+    EXPECT_FALSE(CJpegDecoder::DecodeForDisplay(dir.file("missing.jpg")));
+}
