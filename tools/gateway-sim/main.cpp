@@ -66,6 +66,9 @@ int main(int argc, char* argv[])
             return Usage();
         }
     }
+    // Set before the serving thread starts, which inherits the handling.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
     CGatewaySimulator simulator;
     simulator.SetBehaviour(behaviour);
     simulator.SetLog([](const CGatewaySimulator::Message& m) {
@@ -78,8 +81,6 @@ int main(int argc, char* argv[])
         return 1;
     }
     std::cerr << "Bramki SMS na " << address << ':' << simulator.Port() << " (Ctrl+C kończy)" << std::endl;
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
     while (!g_stop)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     simulator.Stop();
