@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/qt/WebAddress.h"
@@ -42,6 +43,10 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent), m_link(new CLinkL
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    // OK has the focus, as in every message box; Tab reaches the link.
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setDefault(true);
+    ok->setFocus();
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

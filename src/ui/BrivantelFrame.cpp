@@ -11,6 +11,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "app/UserInterface.h"
@@ -42,7 +44,8 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     : CFrameWndEx(settings), m_document(document), m_app(app),
       m_showFolderList(ReadFlag(settings, "FolderList")), m_showFolderBar(ReadFlag(settings, "FolderBar")),
       m_showToolBars(ReadFlag(settings, "ToolBar")), m_showFolderButtons(ReadFlag(settings, "FolderTool")),
-      m_showStatusBar(ReadFlag(settings, "StatusBar"))
+      m_showStatusBar(ReadFlag(settings, "StatusBar")),
+      m_mailSchedule(static_cast<std::int64_t>(std::time(nullptr)))
 {
     setObjectName(QStringLiteral("BrivantelFrame"));
     setWindowIcon(icons::AppIcon());
@@ -121,6 +124,8 @@ void CBrivantelFrame::CreateStatusBar()
     m_mailIndicator->setAlignment(Qt::AlignCenter);
     m_onlineIndicator = new QLabel(QString());
     m_onlineIndicator->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("Working Online")) + 8);
+    for (QLabel* pane : {m_mailIndicator, m_onlineIndicator})
+        pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     bar->addPermanentWidget(m_mailIndicator);
     bar->addPermanentWidget(m_onlineIndicator);
 }
@@ -527,8 +532,13 @@ void CBrivantelFrame::StartOnlineWork()
 
 void CBrivantelFrame::OnMailTimer()
 {
-    if (m_mailStep)
+    if (m_mailStep) {
         m_mailStep();
+        return;
+    }
+    // Until the application has shown the window there is no document to check with.
+    m_mailSchedule.Tick(static_cast<std::int64_t>(std::time(nullptr)),
+                        m_app ? m_app->GetDocument() : &m_document);
 }
 
 void CBrivantelFrame::OnBannerTimer()
@@ -574,12 +584,7 @@ void CBrivantelFrame::changeEvent(QEvent* event)
 
 bool CBrivantelFrame::RunCloseSequence()
 {
-    CUserInterface& ui = m_document.GetUserInterface();
-    if (m_document.GetOutbox().GetCount() > 0 &&
-        ui.AskYesNo(windows1250::FromUtf8Lossy("W folderze \"Wysyłane wiadomości\" znajdują się niewysłane "
-                                               "wiadomości.\nCzy chesz je wysłać teraz?"))) {
-        m_document.SendOutbox();
-    }
+    m_document.OfferToSendOutbox();
     m_mailTimer.stop();
     SavePlacement();
     if (!m_document.CanClose()) {

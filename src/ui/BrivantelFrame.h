@@ -6,6 +6,7 @@
 
 #include <QTimer>
 
+#include "app/MailSchedule.h"
 #include "app/qt/BrivantelApp.h"
 #include "ui/FrameWndEx.h"
 
@@ -50,8 +51,8 @@ public:
     bool IsHiddenToTray() const { return m_hiddenToTray; }
     bool IsReady() const { return m_ready; }
 
-    // Timer 1 drives the mailbox watch, timer 2 the banner rotation; the online update runs once
-    // at start. Each is hooked in by its own part of the program.
+    // Timer 1 steps the mailbox-watch schedule, timer 2 the banner rotation; the online update runs
+    // once at start. The banner and online parts hook themselves in here.
     void SetMailStep(std::function<void()> step) { m_mailStep = std::move(step); }
     void SetBannerTick(std::function<void()> tick) { m_bannerTick = std::move(tick); }
     void SetOnlineWork(std::function<void()> work) { m_onlineWork = std::move(work); }
@@ -139,7 +140,8 @@ private:
     QTimer m_mailTimer;
     QTimer m_bannerTimer;
     QTimer m_uiTimer;
-    std::function<void()> m_mailStep;
+    CMailSchedule m_mailSchedule;
+    std::function<void()> m_mailStep; // replaces the mail schedule (tests)
     std::function<void()> m_bannerTick;
     std::function<void()> m_onlineWork;
 };

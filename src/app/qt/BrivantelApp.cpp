@@ -94,6 +94,7 @@ CBrivantelApp::Start CBrivantelApp::InitInstance(const Options& options, const F
     auto document = std::make_unique<CBrivantelDoc>(m_ui, m_settings);
     if (!document->Open(path.toStdString(), CBrivantelDoc::Access::ReadWrite))
         return Start::Failed;
+    document->SetSignature(m_signature);
     m_document = std::move(document);
 
     // 9. The main window, then the document pointer, then the frame's online work.
@@ -107,6 +108,13 @@ CBrivantelApp::Start CBrivantelApp::InitInstance(const Options& options, const F
     if (m_raisePending)
         OnRaiseRequested();
     return Start::Running;
+}
+
+void CBrivantelApp::SetSignature(std::string signature)
+{
+    m_signature = std::move(signature);
+    if (m_document)
+        m_document->SetSignature(m_signature);
 }
 
 void CBrivantelApp::OnRaiseRequested()

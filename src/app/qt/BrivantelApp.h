@@ -59,7 +59,8 @@ public:
     static CBrivantelApp* Instance();
 
     const std::string& GetSignature() const { return m_signature; }
-    void SetSignature(std::string signature) { m_signature = std::move(signature); }
+    // The signature is program-wide: the document's senders use the same text.
+    void SetSignature(std::string signature);
     const std::string& GetPort() const { return m_port; }
     void SetPort(std::string port) { m_port = std::move(port); }
     // Set once the main window has been shown.

@@ -1,0 +1,79 @@
+// Pictures of every window of this part of the program, saved for a person to look at.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QMenu>
+#include <QTest>
+
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "support/RecordingUserInterface.h"
+#include "ui/AboutDialog.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/Commands.h"
+#include "ui/FolderListBar.h"
+#include "ui/LayoutDialog.h"
+#include "ui/ProgressDlg.h"
+#include "ui/controls/FolderListCtrl.h"
+
+namespace {
+
+bool Save(QWidget& widget, const QString& name)
+{
+    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
+    dir.mkpath(QStringLiteral("."));
+    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
+}
+
+TEST(ScreenshotTest, MainWindowWithEachGroupOpen)
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc(ui, settings);
+    CBrivantelFrame frame(doc, settings);
+    frame.resize(780, 560);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CFolderListCtrl& list = frame.GetFolderListBar().GetList();
+    list.SetSlideDelay(0);
+    const int views[] = {cmd::kViewSend, cmd::kViewAddressBook, cmd::kViewMailChecker, cmd::kViewSettings};
+    for (int folder = 0; folder < 4; ++folder) {
+        list.SetCurrentFolder(folder);
+        frame.SwitchView(views[folder]);
+        QApplication::processEvents();
+        EXPECT_TRUE(Save(frame, QStringLiteral("main-group-%1").arg(folder)));
+    }
+    frame.SwitchView(cmd::kViewOutbox);
+    list.SetCurrentFolder(0);
+    EXPECT_TRUE(Save(frame, QStringLiteral("main-outbox")));
+    frame.resize(520, 300);
+    QApplication::processEvents();
+    EXPECT_TRUE(Save(frame, QStringLiteral("main-small")));
+    EXPECT_TRUE(Save(frame.GetTrayMenu(), QStringLiteral("tray-menu")));
+}
+
+TEST(ScreenshotTest, Dialogs)
+{
+    CAboutDialog about;
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    EXPECT_TRUE(Save(about, QStringLiteral("about")));
+
+    CMemorySettingsStore settings;
+    CBrivantelLayoutDialog layout(settings);
+    layout.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&layout));
+    EXPECT_TRUE(Save(layout, QStringLiteral("layout")));
+
+    CProgressDlg progress;
+    progress.setWindowTitle(QStringLiteral("Wysyłanie"));
+    progress.SetText(QStringLiteral("Wysyłanie wiadomości do Jan Kowalski..."));
+    progress.SetRange(3);
+    progress.SetPos(1);
+    progress.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&progress));
+    EXPECT_TRUE(Save(progress, QStringLiteral("progress")));
+}
+
+} // namespace
