@@ -64,7 +64,8 @@ int Update(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     COnlineUpdate::Config config;
-    config.serverHost = ctx.Settings().GetString("Hosts", "Update", COnlineUpdate::kDefaultServerHost);
+    config.serverHost = ctx.Settings().GetString(maker_addresses::kHostSection, maker_addresses::kHostValue,
+                                                 maker_addresses::kDefaultHost);
     config.dataDir = dataDir;
     COnlineUpdate update(ctx.Ui(), ctx.Settings(), doc->GetSettings(), config);
     CBannerList list;

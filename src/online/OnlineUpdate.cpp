@@ -30,7 +30,7 @@ COnlineUpdate::COnlineUpdate(CUserInterface& ui, CSettingsStore& store, const CS
 
 std::string COnlineUpdate::DownloadAddress() const
 {
-    return "http://" + m_config.serverHost + "/download/BrivantelInstaluj.zip";
+    return maker_addresses::DownloadAddress(m_config.serverHost);
 }
 
 std::string COnlineUpdate::PicturePath(const std::string& imageFile)

@@ -5,6 +5,7 @@
 
 #include "online/BannerInfo.h"
 #include "online/HttpFetcher.h"
+#include "online/MakerAddresses.h"
 #include "online/UpdateSchedule.h"
 
 class CSettingsData;
@@ -18,7 +19,7 @@ class CUserInterface;
 class COnlineUpdate
 {
 public:
-    static constexpr const char* kDefaultServerHost = "www.brivantel.pl";
+    static constexpr const char* kDefaultServerHost = maker_addresses::kDefaultHost;
 
     struct Config
     {
