@@ -86,6 +86,9 @@ public:
     // The user's signature: the programs fill it from "Settings"/"Sign" at start.
     const std::string& GetSignature() const { return m_signature; }
     void SetSignature(std::string signature) { m_signature = std::move(signature); }
+    // The phone's port for the phone route ("Settings"/"Port"), held for the run like the signature.
+    const std::string& GetPhonePortName() const { return m_phonePort; }
+    void SetPhonePortName(std::string port) { m_phonePort = std::move(port); }
 
     // How many numbers of a send operation went out and how many were queued or stayed queued.
     struct SendCount
@@ -115,6 +118,7 @@ private:
     std::string GetSendSignature() const override { return m_signature; }
     std::string GetGatewayHost(const std::string& valueName, const std::string& fallback) const override;
     void SendWaitHook() override;
+    std::string GetPhonePort() const override { return m_phonePort; }
     bool SendOutboxMessage(CMessage& message, SendCount& count);
     int RunMailCheck(CPop3Client& client, const std::string& server, const std::string& user,
                      const std::string& password);
@@ -145,6 +149,7 @@ private:
     COutboxViewData m_outboxView;
     bool m_checking = false;
     std::string m_signature;
+    std::string m_phonePort;
     CPop3Options m_mailOptions;
     CMailCheckResult m_lastMailCheck;
 };

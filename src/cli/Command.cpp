@@ -28,6 +28,9 @@ std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Acce
     auto doc = std::make_unique<CBrivantelDoc>(m_ui, m_settings);
     if (!doc->Open(QDir::toNativeSeparators(path).toStdString(), access))
         return nullptr;
+    // What the desktop program's application object holds for the run.
+    doc->SetSignature(m_settings.GetString("Settings", "Sign"));
+    doc->SetPhonePortName(m_settings.GetString("Settings", "Port"));
     if (doc->WasDamaged() && access == CBrivantelDoc::Access::ReadOnly)
         PrintErrorUtf8("Uwaga: plik danych jest uszkodzony; pokazano to, co dało się odczytać.");
     return doc;

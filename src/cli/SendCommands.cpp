@@ -78,13 +78,10 @@ bool ReadRecipients(CCommandContext& ctx, std::string& recipients)
     return true;
 }
 
-// The document for sending, with the user's signature from the settings store.
+// The document for sending; the context fills in the signature and the phone's port.
 std::unique_ptr<CBrivantelDoc> OpenForSending(CCommandContext& ctx)
 {
-    auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
-    if (doc)
-        doc->SetSignature(ctx.Settings().GetString("Settings", "Sign"));
-    return doc;
+    return ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
 }
 
 int Finish(CBrivantelDoc& doc, const CBrivantelDoc::SendCount& count)

@@ -19,5 +19,7 @@ public:
     // or empty.
     virtual std::string GetGatewayHost(const std::string& valueName, const std::string& fallback) const = 0;
     virtual void SendWaitHook() = 0;
+    // The phone's port: "COM" and a digit, or a device path ("Settings"/"Port").
+    virtual std::string GetPhonePort() const = 0;
     virtual std::tm LocalTime() const;
 };

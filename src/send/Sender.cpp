@@ -27,7 +27,7 @@ bool CSender::Send(const std::string& number, const std::string& text, int route
     case ROUTE_INTERNET:
         return SendByInternet(number, text);
     case ROUTE_PHONE:
-        return false;
+        return SendByPhone(number, text);
     default:
         return false;
     }
@@ -46,6 +46,13 @@ bool CSender::SendByInternet(const std::string& number, const std::string& text)
 {
     CSMSMessageSender* gateway = GatewayFor(number);
     return gateway && gateway->Send(number, text);
+}
+
+bool CSender::SendByPhone(const std::string& number, const std::string& text)
+{
+    // The port is read at every send, so a port chosen on the settings page counts at once.
+    CPhoneSender phone(m_environment.GetPhonePort(), [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
+    return phone.Send(number, text);
 }
 
 std::vector<CSender::Method> CSender::MethodList() const

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "send/PhoneSender.h"
 #include "send/SMSMessageSender.h"
 
 class CSendEnvironment;
@@ -35,11 +36,14 @@ public:
     std::vector<Method> MethodList() const;
 
     void SetTimeouts(const GatewayTimeouts& timeouts);
+    void SetPhoneTimeouts(const PhoneTimeouts& timeouts) { m_phoneTimeouts = timeouts; }
 
 private:
     bool SendByInternet(const std::string& number, const std::string& text);
+    bool SendByPhone(const std::string& number, const std::string& text);
 
     CSendEnvironment& m_environment;
     // Era, Plus, Idea: asked from the last to the first.
     std::vector<std::unique_ptr<CSMSMessageSender>> m_senders;
+    PhoneTimeouts m_phoneTimeouts;
 };

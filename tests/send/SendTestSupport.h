@@ -16,6 +16,7 @@ class TestSendEnvironment final : public CSendEnvironment
 public:
     CSettingsData settings;
     std::string signature;
+    std::string phonePort;
     std::map<std::string, std::string> hosts;
     std::tm now{};
     int waits = 0;
@@ -37,6 +38,7 @@ public:
 
     const CSettingsData& GetSendSettings() const override { return settings; }
     std::string GetSendSignature() const override { return signature; }
+    std::string GetPhonePort() const override { return phonePort; }
     std::string GetGatewayHost(const std::string& name, const std::string& fallback) const override
     {
         const auto it = hosts.find(name);
