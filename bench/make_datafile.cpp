@@ -3,21 +3,9 @@
 #include <string>
 
 #include "DataFileGenerator.h"
+#include "QuietUserInterface.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
-#include "app/UserInterface.h"
-
-namespace {
-class QuietUi final : public CUserInterface
-{
-public:
-    void ShowMessage(const std::string& text, Icon) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    bool AskYesNo(const std::string&) override { return false; }
-    std::string ChooseSaveFile(const std::string&) override { return {}; }
-    void SetWaitCursor(bool) override {}
-    void WaitHook() override {}
-};
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -28,7 +16,7 @@ int main(int argc, char** argv)
     const std::string path = std::string(argv[1]) + "/Brivantel.vs";
     const std::size_t entries = argc > 2 ? std::stoul(argv[2]) : 10000;
     const std::size_t sent = argc > 3 ? std::stoul(argv[3]) : 100000;
-    QuietUi ui;
+    QuietUserInterface ui;
     CMemorySettingsStore settings;
     CBrivantelDoc doc(ui, settings);
     if (!doc.Open(path, CBrivantelDoc::Access::ReadWrite))

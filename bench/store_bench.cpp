@@ -9,19 +9,9 @@
 #include "app/DataFile.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
-#include "app/UserInterface.h"
+#include "QuietUserInterface.h"
 
 namespace {
-
-class QuietUi final : public CUserInterface
-{
-public:
-    void ShowMessage(const std::string& text, Icon) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    bool AskYesNo(const std::string&) override { return false; }
-    std::string ChooseSaveFile(const std::string&) override { return {}; }
-    void SetWaitCursor(bool) override {}
-    void WaitHook() override {}
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -49,7 +39,7 @@ int main()
     char dirTemplate[] = "/tmp/brivantel-bench-XXXXXX";
     const std::string dir = mkdtemp(dirTemplate);
     const std::string path = dir + "/Brivantel.vs";
-    QuietUi ui;
+    QuietUserInterface ui;
     CMemorySettingsStore settings;
     {
         CBrivantelDoc doc(ui, settings);

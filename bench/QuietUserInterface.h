@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdio>
+
+#include "app/UserInterface.h"
+
+// Benchmarks run unattended: messages go to standard error, questions are declined, progress is
+// not shown.
+class QuietUserInterface final : public CUserInterface
+{
+public:
+    void ShowMessage(const std::string& text, Icon) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    bool AskYesNo(const std::string&) override { return false; }
+    std::string ChooseSaveFile(const std::string&) override { return {}; }
+    void SetWaitCursor(bool) override {}
+    void WaitHook() override {}
+    void ShowSendFailed(const std::string&, const std::string&, const std::string&) override {}
+    void ProgressOpen(const std::string&) override {}
+    void ProgressSetTitle(const std::string&) override {}
+    void ProgressSetText(const std::string&) override {}
+    void ProgressSetRange(int) override {}
+    void ProgressSetPos(int) override {}
+    void ProgressClose() override {}
+};
