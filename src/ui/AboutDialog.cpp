@@ -46,11 +46,17 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent), m_link(new CLinkL
     // OK has the focus, as in every message box; Tab reaches the link.
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setDefault(true);
-    ok->setFocus();
+    m_ok = ok;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CAboutDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    m_ok->setFocus(Qt::OtherFocusReason);
 }

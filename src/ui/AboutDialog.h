@@ -14,6 +14,10 @@ public:
 
     CLinkLabel& GetLink() { return *m_link; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     CLinkLabel* m_link;
+    QWidget* m_ok = nullptr;
 };
