@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/qt/WebAddress.h"
 #include "ui/Icons.h"
 #include "ui/controls/LinkLabel.h"
 
-CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent), m_link(new CLinkLabel(web_address::HomePage()))
+CAboutDialog::CAboutDialog(const QString& homePage, QWidget* parent)
+    : QDialog(parent), m_link(new CLinkLabel(homePage))
 {
     setWindowTitle(QStringLiteral("O programie Brivantel"));
     auto* icon = new QLabel;

@@ -10,7 +10,7 @@ class CAboutDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    explicit CAboutDialog(QWidget* parent = nullptr);
+    explicit CAboutDialog(const QString& homePage, QWidget* parent = nullptr);
 
     CLinkLabel& GetLink() { return *m_link; }
 

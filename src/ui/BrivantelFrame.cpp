@@ -510,7 +510,7 @@ void CBrivantelFrame::ToggleStatusBar()
 
 void CBrivantelFrame::OnAbout()
 {
-    CAboutDialog dialog(this);
+    CAboutDialog dialog(web_address::HomePage(Settings()), this);
     dialog.exec();
 }
 
@@ -519,7 +519,7 @@ void CBrivantelFrame::OnHomePage()
     if (m_app)
         m_app->OnHomePage();
     else
-        web_address::OpenQuietly(web_address::HomePage());
+        web_address::OpenQuietly(web_address::HomePage(Settings()));
 }
 
 // --- start, timers, notification area -----------------------------------------------------------

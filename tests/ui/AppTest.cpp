@@ -111,7 +111,10 @@ TEST_F(AppTest, StartsWithAnEmptyFileAndWritesEverythingAtTheEnd)
         ASSERT_NE(frame, nullptr);
         EXPECT_TRUE(frame->isVisible());
         EXPECT_EQ(QFileInfo(DataFile()).size(), 0);
+        EXPECT_EQ(app.GetDocument()->GetSignature(), "Jan");
+        EXPECT_EQ(app.GetDocument()->GetPhonePortName(), "COM2");
         app.SetSignature("Anna");
+        EXPECT_EQ(app.GetDocument()->GetSignature(), "Anna");
         app.Shutdown();
         EXPECT_EQ(app.GetDocument(), nullptr);
     }

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
+#include "app/SettingsStore.h"
 #include "app/qt/WebAddress.h"
 #include "ui/controls/LinkLabel.h"
 
@@ -144,6 +145,14 @@ TEST(WebAddressTest, BrowserCommandLineIsCutBeforeItsPlaceholder)
               QStringLiteral("browser.exe  http://example.test/"));
     EXPECT_EQ(web_address::BrowserCommandLine(QStringLiteral("browser.exe"), address),
               QStringLiteral("browser.exe http://example.test/"));
+}
+
+TEST(WebAddressTest, HomePageIsOnTheMakersServer)
+{
+    CMemorySettingsStore settings;
+    EXPECT_EQ(web_address::HomePage(settings), QStringLiteral("http://www.brivantel.example/"));
+    settings.SetString("Hosts", "Update", "127.0.0.1:8081");
+    EXPECT_EQ(web_address::HomePage(settings), QStringLiteral("http://127.0.0.1:8081/"));
 }
 
 TEST(WebAddressTest, ErrorTextsAndWebAddresses)

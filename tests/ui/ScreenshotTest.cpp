@@ -8,6 +8,7 @@
 
 #include "app/Document.h"
 #include "app/SettingsStore.h"
+#include "app/qt/WebAddress.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/AboutDialog.h"
 #include "ui/BrivantelFrame.h"
@@ -55,12 +56,12 @@ TEST(ScreenshotTest, MainWindowWithEachGroupOpen)
 
 TEST(ScreenshotTest, Dialogs)
 {
-    CAboutDialog about;
+    CMemorySettingsStore settings;
+    CAboutDialog about(web_address::HomePage(settings));
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     EXPECT_TRUE(Save(about, QStringLiteral("about")));
 
-    CMemorySettingsStore settings;
     CBrivantelLayoutDialog layout(settings);
     layout.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&layout));

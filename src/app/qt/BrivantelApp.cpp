@@ -95,6 +95,7 @@ CBrivantelApp::Start CBrivantelApp::InitInstance(const Options& options, const F
     if (!document->Open(path.toStdString(), CBrivantelDoc::Access::ReadWrite))
         return Start::Failed;
     document->SetSignature(m_signature);
+    document->SetPhonePortName(m_port);
     m_document = std::move(document);
 
     // 9. The main window, then the document pointer, then the frame's online work.
@@ -115,6 +116,13 @@ void CBrivantelApp::SetSignature(std::string signature)
     m_signature = std::move(signature);
     if (m_document)
         m_document->SetSignature(m_signature);
+}
+
+void CBrivantelApp::SetPort(std::string port)
+{
+    m_port = std::move(port);
+    if (m_document)
+        m_document->SetPhonePortName(m_port);
 }
 
 void CBrivantelApp::OnRaiseRequested()
@@ -149,5 +157,5 @@ void CBrivantelApp::ExitInstance()
 
 void CBrivantelApp::OnHomePage()
 {
-    web_address::OpenQuietly(web_address::HomePage());
+    web_address::OpenQuietly(web_address::HomePage(m_settings));
 }

@@ -62,7 +62,7 @@ public:
     // The signature is program-wide: the document's senders use the same text.
     void SetSignature(std::string signature);
     const std::string& GetPort() const { return m_port; }
-    void SetPort(std::string port) { m_port = std::move(port); }
+    void SetPort(std::string port);
     // Set once the main window has been shown.
     CBrivantelDoc* GetDocument() const { return m_shownDocument; }
     CMainWindowHost* GetMainWindow() const { return m_frame.get(); }

@@ -4,9 +4,8 @@
 #include <QProcess>
 #include <QSettings>
 
-#ifndef BRIVANTEL_HOME_PAGE
-#define BRIVANTEL_HOME_PAGE "http://www.orvella-systems.example/brivantel/"
-#endif
+#include "app/SettingsStore.h"
+#include "online/MakerAddresses.h"
 
 namespace web_address {
 
@@ -48,9 +47,11 @@ bool StartRegisteredBrowser(const QString& address)
 
 } // namespace
 
-QString HomePage()
+QString HomePage(const CSettingsStore& settings)
 {
-    return QStringLiteral(BRIVANTEL_HOME_PAGE);
+    const std::string host = settings.GetString(maker_addresses::kHostSection, maker_addresses::kHostValue,
+                                                maker_addresses::kDefaultHost);
+    return QString::fromStdString(maker_addresses::HomePage(host));
 }
 
 int Open(const QString& address)

@@ -5,12 +5,14 @@
 #include <QString>
 #include <QUrl>
 
+class CSettingsStore;
+
 // Opening a web address in the user's browser, for the help menu, the notification-area menu, the
 // About box and the banners.
 namespace web_address {
 
-// The program's home page on the maker's web server (fixed when the program is built).
-QString HomePage();
+// The program's home page on the maker's web server ("Hosts"/"Update").
+QString HomePage(const CSettingsStore& settings);
 
 // The desktop's way of opening an address; on Windows, when the shell fails, the browser
 // registered for ".htm" is started with the address. Returns 0 when the address was opened,
