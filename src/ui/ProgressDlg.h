@@ -5,9 +5,9 @@
 class QLabel;
 class QProgressBar;
 
-// The modeless progress window of sending and of the online update: one line of text and a bar.
-// It repaints itself at every change, because while it is up the program is waiting on the network
-// and only paints.
+// The modeless "Wysyłanie wiadomości" window of sending and of the online update: one line of text
+// and a bar with a range and a step. It repaints itself at every change, because while it is up the
+// program is waiting on the network and only paints.
 class CProgressDlg final : public QDialog
 {
     Q_OBJECT
@@ -15,14 +15,19 @@ public:
     explicit CProgressDlg(QWidget* parent = nullptr);
 
     void SetText(const QString& text);
+    // The bar runs from 0 to upper; StepIt moves it on by the step, stopping at the end.
     void SetRange(int upper);
+    void SetStep(int step);
+    void StepIt();
     void SetPos(int pos);
 
     QString GetText() const;
     int GetPos() const;
     int GetUpper() const;
+    int GetStep() const { return m_step; }
 
 private:
     QLabel* m_text;
     QProgressBar* m_bar;
+    int m_step = 1;
 };

@@ -1,18 +1,12 @@
 #include "ui/QtUserInterface.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QStyle>
-#include <QVBoxLayout>
 
 #include "app/qt/TextCodec.h"
 #include "ui/ProgressDlg.h"
+#include "ui/SendFailedDlg.h"
 
 namespace {
 
@@ -80,48 +74,30 @@ void CQtUserInterface::SetWaitCursor(bool on)
 
 void CQtUserInterface::WaitHook()
 {
-    // Only what keeps the windows drawn: pending layouts and repaints. Clicks, keys and timers wait
-    // in the queue until the network call returns.
+    // Only what keeps the windows drawn while a gateway or the phone is waited for: pending layouts
+    // and repaints, and the window system's exposures. Clicks and keys stay queued, timers and
+    // sockets are not served, so nothing can start a second send or a mail check meanwhile.
+    if (m_inWaitHook)
+        return;
+    m_inWaitHook = true;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                    QEventLoop::X11ExcludeTimers);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    m_inWaitHook = false;
 }
 
 void CQtUserInterface::ShowSendFailed(const std::string& text, const std::string& recipient,
                                       const std::string& information)
 {
-    QDialog dialog(m_owner);
-    dialog.setWindowTitle(QStringLiteral("Wysyłanie"));
-    auto* icon = new QLabel;
-    icon->setPixmap(dialog.style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
-    icon->setAlignment(Qt::AlignTop);
-    auto* heading = new QLabel(QStringLiteral("Nie udało się wysłać wiadomości."));
-    QFont bold = heading->font();
-    bold.setBold(true);
-    heading->setFont(bold);
-    auto* message = new QPlainTextEdit(Text(text));
-    message->setReadOnly(true);
-    message->setFixedHeight(80);
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Odbiorca:"), new QLabel(Text(recipient)));
-    form->addRow(QStringLiteral("Wiadomość:"), message);
-    auto* texts = new QVBoxLayout;
-    texts->addWidget(heading);
-    texts->addLayout(form);
-    if (!information.empty()) {
-        auto* info = new QLabel(Text(information));
-        info->setWordWrap(true);
-        texts->addWidget(info);
-    }
-    auto* top = new QHBoxLayout;
-    top->addWidget(icon);
-    top->addLayout(texts, 1);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addLayout(top);
-    layout->addWidget(buttons);
-    dialog.resize(420, dialog.sizeHint().height());
+    CSendFailedDlg dialog(Text(text), Text(recipient), Text(information), m_owner);
+    // A modal window in the middle of a send: the arrow, not the hourglass, while it is up.
+    const bool waiting = m_waitCursors > 0;
+    if (waiting)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
     dialog.exec();
+    if (waiting)
+        QApplication::restoreOverrideCursor();
 }
 
 void CQtUserInterface::ProgressOpen(const std::string& title)
@@ -159,5 +135,7 @@ void CQtUserInterface::ProgressSetPos(int pos)
 
 void CQtUserInterface::ProgressClose()
 {
+    if (m_progress)
+        m_progress->hide();
     m_progress.reset();
 }

@@ -39,4 +39,5 @@ private:
     QPointer<QWidget> m_owner;
     std::unique_ptr<CProgressDlg> m_progress;
     int m_waitCursors = 0;
+    bool m_inWaitHook = false;
 };

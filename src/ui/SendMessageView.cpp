@@ -1,0 +1,393 @@
+#include "ui/SendMessageView.h"
+
+#include <algorithm>
+
+#include <QContextMenuEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Document.h"
+#include "app/qt/BrivantelApp.h"
+#include "store/Address.h"
+#include "store/AddressBook.h"
+#include "store/Message.h"
+#include "ui/CheckRecipientsDialog.h"
+#include "ui/Commands.h"
+#include "ui/DefinedMessagesDialog.h"
+#include "ui/Icons.h"
+#include "ui/SelectRecipientsDialog.h"
+#include "ui/Win1250Edit.h"
+
+namespace {
+
+// The pieces between the ";", empty ones included.
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (;;) {
+        const auto end = text.find(';', from);
+        pieces.push_back(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
+        if (end == std::string::npos)
+            return pieces;
+        from = end + 1;
+    }
+}
+
+void DropFinalSeparator(std::string& text)
+{
+    if (!text.empty() && text.back() == ';')
+        text.pop_back();
+}
+
+// The signature is the program's, not the view's: the application object keeps it for the run and
+// writes it to "Settings"/"Sign" at the end; the document's senders read the same text.
+std::string ProgramSignature(const CBrivantelDoc& document)
+{
+    if (const CBrivantelApp* app = CBrivantelApp::Instance())
+        return app->GetSignature();
+    return document.GetSignature();
+}
+
+void SetProgramSignature(CBrivantelDoc& document, const std::string& signature)
+{
+    if (CBrivantelApp* app = CBrivantelApp::Instance())
+        app->SetSignature(signature);
+    document.SetSignature(signature);
+}
+
+} // namespace
+
+CSendMessageView::CSendMessageView(CBrivantelDoc& document, int kind, QWidget* parent)
+    : CBrivantelView(document, kind, parent), m_signature(ProgramSignature(document))
+{
+    setObjectName(QStringLiteral("SendMessageView"));
+    BuildForm();
+}
+
+CSendMessageView::~CSendMessageView()
+{
+    // What is being written survives the switch to another view.
+    ReadFields();
+    CSendMessageViewData& saved = GetDocument().GetSendMessageViewData();
+    saved.recipients = m_recipients;
+    saved.text = m_text;
+}
+
+void CSendMessageView::BuildForm()
+{
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+
+    m_toButton = new QPushButton(QStringLiteral("Do:"));
+    m_toButton->setObjectName(QStringLiteral("ToButton"));
+    m_toButton->setAutoDefault(false);
+    m_recipientsEdit = new CWin1250LineEdit;
+    m_recipientsEdit->setObjectName(QStringLiteral("Recipients"));
+    auto* recipients = new QGroupBox(QStringLiteral("Odbiorcy"));
+    auto* recipientsLayout = new QHBoxLayout(recipients);
+    recipientsLayout->addWidget(m_toButton);
+    recipientsLayout->addWidget(m_recipientsEdit, 1);
+
+    m_textEdit = new CWin1250TextEdit(kLimit);
+    m_textEdit->setObjectName(QStringLiteral("Text"));
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("Progress"));
+    m_progress->setRange(0, kLimit);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(14);
+    m_counter = new QLabel;
+    m_counter->setObjectName(QStringLiteral("Counter"));
+    m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_counter->setMinimumWidth(m_counter->fontMetrics().horizontalAdvance(QStringLiteral("000-160")) + 4);
+    auto* message = new QGroupBox(QStringLiteral("Wiadomość"));
+    auto* messageLayout = new QGridLayout(message);
+    messageLayout->addWidget(m_textEdit, 0, 0, 1, 2);
+    messageLayout->addWidget(m_progress, 1, 0);
+    messageLayout->addWidget(m_counter, 1, 1);
+
+    m_signatureEdit = new CWin1250LineEdit;
+    m_signatureEdit->setObjectName(QStringLiteral("Signature"));
+    auto* signature = new QGroupBox(QStringLiteral("Podpis"));
+    auto* signatureLayout = new QHBoxLayout(signature);
+    signatureLayout->addWidget(m_signatureEdit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addWidget(recipients);
+    layout->addWidget(message, 1);
+    layout->addWidget(signature);
+
+    connect(m_toButton, &QPushButton::clicked, this, &CSendMessageView::OnChooseRecipients);
+    connect(m_recipientsEdit, &QLineEdit::textChanged, this, [this] {
+        if (m_showing)
+            return;
+        ReadFields();
+        RebuildEntries();
+    });
+    connect(m_textEdit, &QPlainTextEdit::textChanged, this, &CSendMessageView::OnTextChanged);
+    connect(m_signatureEdit, &QLineEdit::textChanged, this, &CSendMessageView::OnSignatureChanged);
+    for (CWin1250LineEdit* edit : {m_recipientsEdit, m_signatureEdit})
+        connect(edit, &CWin1250LineEdit::refused, this,
+                [edit](const QString& note) { win1250_edit::ShowNote(edit, note); });
+    connect(m_textEdit, &CWin1250TextEdit::refused, this,
+            [this](const QString& note) { win1250_edit::ShowNote(m_textEdit, note); });
+}
+
+void CSendMessageView::OnInitialUpdate()
+{
+    const CSendMessageViewData& saved = GetDocument().GetSendMessageViewData();
+    m_recipients = saved.recipients;
+    m_text = saved.text;
+    ShowFields();
+    m_progress->setValue(std::min(m_textEdit->GetStoredLength(), kLimit));
+    UpdateCounter(static_cast<int>(m_signature.size()) + m_textEdit->GetStoredLength() + 1);
+    RebuildEntries();
+    m_textEdit->setFocus();
+}
+
+// --- fields ------------------------------------------------------------------------------------
+
+void CSendMessageView::ReadFields()
+{
+    m_recipients = m_recipientsEdit->GetStoredText();
+    m_text = m_textEdit->GetStoredText();
+    m_signature = m_signatureEdit->GetStoredText();
+}
+
+void CSendMessageView::ShowFields()
+{
+    // Showing the fields is not an edit by the user: the change handlers stay out of it.
+    // The signature goes first: the text's change handler reads it back for the counter.
+    m_showing = true;
+    m_signatureEdit->SetStoredText(m_signature);
+    m_recipientsEdit->SetStoredText(m_recipients);
+    if (m_textEdit->GetStoredText() != m_text)
+        m_textEdit->SetStoredText(m_text);
+    m_showing = false;
+}
+
+void CSendMessageView::RebuildEntries()
+{
+    m_entries.clear();
+    const CAddressBook& book = GetDocument().GetAddressBook();
+    for (const std::string& name : Split(m_recipients)) {
+        if (CAddress* entry = book.FindByDisplayName(name))
+            m_entries.push_back(entry);
+    }
+}
+
+void CSendMessageView::UpdateCounter(int value)
+{
+    m_counter->setText(QStringLiteral("%1-160").arg(value));
+}
+
+void CSendMessageView::OnTextChanged()
+{
+    ReadFields();
+    const int length = m_textEdit->GetStoredLength();
+    m_progress->setValue(std::min(length, kLimit));
+    // The counter shows what goes out: the signature, a separator and the text.
+    UpdateCounter(static_cast<int>(m_signature.size()) + length + 1);
+}
+
+void CSendMessageView::OnSignatureChanged()
+{
+    if (m_showing)
+        return;
+    ReadFields();
+    // The counter is left as it is until the text changes.
+    SetProgramSignature(GetDocument(), m_signature);
+}
+
+QString CSendMessageView::GetCounterText() const
+{
+    return m_counter->text();
+}
+
+int CSendMessageView::GetProgress() const
+{
+    return m_progress->value();
+}
+
+// --- commands ----------------------------------------------------------------------------------
+
+std::optional<CCommandState> CSendMessageView::QueryCommand(int command) const
+{
+    const bool text = !m_textEdit->toPlainText().isEmpty();
+    const bool recipients = !m_recipientsEdit->text().isEmpty();
+    switch (command) {
+    case cmd::kSend:
+    case cmd::kSendLater:
+        return CCommandState{text && recipients};
+    case cmd::kSaveDraft:
+    case cmd::kClear:
+        return CCommandState{text || recipients};
+    case cmd::kInsertMessage:
+        return CCommandState{true};
+    case cmd::kCheckRecipients:
+        return CCommandState{recipients};
+    default:
+        return std::nullopt;
+    }
+}
+
+bool CSendMessageView::OnCommand(int command)
+{
+    switch (command) {
+    case cmd::kSend:
+        OnSend();
+        return true;
+    case cmd::kSendLater:
+        OnSendLater();
+        return true;
+    case cmd::kSaveDraft:
+        OnSave();
+        return true;
+    case cmd::kClear:
+        OnClear();
+        return true;
+    case cmd::kInsertMessage:
+        OnInsertMessage();
+        return true;
+    case cmd::kCheckRecipients:
+        OnCheckRecipients();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CSendMessageView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The view's popup holds the items of its menu.
+    QMenu popup(this);
+    for (const CMenuEntry& entry : ViewMenu(135)) {
+        if (entry.command == cmd::kSeparator) {
+            popup.addSeparator();
+            continue;
+        }
+        QAction* action = popup.addAction(icons::CommandIcon(entry.command), QString::fromUtf8(entry.text));
+        const auto state = QueryCommand(entry.command);
+        action->setEnabled(state && state->enabled);
+        const int command = entry.command;
+        connect(action, &QAction::triggered, this, [this, command] {
+            const auto now = QueryCommand(command);
+            if (now && now->enabled)
+                OnCommand(command);
+        });
+    }
+    popup.exec(event->globalPos());
+}
+
+void CSendMessageView::OnChooseRecipients()
+{
+    ReadFields();
+    RebuildEntries();
+    std::vector<CAddress*> chosen = m_entries;
+    CSelectRecipientsDialog dialog(GetDocument().GetAddressBook(), chosen, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The names in the order the chooser's list shows them.
+    m_entries = chosen;
+    m_recipients.clear();
+    for (const CAddress* entry : m_entries)
+        m_recipients += entry->GetDisplayName() + ";";
+    DropFinalSeparator(m_recipients);
+    ShowFields();
+}
+
+void CSendMessageView::OnCheckRecipients()
+{
+    ReadFields();
+    CAddressBook& book = GetDocument().GetAddressBook();
+    std::string result;
+    std::vector<std::string> unknown;
+    for (const std::string& piece : Split(m_recipients)) {
+        if (book.ExistsDisplayName(piece))
+            result += piece + ";";
+        else if (!piece.empty())
+            unknown.push_back(piece);
+    }
+    if (!unknown.empty()) {
+        CCheckRecipientsDialog dialog(unknown, book, this);
+        dialog.exec();
+        for (const std::string& name : unknown)
+            result += name + ";";
+    }
+    DropFinalSeparator(result);
+    m_recipients = result;
+    ShowFields();
+    RebuildEntries();
+}
+
+void CSendMessageView::OnSend()
+{
+    OnCheckRecipients();
+    const CAddressBook& book = GetDocument().GetAddressBook();
+    std::string numbers;
+    for (const std::string& name : Split(m_recipients)) {
+        if (const CAddress* entry = book.FindByDisplayName(name))
+            numbers += entry->GetFullNumber() + ";";
+    }
+    DropFinalSeparator(numbers);
+    // The view keeps its recipients and text: the same message may go to others next.
+    GetDocument().SendToRecipients(m_recipients, numbers, m_text, ROUTE_CONFIGURED);
+}
+
+void CSendMessageView::OnSendLater()
+{
+    ReadFields();
+    auto message = std::make_unique<CMessage>(m_recipients, m_text);
+    GetDocument().GetOutbox().AddMessage(message);
+    OnClear();
+}
+
+void CSendMessageView::OnSave()
+{
+    ReadFields();
+    CDraftsList& drafts = GetDocument().GetDrafts();
+    // The draft saved from this view is changed in place; one that has left the folder since is
+    // no longer this view's.
+    const bool stillFiled =
+        m_draft && std::any_of(drafts.GetMessages().begin(), drafts.GetMessages().end(),
+                               [this](const auto& message) { return message.get() == m_draft; });
+    if (stillFiled) {
+        m_draft->SetText(m_text);
+        m_draft->SetRecipients(m_recipients);
+        return;
+    }
+    auto message = std::make_unique<CMessage>(m_recipients, m_text);
+    CMessage* filed = message.get();
+    m_draft = drafts.AddMessage(message) ? filed : nullptr;
+}
+
+void CSendMessageView::OnClear()
+{
+    m_recipients.clear();
+    m_text.clear();
+    ShowFields();
+    RebuildEntries();
+    m_draft = nullptr;
+}
+
+void CSendMessageView::OnInsertMessage()
+{
+    std::string chosen;
+    CDefinedMessagesDialog dialog(GetDocument().GetDefinedMessages(), chosen, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_textEdit->SetStoredText(chosen);
+    m_textEdit->setFocus();
+    ReadFields();
+    const int length = m_textEdit->GetStoredLength();
+    m_progress->setValue(std::min(length, kLimit));
+    // After an insertion the counter shows the text alone, until the text is next changed.
+    UpdateCounter(length);
+}
