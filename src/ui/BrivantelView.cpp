@@ -1,5 +1,7 @@
 #include "ui/BrivantelView.h"
 
+#include "ui/SendMessageView.h"
+
 CBrivantelView::CBrivantelView(CBrivantelDoc& document, int kind, QWidget* parent)
     : QWidget(parent), m_document(document), m_kind(kind)
 {
@@ -15,6 +17,8 @@ CEmptyFormView::CEmptyFormView(CBrivantelDoc& document, int kind, QWidget* paren
 std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QWidget* parent)
 {
     switch (kind) {
+    case 1000:
+        return std::make_unique<CSendMessageView>(document, kind, parent);
     // The views of the folders, the address book, the mailbox watch and the settings take their
     // places here as they are written.
     default:
