@@ -103,6 +103,13 @@ public:
                           int route, SendCount* count = nullptr);
     // Tries every queued message once.
     void SendOutbox(SendCount* count = nullptr);
+    // Tries one queued message now, as SendOutbox would; when all its recipients went out it is
+    // filed as sent and destroyed, so the caller must not use it after a true result.
+    bool SendQueuedMessage(CMessage& message)
+    {
+        SendCount ignored;
+        return SendOutboxMessage(message, ignored);
+    }
     // The closing-time question: with messages in the outbox, offers to send them now.
     void OfferToSendOutbox();
 

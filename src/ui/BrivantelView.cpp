@@ -1,5 +1,11 @@
 #include "ui/BrivantelView.h"
 
+#include "ui/AddressBookView.h"
+#include "ui/DeletedMessagesView.h"
+#include "ui/DraftsView.h"
+#include "ui/OutboxView.h"
+#include "ui/SentMessagesView.h"
+
 #include "ui/SendMessageView.h"
 
 CBrivantelView::CBrivantelView(CBrivantelDoc& document, int kind, QWidget* parent)
@@ -17,6 +23,16 @@ CEmptyFormView::CEmptyFormView(CBrivantelDoc& document, int kind, QWidget* paren
 std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QWidget* parent)
 {
     switch (kind) {
+    case 1001:
+        return std::make_unique<COutboxView>(document, kind, parent);
+    case 1002:
+        return std::make_unique<CSentMessagesView>(document, kind, parent);
+    case 1003:
+        return std::make_unique<CDeletedMessagesView>(document, kind, parent);
+    case 1004:
+        return std::make_unique<CDraftsView>(document, kind, parent);
+    case 1005:
+        return std::make_unique<CAddressBookView>(document, kind, parent);
     case 1000:
         return std::make_unique<CSendMessageView>(document, kind, parent);
     // The views of the folders, the address book, the mailbox watch and the settings take their

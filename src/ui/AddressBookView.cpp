@@ -1,0 +1,36 @@
+#include "ui/AddressBookView.h"
+
+#include "ui/AddressPage.h"
+
+CAddressBookSheet::CAddressBookSheet(CBrivantelDoc& document, QWidget* parent)
+    : CResizePropSheet(parent), m_page(new CAddressPage(document))
+{
+    addTab(m_page, QStringLiteral("Podstawowa"));
+}
+
+CAddressBookView::CAddressBookView(CBrivantelDoc& document, int kind, QWidget* parent)
+    : CBrivantelView(document, kind, parent), m_sheet(new CAddressBookSheet(document, this))
+{
+    // The sheet follows the view's size by itself.
+    setAutoFillBackground(true);
+}
+
+void CAddressBookView::OnInitialUpdate()
+{
+    m_sheet->show();
+}
+
+CAddressPage& CAddressBookView::GetPage() const
+{
+    return m_sheet->GetPage();
+}
+
+bool CAddressBookView::OnCommand(int command)
+{
+    return GetPage().OnCommand(command);
+}
+
+std::optional<CCommandState> CAddressBookView::QueryCommand(int command) const
+{
+    return GetPage().QueryCommand(command);
+}

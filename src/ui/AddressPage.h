@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+
+#include <QWidget>
+
+#include "ui/BrivantelView.h"
+
+class CAddressBook;
+class CAddressBookViewData;
+class CAddressListCtrl;
+class CAddressModel;
+class CBrivantelDoc;
+
+// The address book's page "Podstawowa": every entry sorted by display name, in the mode and with
+// the column widths of the document's record, and the address book's commands.
+class CAddressPage final : public QWidget
+{
+    Q_OBJECT
+public:
+    CAddressPage(CBrivantelDoc& document, QWidget* parent = nullptr);
+    ~CAddressPage() override;
+
+    bool OnCommand(int command);
+    std::optional<CCommandState> QueryCommand(int command) const;
+
+    void FillList();
+    CAddressListCtrl& GetList() const { return *m_list; }
+    CAddressModel& GetModel() const { return *m_model; }
+
+private:
+    void OnNew();
+    void OnProperties();
+    void OnDelete();
+    void OnFind();
+    void OnCompose();
+    void SetMode(int mode);
+    void OnContextMenu(const QPoint& globalPos);
+
+    CBrivantelDoc& m_document;
+    CAddressBookViewData& m_viewData;
+    CAddressModel* m_model;
+    CAddressListCtrl* m_list;
+};
+
+// The address book's question before deleting: true for "Tak".
+bool AskDeleteAddresses(QWidget* owner);

@@ -1,0 +1,81 @@
+#include "ui/DraftsView.h"
+
+#include "app/Document.h"
+#include "ui/MessageListModel.h"
+#include "ui/controls/ReportListCtrl.h"
+
+CDraftsView::CDraftsView(CBrivantelDoc& document, int kind, QWidget* parent)
+    : CFolderView(
+          document, kind, parent, document.GetDrafts(), document.GetDraftsViewData(), nullptr,
+          {{cmd::kEdit, "&Edytuj"}, {cmd::kSend, "&Wyślij"}, {cmd::kSeparator, ""}, {cmd::kDelete, "&Usuń"}})
+{
+}
+
+std::optional<CCommandState> CDraftsView::QueryCommand(int command) const
+{
+    switch (command) {
+    case cmd::kEdit:
+    case cmd::kSend:
+        return CCommandState{SelectedCount() == 1, false};
+    case cmd::kDelete:
+        return CCommandState{SelectedCount() > 0, false};
+    default:
+        return std::nullopt;
+    }
+}
+
+bool CDraftsView::OnCommand(int command)
+{
+    switch (command) {
+    case cmd::kEdit:
+        OnEdit();
+        return true;
+    case cmd::kSend:
+        OnSend();
+        return true;
+    case cmd::kDelete:
+        DiscardSelected(GetDocument().GetDrafts());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CDraftsView::OnEdit()
+{
+    // The draft stays where it is: editing works on a copy in the composing view.
+    if (const CMessage* draft = FirstSelectedMessage())
+        CopyToCompose(*draft);
+    ShowComposeView();
+}
+
+std::string CDraftsView::NumbersForNames(const std::string& recipients, const CAddressBook& book)
+{
+    std::string numbers;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t end = recipients.find(';', from);
+        const std::string name =
+            recipients.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        if (const CAddress* entry = book.FindByDisplayName(name))
+            numbers += entry->GetFullNumber() + ";";
+        if (end == std::string::npos)
+            break;
+        from = end + 1;
+    }
+    if (!numbers.empty() && numbers.back() == ';')
+        numbers.pop_back();
+    return numbers;
+}
+
+void CDraftsView::OnSend()
+{
+    const CMessage* draft = FirstSelectedMessage();
+    if (!draft)
+        return;
+    // Copies: the send files messages into folders and repaints while it waits.
+    const std::string recipients = draft->GetRecipients();
+    const std::string text = draft->GetText();
+    const std::string numbers = NumbersForNames(recipients, GetDocument().GetAddressBook());
+    GetDocument().SendToRecipients(recipients, numbers, text, ROUTE_CONFIGURED);
+}

@@ -1,0 +1,110 @@
+#include "ui/FolderView.h"
+
+#include <QMenu>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/Document.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/Icons.h"
+#include "ui/MessageListModel.h"
+#include "ui/controls/ReportListCtrl.h"
+
+CViewRequests& CViewRequests::Instance()
+{
+    static CViewRequests requests;
+    return requests;
+}
+
+void CViewRequests::ShowView(QWidget& from, int command)
+{
+    emit Instance().showViewRequested(command);
+    if (auto* frame = qobject_cast<CBrivantelFrame*>(from.window()))
+        QTimer::singleShot(0, frame, [frame, command] { frame->OnCommand(command); });
+}
+
+CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMessageList& folder,
+                         CFolderViewData& widths, std::int32_t* dateWidth, std::vector<CMenuEntry> popup)
+    : CBrivantelView(document, kind, parent), m_widths(widths), m_dateWidth(dateWidth),
+      m_popup(std::move(popup)), m_model(new CMessageListModel(folder, dateWidth != nullptr,
+                                                               icons::ViewIcon(kind - kFirstViewKind), this)),
+      m_list(new CReportListCtrl(this))
+{
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_list);
+    m_list->SetModel(m_model);
+    m_list->SetColumnWidth(0, widths.recipientsWidth);
+    m_list->SetColumnWidth(1, widths.textWidth);
+    if (dateWidth)
+        m_list->SetColumnWidth(2, *dateWidth);
+    connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::OnContextMenu);
+}
+
+CFolderView::~CFolderView()
+{
+    // The widths come back the next time the folder is shown, and after a restart.
+    m_widths.recipientsWidth = m_list->GetColumnWidth(0);
+    m_widths.textWidth = m_list->GetColumnWidth(1);
+    if (m_dateWidth)
+        *m_dateWidth = m_list->GetColumnWidth(2);
+}
+
+int CFolderView::SelectedCount() const
+{
+    return m_list->GetSelectedCount();
+}
+
+CMessage* CFolderView::FirstSelectedMessage() const
+{
+    return m_model->MessageAt(m_list->GetFirstSelected());
+}
+
+void CFolderView::DiscardSelected(CRemovableMessageList& folder)
+{
+    const std::vector<int> rows = m_list->GetSelectedRows();
+    // From the bottom up, so the rows still to go keep their numbers.
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        CMessage* message = m_model->MessageAt(*row);
+        std::unique_ptr<CMessage> taken;
+        m_model->RemoveRow(*row, [&] { taken = folder.RemoveMessage(message); });
+        GetDocument().DiscardMessage(std::move(taken));
+    }
+}
+
+void CFolderView::CopyToCompose(const CMessage& message)
+{
+    CSendMessageViewData& compose = GetDocument().GetSendMessageViewData();
+    compose.text = message.GetText();
+    compose.recipients = message.GetRecipients();
+}
+
+void CFolderView::ShowComposeView()
+{
+    CViewRequests::ShowView(*this, cmd::kViewSend);
+}
+
+void CFolderView::OnContextMenu(const QPoint& globalPos)
+{
+    QMenu menu(this);
+    for (const CMenuEntry& entry : m_popup) {
+        if (entry.command == cmd::kSeparator) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
+        action->setData(entry.command);
+        const auto state = QueryCommand(entry.command);
+        action->setEnabled(state && state->enabled);
+    }
+    QAction* chosen = menu.exec(globalPos);
+    if (!chosen)
+        return;
+    const int command = chosen->data().toInt();
+    // The frame routes the command back to the active view, as a menu command would be.
+    if (auto* frame = qobject_cast<CBrivantelFrame*>(window()))
+        frame->OnCommand(command);
+    else
+        OnCommand(command);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ui/BrivantelView.h"
+#include "ui/Commands.h"
+
+class CFolderViewData;
+class CMessage;
+class CMessageList;
+class CMessageListModel;
+class CRemovableMessageList;
+class CReportListCtrl;
+
+// Asks the main window to show another view once the current command has returned (the asking
+// view is destroyed by the switch). Tests listen to the signal.
+class CViewRequests final : public QObject
+{
+    Q_OBJECT
+public:
+    static CViewRequests& Instance();
+    static void ShowView(QWidget& from, int command);
+
+signals:
+    void showViewRequested(int command);
+};
+
+// A folder's window: one report list of the folder's messages filling the view, its column
+// widths kept in the document's record, and a popup menu of the view's commands.
+class CFolderView : public CBrivantelView
+{
+    Q_OBJECT
+public:
+    ~CFolderView() override;
+
+    CReportListCtrl& GetList() const { return *m_list; }
+    CMessageListModel& GetModel() const { return *m_model; }
+
+protected:
+    CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMessageList& folder,
+                CFolderViewData& widths, std::int32_t* dateWidth, std::vector<CMenuEntry> popup);
+
+    int SelectedCount() const;
+    CMessage* FirstSelectedMessage() const;
+    // Takes every selected message out of the folder and hands it to the document's discard.
+    void DiscardSelected(CRemovableMessageList& folder);
+    // Copies a message into the composing view's record.
+    void CopyToCompose(const CMessage& message);
+    void ShowComposeView();
+
+private:
+    void OnContextMenu(const QPoint& globalPos);
+
+    CFolderViewData& m_widths;
+    std::int32_t* m_dateWidth;
+    std::vector<CMenuEntry> m_popup;
+    CMessageListModel* m_model;
+    CReportListCtrl* m_list;
+};
