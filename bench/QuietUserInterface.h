@@ -14,7 +14,10 @@ public:
     std::string ChooseSaveFile(const std::string&) override { return {}; }
     void SetWaitCursor(bool) override {}
     void WaitHook() override {}
-    void ShowSendFailed(const std::string&, const std::string&, const std::string&) override {}
+    void ShowSendFailed(const std::string&, const std::string& recipient, const std::string&) override
+    {
+        std::fprintf(stderr, "failed: %s\n", recipient.c_str());
+    }
     void ProgressOpen(const std::string&) override {}
     void ProgressSetTitle(const std::string&) override {}
     void ProgressSetText(const std::string&) override {}

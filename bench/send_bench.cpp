@@ -6,35 +6,15 @@
 #include <fstream>
 #include <string>
 
+#include "QuietUserInterface.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
-#include "app/UserInterface.h"
 #include "gateway-sim/GatewaySimulator.h"
 #include "net/TcpSocket.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class QuietUi final : public CUserInterface
-{
-public:
-    void ShowMessage(const std::string& text, Icon) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    bool AskYesNo(const std::string&) override { return false; }
-    std::string ChooseSaveFile(const std::string&) override { return {}; }
-    void SetWaitCursor(bool) override {}
-    void WaitHook() override {}
-    void ShowSendFailed(const std::string&, const std::string& recipient, const std::string&) override
-    {
-        std::fprintf(stderr, "failed: %s\n", recipient.c_str());
-    }
-    void ProgressOpen(const std::string&) override {}
-    void ProgressSetTitle(const std::string&) override {}
-    void ProgressSetText(const std::string&) override {}
-    void ProgressSetRange(int) override {}
-    void ProgressSetPos(int) override {}
-    void ProgressClose() override {}
-};
 
 long RssKiB()
 {
@@ -88,7 +68,7 @@ int main()
         std::fprintf(stderr, "the gateway simulator did not start\n");
         return 1;
     }
-    QuietUi ui;
+    QuietUserInterface ui;
     CMemorySettingsStore store;
     for (const char* name : {"Era", "Idea", "Plus"})
         store.SetString("Hosts", name, sim.HostValue());

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "DataFileGenerator.h"
+#include "QuietUserInterface.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
@@ -73,21 +74,7 @@ int main(int argc, char** argv)
     QTemporaryDir large;
     {
         CMemorySettingsStore settings;
-        struct : CUserInterface
-        {
-            void ShowMessage(const std::string&, Icon) override {}
-            bool AskYesNo(const std::string&) override { return false; }
-            std::string ChooseSaveFile(const std::string&) override { return {}; }
-            void SetWaitCursor(bool) override {}
-            void WaitHook() override {}
-            void ShowSendFailed(const std::string&, const std::string&, const std::string&) override {}
-            void ProgressOpen(const std::string&) override {}
-            void ProgressSetTitle(const std::string&) override {}
-            void ProgressSetText(const std::string&) override {}
-            void ProgressSetRange(int) override {}
-            void ProgressSetPos(int) override {}
-            void ProgressClose() override {}
-        } quiet;
+        QuietUserInterface quiet;
         CBrivantelDoc doc(quiet, settings);
         const std::string path = large.filePath(QStringLiteral("Brivantel.vs")).toStdString();
         if (!doc.Open(path, CBrivantelDoc::Access::ReadWrite))
