@@ -22,6 +22,7 @@
 #include "ui/BrivantelView.h"
 #include "ui/Commands.h"
 #include "ui/FolderListBar.h"
+#include "ui/FrameOnline.h"
 #include "ui/Icons.h"
 #include "ui/LayoutDialog.h"
 #include "ui/controls/FolderCaptionBar.h"
@@ -81,6 +82,7 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     RestorePlacement();
     m_bannerBar->hide();
     CreateTray();
+    m_online = std::make_unique<CFrameOnline>(*this, document, settings);
 }
 
 CBrivantelFrame::~CBrivantelFrame()
@@ -89,6 +91,7 @@ CBrivantelFrame::~CBrivantelFrame()
     m_bannerTimer.stop();
     // The view goes before the frame's bars, so it can still hand its state to the document.
     m_view.reset();
+    m_online.reset();
 }
 
 // --- building ---------------------------------------------------------------------------------
@@ -537,8 +540,19 @@ void CBrivantelFrame::OnMailTimer()
         return;
     }
     // Until the application has shown the window there is no document to check with.
-    m_mailSchedule.Tick(static_cast<std::int64_t>(std::time(nullptr)),
-                        m_app ? m_app->GetDocument() : &m_document);
+    CBrivantelDoc* document = m_app ? m_app->GetDocument() : &m_document;
+    const std::int64_t now = m_clock ? m_clock() : static_cast<std::int64_t>(std::time(nullptr));
+    if (document && now >= m_mailSchedule.NextCheck() && !document->IsChecking() &&
+        document->GetMailCheckerData().enabled)
+        ShowMailCheckStarting();
+    if (m_mailSchedule.Tick(now, document))
+        UpdateCommandUi();
+}
+
+void CBrivantelFrame::ShowMailCheckStarting()
+{
+    m_mailIndicator->setText(QStringLiteral("Checking mail"));
+    m_mailIndicator->repaint();
 }
 
 void CBrivantelFrame::OnBannerTimer()

@@ -14,6 +14,7 @@ class CBrivantelDoc;
 class CBrivantelView;
 class CFolderCaptionBar;
 class CFolderListBar;
+class CFrameOnline;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -58,6 +59,14 @@ public:
     void SetOnlineWork(std::function<void()> work) { m_onlineWork = std::move(work); }
     QTimer& GetMailTimer() { return m_mailTimer; }
     QTimer& GetBannerTimer() { return m_bannerTimer; }
+    // The banner list, the banner bar and the start-up online sequence.
+    CFrameOnline& GetOnline() { return *m_online; }
+    const CMailSchedule& GetMailSchedule() const { return m_mailSchedule; }
+    // Tests run the mail schedule on a clock of their own (seconds since 1970).
+    void SetClockForTesting(std::function<std::int64_t()> clock) { m_clock = std::move(clock); }
+    // The status bar says "Checking mail" before a check starts: during the check only repaints
+    // are served, so the indicator cannot wait for its regular refresh.
+    void ShowMailCheckStarting();
 
     // The parts of the window, for the program's other windows and for tests.
     CFolderListBar& GetFolderListBar() { return *m_folderList; }
@@ -144,4 +153,6 @@ private:
     std::function<void()> m_mailStep; // replaces the mail schedule (tests)
     std::function<void()> m_bannerTick;
     std::function<void()> m_onlineWork;
+    std::function<std::int64_t()> m_clock;
+    std::unique_ptr<CFrameOnline> m_online;
 };

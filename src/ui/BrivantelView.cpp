@@ -6,6 +6,9 @@
 #include "ui/OutboxView.h"
 #include "ui/SentMessagesView.h"
 
+#include "ui/MailCheckerView.h"
+#include "ui/SettingsView.h"
+
 #include "ui/SendMessageView.h"
 
 CBrivantelView::CBrivantelView(CBrivantelDoc& document, int kind, QWidget* parent)
@@ -33,6 +36,10 @@ std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QW
         return std::make_unique<CDraftsView>(document, kind, parent);
     case 1005:
         return std::make_unique<CAddressBookView>(document, kind, parent);
+    case 1006:
+        return std::make_unique<CMailCheckerView>(document, kind, parent);
+    case 1007:
+        return std::make_unique<CSettingsView>(document, kind, parent);
     case 1000:
         return std::make_unique<CSendMessageView>(document, kind, parent);
     // The views of the folders, the address book, the mailbox watch and the settings take their

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ui/SettingsPage.h"
+
+class CBrivantelDoc;
+class QButtonGroup;
+class QComboBox;
+class QRadioButton;
+class QTreeWidget;
+
+// "Wysyłanie wiadomości": the web gateways the Internet route uses, and the route itself with the
+// phone's serial port. The route goes to the settings record, the port to "Settings"/"Port" and to
+// the program, which holds it for the run; both when the page is left.
+class CSettingsGatewayPage final : public CSettingsPage
+{
+    Q_OBJECT
+public:
+    CSettingsGatewayPage(CBrivantelDoc& document, QWidget* parent = nullptr);
+
+    void OnSetActive() override;
+    bool OnKillActive() override;
+
+    QTreeWidget* MethodList() const { return m_methods; }
+    QRadioButton* InternetButton() const { return m_internet; }
+    QRadioButton* PhoneButton() const { return m_phone; }
+    QComboBox* PortBox() const { return m_port; }
+
+private:
+    void FillMethodList();
+    void FillPorts(const QString& current);
+
+    CBrivantelDoc& m_document;
+    QTreeWidget* m_methods;
+    QRadioButton* m_internet;
+    QRadioButton* m_phone;
+    QButtonGroup* m_routeGroup;
+    QComboBox* m_port;
+};

@@ -1,0 +1,57 @@
+#include "ui/SettingsView.h"
+
+#include <QVBoxLayout>
+
+#include "ui/Commands.h"
+#include "ui/SettingsSheet.h"
+
+CSettingsView::CSettingsView(CBrivantelDoc& document, int kind, QWidget* parent)
+    : CBrivantelView(document, kind, parent), m_placeholder(new QWidget(this))
+{
+    setObjectName(QStringLiteral("SettingsView"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_placeholder);
+}
+
+CSettingsView::~CSettingsView()
+{
+    // The sheet goes first, while the document is surely there: its visible page writes back.
+    delete m_sheet;
+    m_sheet = nullptr;
+}
+
+void CSettingsView::OnInitialUpdate()
+{
+    m_sheet = new CSettingsSheet(GetDocument(), m_placeholder);
+    m_sheet->FitToParent();
+    m_sheet->show();
+}
+
+bool CSettingsView::OnCommand(int command)
+{
+    if (!m_sheet)
+        return false;
+    switch (command) {
+    case cmd::kSettingsBehaviour:
+        m_sheet->SetActivePage(CSettingsSheet::kMaintenance);
+        return true;
+    case cmd::kSettingsSending:
+        m_sheet->SetActivePage(CSettingsSheet::kGateway);
+        return true;
+    case cmd::kSettingsConnection:
+        m_sheet->SetActivePage(CSettingsSheet::kConnection);
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<CCommandState> CSettingsView::QueryCommand(int command) const
+{
+    if (command == cmd::kSettingsBehaviour || command == cmd::kSettingsSending || command == cmd::kSettingsConnection)
+        return CCommandState{};
+    return std::nullopt;
+}

@@ -1,0 +1,44 @@
+#include "ui/controls/BannerLabelCtrl.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/qt/WebAddress.h"
+
+CBannerLabelCtrl::CBannerLabelCtrl(QWidget* parent) : QWidget(parent), m_picture(LabelPicture())
+{
+    setObjectName(QStringLiteral("BannerLabel"));
+    setFixedSize(kWidth, kHeight);
+    setCursor(Qt::PointingHandCursor);
+}
+
+QPixmap CBannerLabelCtrl::LabelPicture()
+{
+    QPixmap picture(kWidth, kHeight);
+    picture.fill(QColor(0x33, 0x4d, 0x80));
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(9);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    // The word reads upwards along the strip.
+    painter.translate(0, kHeight);
+    painter.rotate(-90);
+    painter.drawText(QRect(0, 0, kHeight, kWidth), Qt::AlignCenter, QStringLiteral("REKLAMA"));
+    return picture;
+}
+
+void CBannerLabelCtrl::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_picture);
+}
+
+void CBannerLabelCtrl::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && web_address::IsWebAddress(m_address))
+        web_address::OpenQuietly(m_address);
+    QWidget::mousePressEvent(event);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+// The narrow strip left of the banner: a fixed 16 x 50 picture that leads to the maker's page
+// about advertising when pressed.
+class CBannerLabelCtrl final : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 16;
+    static constexpr int kHeight = 50;
+
+    explicit CBannerLabelCtrl(QWidget* parent = nullptr);
+
+    // The program's own address; opened on a press of the left button.
+    void SetAddress(const QString& address) { m_address = address; }
+    const QString& GetAddress() const { return m_address; }
+
+    static QPixmap LabelPicture();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QPixmap m_picture;
+    QString m_address;
+};

@@ -1,0 +1,62 @@
+// Pictures of the settings pages, the mailbox-watch page and the main window with a banner.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "BannerTestSupport.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "support/RecordingUserInterface.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/Commands.h"
+#include "ui/FrameOnline.h"
+#include "ui/SettingsSheet.h"
+#include "ui/SettingsView.h"
+
+namespace {
+
+bool Save(QWidget& widget, const QString& name)
+{
+    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
+    dir.mkpath(QStringLiteral("."));
+    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
+}
+
+TEST(SettingsScreenshotTest, SettingsPagesMailPageAndBanner)
+{
+    QTemporaryDir data;
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc(ui, settings);
+    ASSERT_TRUE(doc.Open(data.filePath(QStringLiteral("Brivantel.vs")).toStdString(), CBrivantelDoc::Access::ReadWrite));
+    doc.SetPhonePortName("/dev/ttyUSB0");
+    const std::string picture = data.filePath(QStringLiteral("a.jpg")).toStdString();
+    ASSERT_TRUE(banner_test::MakeJpeg(picture, 400, 50, QColor(240, 160, 20)));
+    ASSERT_TRUE(banner_test::WriteFile(data.filePath(QStringLiteral("Brivantel.adv")).toStdString(),
+                                       banner_test::IndexBytes({{"a.jpg", "http://a.example.pl/", 1}})));
+
+    CBrivantelFrame frame(doc, settings);
+    frame.resize(780, 560);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.SwitchView(cmd::kViewSettings);
+    auto* view = dynamic_cast<CSettingsView*>(frame.GetActiveView());
+    ASSERT_NE(view, nullptr);
+    const char* names[] = {"settings-behaviour", "settings-sending", "settings-connection"};
+    for (int page = 0; page < 3; ++page) {
+        ASSERT_TRUE(view->GetSheet()->SetActivePage(page));
+        QApplication::processEvents();
+        EXPECT_TRUE(Save(frame, QString::fromLatin1(names[page])));
+    }
+    frame.SwitchView(cmd::kViewMailChecker);
+    QApplication::processEvents();
+    EXPECT_TRUE(Save(frame, QStringLiteral("mail-checker")));
+
+    frame.GetOnline().LoadBannerList();
+    QApplication::processEvents();
+    EXPECT_TRUE(Save(frame, QStringLiteral("main-with-banner")));
+}
+
+} // namespace
