@@ -101,6 +101,9 @@ CAddressPersonal::CAddressPersonal(CAddress& entry, QWidget* parent)
         connect(combo, &QComboBox::activated, this, &CAddressPersonal::Validate);
     }
     connect(m_number, &QLineEdit::textChanged, this, &CAddressPersonal::Validate);
+    // Names set from outside the keyboard are checked too, without touching the display name.
+    connect(m_firstName, &QLineEdit::textChanged, this, &CAddressPersonal::Validate);
+    connect(m_surname, &QLineEdit::textChanged, this, &CAddressPersonal::Validate);
 }
 
 void CAddressPersonal::Open(QPushButton* ok)

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include "ViewsTestSupport.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "store/Message.h"
+#include "support/RecordingUserInterface.h"
+#include "ui/Commands.h"
+#include "ui/DeletedMessagesView.h"
+#include "ui/DraftsView.h"
+#include "ui/MessageListModel.h"
+#include "ui/OutboxView.h"
+#include "ui/SentMessagesView.h"
+#include "ui/controls/ReportListCtrl.h"
+
+using views_test::Polish;
+
+namespace {
+
+class FolderViewsTest : public ::testing::Test
+{
+protected:
+    void File(CMessageList& folder, const char* recipients, const char* text, std::uint32_t time = 0)
+    {
+        auto message = std::make_unique<CMessage>(Polish(recipients), Polish(text), time);
+        ASSERT_TRUE(folder.AddMessage(message));
+    }
+
+    static QString Cell(const CFolderView& view, int row, int column)
+    {
+        return view.GetModel().index(row, column).data().toString();
+    }
+
+    static bool Enabled(const CBrivantelView& view, int command)
+    {
+        const auto state = view.QueryCommand(command);
+        return state && state->enabled;
+    }
+
+    // The views send through the phone route to a port that does not exist: every send fails
+    // at once and nothing leaves the machine.
+    void FailEverySend()
+    {
+        m_doc.GetSettings().SetRoute(ROUTE_PHONE);
+        m_doc.SetPhonePortName("/nonexistent/brivantel-test-port");
+    }
+
+    RecordingUserInterface m_ui;
+    CMemorySettingsStore m_settings;
+    CBrivantelDoc m_doc{m_ui, m_settings};
+};
+
+TEST_F(FolderViewsTest, RowsInFolderOrderWithTheDateColumnAndAShot)
+{
+    File(m_doc.GetSent(), "Jan Kowalski", "Pierwsza", views_test::LocalTime(2000, 3, 7, 14, 5, 9));
+    File(m_doc.GetSent(), "Ewa;Piotr",
+         "Bardzo długa wiadomość, która nie mieści się w kolumnie i kończy się wielokropkiem zamiast "
+         "zawijać się do następnego wiersza",
+         views_test::LocalTime(2000, 12, 7, 8, 0, 0));
+    File(m_doc.GetSent(), "Zofia Żółkiewska", "Linia\r\ndruga",
+         views_test::LocalTime(2001, 1, 2, 23, 59, 58));
+    CSentMessagesView view(m_doc, 1002);
+    view.OnInitialUpdate();
+
+    ASSERT_EQ(view.GetList().GetRowCount(), 3);
+    EXPECT_EQ(view.GetModel().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Odbiorcy");
+    EXPECT_EQ(view.GetModel().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Wiadomość");
+    EXPECT_EQ(view.GetModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), "Data");
+    EXPECT_EQ(Cell(view, 0, 0), "Jan Kowalski");
+    EXPECT_EQ(Cell(view, 0, 2), "07/03/2000 14:05:09");
+    EXPECT_EQ(Cell(view, 1, 0), "Ewa;Piotr");
+    EXPECT_EQ(Cell(view, 1, 2), "07/12/2000 08:00:00");
+    EXPECT_EQ(Cell(view, 2, 0), QString::fromUtf8("Zofia Żółkiewska"));
+    EXPECT_EQ(Cell(view, 2, 1), "Linia druga");
+
+    view.resize(520, 200);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.GetList().SelectRow(1);
+    EXPECT_TRUE(views_test::SaveShot(view, QStringLiteral("folder-sent")));
+}
+
+TEST_F(FolderViewsTest, CommandsFollowTheSelection)
+{
+    COutboxView emptyOutbox(m_doc, 1001);
+    for (int command : {cmd::kEdit, cmd::kSend, cmd::kDelete})
+        EXPECT_FALSE(Enabled(emptyOutbox, command)) << command;
+    CDeletedMessagesView emptyDeleted(m_doc, 1003);
+    EXPECT_FALSE(Enabled(emptyDeleted, cmd::kDeleteAll));
+    EXPECT_FALSE(Enabled(emptyDeleted, cmd::kDeleteMessage));
+    EXPECT_FALSE(emptyOutbox.QueryCommand(cmd::kDeleteAll).has_value());
+
+    File(m_doc.GetDrafts(), "Jan", "a");
+    File(m_doc.GetDrafts(), "Ewa", "b");
+    File(m_doc.GetOutbox(), "Jan", "a");
+    File(m_doc.GetOutbox(), "Ewa", "b");
+    CDraftsView drafts(m_doc, 1004);
+    COutboxView outbox(m_doc, 1001);
+    EXPECT_FALSE(Enabled(drafts, cmd::kDelete));
+
+    drafts.GetList().SelectRow(0);
+    outbox.GetList().SelectRow(0);
+    for (int command : {cmd::kEdit, cmd::kSend, cmd::kDelete}) {
+        EXPECT_TRUE(Enabled(drafts, command)) << command;
+        EXPECT_TRUE(Enabled(outbox, command)) << command;
+    }
+
+    drafts.GetList().SelectRow(1, true);
+    outbox.GetList().SelectRow(1, true);
+    EXPECT_FALSE(Enabled(drafts, cmd::kEdit));
+    EXPECT_FALSE(Enabled(drafts, cmd::kSend));
+    EXPECT_TRUE(Enabled(drafts, cmd::kDelete));
+    EXPECT_FALSE(Enabled(outbox, cmd::kEdit));
+    EXPECT_TRUE(Enabled(outbox, cmd::kSend));
+    EXPECT_TRUE(Enabled(outbox, cmd::kDelete));
+
+    // Delete takes both, with no question asked.
+    drafts.OnCommand(cmd::kDelete);
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 0u);
+    EXPECT_EQ(drafts.GetList().GetRowCount(), 0);
+    EXPECT_TRUE(m_ui.questions.empty());
+}
+
+TEST_F(FolderViewsTest, OutboxEditMovesTheMessageIntoTheComposingRecord)
+{
+    File(m_doc.GetOutbox(), "Jan", "Pierwsza");
+    File(m_doc.GetOutbox(), "Ewa;Piotr", "Druga");
+    COutboxView view(m_doc, 1001);
+    QSignalSpy requests(&CViewRequests::Instance(), &CViewRequests::showViewRequested);
+    view.GetList().SelectRow(1);
+
+    EXPECT_TRUE(view.OnCommand(cmd::kEdit));
+
+    EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Ewa;Piotr");
+    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Druga");
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetText(), "Pierwsza");
+    EXPECT_EQ(view.GetList().GetRowCount(), 1);
+    ASSERT_EQ(requests.count(), 1);
+    EXPECT_EQ(requests[0][0].toInt(), cmd::kViewSend);
+
+    // With nothing selected Edit still opens the composing view, and changes nothing else.
+    view.GetList().ClearSelection();
+    view.OnCommand(cmd::kEdit);
+    EXPECT_EQ(requests.count(), 2);
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+}
+
+TEST_F(FolderViewsTest, DraftsEditKeepsTheDraft)
+{
+    File(m_doc.GetDrafts(), "Jan;Ewa", "Szkic");
+    CDraftsView view(m_doc, 1004);
+    QSignalSpy requests(&CViewRequests::Instance(), &CViewRequests::showViewRequested);
+    view.GetList().SelectRow(0);
+
+    view.OnCommand(cmd::kEdit);
+
+    EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Jan;Ewa");
+    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Szkic");
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+    EXPECT_EQ(view.GetList().GetRowCount(), 1);
+    EXPECT_EQ(requests.count(), 1);
+}
+
+TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
+{
+    CAddressBook& book = m_doc.GetAddressBook();
+    views_test::AddEntry(book, "Jan", "Kowalski", "Jan", "601", "1111111");
+    views_test::AddEntry(book, "Ewa", "Nowak", "Ewa", "602", "2222222");
+    EXPECT_EQ(CDraftsView::NumbersForNames("Jan;Ewa;Piotr", book), "+486011111111;+486022222222");
+    EXPECT_EQ(CDraftsView::NumbersForNames("Piotr;Ewa", book), "+486022222222");
+    EXPECT_EQ(CDraftsView::NumbersForNames("Ewa;Piotr", book), "+486022222222");
+    EXPECT_EQ(CDraftsView::NumbersForNames("+48600000000", book), "");
+
+    File(m_doc.GetDrafts(), "Jan;Ewa;Piotr", "Spotkanie o 18");
+    FailEverySend();
+    CDraftsView view(m_doc, 1004);
+    view.GetList().SelectRow(0);
+    view.OnCommand(cmd::kSend);
+
+    // Two numbers were tried; the failed sends wait in the outbox under the names.
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 2u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetRecipients(), "Jan");
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[1]->GetRecipients(), "Ewa");
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+}
+
+TEST_F(FolderViewsTest, OutboxSendKeepsWhatFailedInTheList)
+{
+    File(m_doc.GetOutbox(), "Jan", "Pierwsza");
+    File(m_doc.GetOutbox(), "Ewa", "Druga");
+    FailEverySend();
+    COutboxView view(m_doc, 1001);
+    view.GetList().SelectRow(0);
+    view.GetList().SelectRow(1, true);
+
+    view.OnCommand(cmd::kSend);
+
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
+    EXPECT_EQ(view.GetList().GetRowCount(), 2);
+    EXPECT_EQ(m_ui.sendFailures.size(), 2u);
+}
+
+TEST_F(FolderViewsTest, DeleteFollowsTheMoveSetting)
+{
+    File(m_doc.GetDeletedMessages(), "Stara", "x");
+    File(m_doc.GetSent(), "Jan", "a");
+    File(m_doc.GetSent(), "Ewa", "b");
+    File(m_doc.GetSent(), "Piotr", "c");
+    {
+        m_doc.GetSettings().SetMoveDeletedMessages(true);
+        CSentMessagesView view(m_doc, 1002);
+        view.GetList().SelectRow(0);
+        view.GetList().SelectRow(2, true);
+        view.OnCommand(cmd::kDelete);
+        ASSERT_EQ(view.GetList().GetRowCount(), 1);
+    }
+    ASSERT_EQ(m_doc.GetSent().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetSent().GetMessages()[0]->GetRecipients(), "Ewa");
+    ASSERT_EQ(m_doc.GetDeletedMessages().GetCount(), 3u);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetMessages()[0]->GetRecipients(), "Stara");
+    // At the folder's end, both of them.
+    std::vector<std::string> moved{m_doc.GetDeletedMessages().GetMessages()[1]->GetRecipients(),
+                                   m_doc.GetDeletedMessages().GetMessages()[2]->GetRecipients()};
+    std::sort(moved.begin(), moved.end());
+    EXPECT_EQ(moved, (std::vector<std::string>{"Jan", "Piotr"}));
+
+    m_doc.GetSettings().SetMoveDeletedMessages(false);
+    CSentMessagesView view(m_doc, 1002);
+    view.GetList().SelectRow(0);
+    view.OnCommand(cmd::kDelete);
+    EXPECT_EQ(m_doc.GetSent().GetCount(), 0u);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 3u);
+}
+
+TEST_F(FolderViewsTest, DeletedViewDestroysSelectedAndAll)
+{
+    File(m_doc.GetDeletedMessages(), "Jan", "a");
+    File(m_doc.GetDeletedMessages(), "Ewa", "b");
+    File(m_doc.GetDeletedMessages(), "Piotr", "c");
+    CDeletedMessagesView view(m_doc, 1003);
+    EXPECT_TRUE(Enabled(view, cmd::kDeleteAll));
+    view.GetList().SelectRow(1);
+
+    view.OnCommand(cmd::kDeleteMessage);
+    ASSERT_EQ(m_doc.GetDeletedMessages().GetCount(), 2u);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetMessages()[1]->GetRecipients(), "Piotr");
+    EXPECT_EQ(Cell(view, 1, 0), "Piotr");
+
+    view.OnCommand(cmd::kDeleteAll);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 0u);
+    EXPECT_EQ(view.GetList().GetRowCount(), 0);
+    EXPECT_FALSE(Enabled(view, cmd::kDeleteAll));
+    EXPECT_TRUE(m_ui.questions.empty());
+}
+
+TEST_F(FolderViewsTest, ColumnWidthsSurviveASaveAndReload)
+{
+    {
+        CSentMessagesView sent(m_doc, 1002);
+        EXPECT_EQ(sent.GetList().GetColumnWidth(0), 100);
+        sent.GetList().SetColumnWidth(0, 140);
+        sent.GetList().SetColumnWidth(1, 260);
+        sent.GetList().SetColumnWidth(2, 120);
+        CDraftsView drafts(m_doc, 1004);
+        drafts.GetList().SetColumnWidth(1, 333);
+    }
+    const std::vector<std::uint8_t> bytes = m_doc.Store();
+
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc reloaded(ui, settings);
+    ASSERT_TRUE(reloaded.Load(bytes));
+    CSentMessagesView sent(reloaded, 1002);
+    EXPECT_EQ(sent.GetList().GetColumnWidth(0), 140);
+    EXPECT_EQ(sent.GetList().GetColumnWidth(1), 260);
+    EXPECT_EQ(sent.GetList().GetColumnWidth(2), 120);
+    CDraftsView drafts(reloaded, 1004);
+    EXPECT_EQ(drafts.GetList().GetColumnWidth(0), 100);
+    EXPECT_EQ(drafts.GetList().GetColumnWidth(1), 333);
+}
+
+TEST_F(FolderViewsTest, ShotsOfTheOtherFolders)
+{
+    File(m_doc.GetOutbox(), "Małgorzata Wiśniewska", "Czy możesz odebrać dzieci ze szkoły? Ja dziś później");
+    File(m_doc.GetDrafts(), "Jan;Ewa;Piotr", "Zebranie przeniesione na czwartek, godzina 17:30, sala 12");
+    File(m_doc.GetDeletedMessages(), "Łukasz", "Stara wiadomość");
+    COutboxView outbox(m_doc, 1001);
+    CDraftsView drafts(m_doc, 1004);
+    CDeletedMessagesView deleted(m_doc, 1003);
+    const std::pair<CFolderView*, const char*> shots[] = {
+        {&outbox, "folder-outbox"}, {&drafts, "folder-drafts"}, {&deleted, "folder-deleted"}};
+    for (const auto& [view, name] : shots) {
+        view->resize(420, 160);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+        view->GetList().SelectRow(0);
+        view->GetList().GetTable().setFocus();
+        EXPECT_TRUE(views_test::SaveShot(*view, QString::fromLatin1(name)));
+    }
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include <QDir>
+#include <QWidget>
+
+#include "store/Address.h"
+#include "store/AddressBook.h"
+#include "store/Windows1250.h"
+
+// Helpers shared by the folder, address-book and address-dialog tests.
+namespace views_test {
+
+inline std::string Polish(const char* utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
+
+inline bool SaveShot(QWidget& widget, const QString& name)
+{
+    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
+    dir.mkpath(QStringLiteral("."));
+    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
+}
+
+inline CAddress* AddEntry(CAddressBook& book, const char* first, const char* surname, const char* display,
+                          const char* code, const char* number)
+{
+    auto entry = std::make_unique<CAddress>();
+    entry->SetFirstName(Polish(first));
+    entry->SetSurname(Polish(surname));
+    entry->SetDisplayName(Polish(display));
+    entry->SetCountryPrefix("+48");
+    entry->SetOperatorCode(code);
+    entry->SetSubscriberNumber(number);
+    CAddress* kept = entry.get();
+    return book.AddAddress(entry) ? kept : nullptr;
+}
+
+// Seconds since 1970 of a local date and time.
+inline std::uint32_t LocalTime(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    parts.tm_hour = hour;
+    parts.tm_min = minute;
+    parts.tm_sec = second;
+    parts.tm_isdst = -1;
+    return static_cast<std::uint32_t>(std::mktime(&parts));
+}
+
+} // namespace views_test
