@@ -1,0 +1,426 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include "ComposeTestSupport.h"
+#include "UiTestSupport.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "gateway-sim/GatewaySimulator.h"
+#include "store/Windows1250.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/CheckRecipientsDialog.h"
+#include "ui/Commands.h"
+#include "ui/DefinedMessagesDialog.h"
+#include "ui/SelectRecipientsDialog.h"
+#include "ui/SendFailedDlg.h"
+#include "ui/SendMessageView.h"
+#include "ui/Win1250Edit.h"
+#include "ui/controls/AddressListCtrl.h"
+#include "ui/controls/ReportListCtrl.h"
+
+namespace {
+
+std::string Polish(const char* utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
+
+std::vector<std::string> Recipients(const CMessageList& list)
+{
+    std::vector<std::string> r;
+    for (const auto& m : list.GetMessages())
+        r.push_back(m->GetRecipients());
+    return r;
+}
+
+using Strings = std::vector<std::string>;
+
+class ComposeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sim.Start());
+        for (const char* name : {"Era", "Idea", "Plus"})
+            m_settings.SetString("Hosts", name, m_sim.HostValue());
+        GatewayTimeouts t;
+        t.socket.connect = std::chrono::milliseconds(2000);
+        t.socket.read = std::chrono::milliseconds(2000);
+        t.socket.write = std::chrono::milliseconds(2000);
+        t.exchange = std::chrono::milliseconds(8000);
+        m_doc.GetSender().SetTimeouts(t);
+        m_doc.SetSignature("Jan");
+        Add("Anna", "502", "111222");
+        Add("Jan", "601", "333444");
+    }
+    void Add(const std::string& name, const std::string& op, const std::string& number)
+    {
+        auto entry = std::make_unique<CAddress>();
+        entry->SetDisplayName(name);
+        entry->SetCountryPrefix("+48");
+        entry->SetOperatorCode(op);
+        entry->SetSubscriberNumber(number);
+        ASSERT_TRUE(m_doc.GetAddressBook().AddAddress(entry));
+    }
+    CBrivantelFrame& Frame()
+    {
+        if (!m_frame) {
+            m_frame = std::make_unique<CBrivantelFrame>(m_doc, m_settings);
+            m_frame->SetMailStep([] {});
+            m_ui.real.SetOwner(m_frame.get());
+        }
+        return *m_frame;
+    }
+    CSendMessageView& View()
+    {
+        auto* view = dynamic_cast<CSendMessageView*>(Frame().GetActiveView());
+        EXPECT_NE(view, nullptr);
+        return *view;
+    }
+    void ShowFrame()
+    {
+        Frame().show();
+        Frame().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    }
+    bool Enabled(int command)
+    {
+        const auto state = View().QueryCommand(command);
+        return state && state->enabled;
+    }
+    void Type(QWidget& edit, const QString& text)
+    {
+        edit.setFocus();
+        TypeText(&edit, text);
+    }
+    void Paste(QWidget& edit, const QString& text)
+    {
+        QApplication::clipboard()->setText(text);
+        edit.setFocus();
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    }
+
+    CGatewaySimulator m_sim;
+    WatchingUserInterface m_ui;
+    CMemorySettingsStore m_settings;
+    CBrivantelDoc m_doc{m_ui, m_settings};
+    std::unique_ptr<CBrivantelFrame> m_frame;
+};
+
+// Picks entries in the recipient chooser and ends it with OK.
+void ChooseInDialog(const std::vector<std::string>& names, CBrivantelDoc& doc)
+{
+    OnNextModal([names, &doc](QWidget* modal) {
+        auto* dialog = qobject_cast<CSelectRecipientsDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        auto* model = static_cast<CAddressModel*>(dialog->GetAddressList().GetModel());
+        for (const auto& name : names) {
+            dialog->GetAddressList().SelectRow(model->RowOf(doc.GetAddressBook().FindByDisplayName(name)));
+            dialog->GetAddButton().click();
+        }
+        dialog->accept();
+    });
+}
+
+TEST_F(ComposeTest, TypeChooseTwoAndSendWithAltS)
+{
+    ShowFrame();
+    CSendMessageView& view = View();
+    Type(view.GetTextEdit(), QStringLiteral("Dzień dobry, świecie"));
+    ChooseInDialog({"Jan", "Anna"}, m_doc);
+    QTest::mouseClick(&view.GetToButton(), Qt::LeftButton);
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Jan"));
+    ASSERT_EQ(view.GetEntries().size(), 2u);
+
+    // The frame refreshes its commands' state on its own timer; here at once.
+    Frame().UpdateCommandUi();
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    view.GetTextEdit().setFocus();
+    QTest::keyClick(&view.GetTextEdit(), Qt::Key_S, Qt::AltModifier);
+
+    EXPECT_EQ(m_ui.progressTitles, (std::vector<QString>{QStringLiteral("Wysyłanie wiadomości")}));
+    EXPECT_EQ(m_ui.progressTexts, (std::vector<QString>{QStringLiteral("Wysyłanie wiadomości 1 z 2."),
+                                                        QStringLiteral("Wysyłanie wiadomości 2 z 2.")}));
+    EXPECT_EQ(m_ui.real.GetProgress(), nullptr);
+    const auto sent = m_sim.Messages();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].number.substr(sent[0].number.size() - 6), "111222");
+    EXPECT_EQ(sent[0].text, Polish("Dzień dobry, świecie"));
+    EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Anna", "Jan"}));
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 0u);
+    // Send keeps what was written.
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Jan"));
+    EXPECT_EQ(view.GetTextEdit().toPlainText(), QStringLiteral("Dzień dobry, świecie"));
+}
+
+TEST_F(ComposeTest, AFailedLastNumberBringsTheFailureDialogAndWaitsInTheOutbox)
+{
+    // The gateway stops confirming once the first message is in.
+    m_sim.SetLog([this](const CGatewaySimulator::Message&) {
+        m_sim.SetBehaviour(CGatewaySimulator::Behaviour::NoConfirmation);
+    });
+    CSendMessageView& view = View();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
+    view.GetTextEdit().setPlainText(QStringLiteral("Spotkanie o 10"));
+    QString recipient, text, information, title;
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CSendFailedDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        recipient = dialog->GetRecipient();
+        text = dialog->GetText();
+        information = dialog->GetInformation();
+        SaveComposeShot(*dialog, QStringLiteral("send-failed-dialog"));
+        dialog->accept();
+    });
+    ASSERT_TRUE(view.OnCommand(cmd::kSend));
+    EXPECT_EQ(title, QStringLiteral("Wysyłanie"));
+    EXPECT_EQ(recipient, QStringLiteral("Jan"));
+    EXPECT_EQ(text, QStringLiteral("Spotkanie o 10"));
+    EXPECT_EQ(information, QStringLiteral("Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i "
+                                          "zostanie wysłana poźniej."));
+    EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Anna"}));
+    EXPECT_EQ(Recipients(m_doc.GetOutbox()), (Strings{"Jan"}));
+}
+
+TEST_F(ComposeTest, SendLaterQueuesOneMessageAndClears)
+{
+    CSendMessageView& view = View();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
+    view.GetTextEdit().setPlainText(QStringLiteral("Później"));
+    ASSERT_TRUE(view.OnCommand(cmd::kSendLater));
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetRecipients(), "Anna;Jan");
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetText(), Polish("Później"));
+    EXPECT_TRUE(view.GetRecipientsEdit().text().isEmpty());
+    EXPECT_TRUE(view.GetTextEdit().toPlainText().isEmpty());
+    EXPECT_EQ(view.GetSignatureEdit().text(), QStringLiteral("Jan"));
+    EXPECT_EQ(m_sim.MessageCount(), 0u);
+}
+
+TEST_F(ComposeTest, SaveTwiceKeepsOneDraftAndClearStartsANewOne)
+{
+    CSendMessageView& view = View();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna"));
+    view.GetTextEdit().setPlainText(QStringLiteral("Pierwsza"));
+    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    const auto time = m_doc.GetDrafts().GetMessages()[0]->GetTime();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
+    view.GetTextEdit().setPlainText(QStringLiteral("Druga"));
+    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    ASSERT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetText(), "Druga");
+    EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Anna;Jan");
+    EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetTime(), time);
+
+    ASSERT_TRUE(view.OnCommand(cmd::kClear));
+    EXPECT_EQ(view.GetDraft(), nullptr);
+    view.GetTextEdit().setPlainText(QStringLiteral("Trzecia"));
+    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 2u);
+}
+
+TEST_F(ComposeTest, CommandsFollowTheTextAndRecipients)
+{
+    CSendMessageView& view = View();
+    for (int c : {cmd::kSend, cmd::kSendLater, cmd::kSaveDraft, cmd::kClear, cmd::kCheckRecipients})
+        EXPECT_FALSE(Enabled(c)) << c;
+    EXPECT_TRUE(Enabled(cmd::kInsertMessage));
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna"));
+    EXPECT_TRUE(Enabled(cmd::kCheckRecipients));
+    EXPECT_TRUE(Enabled(cmd::kSaveDraft));
+    EXPECT_TRUE(Enabled(cmd::kClear));
+    EXPECT_FALSE(Enabled(cmd::kSend));
+    EXPECT_FALSE(Enabled(cmd::kSendLater));
+    view.GetTextEdit().setPlainText(QStringLiteral("x"));
+    EXPECT_TRUE(Enabled(cmd::kSend));
+    EXPECT_TRUE(Enabled(cmd::kSendLater));
+    view.GetRecipientsEdit().clear();
+    EXPECT_FALSE(Enabled(cmd::kCheckRecipients));
+    EXPECT_FALSE(Enabled(cmd::kSend));
+    EXPECT_TRUE(Enabled(cmd::kSaveDraft));
+    // The frame's menu items and buttons follow the view.
+    Frame().UpdateCommandUi();
+    for (QAction* action : Frame().ActionsFor(cmd::kSend))
+        EXPECT_FALSE(action->isEnabled());
+}
+
+TEST_F(ComposeTest, CounterAndProgressFollowTheirRules)
+{
+    CSendMessageView& view = View();
+    // Signature "Jan", no text: 3 + 0 + 1.
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("4-160"));
+    EXPECT_EQ(view.GetProgress(), 0);
+    Type(view.GetTextEdit(), QStringLiteral("abc"));
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("7-160"));
+    EXPECT_EQ(view.GetProgress(), 3);
+    // A line break is two characters, as in the data file.
+    QTest::keyClick(&view.GetTextEdit(), Qt::Key_Return);
+    EXPECT_EQ(view.GetProgress(), 5);
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("9-160"));
+    EXPECT_EQ(view.GetTextEdit().GetStoredText(), "abc\r\n");
+
+    // A new signature is the program's at once, but the counter waits for the text.
+    view.GetSignatureEdit().setText(QStringLiteral("Janek"));
+    EXPECT_EQ(m_doc.GetSignature(), "Janek");
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("9-160"));
+
+    // After a ready-made text the counter shows the text alone, until the next change.
+    m_doc.GetDefinedMessages().GetTexts() = {"Zadzwon", "Jestem w drodze"};
+    OnNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<CDefinedMessagesDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->GetList().setCurrentRow(1);
+        dialog->GetInsertButton().click();
+    });
+    ASSERT_TRUE(view.OnCommand(cmd::kInsertMessage));
+    EXPECT_EQ(view.GetTextEdit().toPlainText(), QStringLiteral("Jestem w drodze"));
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("15-160"));
+    EXPECT_EQ(view.GetProgress(), 15);
+    EXPECT_TRUE(view.GetTextEdit().hasFocus() || !view.isVisible());
+    Type(view.GetTextEdit(), QStringLiteral("!"));
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("22-160")); // 5 + 16 + 1
+}
+
+TEST_F(ComposeTest, TheTextTakes160CharactersAndRefusesThe161st)
+{
+    CSendMessageView& view = View();
+    CWin1250TextEdit& edit = view.GetTextEdit();
+    edit.setPlainText(QString(159, QChar(u'ż')));
+    edit.moveCursor(QTextCursor::End);
+    // A line break would need two places.
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(edit.GetStoredLength(), 159);
+    Type(edit, QStringLiteral("ą"));
+    EXPECT_EQ(edit.GetStoredLength(), 160);
+    EXPECT_EQ(view.GetProgress(), 160);
+    Type(edit, QStringLiteral("b"));
+    EXPECT_EQ(edit.GetStoredLength(), 160);
+    EXPECT_EQ(edit.toPlainText().right(1), QStringLiteral("ą"));
+    // The counter may pass 160: signature, separator and text.
+    EXPECT_EQ(view.GetCounterText(), QStringLiteral("164-160"));
+    // A paste is cut to what fits.
+    edit.setPlainText(QString(157, QChar(u'a')));
+    edit.moveCursor(QTextCursor::End);
+    Paste(edit, QStringLiteral("12345"));
+    EXPECT_EQ(edit.toPlainText().right(4), QStringLiteral("a123"));
+    EXPECT_EQ(edit.GetStoredLength(), 160);
+    // Typing over a selection makes room.
+    edit.selectAll();
+    Type(edit, QStringLiteral("x"));
+    EXPECT_EQ(edit.toPlainText(), QStringLiteral("x"));
+}
+
+TEST_F(ComposeTest, CharactersOutsideWindows1250AreRefusedWithANote)
+{
+    ShowFrame();
+    CSendMessageView& view = View();
+    CWin1250TextEdit& edit = view.GetTextEdit();
+    Type(edit, QStringLiteral("Zażółć "));
+    Type(edit, QStringLiteral("ж"));
+    EXPECT_EQ(edit.toPlainText(), QStringLiteral("Zażółć "));
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), win1250_edit::RefusedNote());
+    Frame().statusBar()->clearMessage();
+    Paste(edit, QStringLiteral("gęślą 😀jaźń"));
+    EXPECT_EQ(edit.toPlainText(), QStringLiteral("Zażółć gęślą jaźń"));
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), win1250_edit::RefusedNote());
+    EXPECT_EQ(edit.GetStoredText(), Polish("Zażółć gęślą jaźń"));
+
+    Frame().statusBar()->clearMessage();
+    Type(view.GetRecipientsEdit(), QStringLiteral("Anna"));
+    Paste(view.GetRecipientsEdit(), QStringLiteral(";Иван"));
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna"));
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), win1250_edit::RefusedNote());
+    Type(view.GetSignatureEdit(), QStringLiteral("✓"));
+    EXPECT_EQ(m_doc.GetSignature(), "Jan");
+}
+
+TEST_F(ComposeTest, CheckDropsEmptyPiecesAndAsksAboutUnknownNames)
+{
+    CSendMessageView& view = View();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna;;Jan;"));
+    ASSERT_TRUE(view.OnCommand(cmd::kCheckRecipients));
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Jan"));
+
+    // An unknown name is kept only when the user leaves it in the check dialog.
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna;Obcy;Nikt"));
+    OnNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<CCheckRecipientsDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(dialog->GetList().GetRowCount(), 2);
+        dialog->GetList().SelectRow(1);
+        dialog->GetRemoveButton().click();
+        dialog->GetCloseButton().click();
+    });
+    ASSERT_TRUE(view.OnCommand(cmd::kCheckRecipients));
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Obcy"));
+    ASSERT_EQ(view.GetEntries().size(), 1u);
+
+    // Send skips it: with it alone, the number list is empty and the send fails.
+    view.GetRecipientsEdit().setText(QStringLiteral("Obcy"));
+    view.GetTextEdit().setPlainText(QStringLiteral("x"));
+    // First the check dialog (closed, the name stays), then the failure dialog.
+    int closed = 0;
+    OnNextModal([&closed](QWidget* modal) {
+        ASSERT_NE(qobject_cast<CCheckRecipientsDialog*>(modal), nullptr);
+        modal->close();
+        ++closed;
+        OnNextModal([&closed](QWidget* next) {
+            EXPECT_NE(qobject_cast<CSendFailedDlg*>(next), nullptr);
+            next->close();
+            ++closed;
+        });
+    });
+    ASSERT_TRUE(view.OnCommand(cmd::kSend));
+    EXPECT_EQ(closed, 2);
+    EXPECT_EQ(m_sim.MessageCount(), 0u);
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+}
+
+TEST_F(ComposeTest, WhatIsWrittenSurvivesASwitchButTheDraftLinkDoesNot)
+{
+    CSendMessageView& view = View();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna"));
+    view.GetTextEdit().setPlainText(QStringLiteral("Wiersz 1\nWiersz 2"));
+    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    Frame().SwitchView(cmd::kViewSent);
+    EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Anna");
+    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Wiersz 1\r\nWiersz 2");
+    Frame().SwitchView(cmd::kViewSend);
+    CSendMessageView& again = View();
+    EXPECT_EQ(again.GetRecipientsEdit().text(), QStringLiteral("Anna"));
+    EXPECT_EQ(again.GetTextEdit().toPlainText(), QStringLiteral("Wiersz 1\nWiersz 2"));
+    EXPECT_EQ(again.GetCounterText(), QStringLiteral("22-160"));
+    ASSERT_EQ(again.GetEntries().size(), 1u);
+    EXPECT_EQ(again.GetDraft(), nullptr);
+    ASSERT_TRUE(again.OnCommand(cmd::kSaveDraft));
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 2u);
+}
+
+TEST_F(ComposeTest, ScreenshotsOfTheComposingView)
+{
+    ShowFrame();
+    Frame().resize(760, 540);
+    QApplication::processEvents();
+    EXPECT_TRUE(SaveComposeShot(Frame(), QStringLiteral("compose-empty")));
+    CSendMessageView& view = View();
+    view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
+    const QString text = QStringLiteral("Zażółć gęślą jaźń! Spotkanie przeniesione na czwartek, godz. 17:30, sala "
+                                        "nr 4 na drugim piętrze. Prosimy o potwierdzenie obecności do środy.");
+    view.GetTextEdit().setPlainText(text.left(160).leftJustified(160, QChar(u'.')));
+    ASSERT_EQ(view.GetTextEdit().GetStoredLength(), 160);
+    QApplication::processEvents();
+    EXPECT_TRUE(SaveComposeShot(Frame(), QStringLiteral("compose-160")));
+}
+
+} // namespace
