@@ -1,5 +1,7 @@
 #include "ui/SettingsGatewayPage.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
@@ -38,9 +40,13 @@ CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* par
     m_methods->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_methods->setHeaderLabels({QStringLiteral("Sieć"), QStringLiteral("Adres bramki"), QStringLiteral("Numery")});
     m_methods->header()->setStretchLastSection(true);
-    m_methods->setColumnWidth(0, 50);
-    m_methods->setColumnWidth(1, 150);
     FillMethodList();
+    // The list's own widths (50 and 150 pixels) clip the names in today's fonts: a column grows to
+    // its widest text.
+    m_methods->resizeColumnToContents(0);
+    m_methods->resizeColumnToContents(1);
+    m_methods->setColumnWidth(0, std::max(50, m_methods->columnWidth(0) + 8));
+    m_methods->setColumnWidth(1, std::max(150, m_methods->columnWidth(1) + 8));
 
     auto* methods = new QGroupBox(QStringLiteral("Metody"));
     auto* methodsLayout = new QGridLayout(methods);

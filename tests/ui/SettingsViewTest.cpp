@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "app/Document.h"
@@ -145,8 +146,7 @@ TEST_F(SettingsViewTest, AValidPortIsWrittenAndDigitsOnlyAreTyped)
     ASSERT_TRUE(Sheet().SetActivePage(CSettingsSheet::kConnection));
     QLineEdit* port = Sheet().GetConnectionPage().PortEdit();
     port->clear();
-    port->insert(QStringLiteral("3x1"));
-    port->insert(QStringLiteral("28"));
+    QTest::keyClicks(port, QStringLiteral("3x2-8"));
     EXPECT_EQ(port->text(), QStringLiteral("328"));
     ASSERT_TRUE(Sheet().SetActivePage(CSettingsSheet::kMaintenance));
     EXPECT_EQ(m_doc.GetSettings().GetProxyPort(), 328);
@@ -161,8 +161,8 @@ TEST_F(SettingsViewTest, TheMethodsListShowsTheThreeGatewaysAndChangesNothing)
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Sieć"));
     EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Adres bramki"));
     EXPECT_EQ(list->headerItem()->text(2), QStringLiteral("Numery"));
-    EXPECT_EQ(list->columnWidth(0), 50);
-    EXPECT_EQ(list->columnWidth(1), 150);
+    EXPECT_GE(list->columnWidth(0), 50);
+    EXPECT_GE(list->columnWidth(1), 150);
     const auto methods = m_doc.GetSender().MethodList();
     ASSERT_EQ(methods.size(), 3u);
     ASSERT_EQ(list->topLevelItemCount(), 3);
