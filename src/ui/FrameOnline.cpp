@@ -27,7 +27,8 @@ std::string MakerHost(const CSettingsStore& settings)
 } // namespace
 
 CFrameOnline::CFrameOnline(CBrivantelFrame& frame, CBrivantelDoc& document, CSettingsStore& settings)
-    : m_frame(frame), m_document(document), m_settings(settings), m_bar(new CBannerBar(&frame.GetBannerHolder()))
+    : m_frame(frame), m_document(document), m_settings(settings),
+      m_bar(new CBannerBar(&frame.GetBannerHolder()))
 {
     frame.GetBannerHolder().layout()->addWidget(m_bar);
     const std::string host = MakerHost(settings);

@@ -55,8 +55,9 @@ CMailCheckerView::CMailCheckerView(CBrivantelDoc& document, int kind, QWidget* p
       m_interval(new QLineEdit(this)), m_up(SpinButton(Qt::UpArrow)), m_down(SpinButton(Qt::DownArrow)),
       m_minutes(new QLabel(QStringLiteral("minut."), this)),
       m_checkNow(new QPushButton(QStringLiteral("Sprawdź teraz"), this)), m_count(new QLineEdit(this)),
-      m_notify(new QCheckBox(QStringLiteral("Wyślij wiadomość na numer:"), this)), m_country(new QComboBox(this)),
-      m_network(new QComboBox(this)), m_number(new QLineEdit(this)), m_notice(new QPlainTextEdit(this))
+      m_notify(new QCheckBox(QStringLiteral("Wyślij wiadomość na numer:"), this)),
+      m_country(new QComboBox(this)), m_network(new QComboBox(this)), m_number(new QLineEdit(this)),
+      m_notice(new QPlainTextEdit(this))
 {
     setObjectName(QStringLiteral("MailCheckerView"));
     setAutoFillBackground(true);
@@ -74,7 +75,8 @@ CMailCheckerView::CMailCheckerView(CBrivantelDoc& document, int kind, QWidget* p
     for (const char* prefix : {"501", "502", "503", "601", "602", "603", "604", "605", "606"})
         m_network->addItem(QString::fromLatin1(prefix));
     m_network->setFixedWidth(70);
-    m_number->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_number));
+    m_number->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_number));
     m_notice->setReadOnly(true);
     m_notice->setFixedHeight(60);
     BuildLayout();
@@ -192,9 +194,10 @@ void CMailCheckerView::LoadRecord()
 
 void CMailCheckerView::UpdateEnabling()
 {
-    const bool account = !m_user->text().isEmpty() && !m_server->text().isEmpty() && !m_password->text().isEmpty();
-    for (QWidget* control : std::initializer_list<QWidget*>{m_checkNow, m_enabled, m_minutes, m_interval, m_number,
-                                                           m_country, m_network, m_notify})
+    const bool account =
+        !m_user->text().isEmpty() && !m_server->text().isEmpty() && !m_password->text().isEmpty();
+    for (QWidget* control : std::initializer_list<QWidget*>{m_checkNow, m_enabled, m_minutes, m_interval,
+                                                            m_number, m_country, m_network, m_notify})
         control->setEnabled(account);
 }
 
@@ -223,7 +226,8 @@ void CMailCheckerView::OnIntervalFinished()
     if (interval && *interval >= kMinInterval && *interval <= kMaxInterval)
         return;
     CUserInterface& ui = GetDocument().GetUserInterface();
-    ui.ShowMessage(interval ? integer_field::OutOfRange(kMinInterval, kMaxInterval) : integer_field::kNotInteger,
+    ui.ShowMessage(interval ? integer_field::OutOfRange(kMinInterval, kMaxInterval)
+                            : integer_field::kNotInteger,
                    CUserInterface::Icon::Exclamation);
     // The field shows again the interval in force.
     m_loading = true;
@@ -248,7 +252,8 @@ void CMailCheckerView::ShowCount()
 void CMailCheckerView::OnCheckNow()
 {
     CUserInterface& ui = GetDocument().GetUserInterface();
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(window()); frame && GetDocument().GetMailCheckerData().enabled)
+    if (auto* frame = qobject_cast<CBrivantelFrame*>(window());
+        frame && GetDocument().GetMailCheckerData().enabled)
         frame->ShowMailCheckStarting();
     ui.SetWaitCursor(true);
     GetDocument().CheckMail();

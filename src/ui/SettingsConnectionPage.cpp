@@ -14,8 +14,9 @@
 #include "ui/Windows1250Validator.h"
 
 CSettingsConnectionPage::CSettingsConnectionPage(CBrivantelDoc& document, QWidget* parent)
-    : CSettingsPage(parent), m_document(document), m_useProxy(new QCheckBox(QStringLiteral("Używaj serwera Proxy"))),
-      m_address(new QLineEdit), m_port(new QLineEdit)
+    : CSettingsPage(parent), m_document(document),
+      m_useProxy(new QCheckBox(QStringLiteral("Używaj serwera Proxy"))), m_address(new QLineEdit),
+      m_port(new QLineEdit)
 {
     setObjectName(QStringLiteral("SettingsConnectionPage"));
     m_address->setValidator(new CWindows1250Validator(m_address));
@@ -52,7 +53,8 @@ bool CSettingsConnectionPage::OnKillActive()
     settings.SetProxyHost(text_codec::FromQStringLossy(m_address->text()));
     const auto port = integer_field::Parse(m_port->text());
     if (!port) {
-        m_document.GetUserInterface().ShowMessage(integer_field::kNotInteger, CUserInterface::Icon::Exclamation);
+        m_document.GetUserInterface().ShowMessage(integer_field::kNotInteger,
+                                                  CUserInterface::Icon::Exclamation);
         m_port->setFocus();
         m_port->selectAll();
         return false;

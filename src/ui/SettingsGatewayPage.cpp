@@ -30,7 +30,8 @@ const char* const kPort = "Port";
 CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* parent)
     : CSettingsPage(parent), m_document(document), m_methods(new QTreeWidget),
       m_internet(new QRadioButton(QStringLiteral("Przez bramki internetowe operatorów"))),
-      m_phone(new QRadioButton(QStringLiteral("Przez telefon GSM podłączony do komputera"))), m_port(new QComboBox)
+      m_phone(new QRadioButton(QStringLiteral("Przez telefon GSM podłączony do komputera"))),
+      m_port(new QComboBox)
 {
     setObjectName(QStringLiteral("SettingsGatewayPage"));
     m_methods->setObjectName(QStringLiteral("MethodList"));
@@ -38,7 +39,8 @@ CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* par
     m_methods->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_methods->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_methods->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_methods->setHeaderLabels({QStringLiteral("Sieć"), QStringLiteral("Adres bramki"), QStringLiteral("Numery")});
+    m_methods->setHeaderLabels(
+        {QStringLiteral("Sieć"), QStringLiteral("Adres bramki"), QStringLiteral("Numery")});
     m_methods->header()->setStretchLastSection(true);
     FillMethodList();
     // The list's own widths (50 and 150 pixels) clip the names in today's fonts: a column grows to

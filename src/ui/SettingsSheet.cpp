@@ -6,7 +6,8 @@
 
 CSettingsSheet::CSettingsSheet(CBrivantelDoc& document, QWidget* parent)
     : CResizePropSheet(parent), m_maintenance(new CSettingsMaintenancePage(document, this)),
-      m_gateway(new CSettingsGatewayPage(document, this)), m_connection(new CSettingsConnectionPage(document, this))
+      m_gateway(new CSettingsGatewayPage(document, this)),
+      m_connection(new CSettingsConnectionPage(document, this))
 {
     setObjectName(QStringLiteral("SettingsSheet"));
     addTab(m_maintenance, QStringLiteral("Zachowanie"));

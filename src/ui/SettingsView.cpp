@@ -51,7 +51,8 @@ bool CSettingsView::OnCommand(int command)
 
 std::optional<CCommandState> CSettingsView::QueryCommand(int command) const
 {
-    if (command == cmd::kSettingsBehaviour || command == cmd::kSettingsSending || command == cmd::kSettingsConnection)
+    if (command == cmd::kSettingsBehaviour || command == cmd::kSettingsSending ||
+        command == cmd::kSettingsConnection)
         return CCommandState{};
     return std::nullopt;
 }

@@ -38,7 +38,10 @@ protected:
         });
     }
     void TearDown() override { web_address::SetOpenerForTesting({}); }
-    std::string File(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string File(const char* name) const
+    {
+        return m_dir.filePath(QString::fromLatin1(name)).toStdString();
+    }
     CBrivantelFrame& Frame()
     {
         if (!m_frame) {
@@ -65,11 +68,12 @@ protected:
 TEST_F(BannerBarTest, GoodMissingAndCorruptPicturesShowAndHideTheBar)
 {
     ASSERT_TRUE(banner_test::MakeJpeg(File("good.jpg"), 400, 50, kRed));
-    ASSERT_TRUE(banner_test::WriteFile(File("corrupt.jpg"), std::string("\xFF\xD8\xFF\xE0 not a picture", 20)));
-    ASSERT_TRUE(banner_test::WriteFile(File("Brivantel.adv"),
-                                       banner_test::IndexBytes({{"good.jpg", "http://a.example.pl/", 1},
-                                                                {"missing.jpg", "http://b.example.pl/", 1},
-                                                                {"corrupt.jpg", "http://c.example.pl/", 1}})));
+    ASSERT_TRUE(
+        banner_test::WriteFile(File("corrupt.jpg"), std::string("\xFF\xD8\xFF\xE0 not a picture", 20)));
+    ASSERT_TRUE(banner_test::WriteFile(
+        File("Brivantel.adv"), banner_test::IndexBytes({{"good.jpg", "http://a.example.pl/", 1},
+                                                        {"missing.jpg", "http://b.example.pl/", 1},
+                                                        {"corrupt.jpg", "http://c.example.pl/", 1}})));
     EXPECT_FALSE(BarShown());
     Frame().GetOnline().LoadBannerList();
     ASSERT_EQ(Frame().GetOnline().GetList().size(), 3u);
@@ -203,8 +207,8 @@ TEST_F(BannerBarTest, StartUpFetchesTheBannersShowsThemAndOffersTheNewVersion)
     ASSERT_EQ(m_ui.messages.size(), 1u);
     EXPECT_EQ(m_ui.messages[0].text.rfind("Aplikacja zostanie zako", 0), 0u);
     ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_EQ(m_opened[0],
-              QStringLiteral("http://%1/download/BrivantelInstaluj.zip").arg(QString::fromStdString(server.HostPort())));
+    EXPECT_EQ(m_opened[0], QStringLiteral("http://%1/download/BrivantelInstaluj.zip")
+                               .arg(QString::fromStdString(server.HostPort())));
     // The close request comes through the event loop and runs the ordinary close sequence.
     QApplication::processEvents();
     ASSERT_EQ(m_ui.questions.size(), 2u);

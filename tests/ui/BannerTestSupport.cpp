@@ -29,8 +29,8 @@ bool MakeJpeg(const std::string& path, int width, int height, QColor colour, boo
             }
         }
     }
-    const std::string cmd = "cjpeg -quality 95 " + std::string(grey ? "-grayscale " : "") + "-outfile '" + path +
-                            "' '" + ppm + "'";
+    const std::string cmd = "cjpeg -quality 95 " + std::string(grey ? "-grayscale " : "") + "-outfile '" +
+                            path + "' '" + ppm + "'";
     const bool ok = std::system(cmd.c_str()) == 0;
     std::remove(ppm.c_str());
     EXPECT_TRUE(ok) << cmd;

@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
-
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "store/Message.h"
@@ -53,8 +52,9 @@ protected:
     }
     std::vector<QWidget*> Dependent() const
     {
-        return {m_view->CheckNowButton(), m_view->EnabledBox(),  m_view->MinutesLabel(), m_view->IntervalEdit(),
-                m_view->NumberEdit(),     m_view->CountryBox(),  m_view->NetworkBox(),   m_view->NotifyBox()};
+        return {m_view->CheckNowButton(), m_view->EnabledBox(), m_view->MinutesLabel(),
+                m_view->IntervalEdit(),   m_view->NumberEdit(), m_view->CountryBox(),
+                m_view->NetworkBox(),     m_view->NotifyBox()};
     }
 
     QTemporaryDir m_dir;
@@ -78,8 +78,9 @@ TEST_F(MailCheckerViewTest, ControlsWorkOnlyWithUserServerAndPassword)
     view.UserEdit()->clear();
     for (QWidget* control : Dependent())
         EXPECT_FALSE(control->isEnabled()) << control->metaObject()->className();
-    for (QWidget* control : std::initializer_list<QWidget*>{view.ServerEdit(), view.UserEdit(), view.PasswordEdit(),
-                                                           view.CountEdit(), view.NoticeEdit(), view.SpinUp()})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{view.ServerEdit(), view.UserEdit(), view.PasswordEdit(),
+                                         view.CountEdit(), view.NoticeEdit(), view.SpinUp()})
         EXPECT_TRUE(control->isEnabled());
     EXPECT_EQ(view.PasswordEdit()->echoMode(), QLineEdit::Password);
     EXPECT_EQ(view.CountryBox()->count(), 1);
@@ -226,7 +227,9 @@ TEST(MailScheduleTimerTest, AfterAThreeHourSleepTheMissedChecksRunOnConsecutiveT
     const std::int64_t start = frame.GetMailSchedule().NextCheck();
     std::int64_t now = start;
     frame.SetClockForTesting([&now] { return now; });
-    auto tick = [&frame] { QMetaObject::invokeMethod(&frame.GetMailTimer(), "timeout", Qt::DirectConnection); };
+    auto tick = [&frame] {
+        QMetaObject::invokeMethod(&frame.GetMailTimer(), "timeout", Qt::DirectConnection);
+    };
 
     tick(); // the first tick after start checks
     ASSERT_EQ(ui.inner.messages.size(), 1u);
@@ -243,7 +246,10 @@ TEST(MailScheduleTimerTest, AfterAThreeHourSleepTheMissedChecksRunOnConsecutiveT
     for (const QString& text : ui.indicatorAtMessage)
         EXPECT_EQ(text, QStringLiteral("Checking mail"));
     EXPECT_EQ(frame.GetMailIndicator().text(), QStringLiteral(" "));
-    EXPECT_EQ(ui.inner.messages[0].text.rfind("B\xB3\xB9" "d podczas sprawdania poczty.\n", 0), 0u);
+    EXPECT_EQ(ui.inner.messages[0].text.rfind("B\xB3\xB9"
+                                              "d podczas sprawdania poczty.\n",
+                                              0),
+              0u);
 }
 
 TEST(MailCheckerFrameTest, TheFrameShowsThePageForItsCommand)

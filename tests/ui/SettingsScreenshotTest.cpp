@@ -30,7 +30,8 @@ TEST(SettingsScreenshotTest, SettingsPagesMailPageAndBanner)
     RecordingUserInterface ui;
     CMemorySettingsStore settings;
     CBrivantelDoc doc(ui, settings);
-    ASSERT_TRUE(doc.Open(data.filePath(QStringLiteral("Brivantel.vs")).toStdString(), CBrivantelDoc::Access::ReadWrite));
+    ASSERT_TRUE(doc.Open(data.filePath(QStringLiteral("Brivantel.vs")).toStdString(),
+                         CBrivantelDoc::Access::ReadWrite));
     doc.SetPhonePortName("/dev/ttyUSB0");
     const std::string picture = data.filePath(QStringLiteral("a.jpg")).toStdString();
     ASSERT_TRUE(banner_test::MakeJpeg(picture, 400, 50, QColor(240, 160, 20)));

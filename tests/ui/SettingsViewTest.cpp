@@ -229,7 +229,8 @@ TEST(SerialPortListTest, ListsTheSerialDevicesInTheirGroupsAndNaturalOrder)
 {
     QTemporaryDir dev;
     ASSERT_TRUE(QDir(dev.path()).mkpath(QStringLiteral("serial/by-id")));
-    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty1", "null", "serial/by-id/usb-Modem-if00"}) {
+    for (const char* name :
+         {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty1", "null", "serial/by-id/usb-Modem-if00"}) {
         QFile file(dev.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
