@@ -35,6 +35,7 @@ CDefinedMessagesDialog::CDefinedMessagesDialog(CDefinedMessages& texts, std::str
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setTextElideMode(Qt::ElideRight);
     m_list->setWordWrap(false);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setUniformItemSizes(true);
     m_list->setIconSize(QSize(16, 16));
     m_list->setMinimumSize(340, 200);

@@ -10,7 +10,9 @@
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The end-to-end run under xvfb-run keeps the X display it was given.
+    if (qEnvironmentVariableIsEmpty("BRIVANTEL_XVFB_CHILD"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Nothing here may touch the user's own settings.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
