@@ -175,11 +175,14 @@ void CReportListCtrl::SetMode(int mode)
         m_icons->setIconSize(QSize(32, 32));
         m_icons->setGridSize(QSize(textWidth, 32 + 2 * fontMetrics().height() + 8));
         m_icons->setWordWrap(true);
+        // Labels differ in length: each is measured, so long names wrap instead of being cut.
+        m_icons->setUniformItemSizes(false);
     } else {
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setIconSize(QSize(16, 16));
         m_icons->setGridSize(QSize(16 + textWidth + 24, std::max(18, fontMetrics().height() + 4)));
         m_icons->setWordWrap(false);
+        m_icons->setUniformItemSizes(true);
         // Small icons run across the window, the plain list down its columns.
         m_icons->setFlow(mode == SmallIcons ? QListView::LeftToRight : QListView::TopToBottom);
     }
