@@ -26,7 +26,8 @@ std::string StoredText(const QListWidgetItem* item)
 
 CDefinedMessagesDialog::CDefinedMessagesDialog(CDefinedMessages& texts, std::string& result, QWidget* parent)
     : QDialog(parent), m_texts(texts), m_result(result), m_list(new QListWidget),
-      m_add(new QPushButton(QStringLiteral("Dodaj..."))), m_change(new QPushButton(QStringLiteral("Zmień..."))),
+      m_add(new QPushButton(QStringLiteral("Dodaj..."))),
+      m_change(new QPushButton(QStringLiteral("Zmień..."))),
       m_delete(new QPushButton(QStringLiteral("Usuń"))), m_insert(new QPushButton(QStringLiteral("Wstaw"))),
       m_close(new QPushButton(QStringLiteral("Zamknij")))
 {

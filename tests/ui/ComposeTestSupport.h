@@ -4,8 +4,8 @@
 #include <vector>
 
 #include <QDir>
-#include <QTest>
 #include <QString>
+#include <QTest>
 #include <QWidget>
 
 #include "app/UserInterface.h"

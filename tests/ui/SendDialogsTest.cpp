@@ -214,9 +214,10 @@ TEST(WaitHookTest, RepaintsButLeavesTimersAndInputWaiting)
 TEST(DialogScreenshots, ReadyMadeTextsProgressAndFailure)
 {
     CDefinedMessages texts;
-    texts.GetTexts() = {Polish("Jestem w drodze, będę za 10 minut."), Polish("Oddzwonię później."),
-                        Polish("Spotkanie przeniesione na czwartek, godz. 17:30, sala nr 4 na drugim piętrze. "
-                               "Prosimy o potwierdzenie obecności.")};
+    texts.GetTexts() = {
+        Polish("Jestem w drodze, będę za 10 minut."), Polish("Oddzwonię później."),
+        Polish("Spotkanie przeniesione na czwartek, godz. 17:30, sala nr 4 na drugim piętrze. "
+               "Prosimy o potwierdzenie obecności.")};
     std::string result;
     CDefinedMessagesDialog list(texts, result);
     list.show();
@@ -241,7 +242,8 @@ TEST(DialogScreenshots, ReadyMadeTextsProgressAndFailure)
     QApplication::processEvents();
     EXPECT_TRUE(SaveComposeShot(progress, QStringLiteral("progress-dialog")));
 
-    CSendFailedDlg failed(QStringLiteral("Spotkanie przeniesione na czwartek, godz. 17:30."), QStringLiteral("Łucja"),
+    CSendFailedDlg failed(QStringLiteral("Spotkanie przeniesione na czwartek, godz. 17:30."),
+                          QStringLiteral("Łucja"),
                           QStringLiteral("Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i "
                                          "zostanie wysłana poźniej."));
     failed.show();

@@ -187,8 +187,9 @@ TEST_F(ComposeTest, AFailedLastNumberBringsTheFailureDialogAndWaitsInTheOutbox)
     EXPECT_EQ(title, QStringLiteral("Wysyłanie"));
     EXPECT_EQ(recipient, QStringLiteral("Jan"));
     EXPECT_EQ(text, QStringLiteral("Spotkanie o 10"));
-    EXPECT_EQ(information, QStringLiteral("Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i "
-                                          "zostanie wysłana poźniej."));
+    EXPECT_EQ(information,
+              QStringLiteral("Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i "
+                             "zostanie wysłana poźniej."));
     EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Anna"}));
     EXPECT_EQ(Recipients(m_doc.GetOutbox()), (Strings{"Jan"}));
 }
@@ -415,8 +416,9 @@ TEST_F(ComposeTest, ScreenshotsOfTheComposingView)
     EXPECT_TRUE(SaveComposeShot(Frame(), QStringLiteral("compose-empty")));
     CSendMessageView& view = View();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
-    const QString text = QStringLiteral("Zażółć gęślą jaźń! Spotkanie przeniesione na czwartek, godz. 17:30, sala "
-                                        "nr 4 na drugim piętrze. Prosimy o potwierdzenie obecności do środy.");
+    const QString text =
+        QStringLiteral("Zażółć gęślą jaźń! Spotkanie przeniesione na czwartek, godz. 17:30, sala "
+                       "nr 4 na drugim piętrze. Prosimy o potwierdzenie obecności do środy.");
     view.GetTextEdit().setPlainText(text.left(160).leftJustified(160, QChar(u'.')));
     ASSERT_EQ(view.GetTextEdit().GetStoredLength(), 160);
     QApplication::processEvents();
