@@ -165,6 +165,7 @@ void CAddressPage::OnDelete()
 void CAddressPage::OnFind()
 {
     CFindAddressDialog dialog(m_document.GetAddressBook(), this);
+    connect(&dialog, &CFindAddressDialog::entryDeleted, this, &CAddressPage::FillList);
     dialog.exec();
     // The dialog may have edited or deleted entries.
     FillList();

@@ -106,4 +106,5 @@ void CFindAddressDialog::OnDelete()
     const CAddress* entry = m_model->EntryAt(row);
     m_model->RemoveRow(row);
     m_book.DeleteAddress(entry);
+    emit entryDeleted();
 }

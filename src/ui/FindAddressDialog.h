@@ -25,6 +25,11 @@ public:
     QPushButton& GetDeleteButton() const { return *m_delete; }
     QPushButton& GetPropertiesButton() const { return *m_properties; }
 
+signals:
+    // An entry has left the book: lists of the book behind the dialog must drop their rows now,
+    // before they repaint.
+    void entryDeleted();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

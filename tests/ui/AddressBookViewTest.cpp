@@ -16,6 +16,7 @@
 #include "ui/AddressDialog.h"
 #include "ui/AddressPage.h"
 #include "ui/Commands.h"
+#include "ui/FindAddressDialog.h"
 #include "ui/FolderView.h"
 #include "ui/controls/AddressListCtrl.h"
 
@@ -126,6 +127,30 @@ TEST_F(AddressBookViewTest, DeleteAsksFirst)
     EXPECT_EQ(view.GetPage().GetList().GetRowCount(), 2);
     EXPECT_TRUE(Name(view, 0).startsWith("Krzysztof"));
     EXPECT_EQ(Name(view, 1), QString::fromUtf8("Zofia Żak"));
+}
+
+TEST_F(AddressBookViewTest, FindDeletesFromTheBookAndTheListBehindIt)
+{
+    CAddressBookView view(m_doc, 1005);
+    EXPECT_TRUE(Enabled(view, cmd::kFind));
+    int rowsWhileOpen = -1;
+    OnNextModal([&](QWidget* modal) {
+        auto* find = qobject_cast<CFindAddressDialog*>(modal);
+        ASSERT_NE(find, nullptr);
+        find->GetNameEdit().setText(QStringLiteral("nowak"));
+        find->GetSearchButton().click();
+        ASSERT_EQ(find->GetResults().GetRowCount(), 1);
+        find->GetResults().SelectRow(0);
+        OnNextModal([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+        find->GetDeleteButton().click();
+        rowsWhileOpen = view.GetPage().GetList().GetRowCount();
+        find->reject();
+    });
+    view.OnCommand(cmd::kFind);
+    EXPECT_EQ(rowsWhileOpen, 3);
+    EXPECT_EQ(m_doc.GetAddressBook().GetEntries().size(), 3u);
+    EXPECT_EQ(view.GetPage().GetList().GetRowCount(), 3);
+    EXPECT_EQ(Name(view, 2), QString::fromUtf8("Zofia Żak"));
 }
 
 TEST_F(AddressBookViewTest, NewEntryIsAddedAndListed)
