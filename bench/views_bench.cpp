@@ -33,7 +33,9 @@ using Clock = std::chrono::steady_clock;
 const std::size_t kEntries = qEnvironmentVariableIsSet("VIEWS_BENCH_ENTRIES")
                                  ? qEnvironmentVariableIntValue("VIEWS_BENCH_ENTRIES")
                                  : 10000;
-constexpr std::size_t kMessages = 100000;
+const std::size_t kMessages = qEnvironmentVariableIsSet("VIEWS_BENCH_MESSAGES")
+                                  ? qEnvironmentVariableIntValue("VIEWS_BENCH_MESSAGES")
+                                  : 100000;
 constexpr int kRuns = 5;
 
 double Ms(Clock::duration d)

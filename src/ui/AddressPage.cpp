@@ -61,7 +61,8 @@ bool AskDeleteAddresses(QWidget* owner)
 
 CAddressPage::CAddressPage(CBrivantelDoc& document, QWidget* parent)
     : QWidget(parent), m_document(document), m_viewData(document.GetAddressBookViewData()),
-      m_model(new CAddressModel(CAddressModel::NumberForm::Full, this)), m_list(new CAddressListCtrl(this))
+      m_model(new CAddressModel(document.GetAddressBook(), CAddressModel::NumberForm::Full, this)),
+      m_list(new CAddressListCtrl(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -83,7 +84,7 @@ CAddressPage::~CAddressPage()
 
 void CAddressPage::FillList()
 {
-    m_model->Fill(m_document.GetAddressBook());
+    m_model->Fill();
 }
 
 std::optional<CCommandState> CAddressPage::QueryCommand(int command) const
@@ -157,8 +158,11 @@ void CAddressPage::OnDelete()
     const std::vector<int> rows = m_list->GetSelectedRows();
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         const CAddress* entry = m_model->EntryAt(*row);
+        const auto place = m_model->PlaceOf(entry);
         m_model->RemoveRow(*row);
         m_document.GetAddressBook().DeleteAddress(entry);
+        if (place)
+            m_model->EntryDeleted(*place);
     }
 }
 

@@ -15,7 +15,7 @@
 #include "ui/controls/AddressListCtrl.h"
 
 CFindAddressDialog::CFindAddressDialog(CAddressBook& book, QWidget* parent)
-    : QDialog(parent), m_book(book), m_model(new CAddressModel(CAddressModel::NumberForm::Parts, this)),
+    : QDialog(parent), m_book(book), m_model(new CAddressModel(book, CAddressModel::NumberForm::Parts, this)),
       m_name(new QLineEdit(this)), m_phone(new QLineEdit(this)), m_results(new CReportListCtrl(this)),
       m_search(new QPushButton(QStringLiteral("&Szukaj"), this)),
       m_close(new QPushButton(QStringLiteral("Zamknij"), this)),
@@ -104,7 +104,10 @@ void CFindAddressDialog::OnDelete()
     if (row < 0 || !AskDeleteAddresses(this))
         return;
     const CAddress* entry = m_model->EntryAt(row);
+    const auto place = m_model->PlaceOf(entry);
     m_model->RemoveRow(row);
     m_book.DeleteAddress(entry);
+    if (place)
+        m_model->EntryDeleted(*place);
     emit entryDeleted();
 }

@@ -29,8 +29,8 @@ void SetUpList(CAddressListCtrl& list, CAddressModel& model)
 CSelectRecipientsDialog::CSelectRecipientsDialog(CAddressBook& book, std::vector<CAddress*>& chosen,
                                                  QWidget* parent)
     : QDialog(parent), m_book(book), m_chosen(chosen),
-      m_addresses(new CAddressModel(CAddressModel::NumberForm::Full, this)),
-      m_recipients(new CAddressModel(CAddressModel::NumberForm::Full, this)),
+      m_addresses(new CAddressModel(book, CAddressModel::NumberForm::Full, this)),
+      m_recipients(new CAddressModel(book, CAddressModel::NumberForm::Full, this)),
       m_addressList(new CAddressListCtrl(this)), m_recipientsList(new CAddressListCtrl(this)),
       m_add(new QPushButton(QStringLiteral("-->"), this)),
       m_remove(new QPushButton(QStringLiteral("<--"), this)),
@@ -40,7 +40,7 @@ CSelectRecipientsDialog::CSelectRecipientsDialog(CAddressBook& book, std::vector
     setWindowTitle(QStringLiteral("Wybierz odbiorców"));
     SetUpList(*m_addressList, *m_addresses);
     SetUpList(*m_recipientsList, *m_recipients);
-    m_addresses->Fill(book);
+    m_addresses->Fill();
     for (CAddress* entry : chosen)
         m_recipients->Add(entry);
 
@@ -134,7 +134,7 @@ void CSelectRecipientsDialog::OnNew()
     if (ShowAddressProperties(*entry, this) != QDialog::Accepted)
         return;
     if (m_book.AddAddress(entry))
-        m_addresses->Fill(m_book);
+        m_addresses->Fill();
     UpdateAddressButtons();
 }
 
@@ -143,7 +143,7 @@ void CSelectRecipientsDialog::OnProperties()
     CAddress* entry = SelectedAddress();
     if (!entry || ShowAddressProperties(*entry, this) != QDialog::Accepted)
         return;
-    m_addresses->Fill(m_book);
+    m_addresses->Fill();
     // The edited entry may also be a recipient, whose row shows the new name.
     m_recipients->Resort();
     UpdateAddressButtons();

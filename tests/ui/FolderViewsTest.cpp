@@ -9,6 +9,7 @@
 #include "app/SettingsStore.h"
 #include "store/Message.h"
 #include "support/RecordingUserInterface.h"
+#include "ui/AddressBookView.h"
 #include "ui/Commands.h"
 #include "ui/DeletedMessagesView.h"
 #include "ui/DraftsView.h"
@@ -282,6 +283,15 @@ TEST_F(FolderViewsTest, ColumnWidthsSurviveASaveAndReload)
     CDraftsView drafts(reloaded, 1004);
     EXPECT_EQ(drafts.GetList().GetColumnWidth(0), 100);
     EXPECT_EQ(drafts.GetList().GetColumnWidth(1), 333);
+}
+
+TEST_F(FolderViewsTest, EachKindMakesItsOwnView)
+{
+    EXPECT_NE(dynamic_cast<COutboxView*>(CreateView(m_doc, 1001, nullptr).get()), nullptr);
+    EXPECT_NE(dynamic_cast<CSentMessagesView*>(CreateView(m_doc, 1002, nullptr).get()), nullptr);
+    EXPECT_NE(dynamic_cast<CDeletedMessagesView*>(CreateView(m_doc, 1003, nullptr).get()), nullptr);
+    EXPECT_NE(dynamic_cast<CDraftsView*>(CreateView(m_doc, 1004, nullptr).get()), nullptr);
+    EXPECT_NE(dynamic_cast<CAddressBookView*>(CreateView(m_doc, 1005, nullptr).get()), nullptr);
 }
 
 TEST_F(FolderViewsTest, ShotsOfTheOtherFolders)

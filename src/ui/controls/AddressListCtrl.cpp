@@ -103,8 +103,9 @@ QIcon AddressIcon()
     return icon;
 }
 
-CAddressModel::CAddressModel(NumberForm form, QObject* parent)
-    : CReportModel({QStringLiteral("Nazwa"), QStringLiteral("Telefon")}, AddressIcon(), parent), m_form(form)
+CAddressModel::CAddressModel(const CAddressBook& book, NumberForm form, QObject* parent)
+    : CReportModel({QStringLiteral("Nazwa"), QStringLiteral("Telefon")}, AddressIcon(), parent), m_book(book),
+      m_form(form)
 {
 }
 
@@ -113,15 +114,32 @@ int CAddressModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-void CAddressModel::Fill(const CAddressBook& book)
+CAddress* CAddressModel::EntryAtPlace(std::uint32_t place) const
+{
+    const AddressArray& entries = m_book.GetEntries();
+    return place < entries.size() ? entries[place].get() : nullptr;
+}
+
+bool CAddressModel::Less(std::uint32_t a, std::uint32_t b) const
+{
+    const CAddress* x = EntryAtPlace(a);
+    const CAddress* y = EntryAtPlace(b);
+    if (!x || !y)
+        return x == nullptr && y != nullptr;
+    return DisplayNameLess(*x, *y);
+}
+
+void CAddressModel::Fill()
 {
     beginResetModel();
+    const std::size_t count = m_book.GetEntries().size();
     m_rows.clear();
-    m_rows.reserve(book.GetEntries().size());
-    for (const auto& entry : book.GetEntries())
-        m_rows.push_back(entry.get());
+    m_rows.shrink_to_fit();
+    m_rows.reserve(count);
+    for (std::size_t place = 0; place < count; ++place)
+        m_rows.push_back(static_cast<std::uint32_t>(place));
     std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [](const CAddress* a, const CAddress* b) { return DisplayNameLess(*a, *b); });
+                     [this](std::uint32_t a, std::uint32_t b) { return Less(a, b); });
     endResetModel();
 }
 
@@ -132,14 +150,31 @@ void CAddressModel::Clear()
     endResetModel();
 }
 
-int CAddressModel::Add(CAddress* entry)
+std::optional<std::size_t> CAddressModel::PlaceOf(const CAddress* entry) const
 {
-    const auto place =
-        std::upper_bound(m_rows.begin(), m_rows.end(), entry,
-                         [](const CAddress* a, const CAddress* b) { return DisplayNameLess(*a, *b); });
-    const int row = static_cast<int>(place - m_rows.begin());
+    const AddressArray& entries = m_book.GetEntries();
+    const std::size_t count = entries.size();
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t place = (m_hint + step) % count;
+        if (entries[place].get() == entry) {
+            m_hint = place;
+            return place;
+        }
+    }
+    return std::nullopt;
+}
+
+int CAddressModel::Add(const CAddress* entry)
+{
+    const auto place = PlaceOf(entry);
+    if (!place)
+        return -1;
+    const auto value = static_cast<std::uint32_t>(*place);
+    const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), value,
+                                     [this](std::uint32_t a, std::uint32_t b) { return Less(a, b); });
+    const int row = static_cast<int>(at - m_rows.begin());
     beginInsertRows({}, row, row);
-    m_rows.insert(place, entry);
+    m_rows.insert(at, value);
     endInsertRows();
     return row;
 }
@@ -153,34 +188,60 @@ void CAddressModel::RemoveRow(int row)
     endRemoveRows();
 }
 
+void CAddressModel::EntryDeleted(std::size_t place)
+{
+    for (std::uint32_t& row : m_rows) {
+        if (row > place)
+            --row;
+    }
+    m_hint = 0;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 1));
+}
+
 void CAddressModel::Resort()
 {
     beginResetModel();
     std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [](const CAddress* a, const CAddress* b) { return DisplayNameLess(*a, *b); });
+                     [this](std::uint32_t a, std::uint32_t b) { return Less(a, b); });
     endResetModel();
 }
 
 CAddress* CAddressModel::EntryAt(int row) const
 {
-    return row >= 0 && row < rowCount() ? m_rows[static_cast<std::size_t>(row)] : nullptr;
+    return row >= 0 && row < rowCount() ? EntryAtPlace(m_rows[static_cast<std::size_t>(row)]) : nullptr;
 }
 
 int CAddressModel::RowOf(const CAddress* entry) const
 {
-    const auto found = std::find(m_rows.begin(), m_rows.end(), entry);
+    const auto place = PlaceOf(entry);
+    if (!place)
+        return -1;
+    const auto found = std::find(m_rows.begin(), m_rows.end(), static_cast<std::uint32_t>(*place));
     return found == m_rows.end() ? -1 : static_cast<int>(found - m_rows.begin());
+}
+
+std::vector<CAddress*> CAddressModel::GetEntries() const
+{
+    std::vector<CAddress*> entries;
+    for (std::uint32_t place : m_rows) {
+        if (CAddress* entry = EntryAtPlace(place))
+            entries.push_back(entry);
+    }
+    return entries;
 }
 
 QString CAddressModel::Text(int row, int column) const
 {
-    const CAddress& entry = *m_rows[static_cast<std::size_t>(row)];
+    const CAddress* entry = EntryAt(row);
+    if (!entry)
+        return {};
     if (column == 0)
-        return text_codec::ToQString(entry.GetDisplayName());
+        return text_codec::ToQString(entry->GetDisplayName());
     if (m_form == NumberForm::Parts)
-        return text_codec::ToQString(entry.GetCountryPrefix() + " " + entry.GetOperatorCode() + " " +
-                                     entry.GetSubscriberNumber());
-    return text_codec::ToQString(entry.GetFullNumber());
+        return text_codec::ToQString(entry->GetCountryPrefix() + " " + entry->GetOperatorCode() + " " +
+                                     entry->GetSubscriberNumber());
+    return text_codec::ToQString(entry->GetFullNumber());
 }
 
 CAddressListCtrl::CAddressListCtrl(QWidget* parent) : CReportListCtrl(parent) {}
