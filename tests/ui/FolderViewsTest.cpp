@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "ViewsTestSupport.h"
 #include "app/Document.h"
@@ -283,6 +286,53 @@ TEST_F(FolderViewsTest, ColumnWidthsSurviveASaveAndReload)
     CDraftsView drafts(reloaded, 1004);
     EXPECT_EQ(drafts.GetList().GetColumnWidth(0), 100);
     EXPECT_EQ(drafts.GetList().GetColumnWidth(1), 333);
+}
+
+// Runs `act` on the next popup menu once it is open.
+void OnNextPopup(std::function<void(QMenu&)> act)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, poll] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            QTimer::singleShot(10, *poll);
+            return;
+        }
+        act(*menu);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+TEST_F(FolderViewsTest, PopupOffersTheViewsCommandsAndRunsTheChosenOne)
+{
+    File(m_doc.GetDrafts(), "Jan", "a");
+    File(m_doc.GetDrafts(), "Ewa", "b");
+    File(m_doc.GetDrafts(), "Piotr", "c");
+    CDraftsView view(m_doc, 1004);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.GetList().SelectRow(0);
+    view.GetList().SelectRow(2, true);
+
+    QStringList offered;
+    OnNextPopup([&offered](QMenu& menu) {
+        QAction* remove = nullptr;
+        for (QAction* action : menu.actions()) {
+            offered << (action->isSeparator() ? QStringLiteral("-")
+                                              : action->text() + (action->isEnabled() ? "" : " (off)"));
+            if (action->text() == QString::fromUtf8("&Usuń"))
+                remove = action;
+        }
+        ASSERT_NE(remove, nullptr);
+        menu.setActiveAction(remove);
+        QTest::keyClick(&menu, Qt::Key_Return);
+    });
+    emit view.GetList().contextMenuRequested(view.mapToGlobal(QPoint(20, 30)));
+
+    EXPECT_EQ(offered, (QStringList{"&Edytuj (off)", QString::fromUtf8("&Wyślij (off)"), "-",
+                                    QString::fromUtf8("&Usuń")}));
+    ASSERT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Ewa");
 }
 
 TEST_F(FolderViewsTest, EachKindMakesItsOwnView)
