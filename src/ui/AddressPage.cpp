@@ -74,6 +74,8 @@ CAddressPage::CAddressPage(CBrivantelDoc& document, QWidget* parent)
     m_list->SetColumnWidth(1, m_viewData.phoneWidth);
     FillList();
     connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CAddressPage::OnContextMenu);
+    connect(m_list, &CReportListCtrl::selectionChanged, this,
+            [this] { CViewRequests::SelectionChanged(*this); });
 }
 
 CAddressPage::~CAddressPage()

@@ -23,6 +23,12 @@ void CViewRequests::ShowView(QWidget& from, int command)
         QTimer::singleShot(0, frame, [frame, command] { frame->OnCommand(command); });
 }
 
+void CViewRequests::SelectionChanged(QWidget& from)
+{
+    if (auto* frame = qobject_cast<CBrivantelFrame*>(from.window()))
+        frame->UpdateCommandUi();
+}
+
 CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMessageList& folder,
                          CFolderViewData& widths, std::int32_t* dateWidth, std::vector<CMenuEntry> popup)
     : CBrivantelView(document, kind, parent), m_widths(widths), m_dateWidth(dateWidth),
@@ -40,6 +46,8 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
     if (dateWidth)
         m_list->SetColumnWidth(2, *dateWidth);
     connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::OnContextMenu);
+    connect(m_list, &CReportListCtrl::selectionChanged, this,
+            [this] { CViewRequests::SelectionChanged(*this); });
 }
 
 CFolderView::~CFolderView()

@@ -21,6 +21,8 @@ class CViewRequests final : public QObject
 public:
     static CViewRequests& Instance();
     static void ShowView(QWidget& from, int command);
+    // The selection changed: the frame's menus and toolbar follow the commands' new states.
+    static void SelectionChanged(QWidget& from);
 
 signals:
     void showViewRequested(int command);

@@ -13,6 +13,7 @@
 #include "store/Message.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/AddressBookView.h"
+#include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/DeletedMessagesView.h"
 #include "ui/DraftsView.h"
@@ -333,6 +334,28 @@ TEST_F(FolderViewsTest, PopupOffersTheViewsCommandsAndRunsTheChosenOne)
                                     QString::fromUtf8("&Usuń")}));
     ASSERT_EQ(m_doc.GetDrafts().GetCount(), 1u);
     EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Ewa");
+}
+
+TEST_F(FolderViewsTest, InTheMainWindowTheBarsFollowTheSelectionAndEditOpensTheComposingView)
+{
+    File(m_doc.GetDrafts(), "Jan", "Szkic");
+    CBrivantelFrame frame(m_doc, m_settings);
+    frame.SwitchView(cmd::kViewDrafts);
+    auto* drafts = dynamic_cast<CDraftsView*>(frame.GetActiveView());
+    ASSERT_NE(drafts, nullptr);
+    const std::vector<QAction*> edit = frame.ActionsFor(cmd::kEdit);
+    ASSERT_FALSE(edit.empty());
+    for (QAction* action : edit)
+        EXPECT_FALSE(action->isEnabled());
+
+    drafts->GetList().SelectRow(0);
+    for (QAction* action : edit)
+        EXPECT_TRUE(action->isEnabled());
+
+    frame.OnCommand(cmd::kEdit);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.GetCurrentKind(), 1000);
+    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Szkic");
 }
 
 TEST_F(FolderViewsTest, EachKindMakesItsOwnView)
