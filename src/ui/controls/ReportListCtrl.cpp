@@ -5,6 +5,7 @@
 #include <QListView>
 #include <QMouseEvent>
 #include <QStackedLayout>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 CReportModel::CReportModel(QStringList headers, QIcon icon, QObject* parent)
@@ -58,6 +59,28 @@ void CReportModel::Reset()
 namespace {
 
 constexpr int kInitialColumnWidth = 100;
+
+// Every icon or list cell has the size of the mode's grid cell: long labels are cut with an
+// ellipsis instead of running into their neighbours, and the view never measures a label.
+class CFixedCellDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void SetCellSize(QSize size) { m_size = size; }
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return m_size; }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // Under a large icon the label is centred, as icon views show it.
+        if (option->decorationPosition == QStyleOptionViewItem::Top)
+            option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+    }
+
+private:
+    QSize m_size;
+};
 
 } // namespace
 
@@ -147,6 +170,7 @@ void CReportListCtrl::EnsureIconView()
     m_icons->setWrapping(true);
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setUniformItemSizes(true);
+    m_icons->setItemDelegate(new CFixedCellDelegate(m_icons));
     m_icons->setTextElideMode(Qt::ElideRight);
     m_icons->setMovement(QListView::Static);
     static_cast<QStackedLayout*>(layout())->addWidget(m_icons);
@@ -173,20 +197,21 @@ void CReportListCtrl::SetMode(int mode)
         m_icons->setViewMode(QListView::IconMode);
         m_icons->setFlow(QListView::LeftToRight);
         m_icons->setIconSize(QSize(32, 32));
-        m_icons->setGridSize(QSize(textWidth, 32 + 2 * fontMetrics().height() + 8));
+        m_icons->setGridSize(QSize(textWidth, 32 + 2 * fontMetrics().lineSpacing() + 6));
         m_icons->setWordWrap(true);
-        // Labels differ in length: each is measured, so long names wrap instead of being cut.
-        m_icons->setUniformItemSizes(false);
     } else {
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setIconSize(QSize(16, 16));
         m_icons->setGridSize(QSize(16 + textWidth + 24, std::max(18, fontMetrics().height() + 4)));
         m_icons->setWordWrap(false);
-        m_icons->setUniformItemSizes(true);
         // Small icons run across the window, the plain list down its columns.
         m_icons->setFlow(mode == SmallIcons ? QListView::LeftToRight : QListView::TopToBottom);
     }
     m_icons->setWrapping(true);
+    const QSize grid = m_icons->gridSize();
+    static_cast<CFixedCellDelegate*>(m_icons->itemDelegate())
+        ->SetCellSize(QSize(grid.width() - 4, grid.height() - 2));
+    m_icons->doItemsLayout();
     stack->setCurrentWidget(m_icons);
 }
 
