@@ -1,6 +1,7 @@
 #include "ui/DraftsView.h"
 
 #include "app/Document.h"
+#include "app/UserInterface.h"
 #include "ui/MessageListModel.h"
 #include "ui/controls/ReportListCtrl.h"
 
@@ -77,5 +78,10 @@ void CDraftsView::OnSend()
     const std::string recipients = draft->GetRecipients();
     const std::string text = draft->GetText();
     const std::string numbers = NumbersForNames(recipients, GetDocument().GetAddressBook());
+    if (numbers.empty()) {
+        // Nobody to send to: sending would queue a message without a recipient in the outbox.
+        GetDocument().GetUserInterface().ShowSendFailed(text, recipients, std::string());
+        return;
+    }
     GetDocument().SendToRecipients(recipients, numbers, text, ROUTE_CONFIGURED);
 }

@@ -192,6 +192,16 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetRecipients(), "Jan");
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[1]->GetRecipients(), "Ewa");
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+    const std::size_t failures = m_ui.sendFailures.size();
+
+    // A draft none of whose recipients is in the book reports the failure and queues nothing.
+    File(m_doc.GetDrafts(), "Piotr;+48600000000", "Nikt");
+    CDraftsView again(m_doc, 1004);
+    again.GetList().SelectRow(1);
+    again.OnCommand(cmd::kSend);
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
+    ASSERT_EQ(m_ui.sendFailures.size(), failures + 1);
+    EXPECT_EQ(m_ui.sendFailures.back().recipient, "Piotr;+48600000000");
 }
 
 TEST_F(FolderViewsTest, OutboxSendKeepsWhatFailedInTheList)
