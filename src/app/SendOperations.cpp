@@ -8,6 +8,7 @@
 #include "app/SettingsStore.h"
 #include "app/UserInterface.h"
 #include "send/GatewayHosts.h"
+#include "store/Recipients.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -41,28 +42,11 @@ bool IsFullNumber(const std::string& text)
 }
 
 // The non-empty pieces between the ";".
-std::vector<std::string> Names(const std::string& recipients)
+std::vector<std::string> Names(const std::string& text)
 {
-    std::vector<std::string> names;
-    std::size_t from = 0;
-    for (;;) {
-        const auto end = recipients.find(';', from);
-        std::string piece =
-            recipients.substr(from, end == std::string::npos ? std::string::npos : end - from);
-        if (!piece.empty())
-            names.push_back(std::move(piece));
-        if (end == std::string::npos)
-            return names;
-        from = end + 1;
-    }
-}
-
-std::string Join(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const auto& name : names)
-        text += (text.empty() ? "" : ";") + name;
-    return text;
+    std::vector<std::string> names = ::recipients::Split(text);
+    names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
+    return names;
 }
 
 template <class List> void File(List& list, const std::string& recipients, const std::string& text)
@@ -157,7 +141,7 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
     for (const auto& name : sent)
         File(m_sent, name, text);
     if (!sent.empty())
-        message.SetRecipients(Join(failed));
+        message.SetRecipients(::recipients::Join(failed));
     m_ui.ShowSendFailed(text, message.GetRecipients(), std::string());
     return false;
 }

@@ -4,31 +4,19 @@
 #include <iostream>
 
 #include "cli/Command.h"
+#include "store/Recipients.h"
 #include "store/Windows1250.h"
 
 namespace {
 
 constexpr std::size_t kMaxText = 160;
 
-std::vector<std::string> Pieces(const std::string& text)
-{
-    std::vector<std::string> pieces;
-    std::size_t from = 0;
-    for (;;) {
-        const auto end = text.find(';', from);
-        pieces.push_back(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
-        if (end == std::string::npos)
-            return pieces;
-        from = end + 1;
-    }
-}
-
 // The recipients check: names with an entry stay, names without one stay too (as when the user
 // keeps them in the check dialog) but are reported, empty pieces go.
 std::string CheckRecipients(const CAddressBook& book, const std::string& recipients)
 {
     std::string checked;
-    for (const auto& name : Pieces(recipients)) {
+    for (const auto& name : ::recipients::Split(recipients)) {
         if (name.empty())
             continue;
         if (!book.ExistsDisplayName(name))
@@ -44,7 +32,7 @@ std::string CheckRecipients(const CAddressBook& book, const std::string& recipie
 std::string NumbersFor(const CAddressBook& book, const std::string& recipients)
 {
     std::string numbers;
-    for (const auto& name : Pieces(recipients)) {
+    for (const auto& name : ::recipients::Split(recipients)) {
         const CAddress* entry = book.FindByDisplayName(name);
         if (entry)
             numbers += (numbers.empty() ? "" : ";") + entry->GetFullNumber();

@@ -2,6 +2,7 @@
 
 #include "app/Document.h"
 #include "app/UserInterface.h"
+#include "store/Recipients.h"
 #include "ui/MessageListModel.h"
 #include "ui/controls/ReportListCtrl.h"
 
@@ -52,21 +53,12 @@ void CDraftsView::OnEdit()
 
 std::string CDraftsView::NumbersForNames(const std::string& recipients, const CAddressBook& book)
 {
-    std::string numbers;
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t end = recipients.find(';', from);
-        const std::string name =
-            recipients.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    std::vector<std::string> numbers;
+    for (const std::string& name : ::recipients::Split(recipients)) {
         if (const CAddress* entry = book.FindByDisplayName(name))
-            numbers += entry->GetFullNumber() + ";";
-        if (end == std::string::npos)
-            break;
-        from = end + 1;
+            numbers.push_back(entry->GetFullNumber());
     }
-    if (!numbers.empty() && numbers.back() == ';')
-        numbers.pop_back();
-    return numbers;
+    return ::recipients::Join(numbers);
 }
 
 void CDraftsView::OnSend()

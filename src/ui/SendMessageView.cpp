@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/Document.h"
+#include "store/Recipients.h"
 #include "app/qt/BrivantelApp.h"
 #include "store/Address.h"
 #include "store/AddressBook.h"
@@ -25,20 +26,6 @@
 #include "ui/Win1250Edit.h"
 
 namespace {
-
-// The pieces between the ";", empty ones included.
-std::vector<std::string> Split(const std::string& text)
-{
-    std::vector<std::string> pieces;
-    std::size_t from = 0;
-    for (;;) {
-        const auto end = text.find(';', from);
-        pieces.push_back(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
-        if (end == std::string::npos)
-            return pieces;
-        from = end + 1;
-    }
-}
 
 void DropFinalSeparator(std::string& text)
 {
@@ -177,7 +164,7 @@ void CSendMessageView::RebuildEntries()
 {
     m_entries.clear();
     const CAddressBook& book = GetDocument().GetAddressBook();
-    for (const std::string& name : Split(m_recipients)) {
+    for (const std::string& name : ::recipients::Split(m_recipients)) {
         if (CAddress* entry = book.FindByDisplayName(name))
             m_entries.push_back(entry);
     }
@@ -309,7 +296,7 @@ void CSendMessageView::OnCheckRecipients()
     CAddressBook& book = GetDocument().GetAddressBook();
     std::string result;
     std::vector<std::string> unknown;
-    for (const std::string& piece : Split(m_recipients)) {
+    for (const std::string& piece : ::recipients::Split(m_recipients)) {
         if (book.ExistsDisplayName(piece))
             result += piece + ";";
         else if (!piece.empty())
@@ -332,7 +319,7 @@ void CSendMessageView::OnSend()
     OnCheckRecipients();
     const CAddressBook& book = GetDocument().GetAddressBook();
     std::string numbers;
-    for (const std::string& name : Split(m_recipients)) {
+    for (const std::string& name : ::recipients::Split(m_recipients)) {
         if (const CAddress* entry = book.FindByDisplayName(name))
             numbers += entry->GetFullNumber() + ";";
     }

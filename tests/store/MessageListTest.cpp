@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "store/MessageList.h"
+#include "store/Recipients.h"
 
 namespace {
 CMessage* File(CMessageList& list, const std::string& text)
@@ -59,4 +60,12 @@ TEST(Message, KeepsItsTimeWhenChanged)
     CMessage now("x", "y");
     EXPECT_GE(now.GetTime(), before);
     EXPECT_LE(now.GetTime(), CurrentTimeStamp());
+}
+
+TEST(Recipients, SplitKeepsEmptyPiecesAndJoinRestoresThem)
+{
+    EXPECT_EQ(recipients::Split("Jan;;Ewa;"), (std::vector<std::string>{"Jan", "", "Ewa", ""}));
+    EXPECT_EQ(recipients::Split(""), (std::vector<std::string>{""}));
+    EXPECT_EQ(recipients::Join(recipients::Split("Jan;;Ewa;")), "Jan;;Ewa;");
+    EXPECT_EQ(recipients::Join({}), "");
 }
