@@ -1,6 +1,5 @@
 #include "ui/AddressPage.h"
 
-#include <QMenu>
 #include <QMessageBox>
 #include <QVBoxLayout>
 
@@ -198,25 +197,7 @@ void CAddressPage::SetMode(int mode)
 
 void CAddressPage::OnContextMenu(const QPoint& globalPos)
 {
-    QMenu menu(this);
-    for (const CMenuEntry& entry : Popup()) {
-        if (entry.command == cmd::kSeparator) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
-        action->setData(entry.command);
-        const auto state = QueryCommand(entry.command);
-        action->setEnabled(state && state->enabled);
-        action->setCheckable(state && state->checked);
-        action->setChecked(state && state->checked);
-    }
-    QAction* chosen = menu.exec(globalPos);
-    if (!chosen)
-        return;
-    const int command = chosen->data().toInt();
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(window()))
-        frame->OnCommand(command);
-    else
-        OnCommand(command);
+    ExecCommandPopup(
+        this, Popup(), globalPos, [this](int command) { return QueryCommand(command); },
+        [this](int command) { return OnCommand(command); });
 }

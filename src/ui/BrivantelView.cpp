@@ -1,5 +1,10 @@
 #include "ui/BrivantelView.h"
 
+#include <QMenu>
+
+#include "ui/BrivantelFrame.h"
+#include "ui/Commands.h"
+
 #include "ui/AddressBookView.h"
 #include "ui/DeletedMessagesView.h"
 #include "ui/DraftsView.h"
@@ -47,4 +52,31 @@ std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QW
     default:
         return std::make_unique<CEmptyFormView>(document, kind, parent);
     }
+}
+
+void ExecCommandPopup(QWidget* owner, const std::vector<CMenuEntry>& entries, const QPoint& globalPos,
+                      const std::function<std::optional<CCommandState>(int)>& query,
+                      const std::function<bool(int)>& handler)
+{
+    QMenu menu(owner);
+    for (const CMenuEntry& entry : entries) {
+        if (entry.command == cmd::kSeparator) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
+        action->setData(entry.command);
+        const auto state = query(entry.command);
+        action->setEnabled(state && state->enabled);
+        action->setCheckable(state && state->checked);
+        action->setChecked(state && state->checked);
+    }
+    QAction* chosen = menu.exec(globalPos);
+    if (!chosen)
+        return;
+    const int command = chosen->data().toInt();
+    if (auto* frame = qobject_cast<CBrivantelFrame*>(owner->window()))
+        frame->OnCommand(command);
+    else
+        handler(command);
 }

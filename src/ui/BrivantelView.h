@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QWidget>
 
@@ -46,6 +48,15 @@ class CEmptyFormView final : public CBrivantelView
 public:
     CEmptyFormView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 };
+
+struct CMenuEntry;
+
+// A view's popup menu at globalPos: each entry enabled and checked as query says. The chosen
+// command goes through the main window, as a menu command would, or to handler when the widget is
+// not inside one.
+void ExecCommandPopup(QWidget* owner, const std::vector<CMenuEntry>& entries, const QPoint& globalPos,
+                      const std::function<std::optional<CCommandState>(int)>& query,
+                      const std::function<bool(int)>& handler);
 
 // Makes the view of a kind (1000 to 1007). Each view's own class is hooked in here.
 std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QWidget* parent);

@@ -1,6 +1,5 @@
 #include "ui/FolderView.h"
 
-#include <QMenu>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -95,24 +94,7 @@ void CFolderView::ShowComposeView()
 
 void CFolderView::OnContextMenu(const QPoint& globalPos)
 {
-    QMenu menu(this);
-    for (const CMenuEntry& entry : m_popup) {
-        if (entry.command == cmd::kSeparator) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
-        action->setData(entry.command);
-        const auto state = QueryCommand(entry.command);
-        action->setEnabled(state && state->enabled);
-    }
-    QAction* chosen = menu.exec(globalPos);
-    if (!chosen)
-        return;
-    const int command = chosen->data().toInt();
-    // The frame routes the command back to the active view, as a menu command would be.
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(window()))
-        frame->OnCommand(command);
-    else
-        OnCommand(command);
+    ExecCommandPopup(
+        this, m_popup, globalPos, [this](int command) { return QueryCommand(command); },
+        [this](int command) { return OnCommand(command); });
 }
