@@ -211,7 +211,7 @@ TEST_F(AddressBookViewTest, ShotsInEveryMode)
     for (const auto& [command, name] : modes) {
         view.OnCommand(command);
         QCoreApplication::processEvents();
-        EXPECT_TRUE(views_test::SaveShot(view, QString::fromLatin1(name)));
+        EXPECT_TRUE(SaveScreenshot(view, QString::fromLatin1(name)));
     }
 }
 

@@ -101,7 +101,7 @@ TEST(AddressEditorTest, ValidationKeepsOkDisabledUntilTheEntryIsComplete)
     page.FirstName().setText(QStringLiteral("Jan"));
     page.SubscriberNumber().setText(QStringLiteral("1234567"));
     EXPECT_TRUE(ok.isEnabled());
-    EXPECT_TRUE(views_test::SaveShot(dialog, QStringLiteral("address-editor")));
+    EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("address-editor")));
 
     ok.click();
     EXPECT_EQ(entry.GetFirstName(), "Jan");
@@ -200,7 +200,7 @@ TEST(FindAddressTest, FindsShowsTheNumberInPartsAndDeletes)
     EXPECT_EQ(Cell(results, 1, 0), "Jan Kowalski");
     EXPECT_EQ(Cell(results, 1, 1), "+48 602 1234567");
     dialog.GetResults().SelectRow(1);
-    EXPECT_TRUE(views_test::SaveShot(dialog, QStringLiteral("address-find")));
+    EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("address-find")));
 
     OnNextModal([](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
     dialog.GetDeleteButton().click();
@@ -248,7 +248,7 @@ TEST(SelectRecipientsTest, ChoosesOnceEachAndReturnsTheListOnOk)
         EXPECT_EQ(dialog.GetRecipientsList().GetRowCount(), 3);
 
         dialog.GetRecipientsList().SelectRow(1);
-        EXPECT_TRUE(views_test::SaveShot(dialog, QStringLiteral("address-select-recipients")));
+        EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("address-select-recipients")));
         ASSERT_TRUE(dialog.GetRemoveButton().isEnabled());
         dialog.GetRemoveButton().click();
         EXPECT_FALSE(dialog.GetRemoveButton().isEnabled());
@@ -322,7 +322,7 @@ TEST(CheckRecipientsTest, RemovesCreatesAndEdits)
     EXPECT_EQ(Cell(*list.GetModel(), 0, 0), QString::fromUtf8("Marek Wójcik"));
     EXPECT_EQ(Cell(*list.GetModel(), 0, 1), "+486037654321");
     EXPECT_TRUE(dialog.GetPropertiesButton().isEnabled());
-    EXPECT_TRUE(views_test::SaveShot(dialog, QStringLiteral("address-check-recipients")));
+    EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("address-check-recipients")));
 
     OnNextModal([](QWidget* modal) { FillEditorAndConfirm(modal, QStringLiteral("Marek W.")); });
     dialog.GetPropertiesButton().click();

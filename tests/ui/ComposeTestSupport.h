@@ -11,6 +11,7 @@
 #include "app/UserInterface.h"
 #include "ui/ProgressDlg.h"
 #include "ui/QtUserInterface.h"
+#include "UiTestSupport.h"
 
 // The real dialogs of the desktop program, with the progress texts noted as the progress window
 // showed them.
@@ -51,14 +52,6 @@ public:
     void ProgressSetPos(int pos) override { real.ProgressSetPos(pos); }
     void ProgressClose() override { real.ProgressClose(); }
 };
-
-inline bool SaveComposeShot(QWidget& widget, const QString& name)
-{
-    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
-    if (!dir.exists() && !QDir().mkpath(dir.path()))
-        return false;
-    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
-}
 
 // Types text into a widget key by key; characters beyond ASCII come as keys with that text, the way
 // a Polish keyboard layout delivers them.

@@ -86,7 +86,7 @@ TEST_F(FolderViewsTest, RowsInFolderOrderWithTheDateColumnAndAShot)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.GetList().SelectRow(1);
-    EXPECT_TRUE(views_test::SaveShot(view, QStringLiteral("folder-sent")));
+    EXPECT_TRUE(SaveScreenshot(view, QStringLiteral("folder-sent")));
 }
 
 TEST_F(FolderViewsTest, CommandsFollowTheSelection)
@@ -393,7 +393,7 @@ TEST_F(FolderViewsTest, ShotsOfTheOtherFolders)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
         view->GetList().SelectRow(0);
         view->GetList().GetTable().setFocus();
-        EXPECT_TRUE(views_test::SaveShot(*view, QString::fromLatin1(name)));
+        EXPECT_TRUE(SaveScreenshot(*view, QString::fromLatin1(name)));
     }
 }
 

@@ -17,15 +17,9 @@
 #include "ui/LayoutDialog.h"
 #include "ui/ProgressDlg.h"
 #include "ui/controls/FolderListCtrl.h"
+#include "UiTestSupport.h"
 
 namespace {
-
-bool Save(QWidget& widget, const QString& name)
-{
-    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
-    dir.mkpath(QStringLiteral("."));
-    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
-}
 
 TEST(ScreenshotTest, MainWindowWithEachGroupOpen)
 {
@@ -43,15 +37,15 @@ TEST(ScreenshotTest, MainWindowWithEachGroupOpen)
         list.SetCurrentFolder(folder);
         frame.SwitchView(views[folder]);
         QApplication::processEvents();
-        EXPECT_TRUE(Save(frame, QStringLiteral("main-group-%1").arg(folder)));
+        EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("main-group-%1").arg(folder)));
     }
     frame.SwitchView(cmd::kViewOutbox);
     list.SetCurrentFolder(0);
-    EXPECT_TRUE(Save(frame, QStringLiteral("main-outbox")));
+    EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("main-outbox")));
     frame.resize(520, 300);
     QApplication::processEvents();
-    EXPECT_TRUE(Save(frame, QStringLiteral("main-small")));
-    EXPECT_TRUE(Save(frame.GetTrayMenu(), QStringLiteral("tray-menu")));
+    EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("main-small")));
+    EXPECT_TRUE(SaveScreenshot(frame.GetTrayMenu(), QStringLiteral("tray-menu")));
 }
 
 TEST(ScreenshotTest, Dialogs)
@@ -60,12 +54,12 @@ TEST(ScreenshotTest, Dialogs)
     CAboutDialog about(web_address::HomePage(settings));
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
-    EXPECT_TRUE(Save(about, QStringLiteral("about")));
+    EXPECT_TRUE(SaveScreenshot(about, QStringLiteral("about")));
 
     CBrivantelLayoutDialog layout(settings);
     layout.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&layout));
-    EXPECT_TRUE(Save(layout, QStringLiteral("layout")));
+    EXPECT_TRUE(SaveScreenshot(layout, QStringLiteral("layout")));
 
     CProgressDlg progress;
     progress.setWindowTitle(QStringLiteral("Wysyłanie"));
@@ -74,7 +68,7 @@ TEST(ScreenshotTest, Dialogs)
     progress.SetPos(1);
     progress.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&progress));
-    EXPECT_TRUE(Save(progress, QStringLiteral("progress")));
+    EXPECT_TRUE(SaveScreenshot(progress, QStringLiteral("progress")));
 }
 
 } // namespace

@@ -223,16 +223,16 @@ TEST(DialogScreenshots, ReadyMadeTextsProgressAndFailure)
     list.show();
     list.GetList().setCurrentRow(1);
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(list, QStringLiteral("defined-messages-dialog")));
+    EXPECT_TRUE(SaveScreenshot(list, QStringLiteral("defined-messages-dialog")));
 
     CEditDefinedMessageDialog add(std::string{});
     add.show();
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(add, QStringLiteral("defined-message-add")));
+    EXPECT_TRUE(SaveScreenshot(add, QStringLiteral("defined-message-add")));
     CEditDefinedMessageDialog change(texts.GetTexts()[0]);
     change.show();
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(change, QStringLiteral("defined-message-change")));
+    EXPECT_TRUE(SaveScreenshot(change, QStringLiteral("defined-message-change")));
 
     CProgressDlg progress;
     progress.SetRange(3);
@@ -240,7 +240,7 @@ TEST(DialogScreenshots, ReadyMadeTextsProgressAndFailure)
     progress.SetText(QStringLiteral("Wysyłanie wiadomości 2 z 3."));
     progress.show();
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(progress, QStringLiteral("progress-dialog")));
+    EXPECT_TRUE(SaveScreenshot(progress, QStringLiteral("progress-dialog")));
 
     CSendFailedDlg failed(QStringLiteral("Spotkanie przeniesione na czwartek, godz. 17:30."),
                           QStringLiteral("Łucja"),
@@ -248,7 +248,7 @@ TEST(DialogScreenshots, ReadyMadeTextsProgressAndFailure)
                                          "zostanie wysłana poźniej."));
     failed.show();
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(failed, QStringLiteral("send-failed")));
+    EXPECT_TRUE(SaveScreenshot(failed, QStringLiteral("send-failed")));
 }
 
 } // namespace

@@ -180,7 +180,7 @@ TEST_F(ComposeTest, AFailedLastNumberBringsTheFailureDialogAndWaitsInTheOutbox)
         recipient = dialog->GetRecipient();
         text = dialog->GetText();
         information = dialog->GetInformation();
-        SaveComposeShot(*dialog, QStringLiteral("send-failed-dialog"));
+        SaveScreenshot(*dialog, QStringLiteral("send-failed-dialog"));
         dialog->accept();
     });
     ASSERT_TRUE(view.OnCommand(cmd::kSend));
@@ -413,7 +413,7 @@ TEST_F(ComposeTest, ScreenshotsOfTheComposingView)
     ShowFrame();
     Frame().resize(760, 540);
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(Frame(), QStringLiteral("compose-empty")));
+    EXPECT_TRUE(SaveScreenshot(Frame(), QStringLiteral("compose-empty")));
     CSendMessageView& view = View();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
     const QString text =
@@ -422,7 +422,7 @@ TEST_F(ComposeTest, ScreenshotsOfTheComposingView)
     view.GetTextEdit().setPlainText(text.left(160).leftJustified(160, QChar(u'.')));
     ASSERT_EQ(view.GetTextEdit().GetStoredLength(), 160);
     QApplication::processEvents();
-    EXPECT_TRUE(SaveComposeShot(Frame(), QStringLiteral("compose-160")));
+    EXPECT_TRUE(SaveScreenshot(Frame(), QStringLiteral("compose-160")));
 }
 
 } // namespace

@@ -14,15 +14,9 @@
 #include "ui/FrameOnline.h"
 #include "ui/SettingsSheet.h"
 #include "ui/SettingsView.h"
+#include "UiTestSupport.h"
 
 namespace {
-
-bool Save(QWidget& widget, const QString& name)
-{
-    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
-    dir.mkpath(QStringLiteral("."));
-    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
-}
 
 TEST(SettingsScreenshotTest, SettingsPagesMailPageAndBanner)
 {
@@ -49,15 +43,15 @@ TEST(SettingsScreenshotTest, SettingsPagesMailPageAndBanner)
     for (int page = 0; page < 3; ++page) {
         ASSERT_TRUE(view->GetSheet()->SetActivePage(page));
         QApplication::processEvents();
-        EXPECT_TRUE(Save(frame, QString::fromLatin1(names[page])));
+        EXPECT_TRUE(SaveScreenshot(frame, QString::fromLatin1(names[page])));
     }
     frame.SwitchView(cmd::kViewMailChecker);
     QApplication::processEvents();
-    EXPECT_TRUE(Save(frame, QStringLiteral("mail-checker")));
+    EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("mail-checker")));
 
     frame.GetOnline().LoadBannerList();
     QApplication::processEvents();
-    EXPECT_TRUE(Save(frame, QStringLiteral("main-with-banner")));
+    EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("main-with-banner")));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
@@ -21,4 +22,12 @@ inline void OnNextModal(std::function<void(QWidget*)> act)
         act(modal);
     };
     QTimer::singleShot(0, *poll);
+}
+
+// Saves what the widget shows as <name>.png in the build's screenshot folder, to be looked at.
+inline bool SaveScreenshot(QWidget& widget, const QString& name)
+{
+    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
+    dir.mkpath(QStringLiteral("."));
+    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
 }

@@ -10,6 +10,7 @@
 #include "store/Address.h"
 #include "store/AddressBook.h"
 #include "store/Windows1250.h"
+#include "UiTestSupport.h"
 
 // Helpers shared by the folder, address-book and address-dialog tests.
 namespace views_test {
@@ -17,13 +18,6 @@ namespace views_test {
 inline std::string Polish(const char* utf8)
 {
     return windows1250::FromUtf8Lossy(utf8);
-}
-
-inline bool SaveShot(QWidget& widget, const QString& name)
-{
-    const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
-    dir.mkpath(QStringLiteral("."));
-    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
 }
 
 inline CAddress* AddEntry(CAddressBook& book, const char* first, const char* surname, const char* display,
