@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QThread>
 
+#include "BannerTestSupport.h"
+#include "TestHttpServer.h"
 #include "UiTestSupport.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
@@ -251,6 +253,45 @@ TEST_F(ProgramTest, SecondStartRaisesTheFirstAndLeavesTheDataFileAlone)
     EXPECT_EQ(after.size(), 0);
     EXPECT_EQ(after.lastModified(), before.lastModified());
     EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(ProgramTest, StartUpFetchesTheBannersFromTheMakersServer)
+{
+    // The real program against a loopback maker's server: automatic checking is on and no check
+    // ran today, so the start-up fetches the version file, the index and the missing picture.
+    TestHttpServer server;
+    const QString picture = m_root.filePath(QStringLiteral("served.jpg"));
+    ASSERT_TRUE(banner_test::MakeJpeg(picture.toStdString(), 400, 50, QColor(200, 30, 30)));
+    QFile served(picture);
+    ASSERT_TRUE(served.open(QIODevice::ReadOnly));
+    const std::string index = banner_test::IndexBytes({{"a.jpg", "http://a.example.pl/", 2}});
+    server.Route("/brivantel/version.inf", TestHttpServer::Ok("Brivantel version:1.0\r\n")); // not newer
+    server.Route("/brivantel/reklama/brivantel.adv", TestHttpServer::Ok(index));
+    server.Route("/brivantel/reklama/a.jpg", TestHttpServer::Ok(served.readAll().toStdString()));
+
+    const QString configDir = m_root.filePath(QStringLiteral("config/Orvella Systems"));
+    ASSERT_TRUE(QDir().mkpath(configDir));
+    const QString config = configDir + QStringLiteral("/Brivantel.conf");
+    QFile conf(config);
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write(QStringLiteral("[Hosts]\nUpdate=%1\n\n[Update]\nAutoUpdate=1\n")
+                   .arg(QString::fromStdString(server.HostPort()))
+                   .toUtf8());
+    conf.close();
+
+    Start();
+    const QString banner = m_root.filePath(QStringLiteral("data/a.jpg"));
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(banner); })) << "the picture was never fetched";
+    EXPECT_TRUE(WaitFor([&] {
+        QFile f(config);
+        return f.open(QIODevice::ReadOnly) && f.readAll().contains("Date=");
+    })) << "the day of the check was not recorded";
+    QFile adv(m_root.filePath(QStringLiteral("data/Brivantel.adv")));
+    ASSERT_TRUE(adv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(adv.readAll().toStdString(), index);
+    EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/brivantel/version.inf", "/brivantel/reklama/brivantel.adv",
+                                                        "/brivantel/reklama/a.jpg"}));
+    EXPECT_EQ(m_processes.back()->state(), QProcess::Running); // no new-version question closed it
 }
 
 TEST_F(ProgramTest, ALockLeftByAKilledInstanceDoesNotBlock)
