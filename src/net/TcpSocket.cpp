@@ -2,18 +2,44 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
+
 constexpr std::chrono::milliseconds kSlice{50};
-}
+
+// One name look-up on a thread of its own. Whoever finishes last frees it: the waiting socket, or
+// the thread when the socket stopped waiting for it.
+struct Lookup
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    int rc = 0;
+    int error = 0;
+    addrinfo* list = nullptr;
+
+    ~Lookup()
+    {
+        if (list)
+            ::freeaddrinfo(list);
+    }
+};
+
+} // namespace
 
 CTcpSocket::CTcpSocket(WaitHook hook, Timeouts timeouts) : m_hook(std::move(hook)), m_timeouts(timeouts) {}
 
@@ -42,6 +68,8 @@ bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
     const auto start = Clock::now();
     const auto end = std::min(m_deadline, start + timeout);
     for (;;) {
+        if (Stopped())
+            return Fail(Failure::Stopped, EINTR);
         const auto now = Clock::now();
         if (now >= end)
             return Fail(Failure::Timeout, ETIMEDOUT);
@@ -58,12 +86,78 @@ bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
     }
 }
 
-bool CTcpSocket::ConnectTo(const addrinfo& address)
+addrinfo* CTcpSocket::Resolve(const std::string& host, std::uint16_t port, Clock::time_point end)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    const std::string service = std::to_string(port);
+    addrinfo* list = nullptr;
+    // A dotted or colon address needs no look-up and cannot hang.
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) == 0 && list)
+        return list;
+    hints.ai_flags = AI_NUMERICSERV;
+    if (host.empty()) {
+        Fail(Failure::Resolve, 0);
+        return nullptr;
+    }
+
+    // getaddrinfo cannot be cut into slices: it runs on a thread that is left behind when the
+    // connect limit passes or the stop flag is raised.
+    const Resolver resolver = m_resolver ? m_resolver : Resolver(&::getaddrinfo);
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, resolver, host, service, hints] {
+            addrinfo* result = nullptr;
+            const int rc = resolver(host.c_str(), service.c_str(), &hints, &result);
+            const int error = errno;
+            std::lock_guard lock(lookup->mutex);
+            lookup->rc = rc;
+            lookup->error = error;
+            lookup->list = result;
+            lookup->finished = true;
+            lookup->done.notify_all();
+        }).detach();
+    } catch (const std::system_error& e) {
+        Fail(Failure::Resolve, e.code().value());
+        return nullptr;
+    }
+    for (;;) {
+        {
+            std::unique_lock lock(lookup->mutex);
+            const auto now = Clock::now();
+            const auto slice =
+                std::max(std::chrono::milliseconds(1),
+                         std::min(kSlice, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              end > now ? end - now : Clock::duration::zero())));
+            if (lookup->done.wait_for(lock, slice, [&] { return lookup->finished; })) {
+                if (lookup->rc != 0 || !lookup->list) {
+                    Fail(Failure::Resolve, lookup->rc == EAI_SYSTEM ? lookup->error : 0);
+                    return nullptr;
+                }
+                return std::exchange(lookup->list, nullptr);
+            }
+        }
+        if (Stopped()) {
+            Fail(Failure::Stopped, EINTR);
+            return nullptr;
+        }
+        if (Clock::now() >= end) {
+            Fail(Failure::Timeout, ETIMEDOUT);
+            return nullptr;
+        }
+        if (m_hook)
+            m_hook();
+    }
+}
+
+bool CTcpSocket::ConnectTo(const addrinfo& address, Clock::time_point end)
 {
     m_fd =
         ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
     if (m_fd < 0)
-        return Fail(Failure::Connect, errno);
+        return Fail(Failure::Socket, errno);
     if (::connect(m_fd, address.ai_addr, address.ai_addrlen) == 0)
         return true;
     if (errno != EINPROGRESS) {
@@ -71,7 +165,8 @@ bool CTcpSocket::ConnectTo(const addrinfo& address)
         Close();
         return Fail(Failure::Connect, e);
     }
-    if (!WaitFor(POLLOUT, m_timeouts.connect)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    if (!WaitFor(POLLOUT, std::max(left, std::chrono::milliseconds(0)))) {
         Close();
         return false;
     }
@@ -90,19 +185,17 @@ bool CTcpSocket::Connect(const std::string& host, std::uint16_t port)
     Close();
     m_failure = Failure::None;
     m_errno = 0;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    const std::string service = std::to_string(port);
-    // Name resolution itself cannot be cut into slices; the resolver's own time-outs bound it.
-    const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-    if (rc != 0 || !list)
-        return Fail(Failure::Resolve, rc == EAI_SYSTEM ? errno : 0);
+    if (Stopped())
+        return Fail(Failure::Stopped, EINTR);
+    // One limit for the look-up and the connection together.
+    const auto end = std::min(m_deadline, Clock::now() + m_timeouts.connect);
+    addrinfo* list = Resolve(host, port, end);
+    if (!list)
+        return false;
     bool connected = false;
     for (const addrinfo* a = list; a && !connected; a = a->ai_next) {
-        connected = ConnectTo(*a);
-        if (!connected && m_failure == Failure::Timeout)
+        connected = ConnectTo(*a, end);
+        if (!connected && (m_failure == Failure::Timeout || m_failure == Failure::Stopped))
             break; // the time-out covers the whole connect
     }
     ::freeaddrinfo(list);
@@ -119,6 +212,8 @@ bool CTcpSocket::SendAll(std::string_view data)
     if (m_fd < 0)
         return Fail(Failure::NotConnected, ENOTCONN);
     while (!data.empty()) {
+        if (Stopped())
+            return Fail(Failure::Stopped, EINTR);
         if (Clock::now() >= m_deadline)
             return Fail(Failure::Timeout, ETIMEDOUT);
         const ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
@@ -151,6 +246,10 @@ long CTcpSocket::Receive(char* buffer, std::size_t capacity)
     for (;;) {
         // A peer that keeps sending never makes us wait, so the exchange's deadline is checked here
         // too; otherwise a flood would outlive it.
+        if (Stopped()) {
+            Fail(Failure::Stopped, EINTR);
+            return -1;
+        }
         if (Clock::now() >= m_deadline) {
             Fail(Failure::Timeout, ETIMEDOUT);
             return -1;
@@ -186,6 +285,9 @@ std::string CTcpSocket::LastErrorText() const
         return "connection closed by the peer";
     case Failure::NotConnected:
         return "not connected";
+    case Failure::Stopped:
+        return "interrupted";
+    case Failure::Socket:
     case Failure::Connect:
     case Failure::Io:
         break;

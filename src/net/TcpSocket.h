@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +15,12 @@ struct SocketTimeouts
     std::chrono::milliseconds write{30000};
 };
 
+struct addrinfo;
+
 // A blocking TCP stream with deadlines. Every wait is cut into slices of about 50 ms; after each
 // slice the wait hook runs (the desktop program repaints there and does nothing else). No wait is
-// unbounded: connecting, each read and each write have their time-outs, and an optional deadline
-// bounds a whole exchange.
+// unbounded: connecting (name look-up included), each read and each write have their time-outs, an
+// optional deadline bounds a whole exchange, and an optional stop flag ends any wait at once.
 class CTcpSocket
 {
 public:
@@ -26,7 +29,25 @@ public:
 
     using Timeouts = SocketTimeouts;
 
-    enum class Failure { None, Resolve, Connect, Timeout, Closed, Io, NotConnected };
+    // Socket: the system would not create a socket at all (LastErrno says why). Stopped: the stop
+    // flag was raised.
+    enum class Failure
+    {
+        None,
+        Resolve,
+        Socket,
+        Connect,
+        Timeout,
+        Closed,
+        Io,
+        NotConnected,
+        Stopped
+    };
+
+    // The system's getaddrinfo by default; tests put a slow or silent resolver in its place. It
+    // runs on a thread of its own, which is abandoned when the connect limit passes first.
+    using Resolver =
+        std::function<int(const char* host, const char* service, const addrinfo* hints, addrinfo** result)>;
 
     explicit CTcpSocket(WaitHook hook = {}, Timeouts timeouts = {});
     ~CTcpSocket();
@@ -39,8 +60,14 @@ public:
     // Bounds everything that follows, whatever the single time-outs say; Clock::time_point::max()
     // removes the bound.
     void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    Clock::time_point GetDeadline() const { return m_deadline; }
+    // While the flag is raised every wait, send and read ends at once with Failure::Stopped; the
+    // flag may be raised from another thread or a signal handler. Null: no stop.
+    void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    void SetResolver(Resolver resolver) { m_resolver = std::move(resolver); }
 
-    // Connects by host name or dotted address.
+    // Connects by host name or dotted address; looking the name up counts towards the connect
+    // time-out.
     bool Connect(const std::string& host, std::uint16_t port);
     bool SendAll(std::string_view data);
     // Waits for data and returns what has arrived, at most capacity bytes: the count read, 0 when
@@ -66,12 +93,17 @@ public:
 
 private:
     bool Fail(Failure failure, int error);
-    bool ConnectTo(const struct addrinfo& address);
+    bool Stopped() const { return m_stop && m_stop->load(); }
+    // The addresses of host, within the connect limit; null (and the failure set) otherwise.
+    addrinfo* Resolve(const std::string& host, std::uint16_t port, Clock::time_point end);
+    bool ConnectTo(const addrinfo& address, Clock::time_point end);
 
     int m_fd = -1;
     WaitHook m_hook;
     Timeouts m_timeouts;
     Clock::time_point m_deadline = Clock::time_point::max();
+    const std::atomic<bool>* m_stop = nullptr;
+    Resolver m_resolver;
     Failure m_failure = Failure::None;
     int m_errno = 0;
 };

@@ -2,6 +2,10 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -113,6 +117,54 @@ TEST(TcpSocketTest, ConnectsByName)
     CTcpSocket socket;
     EXPECT_TRUE(socket.Connect("localhost", listener.Port()));
     peer.join();
+}
+
+TEST(TcpSocketTest, NameLookUpThatNeverAnswersEndsAtTheConnectLimit)
+{
+    // A resolver with nothing to ask (no hosts file, no name server) hangs in the look-up.
+    struct Gate
+    {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+        bool answered = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    CTcpSocket::Timeouts timeouts;
+    timeouts.connect = 300ms;
+    int hookCalls = 0;
+    CTcpSocket socket([&] { ++hookCalls; }, timeouts);
+    socket.SetResolver([gate](const char*, const char* service, const addrinfo* hints, addrinfo** result) {
+        std::unique_lock lock(gate->mutex);
+        gate->opened.wait_for(lock, 30s, [&] { return gate->open; });
+        gate->answered = true;
+        return ::getaddrinfo("127.0.0.1", service, hints, result);
+    });
+    EXPECT_FALSE(socket.Connect("mail.example", 110));
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Timeout);
+    EXPECT_GE(hookCalls, 1);
+    std::lock_guard lock(gate->mutex);
+    EXPECT_FALSE(gate->answered); // the look-up was still waiting when the connect gave up
+    gate->open = true;
+    gate->opened.notify_all();
+}
+
+TEST(TcpSocketTest, RaisedStopFlagEndsAWaitAtOnce)
+{
+    Listener listener;
+    std::atomic<bool> stop{false};
+    CTcpSocket::Timeouts timeouts;
+    timeouts.read = 30s;
+    CTcpSocket socket([&] { stop = true; }, timeouts);
+    socket.SetStopFlag(&stop);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    const int peer = listener.Accept(); // never answers
+    char buf[16];
+    EXPECT_EQ(socket.Receive(buf, sizeof buf), -1);
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Stopped);
+    EXPECT_FALSE(socket.SendAll("QUIT \r\n"));
+    EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Stopped);
+    ::close(peer);
 }
 
 TEST(TcpSocketTest, ReportsRefusedAndUnresolvableConnections)
