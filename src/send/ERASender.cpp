@@ -90,8 +90,7 @@ bool CERASender::PostForm(const std::string& host, const std::string& cookie, co
                                 std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n";
     if (!SendRequest(request))
         return false;
-    CMarkerScanner scanner(windows1250::FromUtf8Lossy("została wysłana!"));
-    return ReadWith(scanner) && scanner.Found();
+    return ReadVerdict(windows1250::FromUtf8Lossy("została wysłana!"));
 }
 
 bool CERASender::Send(const std::string& number, const std::string& text)

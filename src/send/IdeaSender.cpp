@@ -60,8 +60,7 @@ bool CIdeaSender::Send(const std::string& number, const std::string& text)
         "Pragma: no-cache\r\n\r\n" + body;
     if (!Connect(host))
         return false;
-    CMarkerScanner scanner(windows1250::FromUtf8Lossy("została wysłana"));
-    const bool sent = SendRequest(request) && ReadWith(scanner) && scanner.Found();
+    const bool sent = SendRequest(request) && ReadVerdict(windows1250::FromUtf8Lossy("została wysłana"));
     Close();
     return sent;
 }

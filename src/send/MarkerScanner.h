@@ -36,3 +36,25 @@ private:
     bool m_tooLong = false;
     std::string m_value;
 };
+
+// Looks for a gateway's confirmation text in a reply page that arrives in pieces. The text also
+// stands in the page that says the opposite ("Wiadomość nie została wysłana!"), so a confirmation
+// preceded by the word "nie" (blanks, line breaks and tags between them skipped) is a refusal.
+class CConfirmationScanner
+{
+public:
+    explicit CConfirmationScanner(std::string confirmation);
+
+    // Takes the next piece; true once the page has decided (confirmed or refused).
+    bool Feed(std::string_view piece);
+    bool Confirmed() const { return m_confirmed; }
+
+    // Whether the text before a confirmation ends in the word "nie".
+    static bool EndsInNegation(std::string_view before);
+
+private:
+    std::string m_confirmation;
+    std::string m_window;
+    bool m_confirmed = false;
+    bool m_decided = false;
+};

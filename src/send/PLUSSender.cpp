@@ -67,8 +67,8 @@ bool CPLUSSender::Send(const std::string& number, const std::string& text)
         std::string(kGatewayUserAgent) + "Host: " + host + "\r\n" +
         "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Proxy-Connection: Keep-Alive\r\n" +
         "Pragma: No-Cache\r\n\r\n" + body;
-    CMarkerScanner scanner(windows1250::FromUtf8Lossy("SMS został wysłany!!!"));
-    const bool sent = SendRequest(request) && ReadWith(scanner) && scanner.Found();
+    const bool sent =
+        SendRequest(request) && ReadVerdict(windows1250::FromUtf8Lossy("SMS został wysłany!!!"));
     Close();
     return sent;
 }

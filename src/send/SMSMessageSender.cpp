@@ -127,7 +127,7 @@ bool CSMSMessageSender::ReadWith(CMarkerScanner& scanner)
     }
 }
 
-std::optional<std::string> CSMSMessageSender::ReadHeader()
+std::optional<std::string> CSMSMessageSender::ReadHeader(std::string* rest)
 {
     std::string header;
     std::string chunk;
@@ -141,11 +141,55 @@ std::optional<std::string> CSMSMessageSender::ReadHeader()
         header += chunk;
         const auto end = header.find("\r\n\r\n", from);
         if (end != std::string::npos) {
+            if (rest)
+                rest->assign(header, end + 4);
             header.resize(end + 2);
             return header;
         }
         if (header.size() > kMaxHeader)
             return header;
+    }
+}
+
+int CSMSMessageSender::StatusCode(std::string_view header)
+{
+    // "HTTP/1.0 200 OK"
+    if (!header.starts_with("HTTP/"))
+        return 0;
+    const auto space = header.find(' ');
+    if (space == std::string_view::npos || space > 10 || header.size() < space + 4)
+        return 0;
+    int code = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (header[i] < '0' || header[i] > '9')
+            return 0;
+        code = code * 10 + (header[i] - '0');
+    }
+    if (header.size() > space + 4 && header[space + 4] != ' ' && header[space + 4] != '\r')
+        return 0;
+    return code;
+}
+
+bool CSMSMessageSender::ReadVerdict(const std::string& confirmation)
+{
+    std::string rest;
+    const auto header = ReadHeader(&rest);
+    if (!header)
+        return false;
+    // An error page may well hold the confirmation text; only a success status can confirm.
+    const int status = StatusCode(*header);
+    if (status < 200 || status > 299)
+        return false;
+    CConfirmationScanner scanner(confirmation);
+    if (scanner.Feed(rest))
+        return scanner.Confirmed();
+    std::string chunk;
+    for (;;) {
+        const long n = ReceiveChunk(chunk);
+        if (n <= 0)
+            return false;
+        if (scanner.Feed(chunk))
+            return scanner.Confirmed();
     }
 }
 

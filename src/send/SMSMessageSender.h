@@ -57,8 +57,14 @@ protected:
     bool SendRequest(const std::string& request);
     // Reads until the scanner is done or the gateway closes; false on a failed read or time-out.
     bool ReadWith(CMarkerScanner& scanner);
-    // Reads the reply's header, up to its empty line (or all when the gateway closes first).
-    std::optional<std::string> ReadHeader();
+    // Reads the reply's header, up to its empty line (or all when the gateway closes first); what
+    // arrived after the empty line goes to rest when given.
+    std::optional<std::string> ReadHeader(std::string* rest = nullptr);
+    // The gateway's verdict on a posted message: only a 2xx reply whose page holds the
+    // confirmation text, not negated, confirms it.
+    bool ReadVerdict(const std::string& confirmation);
+    // The status code of a reply header's status line ("HTTP/1.x NNN ..."); 0 without one.
+    static int StatusCode(std::string_view header);
     void Close() { m_socket.Close(); }
 
     std::string GetHost(const char* valueName, const char* fallback) const;

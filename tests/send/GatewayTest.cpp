@@ -4,7 +4,9 @@
 #include "gateway-sim/GatewaySimulator.h"
 #include "send/ERASender.h"
 #include "send/IdeaSender.h"
+#include "send/MarkerScanner.h"
 #include "send/PLUSSender.h"
+#include "store/Windows1250.h"
 
 namespace {
 
@@ -229,6 +231,48 @@ TEST_F(GatewayTest, ReplyWithoutTheConfirmationFails)
     EXPECT_FALSE(era.Send("+48602123456", "x"));
     EXPECT_FALSE(idea.Send("+48501123456", "x"));
     EXPECT_FALSE(plus.Send("+48601123456", "x"));
+}
+
+TEST_F(GatewayTest, PageSayingNotSentOrAnErrorStatusFails)
+{
+    for (const auto behaviour : {Sim::Behaviour::NotSent, Sim::Behaviour::ServerError}) {
+        sim.SetBehaviour(behaviour);
+        EXPECT_FALSE(era.Send("+48602123456", "x"));
+        EXPECT_FALSE(idea.Send("+48501123456", "x"));
+        EXPECT_FALSE(plus.Send("+48601123456", "x"));
+    }
+    EXPECT_EQ(sim.MessageCount(), 0u);
+}
+
+TEST(ConfirmationScanner, NegatedConfirmationIsARefusal)
+{
+    const std::string era = windows1250::FromUtf8Lossy("została wysłana!");
+    const struct
+    {
+        const char* page; // UTF-8
+        bool confirmed;
+    } cases[] = {
+        {"<p>Wiadomość została wysłana!</p>", true},
+        {"Wiadomość nie została wysłana!", false},
+        {"Wiadomość NIE\r\n  została wysłana!", false},
+        {"<b>nie</b> <font color=red>została wysłana!</font>", false},
+        {"nie&nbsp;została wysłana!", false},
+        {"Informacja została wysłana!", true}, // a word ending in "nie" is not the negation
+        {"Wysłanie: została wysłana!", true},
+        {"została wysłana!", true},
+        {"brak potwierdzenia", false},
+    };
+    for (const auto& c : cases) {
+        const std::string page = windows1250::FromUtf8Lossy(c.page);
+        CConfirmationScanner whole(era);
+        whole.Feed(page);
+        EXPECT_EQ(whole.Confirmed(), c.confirmed) << c.page;
+        // The same page a byte at a time.
+        CConfirmationScanner drip(era);
+        for (const char ch : page)
+            drip.Feed(std::string_view(&ch, 1));
+        EXPECT_EQ(drip.Confirmed(), c.confirmed) << c.page;
+    }
 }
 
 TEST_F(GatewayTest, GatewayThatNeverAnswersTimesOut)

@@ -52,9 +52,9 @@ std::string TargetPath(const std::string& target)
     return path.substr(0, path.find('?'));
 }
 
-std::string Page(const std::string& head, const std::string& html)
+std::string Page(const std::string& head, const std::string& html, const char* status = "200 OK")
 {
-    return "HTTP/1.1 200 OK\r\n" + head +
+    return std::string("HTTP/1.1 ") + status + "\r\n" + head +
            "Content-Type: text/html; charset=windows-1250\r\nContent-Length: " + std::to_string(html.size()) +
            "\r\nConnection: close\r\n\r\n" + html;
 }
@@ -323,6 +323,20 @@ std::string CGatewaySimulator::Answer(const std::string& request, std::string& c
         return Html(windows1250::FromUtf8Lossy("Wiadomość ") + text);
     };
     const auto refuse = [] { return Page("", Html(windows1250::FromUtf8Lossy("Błędne dane formularza."))); };
+    // The reply to a posted form: the confirmation page, or the way a failing gateway answers.
+    const auto reply = [&](Message message, const std::string& text) {
+        if (behaviour == Behaviour::NotSent) {
+            // The refusal holds the confirmation text after "nie".
+            std::string refusal = text;
+            const auto blank = refusal.find(' ');
+            refusal.insert(blank == std::string::npos || text.starts_with("zosta") ? 0 : blank + 1, "nie ");
+            return Page("", Html(windows1250::FromUtf8Lossy("Wiadomość ") + refusal));
+        }
+        if (behaviour == Behaviour::ServerError)
+            return Page("", confirm(text), "500 Internal Server Error");
+        Accepted(std::move(message));
+        return Page("", confirm(text));
+    };
 
     if (method == "GET" && path == "/sms/sms.asp") {
         const std::string cookie = behaviour == Behaviour::NoCookie
@@ -345,22 +359,22 @@ std::string CGatewaySimulator::Answer(const std::string& request, std::string& c
         const std::string number = FormField(body, "numer");
         if (!session || number.empty() || FormField(body, "code") != m_lastCode)
             return refuse();
-        Accepted({"Era", number, FormField(body, "message"), FormField(body, "podpis")});
-        return Page("", confirm(windows1250::FromUtf8Lossy("została wysłana!")));
+        return reply({"Era", number, FormField(body, "message"), FormField(body, "podpis")},
+                     windows1250::FromUtf8Lossy("została wysłana!"));
     }
     if (method == "POST" && path == "/servlet/cmg.vasp.smlp.ShortMessageLaunchPad") {
         const std::string number = FormField(body, "RECIPIENT");
         if (number.empty())
             return refuse();
-        Accepted({"Idea", number, FormField(body, "SHORT_MESSAGE"), FormField(body, "SENDER")});
-        return Page("", confirm(windows1250::FromUtf8Lossy("została wysłana")));
+        return reply({"Idea", number, FormField(body, "SHORT_MESSAGE"), FormField(body, "SENDER")},
+                     windows1250::FromUtf8Lossy("została wysłana"));
     }
     if (method == "POST" && path == "/cgi-bin/mail2sms.pl") {
         const std::string number = FormField(body, "numer");
         if (number.empty())
             return refuse();
-        Accepted({"Plus", number, FormField(body, "tekst"), FormField(body, "mail")});
-        return Page("", confirm(windows1250::FromUtf8Lossy("SMS został wysłany!!!")));
+        return reply({"Plus", number, FormField(body, "tekst"), FormField(body, "mail")},
+                     windows1250::FromUtf8Lossy("SMS został wysłany!!!"));
     }
     return NotFound();
 }

@@ -28,6 +28,8 @@ public:
         Flood,             // answers with 10 MB without the confirmation text
         NoCookie,          // Era's entry page sets no cookie
         NoCode,            // Era's form page ends without the hidden code
+        NotSent,           // the reply page says "Wiadomość nie została wysłana!"; nothing is accepted
+        ServerError,       // status 500 over the usual confirmation page; nothing is accepted
     };
 
     struct Message

@@ -26,7 +26,8 @@ int Usage()
         << "Użycie: brivantel-gateway-sim [--port PORT] [--bind ADRES] [--mode TRYB]\n"
            "  --port    port do nasłuchu (domyślnie 8080; 0 = dowolny wolny)\n"
            "  --bind    adres do nasłuchu (domyślnie 127.0.0.1)\n"
-           "  --mode    normal, split, no-confirmation, never-answer, close, flood, no-cookie, no-code\n";
+           "  --mode    normal, split, no-confirmation, never-answer, close, flood, no-cookie, no-code,\n"
+           "            not-sent, status-500\n";
     return 2;
 }
 
@@ -44,6 +45,8 @@ int main(int argc, char* argv[])
         {"flood", Behaviour::Flood},
         {"no-cookie", Behaviour::NoCookie},
         {"no-code", Behaviour::NoCode},
+        {"not-sent", Behaviour::NotSent},
+        {"status-500", Behaviour::ServerError},
     };
     long port = 8080;
     std::string address = "127.0.0.1";
