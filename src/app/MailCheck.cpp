@@ -54,7 +54,15 @@ int CBrivantelDoc::CheckMail()
 int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, const std::string& user,
                                 const std::string& password)
 {
+    const auto interrupted = [&] {
+        if (!client.WasStopped())
+            return false;
+        m_lastMailCheck.outcome = CMailCheckResult::Outcome::Interrupted;
+        return true;
+    };
     if (!client.Login(server, user, password)) {
+        if (interrupted())
+            return 0;
         m_lastMailCheck.outcome = CMailCheckResult::Outcome::LoginFailed;
         m_lastMailCheck.error = client.GetErrorText();
         m_ui.ShowMessage(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") +
@@ -64,10 +72,14 @@ int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, 
     }
     m_ui.ProgressSetPos(1);
     if (!client.Stat()) {
+        if (interrupted())
+            return 0;
         m_lastMailCheck.outcome = CMailCheckResult::Outcome::StatFailed;
         m_lastMailCheck.error = client.GetErrorText();
         return 0;
     }
+    if (interrupted())
+        return 0;
     m_ui.ProgressSetPos(2);
     const int count = client.GetMessageCount();
     m_lastMailCheck.outcome = CMailCheckResult::Outcome::Checked;

@@ -5,9 +5,11 @@
 class CBrivantelDoc;
 
 // The mailbox-watch schedule, stepped by the one-second timer with the current time, so a test
-// can run hours of it in a loop. The first check runs on the first tick at or after the start;
-// each check moves the next one on by the interval from where it was, not from now, so after a
-// sleep the missed checks follow on consecutive ticks until the schedule has caught up.
+// can run years of it in a loop. The first check runs on the first tick at or after the start;
+// each check moves the next one on by the interval from where it was, so the checks keep their
+// rhythm. After the computer slept through more than one interval the missed checks are made up by
+// one check, and the next is an interval from then; a clock set back schedules from the new time
+// too, instead of waiting for it to catch up.
 class CMailSchedule
 {
 public:

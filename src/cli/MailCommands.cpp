@@ -1,6 +1,7 @@
 // The mailbox watch from a terminal: setting it up, one check, and the schedule for a headless
 // machine.
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -13,11 +14,55 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Lock-free, so the signal handler may raise it; the POP3 client watches it in every wait.
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnStopSignal(int)
 {
-    g_stop = 1;
+    g_stop = true;
+}
+
+// Ctrl+C or a termination request ends a running check at once, without a notice.
+void StopOnSignals(CBrivantelDoc& doc)
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = OnStopSignal;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    doc.GetMailOptions().stop = &g_stop;
+}
+
+// The last announced count lives in the settings store between runs, so a check run by cron
+// announces only a change, as the running program does. It belongs to one mailbox.
+constexpr const char* kCountSection = "MailCheck";
+constexpr const char* kCountValue = "LastCount";
+constexpr const char* kCountAccount = "Account";
+
+std::string AccountKey(const CMailCheckerData& data)
+{
+    return data.user + "@" + data.server;
+}
+
+void RestoreLastCount(CCommandContext& ctx, CMailCheckerData& data)
+{
+    if (ctx.Settings().GetString(kCountSection, kCountAccount) == AccountKey(data))
+        data.lastCount = ctx.Settings().GetInt(kCountSection, kCountValue, 0);
+}
+
+bool KeepLastCount(CCommandContext& ctx, CBrivantelDoc& doc)
+{
+    if (doc.GetLastMailCheck().outcome != CMailCheckResult::Outcome::Checked)
+        return true;
+    const CMailCheckerData& data = doc.GetMailCheckerData();
+    ctx.Settings().SetString(kCountSection, kCountAccount, AccountKey(data));
+    ctx.Settings().SetInt(kCountSection, kCountValue, data.lastCount);
+    if (ctx.Settings().Sync())
+        return true;
+    PrintErrorUtf8("Nie udało się zapisać liczby wiadomości w ustawieniach.");
+    return false;
 }
 
 std::string U(const std::string& text)
@@ -35,6 +80,12 @@ bool ReadPasswordFile(const QString& path, std::string& password)
     }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    // The server would take what follows a line break for a command of its own; such a password
+    // can never log in.
+    if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        PrintErrorUtf8("Hasło nie może zawierać znaków końca wiersza.");
+        return false;
+    }
     const auto text = TextFromCommandLine(QString::fromUtf8(line));
     if (!text) {
         PrintErrorUtf8("Hasło zawiera znaki spoza kodowania Windows-1250.");
@@ -128,6 +179,9 @@ bool Report(const CBrivantelDoc& doc)
     case CMailCheckResult::Outcome::StatFailed:
         PrintError(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") + r.error);
         return false;
+    case CMailCheckResult::Outcome::Interrupted:
+        PrintErrorUtf8("Sprawdzanie poczty przerwane; nic nie zostało wysłane.");
+        return false;
     case CMailCheckResult::Outcome::Checked:
         break;
     }
@@ -150,11 +204,16 @@ int CheckNow(CCommandContext& ctx)
         return kExitFailed;
     }
     UseCaFile(ctx, *doc);
-    // A fresh document has the last count 0, as after a start: a mailbox with mail sends a notice.
+    StopOnSignals(*doc);
+    // With --always the check starts from the count 0, as the program does after a start: a
+    // mailbox with mail sends a notice every time.
+    if (!ctx.Parser().isSet("always"))
+        RestoreLastCount(ctx, doc->GetMailCheckerData());
     doc->CheckMail();
     const bool checked = Report(*doc);
+    const bool kept = KeepLastCount(ctx, *doc);
     const bool saved = doc->SaveDataFile();
-    return checked && saved ? kExitOk : kExitFailed;
+    return checked && kept && saved ? kExitOk : kExitFailed;
 }
 
 void SleepUntilNextSecond()
@@ -171,18 +230,15 @@ int Watch(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     UseCaFile(ctx, *doc);
-    struct sigaction action
-    {
-    };
-    action.sa_handler = OnStopSignal;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    StopOnSignals(*doc);
+    RestoreLastCount(ctx, doc->GetMailCheckerData());
     std::cerr << "Sprawdzanie poczty według harmonogramu (Ctrl+C kończy)." << std::endl;
     CMailSchedule schedule(std::time(nullptr));
     bool saved = true;
     while (!g_stop) {
         if (schedule.Tick(std::time(nullptr), doc.get())) {
             Report(*doc);
+            saved = KeepLastCount(ctx, *doc) && saved;
             // A filed notice must survive a power cut of the headless machine.
             if (doc->GetLastMailCheck().notice != CMailCheckResult::Notice::None)
                 saved = doc->SaveDataFile() && saved;
@@ -206,6 +262,7 @@ std::vector<CCommand> MailCommands()
     const QCommandLineOption country("country", "Prefiks kraju numeru powiadomień, np. +48.", "P");
     const QCommandLineOption network("network", "Prefiks sieci numeru powiadomień, np. 601.", "N");
     const QCommandLineOption number("number", "Numer powiadomień bez prefiksów.", "N");
+    const QCommandLineOption always("always", "Powiadamia za każdym razem, gdy w skrzynce jest poczta.");
     const QCommandLineOption caFile("ca-file", "Plik z zaufanymi certyfikatami zamiast systemowych (pop3s).",
                                     "FILE");
     return {
@@ -217,9 +274,10 @@ std::vector<CCommand> MailCommands()
          0,
          Configure},
         {{"check-mail"},
-         "check-mail [--ca-file FILE]",
-         "Sprawdza skrzynkę raz, jak „Sprawdź teraz” po starcie programu; wypisuje liczbę wiadomości.",
-         {caFile},
+         "check-mail [--ca-file FILE] [--always]",
+         "Sprawdza skrzynkę raz i wypisuje liczbę wiadomości; powiadamia o zmianie liczby od poprzedniego "
+         "sprawdzenia (--always: zawsze, gdy jest poczta).",
+         {caFile, always},
          0,
          CheckNow},
         {{"watch-mail"},

@@ -11,6 +11,7 @@ struct CMailCheckResult
         Off,
         LoginFailed,
         StatFailed,
+        Interrupted, // the stop flag ended the check; nothing was sent, the count stays
         Checked
     };
     enum class Notice

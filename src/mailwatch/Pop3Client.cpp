@@ -19,6 +19,11 @@ const std::string& ConnectError()
     return text;
 }
 
+std::string SocketError(int error)
+{
+    return "Socket error " + std::to_string(error);
+}
+
 const std::string& UserError()
 {
     static const std::string text = windows1250::FromUtf8Lossy("Niewłaściwy Użytkownik");
@@ -112,6 +117,7 @@ std::optional<CPop3Address> CPop3Address::Parse(const std::string& server)
 CPop3Client::CPop3Client(CPop3Options options)
     : m_options(std::move(options)), m_socket(m_options.waitHook, m_options.timeouts)
 {
+    m_socket.SetStopFlag(m_options.stop);
 }
 
 CPop3Client::~CPop3Client() = default;
@@ -128,7 +134,9 @@ bool CPop3Client::Connect(const std::string& server)
     Drop();
     const auto address = CPop3Address::Parse(server);
     if (!address || !m_socket.Connect(address->host, address->port)) {
-        m_errorText = ConnectError();
+        m_errorText = m_socket.LastFailure() == CTcpSocket::Failure::Socket
+                          ? SocketError(m_socket.LastErrno())
+                          : ConnectError();
         return false;
     }
     if (!address->tls)
@@ -143,6 +151,17 @@ bool CPop3Client::Connect(const std::string& server)
 }
 
 bool CPop3Client::Login(const std::string& server, const std::string& user, const std::string& password)
+{
+    // The check starts here; the login has the shorter limit of the two.
+    const auto now = CTcpSocket::Clock::now();
+    m_checkEnd = now + m_options.checkLimit;
+    m_socket.SetDeadline(std::min(m_checkEnd, now + m_options.loginLimit));
+    const bool ok = LoginSteps(server, user, password);
+    m_socket.SetDeadline(m_checkEnd);
+    return ok;
+}
+
+bool CPop3Client::LoginSteps(const std::string& server, const std::string& user, const std::string& password)
 {
     if (!Connect(server))
         return false;
@@ -265,8 +284,8 @@ bool CPop3Client::Stat()
 {
     if (!Command("STAT \r\n", "STAT"))
         return false;
-    ParseStat(m_lastReply);
-    return true;
+    // A reply without a count must not read as an empty mailbox.
+    return ParseStat(m_lastReply) || Refuse("STAT");
 }
 
 bool CPop3Client::List()
@@ -317,19 +336,36 @@ bool CPop3Client::Quit()
     return ok;
 }
 
-void CPop3Client::ParseStat(const std::string& reply)
+bool CPop3Client::ParseStat(const std::string& reply)
 {
-    // "+OK count size": the number after the first blank or tab, then the one after the next.
-    std::size_t pos = reply.find_first_of(" \t");
-    if (pos == std::string::npos)
-        return;
-    ++pos;
-    m_messageCount = Clamp<std::int32_t>(NumberAt(reply, pos));
-    pos = reply.find_first_of(" \t", pos);
-    if (pos == std::string::npos)
-        return;
-    ++pos;
-    m_mailboxSize = Clamp<std::int64_t>(NumberAt(reply, pos));
+    // "+OK count size", separated by blanks or tabs; a missing size keeps the one before.
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (reply.size() < 3 || ToLowerAscii(reply.substr(0, 3)) != "+ok")
+        return false;
+    std::size_t pos = 3;
+    if (pos >= reply.size() || !IsBlank(reply[pos]))
+        return false;
+    while (pos < reply.size() && IsBlank(reply[pos]))
+        ++pos;
+    if (pos >= reply.size() || !isDigit(reply[pos]))
+        return false;
+    const std::int32_t count = Clamp<std::int32_t>(NumberAt(reply, pos));
+    if (pos < reply.size() && !IsBlank(reply[pos]))
+        return false;
+    while (pos < reply.size() && IsBlank(reply[pos]))
+        ++pos;
+    std::optional<std::int64_t> size;
+    if (pos < reply.size()) {
+        if (!isDigit(reply[pos]))
+            return false;
+        size = Clamp<std::int64_t>(NumberAt(reply, pos));
+        if (pos < reply.size() && !IsBlank(reply[pos]))
+            return false;
+    }
+    m_messageCount = count;
+    if (size)
+        m_mailboxSize = *size;
+    return true;
 }
 
 void CPop3Client::ParseListing(const std::string& body)

@@ -48,6 +48,8 @@ public:
     std::int32_t GetMessageCount() const { return m_messageCount; }
     std::int64_t GetMailboxSize() const { return m_mailboxSize; }
     std::string GetErrorText() const { return m_errorText; }
+    // The stop flag of the options was raised during an operation.
+    bool WasStopped() const { return m_options.stop && m_options.stop->load(); }
     const std::string& GetMessageText() const { return m_messageText; }
     const std::vector<std::uint64_t>& GetListing() const { return m_listing; }
     // The listed size of the message at position (from 1, like message numbers); 0 outside.
@@ -69,6 +71,7 @@ private:
     };
 
     bool Connect(const std::string& server);
+    bool LoginSteps(const std::string& server, const std::string& user, const std::string& password);
     // Sends one command line and reads its status line; Broken when either failed.
     Reply Command(const std::string& line);
     bool Command(const std::string& line, const char* word);
@@ -79,7 +82,8 @@ private:
     bool ReadMultiLine(std::string& body);
     bool Fill();
     void Drop();
-    void ParseStat(const std::string& reply);
+    // False when the reply is not "+OK count [size]".
+    bool ParseStat(const std::string& reply);
     void ParseListing(const std::string& body);
 
     CPop3Options m_options;
@@ -95,4 +99,5 @@ private:
     std::unique_ptr<CTlsStream> m_tls;
     std::string m_pending; // bytes received and not yet taken as lines
     std::string m_lastReply;
+    CTcpSocket::Clock::time_point m_checkEnd = CTcpSocket::Clock::time_point::max();
 };

@@ -61,12 +61,29 @@ std::string FakePop3Server::Received()
     return m_received;
 }
 
+std::vector<std::string> FakePop3Server::Drip(const std::string& text)
+{
+    std::vector<std::string> pieces;
+    for (const char c : text)
+        pieces.emplace_back(1, c);
+    return pieces;
+}
+
 void FakePop3Server::SendPieces(int fd, const std::vector<std::string>& pieces)
 {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0) // lets each piece reach the client as a read of its own
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        ::send(fd, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL);
+        if (i > 0) { // lets each piece reach the client as a read of its own
+            // A client that has hung up gets no more of it.
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, m_script.pauseMs) > 0) {
+                char probe;
+                if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) <= 0)
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_script.pauseMs));
+            }
+        }
+        if (::send(fd, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL) < 0)
+            return;
     }
 }
 

@@ -21,7 +21,11 @@ public:
         std::vector<std::string> greeting; // empty: the server never says anything
         std::vector<Answer> answers;       // one per line the client sends; then "+OK\r\n"
         bool closeAfterGreeting = false;
+        int pauseMs = 30; // between two pieces; a long pause with one-byte pieces drips a reply
     };
+
+    // The text cut into one-byte pieces, for a server that drips its replies.
+    static std::vector<std::string> Drip(const std::string& text);
 
     explicit FakePop3Server(Script script);
     ~FakePop3Server();

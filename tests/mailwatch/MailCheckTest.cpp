@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "FakePop3Server.h"
 #include "app/Document.h"
@@ -170,6 +172,39 @@ TEST_F(MailCheck, FailedStatIsSilentAndKeepsTheCount)
     EXPECT_EQ(doc.GetLastMailCheck().error, "Error occured during STAT");
 }
 
+TEST_F(MailCheck, StatReplyWithoutACountIsAFailedCheck)
+{
+    data.lastCount = 4;
+    FakePop3Server server(
+        {{"+OK\r\n"}, {{{"+OK\r\n"}}, {{"+OK\r\n"}}, {{"+OK mailbox has new mail\r\n"}}}, false});
+    EXPECT_EQ(CheckAgainst(server), 0);
+    EXPECT_EQ(data.lastCount, 4);
+    EXPECT_EQ(doc.GetLastMailCheck().outcome, CMailCheckResult::Outcome::StatFailed);
+    EXPECT_EQ(doc.GetOutbox().GetCount(), 0u);
+}
+
+TEST_F(MailCheck, InterruptionEndsTheCheckWithoutSendingAnything)
+{
+    data.lastCount = 1;
+    std::atomic<bool> stop{false};
+    doc.GetMailOptions().stop = &stop;
+    doc.GetMailOptions().timeouts.read = std::chrono::seconds(30);
+    // The server never answers STAT; the user interrupts meanwhile.
+    FakePop3Server server({{"+OK\r\n"}, {{{"+OK\r\n"}}, {{"+OK\r\n"}}, {{}}}, false});
+    std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    EXPECT_EQ(CheckAgainst(server), 0);
+    user.join();
+    EXPECT_EQ(doc.GetLastMailCheck().outcome, CMailCheckResult::Outcome::Interrupted);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(data.lastCount, 1);
+    EXPECT_EQ(doc.GetOutbox().GetCount() + doc.GetSent().GetCount(), 0u);
+    EXPECT_EQ(server.Received().find("QUIT"), std::string::npos);
+    EXPECT_FALSE(doc.IsChecking());
+}
+
 TEST_F(MailCheck, ServerThatHangsUpAfterTheGreetingIsAFailedLogin)
 {
     FakePop3Server server({{"+OK\r\n"}, {}, true});
@@ -205,17 +240,23 @@ TEST_F(MailScheduleTest, FirstTickChecksThenEveryInterval)
     EXPECT_EQ(schedule.NextCheck(), kStart + 7200);
 }
 
-TEST_F(MailScheduleTest, AfterASleepMissedChecksRunOnConsecutiveTicks)
+TEST_F(MailScheduleTest, AfterASleepOneCheckCatchesUpAndAClockSetBackSchedulesFromNow)
 {
+    data.interval = 1;
     CMailSchedule schedule(kStart);
     ASSERT_TRUE(schedule.Tick(kStart, &doc));
-    // Asleep for three hours: three checks catch up, one a tick, then hourly again.
-    const std::int64_t wake = kStart + 3 * 3600 + 30;
+    // Asleep for a year: one check makes up for all of them, then one a minute from then.
+    const std::int64_t wake = kStart + 365 * 24 * 3600 + 30;
     EXPECT_TRUE(schedule.Tick(wake, &doc));
-    EXPECT_TRUE(schedule.Tick(wake + 1, &doc));
-    EXPECT_TRUE(schedule.Tick(wake + 2, &doc));
-    EXPECT_FALSE(schedule.Tick(wake + 3, &doc));
-    EXPECT_EQ(schedule.NextCheck(), kStart + 4 * 3600);
+    for (std::int64_t t = wake + 1; t < wake + 60; ++t)
+        ASSERT_FALSE(schedule.Tick(t, &doc)) << t - wake;
+    EXPECT_TRUE(schedule.Tick(wake + 60, &doc));
+    EXPECT_EQ(Checks(), 3u);
+    // The clock goes back a year: the next check is a minute from the new time, not a year on.
+    const std::int64_t back = kStart + 600;
+    EXPECT_FALSE(schedule.Tick(back, &doc));
+    EXPECT_EQ(schedule.NextCheck(), back + 60);
+    EXPECT_TRUE(schedule.Tick(back + 60, &doc));
     EXPECT_EQ(Checks(), 4u);
 }
 

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "DovecotServer.h"
+#include "FakePop3Server.h"
 #include "gateway-sim/GatewaySimulator.h"
 #include "support/TempDir.h"
 
@@ -72,6 +73,8 @@ public:
         return nlohmann::json::parse(out);
     }
 
+    std::string StderrNow() { return Slurp("stderr"); }
+
     std::string out;
     std::string err;
 
@@ -124,12 +127,20 @@ TEST_F(MailCommands, CheckMailSendsTheNoticeAndFilesIt)
     EXPECT_EQ(cli.out, "Liczba wiadomości w skrzynce: 3 (powiadomienie wysłane)\n");
     ASSERT_EQ(gateway.MessageCount(), 1u);
     EXPECT_EQ(gateway.Messages()[0].text, kNotice + "3.");
-    // Every run starts as the program does, with no count seen: the same mailbox is announced again.
+    // The next run remembers the count it announced: the same mailbox is not announced again.
     ASSERT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 0) << cli.err;
-    EXPECT_EQ(gateway.MessageCount(), 2u);
+    EXPECT_EQ(cli.out, "Liczba wiadomości w skrzynce: 3\n");
+    EXPECT_EQ(gateway.MessageCount(), 1u);
+    // A changed count is; --always announces whatever was seen before.
+    server.PutMessages(4);
+    ASSERT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 0) << cli.err;
+    EXPECT_EQ(cli.out, "Liczba wiadomości w skrzynce: 4 (powiadomienie wysłane)\n");
+    ASSERT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile(), "--always"}), 0) << cli.err;
+    ASSERT_EQ(gateway.MessageCount(), 3u);
+    EXPECT_EQ(gateway.Messages()[2].text, kNotice + "4.");
 
     const auto data = cli.Dump();
-    ASSERT_EQ(data["sent"].size(), 2u);
+    ASSERT_EQ(data["sent"].size(), 3u);
     EXPECT_EQ(data["sent"][0]["recipients"], "+486021234567");
     EXPECT_EQ(data["sent"][0]["text"], kNotice + "3.");
     EXPECT_EQ(data["outbox"].size(), 0u);
@@ -153,6 +164,38 @@ TEST_F(MailCommands, CheckMailRefusesWhenWatchingIsOff)
     EXPECT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 1);
     EXPECT_NE(cli.err.find("wyłączone"), std::string::npos);
     EXPECT_EQ(cli.Run({"mail-config", "--interval", "0"}), 2);
+}
+
+TEST_F(MailCommands, PasswordWithALineBreakIsRefusedWhenGiven)
+{
+    std::ofstream(cli.dir.file("bad"), std::ios::binary) << "ab\rcd\n";
+    EXPECT_EQ(cli.Run({"mail-config", "--password-file", cli.dir.file("bad")}), 2);
+    EXPECT_NE(cli.err.find("Hasło nie może zawierać znaków końca wiersza."), std::string::npos) << cli.err;
+    // The password set before stays: the check still logs in.
+    server.PutMessages(1);
+    EXPECT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 0) << cli.err;
+}
+
+TEST_F(MailCommands, InterruptDuringACheckEndsItWithoutANotice)
+{
+    // The count arrives half a second a byte, long after the interrupt.
+    FakePop3Server slow(
+        {{"+OK\r\n"}, {{{"+OK\r\n"}}, {{"+OK\r\n"}}, {FakePop3Server::Drip("+OK 5 100\r\n")}}, false, 500});
+    ASSERT_EQ(cli.Run({"mail-config", "--server", slow.Address()}), 0) << cli.err;
+    const pid_t pid = cli.Spawn({"watch-mail"});
+    ASSERT_GT(pid, 0);
+    // Interrupt once the schedule runs (the signal handling is in place by then).
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (cli.StderrNow().find("Ctrl+C") == std::string::npos && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(cli.Wait(pid), 0) << cli.err;
+    EXPECT_NE(cli.err.find("Sprawdzanie poczty przerwane"), std::string::npos) << cli.err;
+    EXPECT_EQ(gateway.MessageCount(), 0u);
+    EXPECT_EQ(slow.Received().find("QUIT"), std::string::npos);
+    const auto data = cli.Dump();
+    EXPECT_EQ(data["sent"].size() + data["outbox"].size(), 0u);
 }
 
 TEST_F(MailCommands, WatchMailChecksOnItsFirstTickAndStopsOnInterrupt)

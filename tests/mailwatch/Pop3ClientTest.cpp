@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "FakePop3Server.h"
 #include "mailwatch/Pop3Client.h"
 #include "store/Windows1250.h"
@@ -157,7 +162,6 @@ TEST(Pop3Client, StatReplyShapes)
                                    {{"+OK\r\n"}},
                                    {{"+OK\t5\t1200\r\n"}},
                                    {{"+OK 7\r\n"}},
-                                   {{"+OK\r\n"}},
                                    {{"+OK 0 0\r\n"}},
                                    {{"+OK 4294967296 8589934592\r\n"}},
                                    {{"-ERR mailbox locked\r\n"}}}));
@@ -169,9 +173,6 @@ TEST(Pop3Client, StatReplyShapes)
     ASSERT_TRUE(client.Stat()); // "+OK 7" keeps the size of the STAT before
     EXPECT_EQ(client.GetMessageCount(), 7);
     EXPECT_EQ(client.GetMailboxSize(), 1200);
-    ASSERT_TRUE(client.Stat()); // no blank at all keeps both
-    EXPECT_EQ(client.GetMessageCount(), 7);
-    EXPECT_EQ(client.GetMailboxSize(), 1200);
     ASSERT_TRUE(client.Stat());
     EXPECT_EQ(client.GetMessageCount(), 0);
     EXPECT_EQ(client.GetMailboxSize(), 0);
@@ -180,6 +181,80 @@ TEST(Pop3Client, StatReplyShapes)
     EXPECT_EQ(client.GetMailboxSize(), 8589934592);
     EXPECT_FALSE(client.Stat());
     EXPECT_EQ(client.GetErrorText(), "Error occured during STAT");
+}
+
+TEST(Pop3Client, StatReplyWithoutACountFailsAndKeepsTheCount)
+{
+    const std::vector<std::string> malformed = {"+OK",         "+OK -5 100", "+OK mailbox has new mail",
+                                                "+OK 4 mails", "+OK4 400",   "4 400"};
+    std::vector<Answer> answers = {{{"+OK\r\n"}}, {{"+OK\r\n"}}, {{"+OK 3 300\r\n"}}};
+    for (const auto& reply : malformed)
+        answers.push_back({{reply + "\r\n"}});
+    FakePop3Server server(Greeted(answers));
+    CPop3Client client(Quick());
+    ASSERT_TRUE(client.Login(server.Address(), "u", "p"));
+    ASSERT_TRUE(client.Stat());
+    for (const auto& reply : malformed) {
+        EXPECT_FALSE(client.Stat()) << reply;
+        EXPECT_EQ(client.GetErrorText(), "Error occured during STAT") << reply;
+        EXPECT_EQ(client.GetMessageCount(), 3) << reply;
+        EXPECT_EQ(client.GetMailboxSize(), 300) << reply;
+    }
+}
+
+TEST(Pop3Client, GreetingDrippedByteByByteIsCutOffAtTheLoginLimit)
+{
+    // Every byte comes well within the read time-out; only the login's own limit ends it.
+    FakePop3Server server({FakePop3Server::Drip("+OK " + std::string(300, '.') + "\r\n"), {}, false, 100});
+    CPop3Options options = Quick();
+    options.loginLimit = std::chrono::milliseconds(1000);
+    CPop3Client client(options);
+    EXPECT_FALSE(client.Login(server.Address(), "u", "p"));
+    EXPECT_EQ(client.GetErrorText(), kConnectError);
+    EXPECT_EQ(server.Received(), "");
+}
+
+TEST(Pop3Client, ReplyDrippedAfterTheLoginIsCutOffAtTheCheckLimit)
+{
+    FakePop3Server::Script script = Greeted(
+        {{{"+OK\r\n"}}, {{"+OK\r\n"}}, {FakePop3Server::Drip("+OK 1 " + std::string(300, '1') + "\r\n")}});
+    script.pauseMs = 100;
+    CPop3Options options = Quick();
+    options.checkLimit = std::chrono::milliseconds(1500);
+    FakePop3Server server(script);
+    CPop3Client client(options);
+    ASSERT_TRUE(client.Login(server.Address(), "u", "p"));
+    EXPECT_FALSE(client.Stat());
+    EXPECT_EQ(client.GetErrorText(), "Error occured during STAT");
+    EXPECT_EQ(client.GetMessageCount(), 0);
+    EXPECT_FALSE(client.Quit()); // the check's time is up: nothing more goes out
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT \r\n");
+}
+
+TEST(Pop3Client, SocketThatCannotBeCreatedNamesTheSystemError)
+{
+    FakePop3Server server(Greeted({}));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    std::vector<int> taken;
+    // Every descriptor taken: the client's socket() fails with EMFILE.
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        taken.push_back(fd);
+    CPop3Client client(Quick());
+    const bool loggedIn = client.Login("127.0.0.1:" + std::to_string(server.Port()), "u", "p");
+    const std::string error = client.GetErrorText();
+    for (const int fd : taken)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_FALSE(loggedIn);
+    EXPECT_EQ(error, "Socket error " + std::to_string(EMFILE));
+    // The server's connection never came; let it go on its own.
+    CPop3Client other(Quick());
+    EXPECT_TRUE(other.Login(server.Address(), "u", "p"));
+    other.Quit();
 }
 
 TEST(Pop3Client, RepliesInPiecesAreGatheredWhole)
