@@ -15,6 +15,38 @@ std::string Utf8(const std::string& text)
     return windows1250::ToUtf8(text);
 }
 
+// A name or address from the network, safe for a terminal: control bytes, and the bytes the code
+// page leaves undefined, are written as \xNN (a backslash as \\), so no escape sequence of the
+// server's reaches the terminal.
+std::string Escaped(const std::string& text)
+{
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    std::string run; // printable bytes, converted together
+    const auto flush = [&] {
+        out += Utf8(run);
+        run.clear();
+    };
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool undefined = b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98;
+        if (b < 0x20 || b == 0x7F || undefined || c == '\\') {
+            flush();
+            if (c == '\\') {
+                out += "\\\\";
+            } else {
+                out += "\\x";
+                out += kHex[b >> 4];
+                out += kHex[b & 0x0F];
+            }
+        } else {
+            run += c;
+        }
+    }
+    flush();
+    return out;
+}
+
 std::string DataDirectory(CCommandContext& ctx)
 {
     const QString file = ctx.DataFilePath();
@@ -28,7 +60,7 @@ void PrintRefusedEntries(const std::string& dataDir)
     banner_index::ReadFile(banner_index::PathInDataDir(dataDir, banner_index::kFileName), all);
     for (const auto& entry : all) {
         if (!entry->HasPlainImageName())
-            std::cout << "Pominięto (niedozwolona nazwa pliku): " << Utf8(entry->GetImageFile()) << '\n';
+            std::cout << "Pominięto (niedozwolona nazwa pliku): " << Escaped(entry->GetImageFile()) << '\n';
     }
 }
 
@@ -41,11 +73,11 @@ void PrintReport(const COnlineUpdate::Report& report, const CBannerList& list,
     else
         std::cout << "Indeks Brivantel.adv: nie pobrany\n";
     for (const auto& name : report.fetched)
-        std::cout << "Pobrano: " << Utf8(name) << '\n';
+        std::cout << "Pobrano: " << Escaped(name) << '\n';
     for (const auto& name : report.alreadyHere)
-        std::cout << "Już jest: " << Utf8(name) << '\n';
+        std::cout << "Już jest: " << Escaped(name) << '\n';
     for (const auto& name : report.failed)
-        std::cout << "Nie pobrano: " << Utf8(name) << '\n';
+        std::cout << "Nie pobrano: " << Escaped(name) << '\n';
     if (report.newerVersion)
         std::cout << "Nowa wersja: tak, do pobrania pod adresem " << Utf8(downloadAddress) << '\n';
     else
@@ -110,8 +142,8 @@ int Banners(CCommandContext& ctx)
     }
     std::cout << "Obraz\tCzas\tPlik\tLink\n";
     for (const auto& entry : entries) {
-        std::cout << Utf8(entry->GetImageFile()) << '\t' << entry->GetDuration() << '\t'
-                  << PictureState(dataDir, *entry) << '\t' << Utf8(entry->GetLink())
+        std::cout << Escaped(entry->GetImageFile()) << '\t' << entry->GetDuration() << '\t'
+                  << PictureState(dataDir, *entry) << '\t' << Escaped(entry->GetLink())
                   << (banner_names::IsWebAddress(entry->GetLink()) ? "" : " (nie zostanie otwarty)") << '\n';
     }
     return kExitOk;

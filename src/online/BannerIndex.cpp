@@ -47,6 +47,8 @@ bool LoadBannerList(const std::string& dataDir, CBannerList& list)
     if (state == FileState::Missing)
         return false;
     list.clear();
+    if (entries.size() > kMaxEntries)
+        entries.resize(kMaxEntries);
     for (auto& entry : entries) {
         // An entry whose picture name could point outside the data directory is neither
         // fetched nor shown.

@@ -25,5 +25,5 @@ void CBannerInfo::Serialize(CArchive& ar)
 
 bool CBannerInfo::HasPlainImageName() const
 {
-    return banner_names::IsPlainFileName(m_imageFile);
+    return banner_names::IsPictureName(m_imageFile);
 }

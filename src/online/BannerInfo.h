@@ -24,8 +24,8 @@ public:
     const std::string& GetLink() const { return m_link; }
     std::int32_t GetDuration() const { return m_duration; }
 
-    // The image name comes from the network; only a plain file name may become a path in the data
-    // directory (see banner_names::IsPlainFileName).
+    // The image name comes from the network; only a plain picture name may become a path in the
+    // data directory (see banner_names::IsPictureName).
     bool HasPlainImageName() const;
 
 private:

@@ -48,6 +48,21 @@ bool IsPlainFileName(std::string_view name)
     return !IsDeviceName(name);
 }
 
+bool IsPictureName(std::string_view name)
+{
+    if (!IsPlainFileName(name))
+        return false;
+    std::string lower(name);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!lower.ends_with(".jpg") && !lower.ends_with(".jpeg"))
+        return false;
+    // The data directory is shared with the program's own files: the data file with its lock, its
+    // temporary and kept copies all begin with its name, and so does the banner index. On Windows
+    // names that differ in letter case only are the same file.
+    return !lower.starts_with("brivantel.vs") && !lower.starts_with("brivantel.adv");
+}
+
 bool IsWebAddress(std::string_view address)
 {
     const std::string lower = [&] {

@@ -12,6 +12,11 @@ namespace banner_names {
 // LPT1..9, with or without an extension).
 bool IsPlainFileName(std::string_view name);
 
+// A banner picture's name: a plain file name ending in ".jpg" or ".jpeg" (any letter case) that
+// is none of the program's own files in the data directory (the data file, its lock and kept
+// copies, the banner index), so a picture can never be written over them.
+bool IsPictureName(std::string_view name);
+
 // Only http:// and https:// addresses may be handed to the browser; a file path, "file:" or a
 // program name is refused.
 bool IsWebAddress(std::string_view address);

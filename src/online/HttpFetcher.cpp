@@ -184,8 +184,11 @@ bool CHttpFetcher::ConnectToEndpoint(CTcpSocket& socket) const
 CHttpFetcher::Result CHttpFetcher::Get(const std::string& path, std::string& body)
 {
     body.clear();
+    const auto now = CTcpSocket::Clock::now();
+    if (now >= m_deadline)
+        return Result::NoConnection;
     CTcpSocket socket(m_hook, m_limits.timeouts);
-    socket.SetDeadline(CTcpSocket::Clock::now() + m_limits.exchange);
+    socket.SetDeadline(std::min(m_deadline, now + m_limits.exchange));
     if (!ConnectToEndpoint(socket))
         return Result::NoConnection;
     if (!socket.SendAll(BuildRequest(m_serverHost, path)))

@@ -40,6 +40,10 @@ public:
 
     Result Get(const std::string& path, std::string& body);
 
+    // Bounds every exchange that follows, whatever the limits say; a Get after it makes no
+    // connection at all.
+    void SetDeadline(CTcpSocket::Clock::time_point deadline) { m_deadline = deadline; }
+
     // The request the program sends, the same straight and through a proxy: the absolute address
     // in the request line and the server's name in the Host header. The User-Agent lacks its
     // closing parenthesis; the maker's server has always been sent that value.
@@ -53,6 +57,7 @@ private:
     std::string m_serverHost;
     CTcpSocket::WaitHook m_hook;
     Limits m_limits;
+    CTcpSocket::Clock::time_point m_deadline = CTcpSocket::Clock::time_point::max();
 };
 
 // The pieces of an HTTP response the fetcher judges, kept apart for tests.

@@ -102,7 +102,7 @@ J_COLOR_SPACE OutputSpace(J_COLOR_SPACE in, Layout layout)
 }
 
 // C-style on purpose: see ErrorManager. Fills result with a malloc'ed pixel buffer.
-DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, Layout layout, DecodeResult* result)
+DecodeStatus DecodeStream(std::FILE* file, JDIMENSION maxSide, Layout layout, DecodeResult* result)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -119,6 +119,10 @@ DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, Layout layout,
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.image_width > maxSide || cinfo.image_height > maxSide) {
+        jpeg_destroy_decompress(&cinfo);
+        return kDecodeError;
+    }
     cinfo.out_color_space = OutputSpace(cinfo.jpeg_color_space, layout);
     jpeg_start_decompress(&cinfo);
     const JDIMENSION width = cinfo.output_width;
@@ -128,8 +132,7 @@ DecodeStatus DecodeStream(std::FILE* file, std::size_t maxPixels, Layout layout,
     const bool bgr = layout == kBgrBottomUp;
     // Three components arrive already in the wanted order (RGB, or BGR from libjpeg-turbo).
     const bool direct = components == 3 && (!bgr || cinfo.out_color_space != JCS_RGB);
-    if (static_cast<std::size_t>(width) * height > maxPixels ||
-        (components != 1 && components != 3 && components != 4)) {
+    if (width > maxSide || height > maxSide || (components != 1 && components != 3 && components != 4)) {
         jpeg_destroy_decompress(&cinfo);
         return kDecodeError;
     }
@@ -179,7 +182,7 @@ std::optional<DecodeResult> DecodePath(const std::string& path, Layout layout, C
         return std::nullopt;
     }
     DecodeResult result{nullptr, 0, 0, 0};
-    const DecodeStatus status = DecodeStream(file, CJpegDecoder::kMaxPixels, layout, &result);
+    const DecodeStatus status = DecodeStream(file, CJpegDecoder::kMaxSide, layout, &result);
     std::fclose(file);
     if (status == kNoMemory) {
         why = Failure::OutOfMemory;

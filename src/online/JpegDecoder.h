@@ -60,6 +60,7 @@ public:
     // A copy whose rows are padded to ((width x 24 + 31) / 32) x 4 bytes; rowSize receives that.
     static Pixels DwordAlignedCopy(const std::uint8_t* pixels, int width, int height, std::size_t& rowSize);
 
-    // Pictures larger than this are refused before any allocation.
-    static constexpr std::size_t kMaxPixels = std::size_t{16384} * 16384;
+    // Pictures wider or higher than this are refused as damaged before any allocation: a banner is
+    // 400 x 50, and a huge one would cost hundreds of megabytes at every rotation.
+    static constexpr int kMaxSide = 2048;
 };

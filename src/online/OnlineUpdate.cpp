@@ -9,10 +9,14 @@
 
 namespace {
 
-bool LooksLikeJpeg(const std::string& body)
+// A whole JPEG: it begins with the start-of-image marker and ends with the end-of-image marker, so
+// a response cut short (a server that closes early without announcing a length) is not kept.
+bool IsWholeJpeg(const std::string& body)
 {
-    return body.size() >= 3 && static_cast<unsigned char>(body[0]) == 0xFF &&
-           static_cast<unsigned char>(body[1]) == 0xD8 && static_cast<unsigned char>(body[2]) == 0xFF;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
+    const std::size_t n = body.size();
+    return n >= 5 && byte(0) == 0xFF && byte(1) == 0xD8 && byte(2) == 0xFF && byte(n - 2) == 0xFF &&
+           byte(n - 1) == 0xD9;
 }
 
 std::string PictureProgressText(std::size_t k, std::size_t n)
@@ -75,6 +79,7 @@ void COnlineUpdate::Download(CBannerList& list, Report& report, const update_sch
     report.downloadRan = true;
     CHttpFetcher http(
         m_settings, m_config.serverHost, [this] { m_ui.WaitHook(); }, m_config.limits);
+    http.SetDeadline(CTcpSocket::Clock::now() + m_config.total);
     m_ui.ProgressOpen("Sprawdzanie nowej wersji...");
     CheckVersion(http, report);
     m_ui.ProgressSetText(windows1250::FromUtf8Lossy("Łączenie z serverem..."));
@@ -142,7 +147,7 @@ void COnlineUpdate::FetchPicture(CHttpFetcher& http, const std::string& name, Re
     }
     std::string body;
     // A picture once written is never fetched again, so only a complete JPEG is written.
-    const bool ok = http.Get(PicturePath(name), body) == CHttpFetcher::Result::Ok && LooksLikeJpeg(body) &&
+    const bool ok = http.Get(PicturePath(name), body) == CHttpFetcher::Result::Ok && IsWholeJpeg(body) &&
                     online_files::WriteAtomically(path, body);
     (ok ? report.fetched : report.failed).push_back(name);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ public:
         std::string serverHost = kDefaultServerHost; // "host" or "host:port"
         std::string dataDir;
         CHttpFetcher::Limits limits;
+        // The whole download (version file, index, every picture) ends within this; what has not
+        // arrived by then waits for the next update.
+        std::chrono::milliseconds total{std::chrono::seconds(60)};
     };
 
     // What one run did, for the command-line tool and the tests.

@@ -136,6 +136,17 @@ TEST(BannerNames, PlainFileNamesOnly)
     EXPECT_FALSE(banner_names::IsPlainFileName(std::string(256, 'a')));
 }
 
+TEST(BannerNames, PictureNamesEndInJpgAndAreNeverTheProgramsFiles)
+{
+    for (const char* ok : {"banner.jpg", "Reklama 1.JPG", "a.jpeg", "B.JpEg", "brivantel.jpg", "x.vs.jpg"})
+        EXPECT_TRUE(banner_names::IsPictureName(ok)) << ok;
+    for (const char* bad :
+         {"Brivantel.vs", "Brivantel.vs.lock", "Brivantel.vs.damaged", "Brivantel.vs.damaged-2",
+          "Brivantel.adv", "brivantel.VS.jpg", "BRIVANTEL.ADV.jpeg", "Brivantel.vs.tmp-1.jpg", "banner",
+          "banner.png", "banner.jpg.exe", "a.jpgx", ".jpg", "../x.jpg", "CON.jpg", "x.jpg "})
+        EXPECT_FALSE(banner_names::IsPictureName(bad)) << bad;
+}
+
 TEST(BannerNames, OnlyWebAddressesAreOpened)
 {
     for (const char* ok : {"http://www.example.pl/", "https://example.pl/a?b=c", "HTTP://X.PL"})

@@ -65,12 +65,15 @@ TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
     }
     TestHttpServer server;
     Bytes index;
-    index.u16(3).u16(0xFFFF).u16(1).u16(11).raw("CBannerInfo");
-    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "jpeg";
+    index.u16(4).u16(0xFFFF).u16(1).u16(11).raw("CBannerInfo");
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "jpeg" + std::string("\xFF\xD9", 2);
+    // A name that would clear the terminal were it printed as it is.
+    const std::string terminalName = std::string("a\0", 2) + "\x1b[2J\\.jpg";
     std::string indexText(index.vec().begin(), index.vec().end());
     indexText += Entry("a.jpg", "http://example.pl/", 2) + "\x01\x80" +
                  Entry("../evil.jpg", "file:///etc/passwd", 1) + "\x01\x80" +
-                 Entry("b.jpg", "https://example.pl/b", 3);
+                 Entry("b.jpg", "https://example.pl/b", 3) + "\x01\x80" +
+                 Entry(terminalName, "http://x\x1b[0m/", 1);
     server.Route("/brivantel/version.inf", TestHttpServer::Ok("Brivantel version:1.1\r\n"));
     server.Route("/brivantel/reklama/brivantel.adv", TestHttpServer::Ok(indexText));
     server.Route("/brivantel/reklama/a.jpg", TestHttpServer::Ok(jpeg));
@@ -84,6 +87,10 @@ TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
     EXPECT_NE(update.out.find("Pobrano: a.jpg\n"), std::string::npos) << update.out;
     EXPECT_NE(update.out.find("Nie pobrano: b.jpg\n"), std::string::npos) << update.out;
     EXPECT_NE(update.out.find("Pominięto (niedozwolona nazwa pliku): ../evil.jpg\n"), std::string::npos);
+    EXPECT_NE(update.out.find("Pominięto (niedozwolona nazwa pliku): a\\x00\\x1B[2J\\\\.jpg\n"),
+              std::string::npos)
+        << update.out;
+    EXPECT_EQ(update.out.find('\x1b'), std::string::npos);
     EXPECT_NE(update.out.find("Nowa wersja: tak, do pobrania pod adresem http://" + server.HostPort() +
                               "/download/BrivantelInstaluj.zip\n"),
               std::string::npos);
@@ -100,10 +107,12 @@ TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
 
     const Output banners = Cli(config, dir + "banners");
     EXPECT_EQ(banners.exitCode, 0);
-    EXPECT_EQ(banners.out, "Obraz\tCzas\tPlik\tLink\n"
-                           "a.jpg\t2\tjest\thttp://example.pl/\n"
-                           "../evil.jpg\t1\tniedozwolona nazwa\tfile:///etc/passwd (nie zostanie otwarty)\n"
-                           "b.jpg\t3\tbrak\thttps://example.pl/b\n");
+    EXPECT_EQ(banners.out,
+              "Obraz\tCzas\tPlik\tLink\n"
+              "a.jpg\t2\tjest\thttp://example.pl/\n"
+              "../evil.jpg\t1\tniedozwolona nazwa\tfile:///etc/passwd (nie zostanie otwarty)\n"
+              "b.jpg\t3\tbrak\thttps://example.pl/b\n"
+              "a\\x00\\x1B[2J\\\\.jpg\t1\tniedozwolona nazwa\thttp://x\\x1B[0m/ (nie zostanie otwarty)\n");
 }
 
 TEST(CliUpdate, NoServerFailsAndRecordsNoDate)

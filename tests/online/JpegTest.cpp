@@ -200,6 +200,24 @@ TEST(JpegDecoder, BrokenFilesGiveNoPicture)
     EXPECT_EQ(picture->width, 400);
 }
 
+TEST(JpegDecoder, PicturesBeyond2048PixelsASideAreRefusedAsDamaged)
+{
+    TempDir dir;
+    const struct
+    {
+        int w, h;
+        bool decoded;
+    } cases[] = {{2048, 8, true}, {8, 2048, true}, {2049, 8, false}, {8, 2049, false}};
+    for (const auto& c : cases) {
+        const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + ".jpg";
+        const std::string path = Cjpeg(dir, name, c.w, c.h, "");
+        CJpegDecoder::Failure why = CJpegDecoder::Failure::None;
+        EXPECT_EQ(CJpegDecoder::DecodeFile(path, nullptr, &why).has_value(), c.decoded) << name;
+        EXPECT_EQ(CJpegDecoder::DecodeForDisplay(path).has_value(), c.decoded) << name;
+        EXPECT_EQ(why, c.decoded ? CJpegDecoder::Failure::None : CJpegDecoder::Failure::Decode) << name;
+    }
+}
+
 TEST(JpegDecoder, BgrFlipAndPaddedRows)
 {
     // Two pixels wide, three rows: (r,g,b) values numbered so every byte is distinct.

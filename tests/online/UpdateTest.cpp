@@ -19,12 +19,15 @@ namespace {
 using update_schedule::Date;
 
 const Date kToday{2026, 3, 14};
-const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "picture bytes";
+const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "picture bytes" + std::string("\xFF\xD9", 2);
 
 Bytes IndexOf(const std::vector<std::string>& images)
 {
     Bytes b;
-    b.u16(static_cast<std::uint16_t>(images.size()));
+    if (images.size() >= 0xFFFF)
+        b.u16(0xFFFF).u32(static_cast<std::uint32_t>(images.size()));
+    else
+        b.u16(static_cast<std::uint16_t>(images.size()));
     for (std::size_t i = 0; i < images.size(); ++i) {
         if (i == 0)
             b.u16(0xFFFF).u16(1).u16(11).raw("CBannerInfo");
@@ -78,22 +81,19 @@ struct UpdateFixture : ::testing::Test
 
 } // namespace
 
-TEST(VersionCheck, ComparesDottedVersionsAfterTheMarker)
+TEST(VersionCheck, ComparesFourCharactersAfterTheMarkerByteByByte)
 {
     using version_check::AnnouncesNewer;
-    EXPECT_TRUE(AnnouncesNewer("Brivantel version:1.1\r\n"));
-    EXPECT_TRUE(AnnouncesNewer("x\nBrivantel version:1.0.1"));
-    EXPECT_TRUE(AnnouncesNewer("Brivantel version:2"));
-    EXPECT_TRUE(AnnouncesNewer("Brivantel version:1.10 beta"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.0"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.0\r\n")); // a line break is not a newer version
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.0.0\n"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:0.9"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version: 1.1"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1.x"));
-    EXPECT_FALSE(AnnouncesNewer("Brivantel version:1..1"));
-    EXPECT_FALSE(AnnouncesNewer("version:9.9"));
+    for (const char* newer :
+         {"Brivantel version:1.1\r\n", "x\nBrivantel version:1.0.1", "Brivantel version:2",
+          "Brivantel version:1.10 beta", "Brivantel version:1.0a", "Brivantel version:1.00",
+          "Brivantel version:1.0.0\n", "Brivantel version:10.0"})
+        EXPECT_TRUE(AnnouncesNewer(newer)) << newer;
+    for (const char* notNewer :
+         {"Brivantel version:1.0", "Brivantel version:1.0\r\n", "Brivantel version:1.0\n",
+          "Brivantel version:1.0 ", "Brivantel version:0.9", "Brivantel version: 1.1",
+          "Brivantel version:", "Brivantel version:1..1", "version:9.9"})
+        EXPECT_FALSE(AnnouncesNewer(notNewer)) << notNewer;
 }
 
 TEST(UpdateSchedule, DueOnlyWithAutoUpdateAndNotToday)
@@ -183,6 +183,73 @@ TEST_F(UpdateFixture, BadResponsesWriteNothing)
     ASSERT_EQ(list.size(), 4u); // the unsafe names are not shown either
     EXPECT_EQ(list[0]->GetImageFile(), "404.jpg");
     EXPECT_EQ(store.GetString("Update", "Date"), "2026-03-14");
+}
+
+TEST_F(UpdateFixture, StallingPicturesAreCutOffAtTheWholeUpdatesLimit)
+{
+    // Six pictures that never come; each wait alone is well within its own time-outs.
+    ServeIndex({"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg", "6.jpg"});
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg", "6.jpg"})
+        server.Route(std::string("/brivantel/reklama/") + name, {"", 0, false, true});
+    COnlineUpdate::Config config;
+    config.serverHost = server.HostPort();
+    config.dataDir = dir.path();
+    config.limits.timeouts = {std::chrono::seconds(5), std::chrono::seconds(30), std::chrono::seconds(5)};
+    config.limits.exchange = std::chrono::seconds(30);
+    config.total = std::chrono::milliseconds(1500);
+    COnlineUpdate(ui, store, settings, config).Run(true, list, report, kToday);
+    // The first picture asked for held the rest of the time; no connection was made after it.
+    EXPECT_EQ(server.Paths(),
+              (std::vector<std::string>{"/brivantel/version.inf", "/brivantel/reklama/brivantel.adv",
+                                        "/brivantel/reklama/6.jpg"}));
+    EXPECT_EQ(report.failed.size(), 6u);
+    EXPECT_TRUE(report.indexFetched);
+    EXPECT_EQ(list.size(), 6u); // the program goes on with what it has
+    EXPECT_EQ(ui.progress.back(), "close");
+}
+
+TEST_F(UpdateFixture, OnlyTheFirstHundredEntriesOfTheIndexCount)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 1000; ++i)
+        names.push_back(std::to_string(i) + ".jpg");
+    ServeIndex(names);
+    Update().Run(true, list, report, kToday);
+    ASSERT_EQ(list.size(), 100u);
+    EXPECT_EQ(list.back()->GetImageFile(), "99.jpg");
+    EXPECT_EQ(server.Paths().size(), 2u + 100u); // version, index and a hundred pictures
+    EXPECT_EQ(report.failed.size(), 100u);
+    EXPECT_EQ(report.failed.front(), "99.jpg");
+}
+
+TEST_F(UpdateFixture, PicturesNeverTakeTheProgramsOwnNames)
+{
+    // A fresh data folder: nothing of the program's is there yet.
+    const std::vector<std::string> names = {"Brivantel.vs",  "Brivantel.vs.lock", "Brivantel.vs.damaged",
+                                            "brivantel.ADV", "banner.png",        "Photo.JPEG"};
+    ServeIndex(names);
+    for (const auto& name : names)
+        server.Route("/brivantel/reklama/" + name, TestHttpServer::Ok(kJpeg));
+    Update().Run(true, list, report, kToday);
+    auto files = ListDirectory(dir.path());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Brivantel.adv", "Photo.JPEG"}));
+    EXPECT_EQ(Read("Brivantel.adv"), AsText(IndexOf(names)));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->GetImageFile(), "Photo.JPEG");
+}
+
+TEST_F(UpdateFixture, PictureCutShortWithoutALengthIsNotKept)
+{
+    ServeIndex({"cut.jpg", "whole.jpg"});
+    // No Content-Length: the end of the connection ends the body, wherever the server stopped.
+    server.Route("/brivantel/reklama/cut.jpg",
+                 {TestHttpServer::Response(200, kJpeg.substr(0, kJpeg.size() - 2), false)});
+    server.Route("/brivantel/reklama/whole.jpg", {TestHttpServer::Response(200, kJpeg, false)});
+    Update().Run(true, list, report, kToday);
+    EXPECT_FALSE(FileExists(dir.file("cut.jpg")));
+    EXPECT_EQ(Read("whole.jpg"), kJpeg);
+    EXPECT_EQ(report.failed, std::vector<std::string>{"cut.jpg"});
 }
 
 TEST_F(UpdateFixture, NoIndexMeansNothingWrittenAndTheDayIsRetried)
