@@ -112,7 +112,8 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
             ++tally.failed;
             // Earlier failures are queued without a word; only the last number brings the dialog.
             if (last)
-                m_ui.ShowSendFailed(text, recipient, WithReason(m_sender.LastFailureReason(), QueuedInformation()));
+                m_ui.ShowSendFailed(text, recipient,
+                                    WithReason(m_sender.LastFailureReason(), QueuedInformation()));
         }
         m_ui.ProgressSetPos(index);
         if (last)

@@ -21,6 +21,8 @@ constexpr int kReadCapacity = 255;
 constexpr std::size_t kReplyLimit = 4096;
 constexpr std::size_t kReplyKeep = 1024;
 
+constexpr std::size_t kMaxParts = 255;
+
 constexpr char kCtrlZ = '\x1a';
 constexpr char kEscape = '\x1b';
 
@@ -440,6 +442,11 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
 {
     const auto pdus = sms::SubmitPdus(number, sms::FromWindows1250(text),
                                       ucs2 ? sms::Coding::Ucs2 : sms::Coding::Gsm7, NextReference());
+    if (pdus.size() > kMaxParts) {
+        // The part count and number are one octet each in the header.
+        m_reason = Polish("Wiadomość jest za długa dla telefonu.");
+        return false;
+    }
     Answer answer = Exchange(link, "at+cmgf=0\r", "OK", m_timeouts.mode);
     if (answer.verdict != Reply::Expected) {
         Refused(answer, "Telefon nie przyjął trybu PDU.");
