@@ -34,6 +34,14 @@ std::string QueuedInformation()
         "Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i zostanie wysłana poźniej.");
 }
 
+// The failure dialog's information line: the route's reason, when it gave one, before the rest.
+std::string WithReason(const std::string& reason, const std::string& information)
+{
+    if (reason.empty())
+        return information;
+    return information.empty() ? reason : reason + "\n" + information;
+}
+
 // "+" and digits: a number filed under itself (a mail notice, or a number with no entry).
 bool IsFullNumber(const std::string& text)
 {
@@ -61,6 +69,11 @@ std::string CBrivantelDoc::GetGatewayHost(const std::string& valueName, const st
 {
     const std::string value = m_settingsStore.GetString(gateway_hosts::kSection, valueName);
     return value.empty() ? fallback : value;
+}
+
+std::string CBrivantelDoc::GetPhoneEncoding() const
+{
+    return m_settingsStore.GetString("Settings", "PhoneEncoding");
 }
 
 void CBrivantelDoc::SendWaitHook()
@@ -99,7 +112,8 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
             ++tally.failed;
             // Earlier failures are queued without a word; only the last number brings the dialog.
             if (last)
-                m_ui.ShowSendFailed(text, recipient, QueuedInformation());
+                m_ui.ShowSendFailed(text, recipient,
+                                    WithReason(m_sender.LastFailureReason(), QueuedInformation()));
         }
         m_ui.ProgressSetPos(index);
         if (last)
@@ -142,7 +156,7 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         File(m_sent, name, text);
     if (!sent.empty())
         message.SetRecipients(::recipients::Join(failed));
-    m_ui.ShowSendFailed(text, message.GetRecipients(), std::string());
+    m_ui.ShowSendFailed(text, message.GetRecipients(), WithReason(m_sender.LastFailureReason(), {}));
     return false;
 }
 

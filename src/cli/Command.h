@@ -61,6 +61,7 @@ std::vector<CCommand> SendCommands();
 std::vector<CCommand> RouteCommands();
 std::vector<CCommand> MailCommands();
 std::vector<CCommand> OnlineCommands();
+std::vector<CCommand> PhoneCommands();
 
 // Converts a UTF-8 text from the command line; nothing when Windows-1250 cannot hold it.
 // A lone line feed becomes CR LF, as texts are kept in the data file.

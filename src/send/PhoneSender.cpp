@@ -1,12 +1,19 @@
 #include "send/PhoneSender.h"
 
 #include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <optional>
+#include <string_view>
 
 #include "send/SerialLink.h"
+#include "send/SmsEncoding.h"
+#include "store/Windows1250.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Reply = CPhoneSender::Reply;
 
 constexpr int kBaud = 9600;
 constexpr int kReadCapacity = 255;
@@ -14,8 +21,15 @@ constexpr int kReadCapacity = 255;
 constexpr std::size_t kReplyLimit = 4096;
 constexpr std::size_t kReplyKeep = 1024;
 
+constexpr std::size_t kMaxParts = 255;
+
 constexpr char kCtrlZ = '\x1a';
 constexpr char kEscape = '\x1b';
+
+std::string Polish(std::string_view utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
 
 bool IsLineBreak(char c)
 {
@@ -32,11 +46,225 @@ bool IsErrorLine(const std::string& line)
     return line == "ERROR" || StartsWith(line, "+CMS ERROR:") || StartsWith(line, "+CME ERROR:");
 }
 
+// Where the phone's own answer begins in its reply to `written`: after its echo when it echoes,
+// at once when it does not; nothing while the echo is still arriving.
+std::optional<std::size_t> AnswerStart(const std::string& reply, std::string written)
+{
+    if (const auto z = written.find(kCtrlZ); z != std::string::npos) {
+        // Nothing we write holds a Ctrl-Z but the one that ends the text.
+        if (const auto echoed = reply.rfind(kCtrlZ); echoed != std::string::npos)
+            return echoed + 1;
+        written.erase(z); // some phones echo the text but not its end
+    }
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < reply.size() && j < written.size()) {
+        if (reply[i] == written[j]) {
+            ++i;
+            ++j;
+        } else if (j > 0 && (IsLineBreak(reply[i]) || reply[i] == '>' || reply[i] == ' ')) {
+            ++i; // a phone prompts again after each line of a text it takes
+        } else {
+            break;
+        }
+    }
+    if (j == written.size())
+        return i;
+    if (i == reply.size() && j > 0)
+        return std::nullopt;
+    return 0; // no echo
+}
+
+// Lines a phone sends on its own at any moment: calls, new messages, network and signal news.
+bool IsUnsolicited(const std::string& line)
+{
+    static const char* const kPrefixes[] = {
+        "RING",  "+CRING:", "+CLIP:", "+CMTI:",  "+CMT:",   "+CDSI:", "+CDS:",
+        "+CBM:", "+CUSD:",  "+CIEV:", "+CGREG:", "+CEREG:", "^",      "NO CARRIER"};
+    for (const char* prefix : kPrefixes) {
+        if (StartsWith(line, prefix))
+            return true;
+    }
+    // "+CREG: 1" is news; the answer to "at+creg?" gives the mode first: "+CREG: 0,1".
+    if (StartsWith(line, "+CREG:")) {
+        const auto comma = line.find(',');
+        return comma == std::string::npos || line.find('"') < comma + 2;
+    }
+    return false;
+}
+
+// The value after "NAME: " in the first line that carries it.
+std::string Field(const std::vector<std::string>& lines, const char* name)
+{
+    for (const auto& line : lines) {
+        if (StartsWith(line, name)) {
+            std::string value = line.substr(std::char_traits<char>::length(name));
+            value.erase(0, value.find_first_not_of(' '));
+            return value;
+        }
+    }
+    return {};
+}
+
+// The first line of an answer that is neither news nor the echo of the question.
+std::string Plain(const std::vector<std::string>& lines, const char* question, const char* prefix)
+{
+    for (const auto& line : lines) {
+        if (IsUnsolicited(line) || line == question || line.empty())
+            continue;
+        if (StartsWith(line, prefix)) {
+            std::string value = line.substr(std::char_traits<char>::length(prefix));
+            value.erase(0, value.find_first_not_of(' '));
+            return value;
+        }
+        return line;
+    }
+    return {};
+}
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+enum class Sim
+{
+    Ready,
+    Pin,
+    Puk,
+    Missing,
+    Broken,
+    Other,
+    Unknown // the phone does not know the question
+};
+
+// The SIM's state from the answer to "at+cpin?" (or the error it gave instead).
+Sim SimState(const std::vector<std::string>& lines, const std::string& error)
+{
+    const std::string state = Field(lines, "+CPIN:");
+    if (!state.empty()) {
+        if (state == "READY")
+            return Sim::Ready;
+        if (state == "SIM PIN")
+            return Sim::Pin;
+        if (state == "SIM PUK")
+            return Sim::Puk;
+        return Sim::Other;
+    }
+    const std::string e = Lower(error);
+    if (e == "+cme error: 10" || e.find("not inserted") != std::string::npos)
+        return Sim::Missing;
+    if (e == "+cme error: 11" || e.find("pin required") != std::string::npos)
+        return Sim::Pin;
+    if (e == "+cme error: 12" || e.find("puk required") != std::string::npos)
+        return Sim::Puk;
+    if (e == "+cme error: 13" || e == "+cme error: 15" || e.find("sim failure") != std::string::npos ||
+        e.find("sim wrong") != std::string::npos)
+        return Sim::Broken;
+    if (e == "+cme error: 14" || e.find("sim busy") != std::string::npos)
+        return Sim::Other;
+    return Sim::Unknown;
+}
+
+std::string SimText(Sim sim, const std::string& raw)
+{
+    switch (sim) {
+    case Sim::Ready:
+        return Polish("gotowa");
+    case Sim::Pin:
+        return Polish("czeka na kod PIN");
+    case Sim::Puk:
+        return Polish("czeka na kod PUK");
+    case Sim::Missing:
+        return Polish("brak karty SIM");
+    case Sim::Broken:
+        return Polish("uszkodzona");
+    case Sim::Other:
+        return Polish("nie jest gotowa (") + raw + ")";
+    case Sim::Unknown:
+        break;
+    }
+    return Polish("telefon nie podaje stanu karty");
+}
+
+std::string RegistrationText(const std::string& value)
+{
+    // "+CREG: <n>,<stat>[,...]"
+    const auto comma = value.find(',');
+    if (comma == std::string::npos)
+        return {};
+    const std::string stat = value.substr(comma + 1, value.find(',', comma + 1) - comma - 1);
+    if (stat == "1")
+        return Polish("zarejestrowany w sieci macierzystej");
+    if (stat == "5")
+        return Polish("zarejestrowany w roamingu");
+    if (stat == "2")
+        return Polish("szuka sieci");
+    if (stat == "3")
+        return Polish("rejestracja odrzucona");
+    if (stat == "0")
+        return Polish("niezarejestrowany");
+    return Polish("stan nieznany");
+}
+
+std::string SignalText(const std::string& value)
+{
+    // "+CSQ: <rssi>,<ber>": rssi 0 to 31 (-113 to -51 dBm), 99 when not known.
+    int rssi = -1;
+    try {
+        rssi = std::stoi(value);
+    } catch (...) {
+        return {};
+    }
+    if (rssi < 0 || rssi > 31)
+        return Polish("brak sygnału");
+    return std::to_string(rssi * 100 / 31) + "%";
+}
+
+std::uint8_t NextReference()
+{
+    // Each long message gets its own reference, so a phone never joins parts of two messages.
+    static unsigned next = static_cast<unsigned>(std::time(nullptr));
+    return static_cast<std::uint8_t>(next++);
+}
+
 } // namespace
+
+std::string PhoneReport::Text() const
+{
+    if (!problem.empty())
+        return problem;
+    std::string text;
+    auto add = [&](const char* label, const std::string& value) {
+        if (!text.empty())
+            text += "\n";
+        text += Polish(label) + (value.empty() ? Polish("brak odpowiedzi") : value);
+    };
+    add("Producent: ", maker);
+    add("Model: ", model);
+    add("Karta SIM: ", sim);
+    add("Sieć: ", registration);
+    add("Sygnał: ", signal);
+    return text;
+}
 
 CPhoneSender::CPhoneSender(std::string port, WaitHook hook, PhoneTimeouts timeouts)
     : m_port(std::move(port)), m_hook(std::move(hook)), m_timeouts(timeouts)
 {
+}
+
+PhoneEncoding CPhoneSender::EncodingFor(const std::string& setting)
+{
+    return Lower(setting) == "text" ? PhoneEncoding::Text : PhoneEncoding::Auto;
+}
+
+int CPhoneSender::SmsCount(const std::string& text, PhoneEncoding encoding)
+{
+    if (encoding == PhoneEncoding::Text)
+        return 1;
+    return sms::PartCount(text, sms::ChooseCoding(text));
 }
 
 std::string CPhoneSender::DeviceFor(const std::string& port)
@@ -51,66 +279,84 @@ std::string CPhoneSender::DeviceFor(const std::string& port)
     return CSerialLink::PortDevice(digit - '0');
 }
 
-bool CPhoneSender::IsDialableNumber(const std::string& number)
-{
-    return number.size() >= 2 && number[0] == '+' &&
-           std::all_of(number.begin() + 1, number.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string CPhoneSender::SendableText(const std::string& text)
+std::string CPhoneSender::DialableNumber(const std::string& number)
 {
     std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c != kCtrlZ && c != kEscape)
+    for (char c : number) {
+        if (c != ' ' && c != '-')
             out += c;
     }
+    const std::size_t digits = !out.empty() && out[0] == '+' ? 1 : 0;
+    if (out.size() <= digits || !std::all_of(out.begin() + static_cast<std::ptrdiff_t>(digits), out.end(),
+                                             [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
     return out;
 }
 
-CPhoneSender::Reply CPhoneSender::Judge(const std::string& reply, const std::string& expected)
+CPhoneSender::Reply CPhoneSender::Judge(const std::string& reply, const std::string& written,
+                                        const std::string& expected, std::vector<std::string>* lines)
 {
+    const auto start = AnswerStart(reply, written);
+    if (!start)
+        return Reply::Pending;
     const bool prompt = expected == ">";
-    const std::size_t promptAt = prompt ? reply.find('>') : std::string::npos;
-    for (std::size_t i = 0; i < reply.size(); ++i) {
-        if (i == promptAt)
+    std::size_t at = *start;
+    for (;;) {
+        while (at < reply.size() && IsLineBreak(reply[at]))
+            ++at;
+        if (at >= reply.size())
+            return Reply::Pending;
+        if (prompt && reply[at] == '>')
             return Reply::Expected;
-        if (!IsLineBreak(reply[i]) || i + 1 >= reply.size() || IsLineBreak(reply[i + 1]))
-            continue;
-        // A line begins at i + 1; it counts once its own line break has arrived.
-        const std::size_t end = reply.find_first_of("\r\n", i + 1);
+        // A line counts once its own line break has arrived.
+        const std::size_t end = reply.find_first_of("\r\n", at);
         if (end == std::string::npos)
-            break;
-        const std::string line = reply.substr(i + 1, end - i - 1);
+            return Reply::Pending;
+        std::string line = reply.substr(at, end - at);
+        at = end;
         if (!prompt && line == expected)
             return Reply::Expected;
-        if (IsErrorLine(line))
+        if (IsErrorLine(line)) {
+            if (lines)
+                lines->push_back(std::move(line));
             return Reply::Error;
+        }
+        if (lines)
+            lines->push_back(std::move(line));
     }
-    return promptAt != std::string::npos ? Reply::Expected : Reply::Pending;
 }
 
-CPhoneSender::Reply CPhoneSender::AwaitReply(CSerialLink& link, const std::string& expected,
-                                             std::chrono::milliseconds timeout)
+CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string& bytes,
+                                            const std::string& expected, std::chrono::milliseconds timeout)
 {
+    link.Write(bytes.data(), static_cast<int>(bytes.size()));
     const auto end = Clock::now() + timeout;
     std::string reply;
+    Answer answer;
+    auto judge = [&] {
+        answer.lines.clear();
+        answer.verdict = Judge(reply, bytes, expected, &answer.lines);
+        return answer.verdict != Reply::Pending;
+    };
     for (;;) {
         const bool arrived = TakeInput(link, reply);
-        if (arrived) {
-            const Reply verdict = Judge(reply, expected);
-            if (verdict != Reply::Pending)
-                return verdict;
-        }
+        answer.heard = answer.heard || arrived;
+        if (arrived && judge())
+            return answer;
         const auto now = Clock::now();
         if (now >= end)
-            return Reply::Pending;
+            return answer;
         if (arrived)
             continue;
         // False when the time is up or the device has gone away (a hung-up line wakes us at
         // once, so waiting on it again would only spin): one last look, then give up.
-        if (!link.WaitReadable(std::chrono::duration_cast<std::chrono::milliseconds>(end - now)))
-            return TakeInput(link, reply) ? Judge(reply, expected) : Reply::Pending;
+        if (!link.WaitReadable(std::chrono::duration_cast<std::chrono::milliseconds>(end - now))) {
+            if (TakeInput(link, reply)) {
+                answer.heard = true;
+                judge();
+            }
+            return answer;
+        }
     }
 }
 
@@ -126,39 +372,186 @@ bool CPhoneSender::TakeInput(CSerialLink& link, std::string& reply)
     return true;
 }
 
-bool CPhoneSender::Command(CSerialLink& link, const std::string& bytes, const std::string& expected,
-                           std::chrono::milliseconds timeout)
+void CPhoneSender::Refused(const Answer& answer, const char* silence)
 {
-    link.Write(bytes.data(), static_cast<int>(bytes.size()));
-    return AwaitReply(link, expected, timeout) == Reply::Expected;
+    if (answer.verdict == Reply::Error && !answer.lines.empty())
+        m_reason = Polish("Telefon odpowiedział: ") + answer.lines.back() + ".";
+    else if (!answer.heard)
+        m_reason = Polish("Telefon nie odpowiada.");
+    else
+        m_reason = Polish(silence);
+}
+
+bool CPhoneSender::SimReady(CSerialLink& link)
+{
+    const Answer answer = Exchange(link, "at+cpin?\r", "OK", m_timeouts.query);
+    if (answer.verdict == Reply::Pending && !answer.heard) {
+        m_reason = Polish("Telefon nie odpowiada.");
+        return false;
+    }
+    const std::string error = answer.verdict == Reply::Error ? answer.lines.back() : std::string();
+    switch (SimState(answer.lines, error)) {
+    case Sim::Ready:
+    case Sim::Unknown: // a phone that cannot tell: its answers to the message will
+        return true;
+    case Sim::Pin:
+        m_reason = Polish("Telefon czeka na kod PIN karty SIM.");
+        return false;
+    case Sim::Puk:
+        m_reason = Polish("Telefon czeka na kod PUK karty SIM.");
+        return false;
+    case Sim::Missing:
+        m_reason = Polish("W telefonie nie ma karty SIM.");
+        return false;
+    case Sim::Broken:
+        m_reason = Polish("Karta SIM w telefonie jest uszkodzona.");
+        return false;
+    case Sim::Other:
+        m_reason =
+            Polish("Karta SIM w telefonie nie jest gotowa (") + Field(answer.lines, "+CPIN:") + error + ").";
+        return false;
+    }
+    return false;
+}
+
+bool CPhoneSender::SendText(CSerialLink& link, const std::string& number, const std::string& text)
+{
+    Answer answer = Exchange(link, "at+cmgf=1\r", "OK", m_timeouts.mode);
+    if (answer.verdict != Reply::Expected) {
+        Refused(answer, "Telefon nie przyjął trybu tekstowego.");
+        return false;
+    }
+    answer = Exchange(link, "at+cmgs=\"" + number + "\"\r", ">", m_timeouts.prompt);
+    if (answer.verdict != Reply::Expected) {
+        // A prompt that comes after we gave up would leave the phone taking our next commands
+        // as message text; Escape ends its text input without sending.
+        link.Write(&kEscape, 1);
+        Refused(answer, "Telefon nie poprosił o treść wiadomości.");
+        return false;
+    }
+    // The written dialogue ends the text with Ctrl-Z, Escape and CR; phones expect nothing else.
+    answer = Exchange(link, text + kCtrlZ + kEscape + '\r', "OK", m_timeouts.answer);
+    if (answer.verdict != Reply::Expected) {
+        Refused(answer, "Telefon nie potwierdził wysłania wiadomości.");
+        return false;
+    }
+    return true;
+}
+
+bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2)
+{
+    const auto pdus = sms::SubmitPdus(number, sms::FromWindows1250(text),
+                                      ucs2 ? sms::Coding::Ucs2 : sms::Coding::Gsm7, NextReference());
+    if (pdus.size() > kMaxParts) {
+        // The part count and number are one octet each in the header.
+        m_reason = Polish("Wiadomość jest za długa dla telefonu.");
+        return false;
+    }
+    Answer answer = Exchange(link, "at+cmgf=0\r", "OK", m_timeouts.mode);
+    if (answer.verdict != Reply::Expected) {
+        Refused(answer, "Telefon nie przyjął trybu PDU.");
+        return false;
+    }
+    std::size_t confirmed = 0;
+    for (const auto& pdu : pdus) {
+        answer = Exchange(link, "at+cmgs=" + std::to_string(pdu.length) + "\r", ">", m_timeouts.prompt);
+        if (answer.verdict != Reply::Expected) {
+            link.Write(&kEscape, 1);
+            Refused(answer, "Telefon nie poprosił o treść wiadomości.");
+            break;
+        }
+        answer = Exchange(link, pdu.hex + kCtrlZ, "OK", m_timeouts.answer);
+        const bool numbered = std::any_of(answer.lines.begin(), answer.lines.end(),
+                                          [](const std::string& line) { return StartsWith(line, "+CMGS:"); });
+        if (answer.verdict != Reply::Expected || !numbered) {
+            Refused(answer, "Telefon nie potwierdził wysłania wiadomości.");
+            // Unconfirmed is not undelivered: a part the network took may already be on its way.
+            if (pdus.size() > 1 && (confirmed > 0 || answer.verdict != Reply::Error))
+                m_reason += Polish(" Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu "
+                                   "zostaną wysłane wszystkie części.");
+            break;
+        }
+        ++confirmed;
+    }
+    return confirmed == pdus.size();
 }
 
 bool CPhoneSender::Send(const std::string& number, const std::string& text)
 {
-    if (!IsDialableNumber(number))
+    m_reason.clear();
+    const std::string dial = DialableNumber(number);
+    if (dial.empty()) {
+        m_reason = Polish("Numer \"") + number + Polish("\" nie nadaje się do wybrania w telefonie.");
         return false;
+    }
+    const sms::Coding coding =
+        m_encoding == PhoneEncoding::Text ? sms::Coding::Text : sms::ChooseCoding(text);
+    if (coding == sms::Coding::Text &&
+        text.find_first_of(std::string{kCtrlZ, kEscape}) != std::string::npos) {
+        // In text mode these would end or cancel the message early, and the phone would send
+        // something else than the message we file.
+        m_reason = Polish("Tekst zawiera znaki sterujące (Ctrl+Z, Esc), których telefon w trybie tekstowym "
+                          "nie przyjmie.");
+        return false;
+    }
     const std::string device = DeviceFor(m_port);
-    if (device.empty())
-        return false;
     CSerialLink link(m_hook);
     link.SetByteTimeout(m_timeouts.byte);
-    if (!link.OpenDevice(device, kBaud))
+    if (device.empty() || !link.OpenDevice(device, kBaud)) {
+        m_reason = Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
         return false;
+    }
     bool sent = false;
-    if (Command(link, "at+cmgf=1\r", "OK", m_timeouts.mode)) {
-        if (Command(link, "at+cmgs=\"" + number + "\"\r", ">", m_timeouts.prompt)) {
-            std::string message = SendableText(text);
-            message += kCtrlZ;
-            message += kEscape;
-            message += '\r';
-            sent = Command(link, message, "OK", m_timeouts.answer);
-        } else {
-            // A prompt that comes after we gave up would leave the phone taking our next
-            // commands as message text; Escape ends its text input without sending.
-            const char escape = kEscape;
-            link.Write(&escape, 1);
-        }
+    if (SimReady(link)) {
+        if (coding == sms::Coding::Text)
+            sent = SendText(link, dial, text);
+        else
+            sent = SendPdus(link, dial, text, coding == sms::Coding::Ucs2);
     }
     link.Close();
+    if (sent)
+        m_reason.clear();
     return sent;
+}
+
+PhoneReport CPhoneSender::Inspect()
+{
+    PhoneReport report;
+    const std::string device = DeviceFor(m_port);
+    CSerialLink link(m_hook);
+    link.SetByteTimeout(m_timeouts.byte);
+    if (device.empty() || !link.OpenDevice(device, kBaud)) {
+        report.problem = Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
+        return report;
+    }
+    Answer answer = Exchange(link, "at+cgmi\r", "OK", m_timeouts.query);
+    if (!answer.heard) {
+        report.problem = Polish("Telefon nie odpowiada.");
+        return report;
+    }
+    if (answer.verdict == Reply::Expected)
+        report.maker = Plain(answer.lines, "at+cgmi", "+CGMI:");
+    answer = Exchange(link, "at+cgmm\r", "OK", m_timeouts.query);
+    if (answer.verdict == Reply::Expected)
+        report.model = Plain(answer.lines, "at+cgmm", "+CGMM:");
+    answer = Exchange(link, "at+cpin?\r", "OK", m_timeouts.query);
+    if (answer.verdict != Reply::Pending) {
+        const std::string error = answer.verdict == Reply::Error ? answer.lines.back() : std::string();
+        report.sim = SimText(SimState(answer.lines, error), Field(answer.lines, "+CPIN:") + error);
+    }
+    answer = Exchange(link, "at+creg?\r", "OK", m_timeouts.query);
+    if (answer.verdict == Reply::Expected) {
+        for (const auto& line : answer.lines) {
+            if (StartsWith(line, "+CREG:") && !IsUnsolicited(line))
+                report.registration = RegistrationText(line.substr(6));
+        }
+    }
+    answer = Exchange(link, "at+csq\r", "OK", m_timeouts.query);
+    if (answer.verdict == Reply::Expected) {
+        const std::string value = Field(answer.lines, "+CSQ:");
+        if (!value.empty())
+            report.signal = SignalText(value);
+    }
+    link.Close();
+    return report;
 }

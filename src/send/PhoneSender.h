@@ -3,21 +3,47 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CSerialLink;
 
 // How long the phone may take to answer each command of the dialogue.
 struct PhoneTimeouts
 {
-    std::chrono::milliseconds mode{5000};    // "OK" after the text-mode command
+    std::chrono::milliseconds mode{5000};    // "OK" after the mode command
     std::chrono::milliseconds prompt{10000}; // ">" after the start of the message
     std::chrono::milliseconds answer{60000}; // "OK" after the text: the network's confirmation
     std::chrono::milliseconds byte{1000};    // handing one byte to the port
+    std::chrono::milliseconds query{2000};   // the SIM's state, and each question of the phone check
 };
 
-// Sends one message through a GSM phone or modem on a serial port, in text mode: "at+cmgf=1",
-// then "at+cmgs=" with the number, then the text ended by Ctrl-Z. The port is opened for the one
-// message and closed on every path.
+// "Settings"/"PhoneEncoding": auto (the program picks text or PDU mode per message) or text
+// (always text mode, for phones that know no PDU mode).
+enum class PhoneEncoding
+{
+    Auto,
+    Text
+};
+
+// What the phone check found, each item in Polish (Windows-1250); empty when the phone did not
+// say. When the phone did not answer at all, or the port could not be opened, problem says so.
+struct PhoneReport
+{
+    std::string problem;
+    std::string maker;
+    std::string model;
+    std::string sim;
+    std::string registration;
+    std::string signal;
+
+    // The items as lines "Producent: ..." and so on, or the problem alone.
+    std::string Text() const;
+};
+
+// Sends one message through a GSM phone or modem on a serial port. A text that phones read the
+// same in text mode goes as it always has ("at+cmgf=1", "at+cmgs=" with the number, the text
+// ended by Ctrl-Z); any other goes in PDU mode, in one or more parts. The SIM's state is asked
+// first. The port is opened for the one message and closed on every path.
 class CPhoneSender
 {
 public:
@@ -27,19 +53,30 @@ public:
     // a device path beginning with "/".
     explicit CPhoneSender(std::string port, WaitHook hook = {}, PhoneTimeouts timeouts = {});
 
-    // True when the phone confirmed the message.
+    // True when the phone confirmed the message (every part of it).
     bool Send(const std::string& number, const std::string& text);
+    // Why the last Send failed, in Polish (Windows-1250), for the failure dialog; empty when
+    // there is nothing more to say than that it failed.
+    const std::string& FailureReason() const { return m_reason; }
+
+    // Asks the phone who it is, the SIM's state, the network registration and the signal.
+    PhoneReport Inspect();
 
     void SetTimeouts(const PhoneTimeouts& timeouts) { m_timeouts = timeouts; }
     void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
+    void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }
+
+    // "text" is Text; anything else (the default, "auto", nothing) is Auto.
+    static PhoneEncoding EncodingFor(const std::string& setting);
+    // How many SMS the text takes on the phone route.
+    static int SmsCount(const std::string& text, PhoneEncoding encoding);
 
     // The device a port setting names; empty when it names none. Only the fourth character of a
     // "COM" name counts: "COM2" is port 2, "COM12" port 1, "COMx" port 0 (none), "" none.
     static std::string DeviceFor(const std::string& port);
-    // "+" and at least one digit, nothing else: anything more would reach the phone as commands.
-    static bool IsDialableNumber(const std::string& number);
-    // The text without the bytes that would end (0x1A) or cancel (0x1B) the message early.
-    static std::string SendableText(const std::string& text);
+    // The number as the phone dials it: blanks and dashes dropped, then an optional "+" and at
+    // least one digit; empty when it is anything else (which would reach the phone as commands).
+    static std::string DialableNumber(const std::string& number);
 
     enum class Reply
     {
@@ -47,20 +84,33 @@ public:
         Expected,
         Error
     };
-    // What the phone has said so far after a command. Result codes count only as whole lines
-    // that follow a line break, as phones send them ("\r\nOK\r\n"), so the echo of a text that
-    // itself says "OK" or "ERROR" is not taken for the phone's verdict. The prompt is found
-    // anywhere.
-    static Reply Judge(const std::string& reply, const std::string& expected);
+    // What the phone has said so far after we wrote `written`. Its echo of those bytes (when it
+    // echoes) is skipped: after a text, everything up to the echoed Ctrl-Z. What follows counts
+    // as whole lines; the prompt ">" counts at the start of a line. The lines other than the
+    // verdict go to `lines`.
+    static Reply Judge(const std::string& reply, const std::string& written, const std::string& expected,
+                       std::vector<std::string>* lines = nullptr);
 
 private:
-    bool Command(CSerialLink& link, const std::string& bytes, const std::string& expected,
-                 std::chrono::milliseconds timeout);
-    Reply AwaitReply(CSerialLink& link, const std::string& expected, std::chrono::milliseconds timeout);
+    struct Answer
+    {
+        Reply verdict = Reply::Pending;
+        std::vector<std::string> lines;
+        bool heard = false; // the phone sent anything at all
+    };
+    Answer Exchange(CSerialLink& link, const std::string& bytes, const std::string& expected,
+                    std::chrono::milliseconds timeout);
     // Appends what the port has received to reply; false when nothing had arrived.
     static bool TakeInput(CSerialLink& link, std::string& reply);
+
+    bool SimReady(CSerialLink& link);
+    bool SendText(CSerialLink& link, const std::string& number, const std::string& text);
+    bool SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2);
+    void Refused(const Answer& answer, const char* silence);
 
     std::string m_port;
     WaitHook m_hook;
     PhoneTimeouts m_timeouts;
+    PhoneEncoding m_encoding = PhoneEncoding::Auto;
+    std::string m_reason;
 };

@@ -21,5 +21,7 @@ public:
     virtual void SendWaitHook() = 0;
     // The phone's port: "COM" and a digit, or a device path ("Settings"/"Port").
     virtual std::string GetPhonePort() const = 0;
+    // "Settings"/"PhoneEncoding": "auto" (or nothing) or "text".
+    virtual std::string GetPhoneEncoding() const { return {}; }
     virtual std::tm LocalTime() const;
 };

@@ -21,6 +21,7 @@ CSender::~CSender()
 
 bool CSender::Send(const std::string& number, const std::string& text, int route)
 {
+    m_failureReason.clear();
     if (route == ROUTE_CONFIGURED)
         route = m_environment.GetSendSettings().GetRoute();
     switch (route) {
@@ -51,8 +52,12 @@ bool CSender::SendByInternet(const std::string& number, const std::string& text)
 bool CSender::SendByPhone(const std::string& number, const std::string& text)
 {
     // The port is read at every send, so a port chosen on the settings page counts at once.
-    CPhoneSender phone(m_environment.GetPhonePort(), [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
-    return phone.Send(number, text);
+    CPhoneSender phone(
+        m_environment.GetPhonePort(), [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
+    phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
+    const bool sent = phone.Send(number, text);
+    m_failureReason = phone.FailureReason();
+    return sent;
 }
 
 std::vector<CSender::Method> CSender::MethodList() const

@@ -37,6 +37,8 @@ public:
 
     void SetTimeouts(const GatewayTimeouts& timeouts);
     void SetPhoneTimeouts(const PhoneTimeouts& timeouts) { m_phoneTimeouts = timeouts; }
+    // Why the last Send failed, in Polish, when the route could tell (the phone can); else empty.
+    const std::string& LastFailureReason() const { return m_failureReason; }
 
 private:
     bool SendByInternet(const std::string& number, const std::string& text);
@@ -46,4 +48,5 @@ private:
     // Era, Plus, Idea: asked from the last to the first.
     std::vector<std::unique_ptr<CSMSMessageSender>> m_senders;
     PhoneTimeouts m_phoneTimeouts;
+    std::string m_failureReason;
 };

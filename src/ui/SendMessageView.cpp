@@ -7,17 +7,21 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include "app/Document.h"
-#include "store/Recipients.h"
+#include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
+#include "send/PhoneSender.h"
 #include "store/Address.h"
 #include "store/AddressBook.h"
 #include "store/Message.h"
+#include "store/Recipients.h"
 #include "ui/CheckRecipientsDialog.h"
 #include "ui/Commands.h"
 #include "ui/DefinedMessagesDialog.h"
@@ -182,6 +186,27 @@ void CSendMessageView::OnTextChanged()
     m_progress->setValue(std::min(length, kLimit));
     // The counter shows what goes out: the signature, a separator and the text.
     UpdateCounter(static_cast<int>(m_signature.size()) + length + 1);
+    ShowPhoneSmsCount();
+}
+
+void CSendMessageView::ShowPhoneSmsCount()
+{
+    auto* main = qobject_cast<QMainWindow*>(window());
+    if (!main)
+        return;
+    // The phone route sends the text alone: the signature goes only to the web gateways.
+    const int count = GetDocument().GetSettings().GetRoute() == ROUTE_PHONE
+                          ? CPhoneSender::SmsCount(
+                                m_text, CPhoneSender::EncodingFor(GetDocument().GetSettingsStore().GetString(
+                                            "Settings", "PhoneEncoding")))
+                          : 1;
+    if (count > 1) {
+        main->statusBar()->showMessage(QStringLiteral("%1 SMS przez telefon").arg(count));
+        m_phoneLine = true;
+    } else if (m_phoneLine) {
+        main->statusBar()->clearMessage();
+        m_phoneLine = false;
+    }
 }
 
 void CSendMessageView::OnSignatureChanged()

@@ -50,6 +50,8 @@ private:
     void RebuildEntries();
     void UpdateCounter(int value);
     void OnTextChanged();
+    // The status bar says how many SMS the text takes on the phone route, when more than one.
+    void ShowPhoneSmsCount();
     void OnSignatureChanged();
 
     void OnChooseRecipients();
@@ -66,6 +68,7 @@ private:
     std::vector<CAddress*> m_entries; // not owned: the address book's
     CMessage* m_draft = nullptr;      // not owned: the drafts folder's
     bool m_showing = false;
+    bool m_phoneLine = false; // the status bar shows our count
 
     QPushButton* m_toButton = nullptr;
     CWin1250LineEdit* m_recipientsEdit = nullptr;

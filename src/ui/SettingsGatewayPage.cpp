@@ -77,6 +77,7 @@ CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* par
     routeLayout->addWidget(m_port, 2, 1);
     routeLayout->setColumnStretch(2, 1);
     routeLayout->setColumnMinimumWidth(0, 20);
+    BuildPhoneControls(routeLayout, 3);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(methods, 1);
@@ -109,6 +110,7 @@ void CSettingsGatewayPage::OnSetActive()
     m_phone->setChecked(route == ROUTE_PHONE);
     m_routeGroup->setExclusive(true);
     FillPorts(text_codec::ToQString(m_document.GetPhonePortName()));
+    LoadPhoneEncoding();
 }
 
 bool CSettingsGatewayPage::OnKillActive()
@@ -118,6 +120,7 @@ bool CSettingsGatewayPage::OnKillActive()
     else if (m_phone->isChecked())
         m_document.GetSettings().SetRoute(ROUTE_PHONE);
 
+    StorePhoneEncoding();
     std::string port = text_codec::FromQStringLossy(m_port->currentText().trimmed());
     if (port != m_document.GetPhonePortName()) {
         m_document.GetSettingsStore().SetString(kSettings, kPort, port);

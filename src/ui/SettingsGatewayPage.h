@@ -5,6 +5,9 @@
 class CBrivantelDoc;
 class QButtonGroup;
 class QComboBox;
+class QGridLayout;
+class QLabel;
+class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 
@@ -24,10 +27,18 @@ public:
     QRadioButton* InternetButton() const { return m_internet; }
     QRadioButton* PhoneButton() const { return m_phone; }
     QComboBox* PortBox() const { return m_port; }
+    QComboBox* EncodingBox() const { return m_encoding; }
+    QPushButton* CheckPhoneButton() const { return m_checkPhone; }
+    QLabel* PhoneCheckResult() const { return m_phoneResult; }
 
 private:
     void FillMethodList();
     void FillPorts(const QString& current);
+    // The phone's block (SettingsGatewayPagePhone.cpp): the encoding beside the port, the check.
+    void BuildPhoneControls(QGridLayout* layout, int row);
+    void LoadPhoneEncoding();
+    void StorePhoneEncoding();
+    void CheckPhone();
 
     CBrivantelDoc& m_document;
     QTreeWidget* m_methods;
@@ -35,4 +46,7 @@ private:
     QRadioButton* m_phone;
     QButtonGroup* m_routeGroup;
     QComboBox* m_port;
+    QComboBox* m_encoding = nullptr;
+    QPushButton* m_checkPhone = nullptr;
+    QLabel* m_phoneResult = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "phone/FakeModem.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -150,4 +151,127 @@ std::string Printable(const std::vector<std::uint8_t>& bytes)
         }
     }
     return out + "\"";
+}
+
+void FakeModem::Behave(Phone phone)
+{
+    m_thread = std::thread([this, p = std::move(phone)]() mutable { Act(std::move(p)); });
+}
+
+std::vector<FakeModem::Sms> FakeModem::Messages()
+{
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+void FakeModem::Answer(Phone& phone, const std::string& bytes)
+{
+    if (phone.silent)
+        return;
+    std::string out;
+    if (!phone.unsolicited.empty()) {
+        out = "\r\n" + phone.unsolicited.front() + "\r\n";
+        phone.unsolicited.erase(phone.unsolicited.begin());
+    }
+    out += bytes;
+    if (::write(m_master, out.data(), out.size()) < 0)
+        return;
+}
+
+std::string FakeModem::Command(Phone& phone, const std::string& command)
+{
+    auto ok = [](const std::string& line) { return "\r\n" + line + "\r\n\r\nOK\r\n"; };
+    if (command == "at+cpin?")
+        return phone.cpinError.empty() ? ok(phone.cpin) : "\r\n" + phone.cpinError + "\r\n";
+    if (command == "at+cmgf=0" || command == "at+cmgf=1") {
+        m_pduMode = command.back() == '0';
+        return "\r\nOK\r\n";
+    }
+    if (command.rfind("at+cmgs=", 0) == 0) {
+        m_current = Sms{};
+        m_current.pdu = m_pduMode;
+        const std::string arg = command.substr(8);
+        if (m_pduMode) {
+            m_current.announced = std::atoi(arg.c_str());
+        } else {
+            if (arg.size() < 2 || arg.front() != '"' || arg.back() != '"')
+                return "\r\nERROR\r\n";
+            m_current.number = arg.substr(1, arg.size() - 2);
+        }
+        m_input = true;
+        return "\r\n> ";
+    }
+    if (command == "at+cgmi")
+        return ok(phone.maker);
+    if (command == "at+cgmm")
+        return ok(phone.model);
+    if (command == "at+creg?")
+        return ok(phone.creg);
+    if (command == "at+csq")
+        return ok(phone.csq);
+    return "\r\nERROR\r\n";
+}
+
+std::string FakeModem::Take(Phone& phone)
+{
+    Sms sms = m_current;
+    int count = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        count = static_cast<int>(m_messages.size()) + 1;
+    }
+    std::string answer = "\r\n+CMGS: " + std::to_string(count) + "\r\n\r\nOK\r\n";
+    if (sms.pdu) {
+        sms.decoded = DecodeSubmit(sms.body);
+        // A PDU the phone cannot read, or whose announced length is wrong, is refused as a real
+        // phone refuses it.
+        if (!sms.decoded.ok || sms.decoded.tpduLength != sms.announced) {
+            sms.refused = true;
+            answer = "\r\n+CMS ERROR: 304\r\n";
+        }
+    }
+    if (count == phone.refuse) {
+        sms.refused = true;
+        answer = "\r\n+CMS ERROR: 500\r\n";
+    }
+    std::lock_guard lock(m_mutex);
+    m_messages.push_back(std::move(sms));
+    return answer;
+}
+
+void FakeModem::Act(Phone phone)
+{
+    std::size_t done = 0;
+    for (;;) {
+        std::string fresh;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stop)
+                return;
+            fresh.assign(m_received.begin() + static_cast<std::ptrdiff_t>(done), m_received.end());
+            done = m_received.size();
+        }
+        for (const char c : fresh) {
+            if (phone.echo && !phone.silent && ::write(m_master, &c, 1) < 0)
+                return;
+            if (m_input) {
+                if (c == '\x1a') {
+                    m_input = false;
+                    Answer(phone, Take(phone));
+                } else if (c == '\x1b') {
+                    m_input = false; // cancelled: nothing is sent
+                } else {
+                    m_current.body += c;
+                }
+            } else if (c == '\r') {
+                const std::string command = m_line;
+                m_line.clear();
+                if (!command.empty())
+                    Answer(phone, Command(phone, command));
+            } else if (c != '\n' && c != '\x1b' && c != '\x1a') {
+                m_line += c;
+            }
+        }
+        Receive(std::chrono::milliseconds(20));
+    }
 }

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "phone/PduDecoder.h"
+
 // A phone on the far side of a pseudo-terminal. The program opens the terminal's device path as
 // its serial port; the modem thread waits for each scripted command, checks its exact bytes, and
 // answers with scripted pieces, each after its own delay.
@@ -24,6 +26,31 @@ public:
         std::vector<Piece> answer; // written once they have all arrived
     };
 
+    // A phone that behaves on its own, in text and PDU mode, instead of following a script.
+    struct Phone
+    {
+        bool echo = true;
+        bool silent = false;                  // answers nothing at all
+        std::string cpin = "+CPIN: READY";    // the answer to "at+cpin?"
+        std::string cpinError;                // given instead, when not empty ("+CME ERROR: 10")
+        int refuse = 0;                       // the n-th message taken (from 1) is refused
+        std::vector<std::string> unsolicited; // one line slipped in before each answer while they last
+        std::string maker = "Fakecom";
+        std::string model = "FM-1";
+        std::string creg = "+CREG: 0,1";
+        std::string csq = "+CSQ: 20,99";
+    };
+    // One message the phone took (refused ones included).
+    struct Sms
+    {
+        bool pdu = false;
+        std::string number; // text mode: between the quotes of "at+cmgs="
+        std::string body;   // what came before the Ctrl-Z: the text's bytes, or the PDU in hexadecimal
+        int announced = 0;  // PDU mode: the length "at+cmgs=" gave
+        bool refused = false;
+        DecodedSubmit decoded; // PDU mode
+    };
+
     FakeModem();
     ~FakeModem();
     FakeModem(const FakeModem&) = delete;
@@ -37,6 +64,8 @@ public:
     int ModemSide() const { return m_master; }
 
     void Run(std::vector<Step> script);
+    void Behave(Phone phone);
+    std::vector<Sms> Messages();
     // Everything the program wrote: waits (boundedly) until at least expectedLength bytes are
     // there, then a little more so that stray extra bytes show up too. Stops the modem.
     std::vector<std::uint8_t> Transcript(std::size_t expectedLength);
@@ -46,6 +75,10 @@ public:
 
 private:
     void Loop(std::vector<Step> script);
+    void Act(Phone phone);
+    void Answer(Phone& phone, const std::string& bytes);
+    std::string Command(Phone& phone, const std::string& command);
+    std::string Take(Phone& phone);
     bool Receive(std::chrono::milliseconds wait);
     void Stop();
 
@@ -57,6 +90,11 @@ private:
     std::vector<std::uint8_t> m_received;
     std::string m_mismatch;
     bool m_stop = false;
+    std::vector<Sms> m_messages;
+    bool m_pduMode = false;
+    bool m_input = false; // between the prompt and the Ctrl-Z
+    std::string m_line;
+    Sms m_current;
 };
 
 std::string Printable(const std::vector<std::uint8_t>& bytes);

@@ -3,6 +3,7 @@
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "phone/FakeModem.h"
+#include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
 
 namespace {
@@ -19,7 +20,7 @@ protected:
         m_doc.GetSettings().SetRoute(ROUTE_PHONE);
         m_doc.SetPhonePortName(m_modem.DevicePath());
         PhoneTimeouts t;
-        t.mode = t.prompt = t.answer = milliseconds(300);
+        t.mode = t.prompt = t.answer = t.query = milliseconds(300);
         m_doc.GetSender().SetPhoneTimeouts(t);
     }
 
@@ -33,9 +34,11 @@ protected:
 
 TEST_F(PhoneRouteTest, ConfiguredRouteSendsThroughThePhoneAndFilesAsSent)
 {
-    m_modem.Run({{"at+cmgf=1\r", {{milliseconds(0), "\r\nOK\r\n"}}},
-                 {"at+cmgs=\"+48602000001\"\r", {{milliseconds(0), "\r\n> "}}},
-                 {"Hej\x1a\x1b\r", {{milliseconds(20), "\r\n+CMGS: 7\r\n"}, {milliseconds(20), "\r\nOK\r\n"}}}});
+    m_modem.Run(
+        {{"at+cpin?\r", {{milliseconds(0), "\r\n+CPIN: READY\r\n\r\nOK\r\n"}}},
+         {"at+cmgf=1\r", {{milliseconds(0), "\r\nOK\r\n"}}},
+         {"at+cmgs=\"+48602000001\"\r", {{milliseconds(0), "\r\n> "}}},
+         {"Hej\x1a\x1b\r", {{milliseconds(20), "\r\n+CMGS: 7\r\n"}, {milliseconds(20), "\r\nOK\r\n"}}}});
     EXPECT_TRUE(m_doc.SendToRecipients("+48602000001", "+48602000001", "Hej", ROUTE_CONFIGURED));
     EXPECT_TRUE(m_modem.ScriptMatched()) << m_modem.Mismatch();
     ASSERT_EQ(m_doc.GetSent().GetCount(), 1u);
@@ -45,11 +48,44 @@ TEST_F(PhoneRouteTest, ConfiguredRouteSendsThroughThePhoneAndFilesAsSent)
 
 TEST_F(PhoneRouteTest, RefusedMessageIsQueued)
 {
-    m_modem.Run({{"at+cmgf=1\r", {{milliseconds(0), "\r\nOK\r\n"}}},
+    m_modem.Run({{"at+cpin?\r", {{milliseconds(0), "\r\n+CPIN: READY\r\n\r\nOK\r\n"}}},
+                 {"at+cmgf=1\r", {{milliseconds(0), "\r\nOK\r\n"}}},
                  {"at+cmgs=\"+48602000001\"\r", {{milliseconds(0), "\r\n> "}}},
                  {"Hej\x1a\x1b\r", {{milliseconds(0), "\r\n+CMS ERROR: 500\r\n"}}}});
     m_doc.SendToRecipients("+48602000001", "+48602000001", "Hej", ROUTE_PHONE);
     EXPECT_EQ(m_doc.GetSent().GetCount(), 0u);
     ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
     EXPECT_EQ(m_ui.sendFailures.size(), 1u);
+}
+
+// A long Polish text goes in three parts; the network refuses the second. The whole message waits
+// in the outbox, and the dialog says that the first part may already be there.
+TEST_F(PhoneRouteTest, ARefusedPartQueuesTheWholeMessageAndSaysSomePartsMayHaveArrived)
+{
+    FakeModem::Phone phone;
+    phone.refuse = 2;
+    m_modem.Behave(phone);
+    const std::string text(150, '\xb9'); // "ą" 150 times
+    m_doc.SendToRecipients("+48602000001", "+48602000001", text, ROUTE_PHONE);
+    EXPECT_EQ(m_doc.GetSent().GetCount(), 0u);
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetText(), text);
+    ASSERT_EQ(m_ui.sendFailures.size(), 1u);
+    const std::string information = windows1250::ToUtf8(m_ui.sendFailures[0].information);
+    EXPECT_NE(information.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos)
+        << information;
+    EXPECT_NE(information.find("zostanie wysłana poźniej"), std::string::npos) << information;
+}
+
+TEST_F(PhoneRouteTest, APhoneWaitingForItsPinIsNamedInTheFailureDialog)
+{
+    FakeModem::Phone phone;
+    phone.cpin = "+CPIN: SIM PIN";
+    m_modem.Behave(phone);
+    auto queued = std::make_unique<CMessage>("+48602000001", "Hej");
+    m_doc.GetOutbox().AddMessage(queued);
+    m_doc.SendOutbox();
+    ASSERT_EQ(m_ui.sendFailures.size(), 1u);
+    EXPECT_EQ(windows1250::ToUtf8(m_ui.sendFailures[0].information), "Telefon czeka na kod PIN karty SIM.");
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
 }

@@ -11,6 +11,7 @@ using std::chrono::milliseconds;
 using Reply = CPhoneSender::Reply;
 
 // The bytes on the wire, written out by hand.
+const std::string kPinQuery = "at+cpin?\r";
 const std::string kModeCommand = "at+cmgf=1\r";
 const std::string kStartCommand = "at+cmgs=\"+48602123456\"\r";
 const std::string kNumber = "+48602123456";
@@ -42,18 +43,29 @@ class PhoneSenderTest : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(m_modem.IsReady()) << "no pseudo-terminal"; }
 
+    // A scripted text-mode dialogue after the SIM said it is ready.
     bool Send(std::vector<FakeModem::Step> script, PhoneTimeouts timeouts = {},
               const std::string& number = kNumber, const std::string& text = kText)
     {
+        script.insert(script.begin(), {kPinQuery, {Now("\r\n+CPIN: READY\r\n\r\nOK\r\n")}});
         m_modem.Run(std::move(script));
         CPhoneSender sender(
             m_modem.DevicePath(), [this] { ++m_hookCalls; }, timeouts);
-        return sender.Send(number, text);
+        sender.SetEncoding(PhoneEncoding::Text);
+        const bool sent = sender.Send(number, text);
+        m_reason = sender.FailureReason();
+        m_pinAsked = true;
+        return sent;
     }
 
-    // The program wrote exactly these bytes, and nothing after them.
-    void ExpectWritten(const Bytes& expected)
+    // The program wrote exactly these bytes (after the SIM's state when it was asked), and
+    // nothing after them.
+    void ExpectWritten(const Bytes& dialogue)
     {
+        Bytes expected;
+        if (m_pinAsked)
+            expected.raw(kPinQuery);
+        expected.raw(dialogue.vec());
         const auto written = m_modem.Transcript(expected.size());
         EXPECT_TRUE(m_modem.ScriptMatched()) << m_modem.Mismatch();
         EXPECT_EQ(written, expected.vec())
@@ -69,6 +81,8 @@ protected:
 
     FakeModem m_modem;
     int m_hookCalls = 0;
+    bool m_pinAsked = false;
+    std::string m_reason;
 };
 
 } // namespace
@@ -88,47 +102,69 @@ TEST(PhoneSenderRules, OnlyTheFourthCharacterOfTheComNameCounts)
               "/dev/serial/by-id/usb-Modem-if00");
 }
 
-TEST(PhoneSenderRules, ANumberIsAPlusAndDigits)
+TEST(PhoneSenderRules, ANumberIsDigitsWithAnOptionalPlusAndBlanksOrDashesAreDropped)
 {
-    EXPECT_TRUE(CPhoneSender::IsDialableNumber("+48602123456"));
-    EXPECT_TRUE(CPhoneSender::IsDialableNumber("+1"));
-    EXPECT_FALSE(CPhoneSender::IsDialableNumber(""));
-    EXPECT_FALSE(CPhoneSender::IsDialableNumber("+"));
-    EXPECT_FALSE(CPhoneSender::IsDialableNumber("48602123456"));
-    EXPECT_FALSE(CPhoneSender::IsDialableNumber("+48 602 123 456"));
-    EXPECT_FALSE(CPhoneSender::IsDialableNumber("+48602\"\rat+cmgd=1"));
-    EXPECT_FALSE(CPhoneSender::IsDialableNumber("++48602"));
+    const std::pair<const char*, const char*> cases[] = {
+        {"+48602123456", "+48602123456"},
+        {"+1", "+1"},
+        {"602123456", "602123456"},
+        {"+48 602 123 456", "+48602123456"},
+        {"+48-602-123-456", "+48602123456"},
+        {" 602 12-34-56 ", "602123456"},
+        {"", ""},
+        {"+", ""},
+        {" - ", ""},
+        {"+48602\"\rat+cmgd=1", ""},
+        {"++48602", ""},
+        {"+48(602)", ""},
+        {"+48\t602", ""},
+    };
+    for (const auto& [number, dialled] : cases)
+        EXPECT_EQ(CPhoneSender::DialableNumber(number), dialled) << number;
 }
 
-TEST(PhoneSenderRules, TheTextLosesOnlyCtrlZAndEscape)
+TEST(PhoneSenderRules, OnlyWhatFollowsTheEchoIsJudged)
 {
-    EXPECT_EQ(CPhoneSender::SendableText("a\x1a"
-                                         "b\x1b"
-                                         "c\r\nd\x9c"),
-              "abc\r\nd\x9c");
-    EXPECT_EQ(CPhoneSender::SendableText(""), "");
-}
-
-TEST(PhoneSenderRules, ResultCodesAreWholeLinesAfterALineBreak)
-{
-    EXPECT_EQ(CPhoneSender::Judge("at+cmgf=1\r\r\nOK\r\n", "OK"), Reply::Expected);
-    EXPECT_EQ(CPhoneSender::Judge("\r\nOK\r\n", "OK"), Reply::Expected);
-    EXPECT_EQ(CPhoneSender::Judge("\r\nOK", "OK"), Reply::Pending); // its line break is still coming
-    EXPECT_EQ(CPhoneSender::Judge("\r\nOKAY\r\n", "OK"), Reply::Pending);
-    EXPECT_EQ(CPhoneSender::Judge("OK\r\n", "OK"), Reply::Pending); // the echo of a text saying OK
-    EXPECT_EQ(CPhoneSender::Judge("Jest OK\r\n", "OK"), Reply::Pending);
-    EXPECT_EQ(CPhoneSender::Judge("\r\nRING\r\n\r\n+CMTI: \"SM\",3\r\n", "OK"), Reply::Pending);
-    EXPECT_EQ(CPhoneSender::Judge("\r\n+CMGS: 12\r\n\r\nOK\r\n", "OK"), Reply::Expected);
-    EXPECT_EQ(CPhoneSender::Judge("\r\nERROR\r\n", "OK"), Reply::Error);
-    EXPECT_EQ(CPhoneSender::Judge("x\r\n+CMS ERROR: 500\r\n", "OK"), Reply::Error);
-    EXPECT_EQ(CPhoneSender::Judge("\n+CME ERROR: 10\n", "OK"), Reply::Error);
-    EXPECT_EQ(CPhoneSender::Judge("ERROR\r\n", "OK"), Reply::Pending); // echo again
-    EXPECT_EQ(CPhoneSender::Judge("\r\nERRORS\r\n", "OK"), Reply::Pending);
-    EXPECT_EQ(CPhoneSender::Judge("at+cmgs=\"+48602123456\"\r\r\n> ", ">"), Reply::Expected);
-    EXPECT_EQ(CPhoneSender::Judge(">", ">"), Reply::Expected);
-    EXPECT_EQ(CPhoneSender::Judge("\r\n+CMS ERROR: 302\r\n", ">"), Reply::Error);
-    EXPECT_EQ(CPhoneSender::Judge("\r\nOK\r\n", ">"), Reply::Pending);
-    EXPECT_EQ(CPhoneSender::Judge("", "OK"), Reply::Pending);
+    const std::string mode = "at+cmgf=1\r";
+    const std::string start = "at+cmgs=\"+48602123456\"\r";
+    const std::string text = "Hej\r\nOK\r\n\x1a\x1b\r";
+    struct Case
+    {
+        std::string reply;
+        const std::string& written;
+        const char* expected;
+        Reply verdict;
+    } cases[] = {
+        {"at+cmgf=1\r\r\nOK\r\n", mode, "OK", Reply::Expected},
+        {"\r\nOK\r\n", mode, "OK", Reply::Expected},
+        {"OK\r\n", mode, "OK", Reply::Expected}, // echo off, no leading line break
+        {"at+cmgf=1\r", mode, "OK", Reply::Pending},
+        {"at+cm", mode, "OK", Reply::Pending},  // the echo is still arriving
+        {"\r\nOK", mode, "OK", Reply::Pending}, // its line break is still coming
+        {"\r\nOKAY\r\n", mode, "OK", Reply::Pending},
+        {"\r\nRING\r\n\r\n+CMTI: \"SM\",3\r\n", mode, "OK", Reply::Pending},
+        {"\r\nRING\r\nat+cmgf=1\r\r\nOK\r\n", mode, "OK", Reply::Expected},
+        {"\r\nERROR\r\n", mode, "OK", Reply::Error},
+        {"x\r\n+CMS ERROR: 500\r\n", mode, "OK", Reply::Error},
+        {"\n+CME ERROR: 10\n", mode, "OK", Reply::Error},
+        {"\r\nERRORS\r\n", mode, "OK", Reply::Pending},
+        {"at+cmgs=\"+48602123456\"\r\r\n> ", start, ">", Reply::Expected},
+        {"at+cmgs=\"+48602123456\"\r> ", start, ">", Reply::Expected},
+        {"> ", start, ">", Reply::Expected},
+        {"\r\n^RSSI: 14\r\n\r\n> ", start, ">", Reply::Expected},
+        {"\r\n+CMS ERROR: 302\r\n", start, ">", Reply::Error},
+        {"\r\nOK\r\n", start, ">", Reply::Pending},
+        // The echo of a text with lines of its own: only what follows the echoed Ctrl-Z counts.
+        {"Hej\r\nOK\r\n\x1a\x1b\r", text, "OK", Reply::Pending},
+        {"Hej\r\nOK\r\n\x1a\x1b\r\r\n+CMS ERROR: 500\r\n", text, "OK", Reply::Error},
+        {"Hej\r\nOK\r\n", text, "OK", Reply::Pending}, // echoed without its Ctrl-Z
+        {"Hej\r\n> OK\r\n> \r\n+CMGS: 4\r\n\r\nOK\r\n", text, "OK", Reply::Expected},
+        {"\r\n+CMGS: 4\r\n\r\nOK\r\n", text, "OK", Reply::Expected}, // echo off
+        {"", mode, "OK", Reply::Pending},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CPhoneSender::Judge(c.reply, c.written, c.expected), c.verdict)
+            << Printable({c.reply.begin(), c.reply.end()});
 }
 
 TEST_F(PhoneSenderTest, APhoneThatEchoesAndAnswersTakesTheMessage)
@@ -294,27 +330,42 @@ TEST_F(PhoneSenderTest, TheEchoOfATextSayingErrorIsNotAFailure)
     EXPECT_TRUE(sent);
 }
 
-TEST_F(PhoneSenderTest, CtrlZAndEscapeInsideTheTextAreNotSent)
+// A phone that echoes a text holding lines "OK" and "ERROR" sends them back before its verdict.
+TEST_F(PhoneSenderTest, LinesOfTheEchoedTextAreNotTheVerdict)
 {
+    const std::string refusedText = "Hej\r\nOK\r\nPa";
+    const std::string refusedWire = refusedText + "\x1a\x1b\r";
+    const bool refused = Send(
+        {
+            {kModeCommand, {Now("at+cmgf=1\r\r\nOK\r\n")}},
+            {kStartCommand, {Now("at+cmgs=\"+48602123456\"\r\r\n> ")}},
+            {refusedWire, {Now(refusedWire), After(200, "\r\n+CMS ERROR: 500\r\n")}},
+        },
+        Short(), kNumber, refusedText);
+    EXPECT_FALSE(refused);
+    ExpectWritten(Bytes().raw("at+cmgf=1\rat+cmgs=\"+48602123456\"\r").raw(refusedWire));
+}
+
+TEST_F(PhoneSenderTest, AnEchoedErrorLineDoesNotHideTheDelivery)
+{
+    const std::string text = "Hej\r\nERROR\r\nPa";
+    const std::string wire = text + "\x1a\x1b\r";
     const bool sent = Send(
         {
-            {kModeCommand, {Now("\r\nOK\r\n")}},
-            {kStartCommand, {Now("\r\n> ")}},
-            {"abc\x1a\x1b\r", {Now("\r\n+CMGS: 3\r\n\r\nOK\r\n")}},
+            {kModeCommand, {Now("at+cmgf=1\r\r\nOK\r\n")}},
+            {kStartCommand, {Now("at+cmgs=\"+48602123456\"\r\r\n> ")}},
+            {wire, {Now(wire), After(200, "\r\n+CMGS: 3\r\n\r\nOK\r\n")}},
         },
-        {}, kNumber,
-        "a\x1a"
-        "b\x1b"
-        "c");
+        {}, kNumber, text);
     EXPECT_TRUE(sent);
-    ExpectWritten(Bytes().raw("at+cmgf=1\rat+cmgs=\"+48602123456\"\rabc").u8(0x1A).u8(0x1B).u8(0x0D));
 }
 
 TEST_F(PhoneSenderTest, ABadNumberFailsBeforeAnythingIsWritten)
 {
-    for (const std::string number : {"", "+", "48602123456", "+48602\"\rat+cmgd=1,4\r", "+48 602"}) {
+    for (const std::string number : {"", "+", "+48602\"\rat+cmgd=1,4\r", "+48/602"}) {
         CPhoneSender sender(m_modem.DevicePath(), {}, Short());
         EXPECT_FALSE(sender.Send(number, kText)) << number;
+        EXPECT_NE(sender.FailureReason(), "");
     }
     m_modem.Run({});
     ExpectWritten(Bytes());
@@ -343,6 +394,7 @@ TEST_F(PhoneSenderTest, EveryMessageRepeatsTheWholeDialogue)
         {kModeCommand, {Now("\r\nOK\r\n")}},
         {kStartCommand, {Now("\r\n> ")}},
         {kTextAndEnd, {Now("\r\n+CMGS: 1\r\n\r\nOK\r\n")}},
+        {kPinQuery, {Now("\r\n+CPIN: READY\r\n\r\nOK\r\n")}},
         {kModeCommand, {Now("\r\nOK\r\n")}},
         {secondStart, {Now("\r\n> ")}},
         {"Hej\x1a\x1b\r", {Now("\r\n+CMGS: 2\r\n\r\nOK\r\n")}},
@@ -352,6 +404,6 @@ TEST_F(PhoneSenderTest, EveryMessageRepeatsTheWholeDialogue)
     EXPECT_TRUE(again.Send("+48501000111", "Hej"));
     ExpectWritten(Bytes()
                       .raw("at+cmgf=1\rat+cmgs=\"+48602123456\"\rCze\x9c\xe6\x1a\x1b\r")
-                      .raw("at+cmgf=1\rat+cmgs=\"+48501000111\"\rHej\x1a\x1b\r"));
+                      .raw("at+cpin?\rat+cmgf=1\rat+cmgs=\"+48501000111\"\rHej\x1a\x1b\r"));
     ExpectPortClosed();
 }

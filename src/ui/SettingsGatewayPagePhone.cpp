@@ -1,0 +1,90 @@
+// The phone's controls of the sending page: how messages are encoded for the phone, and a check
+// that asks the phone who it is and whether it can send.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "app/qt/TextCodec.h"
+#include "send/PhoneSender.h"
+#include "ui/SettingsGatewayPage.h"
+
+namespace {
+
+const std::string kSettings = "Settings";
+const std::string kEncoding = "PhoneEncoding";
+
+} // namespace
+
+void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
+{
+    m_encoding = new QComboBox;
+    m_encoding->setObjectName(QStringLiteral("EncodingBox"));
+    m_encoding->addItem(QStringLiteral("Automatycznie (polskie litery, długie wiadomości)"),
+                        QStringLiteral("auto"));
+    m_encoding->addItem(QStringLiteral("Zawsze tryb tekstowy (starsze telefony)"), QStringLiteral("text"));
+    auto* encodingLabel = new QLabel(QStringLiteral("Kodowanie:"));
+    encodingLabel->setBuddy(m_encoding);
+
+    m_checkPhone = new QPushButton(QStringLiteral("Sprawdź telefon"));
+    m_checkPhone->setObjectName(QStringLiteral("CheckPhoneButton"));
+    m_phoneResult = new QLabel;
+    m_phoneResult->setObjectName(QStringLiteral("PhoneCheckResult"));
+    m_phoneResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_phoneResult->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for the five lines of a check from the start: the page does not jump when they come.
+    m_phoneResult->setMinimumHeight(m_phoneResult->fontMetrics().lineSpacing() * 5 + 4);
+    connect(m_checkPhone, &QPushButton::clicked, this, [this] { CheckPhone(); });
+
+    auto* check = new QHBoxLayout;
+    check->addWidget(m_checkPhone, 0, Qt::AlignTop);
+    check->addWidget(m_phoneResult, 1);
+    layout->addWidget(encodingLabel, row, 0);
+    layout->addWidget(m_encoding, row, 1);
+    layout->addLayout(check, row + 1, 1, 1, 2);
+}
+
+void CSettingsGatewayPage::LoadPhoneEncoding()
+{
+    const auto encoding =
+        CPhoneSender::EncodingFor(m_document.GetSettingsStore().GetString(kSettings, kEncoding));
+    m_encoding->setCurrentIndex(encoding == PhoneEncoding::Text ? 1 : 0);
+}
+
+void CSettingsGatewayPage::StorePhoneEncoding()
+{
+    const std::string value = m_encoding->currentData().toString().toStdString();
+    // An unset value means the default; it is written only once the user has chosen otherwise.
+    if (value != m_document.GetSettingsStore().GetString(kSettings, kEncoding, "auto"))
+        m_document.GetSettingsStore().SetString(kSettings, kEncoding, value);
+}
+
+void CSettingsGatewayPage::CheckPhone()
+{
+    // The port as it stands in the box: the user checks a port before keeping it.
+    const std::string port = text_codec::FromQStringLossy(m_port->currentText().trimmed());
+    if (port.empty()) {
+        m_phoneResult->setText(QStringLiteral("Wybierz port telefonu."));
+        return;
+    }
+    m_phoneResult->setText(QStringLiteral("Sprawdzanie telefonu…"));
+    m_checkPhone->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_phoneResult->repaint();
+    // Each question has its own short wait; while one runs only painting goes on, as during a send.
+    CPhoneSender phone(port, [] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    });
+    const PhoneReport report = phone.Inspect();
+    QApplication::restoreOverrideCursor();
+    m_checkPhone->setEnabled(true);
+    m_phoneResult->setText(text_codec::ToQString(report.Text()));
+}

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include "phone/FakeModem.h"
+#include "send/PhoneSender.h"
+#include "store/Windows1250.h"
+#include "support/Bytes.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+const std::string kNumber = "+48602123456";
+
+PhoneTimeouts Short()
+{
+    PhoneTimeouts t;
+    t.mode = t.prompt = t.answer = t.query = milliseconds(500);
+    return t;
+}
+
+std::string Cp1250(const char* utf8)
+{
+    return *windows1250::FromUtf8(utf8);
+}
+
+// 150 Polish characters: the letters and a few words, over and over.
+std::string LongPolishUtf8()
+{
+    std::string out;
+    const std::u32string letters = U"Zażółć gęślą jaźń. ĄĆĘŁŃÓŚŹŻ ";
+    std::u32string text;
+    while (text.size() < 150)
+        text += letters;
+    text.resize(150);
+    for (const char32_t c : text) {
+        const auto b = windows1250::FromCodePoint(c);
+        out += windows1250::ToUtf8(std::string(1, static_cast<char>(*b)));
+    }
+    return out;
+}
+
+// The program's phone route against a phone that behaves on its own: both modes, echo on and off.
+class PhoneDialogueTest : public ::testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_modem.IsReady()) << "no pseudo-terminal"; }
+
+    bool Send(FakeModem::Phone phone, const std::string& number, const std::string& text,
+              PhoneEncoding encoding = PhoneEncoding::Auto)
+    {
+        phone.echo = GetParam();
+        m_modem.Behave(std::move(phone));
+        CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+        sender.SetEncoding(encoding);
+        const bool sent = sender.Send(number, text);
+        m_reason = windows1250::ToUtf8(sender.FailureReason());
+        return sent;
+    }
+
+    FakeModem m_modem;
+    std::string m_reason;
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Echo, PhoneDialogueTest, ::testing::Values(true, false),
+                         [](const auto& p) { return std::string(p.param ? "On" : "Off"); });
+
+TEST_P(PhoneDialogueTest, PolishLettersArriveAsUcs2)
+{
+    FakeModem::Phone phone;
+    phone.unsolicited = {"+CREG: 1", "RING", "^RSSI: 14", "+CMTI: \"SM\",3"};
+    EXPECT_TRUE(Send(phone, kNumber, Cp1250("Zażółć gęślą jaźń"))) << m_reason;
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    const DecodedSubmit& d = messages[0].decoded;
+    ASSERT_TRUE(messages[0].pdu);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.number, kNumber);
+    EXPECT_EQ(d.addressType, 0x91);
+    EXPECT_EQ(d.dcs, 0x08);
+    EXPECT_FALSE(d.concatenated);
+    EXPECT_EQ(d.text, "Zażółć gęślą jaźń");
+}
+
+TEST_P(PhoneDialogueTest, ALongPolishTextArrivesAsThreePartsThatJoin)
+{
+    const std::string utf8 = LongPolishUtf8();
+    EXPECT_TRUE(Send({}, kNumber, Cp1250(utf8.c_str()))) << m_reason;
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    std::string joined;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const DecodedSubmit& d = messages[i].decoded;
+        ASSERT_TRUE(d.ok) << d.error;
+        EXPECT_EQ(d.dcs, 0x08);
+        EXPECT_TRUE(d.concatenated);
+        EXPECT_EQ(d.reference, messages[0].decoded.reference);
+        EXPECT_EQ(d.parts, 3);
+        EXPECT_EQ(d.part, static_cast<int>(i + 1));
+        joined += d.text;
+    }
+    EXPECT_EQ(joined, utf8);
+}
+
+TEST_P(PhoneDialogueTest, A161SeptetTextArrivesAsTwoSevenBitParts)
+{
+    // 157 letters and two brackets of the extension table: 161 septets in 159 characters.
+    const std::string text = std::string(100, 'a') + "[" + std::string(57, 'b') + "]";
+    EXPECT_TRUE(Send({}, "602123456", text)) << m_reason;
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].decoded.dcs, 0x00);
+    EXPECT_EQ(messages[0].decoded.addressType, 0x81);
+    EXPECT_EQ(messages[0].decoded.number, "602123456");
+    EXPECT_EQ(messages[0].decoded.text + messages[1].decoded.text, text);
+    EXPECT_EQ(messages[1].decoded.part, 2);
+}
+
+TEST_P(PhoneDialogueTest, AShortAsciiTextKeepsTheWrittenTextModeBytes)
+{
+    const std::string text = "Spotkanie o 18:00 ok"; // 20 characters
+    EXPECT_TRUE(Send({}, "+48 602-123-456", text)) << m_reason;
+    const auto written = m_modem.Transcript(0);
+    const Bytes expected = Bytes()
+                               .raw("at+cpin?")
+                               .u8(0x0D)
+                               .raw("at+cmgf=1")
+                               .u8(0x0D)
+                               .raw("at+cmgs=")
+                               .u8('"')
+                               .raw("+48602123456")
+                               .u8('"')
+                               .u8(0x0D)
+                               .raw(text)
+                               .u8(0x1A)
+                               .u8(0x1B)
+                               .u8(0x0D);
+    EXPECT_EQ(written, expected.vec()) << Printable(written);
+}
+
+TEST_P(PhoneDialogueTest, ForcedTextModeSendsTheWindows1250Bytes)
+{
+    EXPECT_TRUE(Send({}, kNumber, Cp1250("Cześć"), PhoneEncoding::Text)) << m_reason;
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_FALSE(messages[0].pdu);
+    EXPECT_EQ(messages[0].number, kNumber);
+    EXPECT_EQ(messages[0].body, "Cze\x9c\xe6");
+}
+
+// The text that is filed is the text that arrives: control characters travel in UCS-2, and text
+// mode, which cannot carry them, refuses the message instead of sending another one.
+TEST_P(PhoneDialogueTest, ControlCharactersAreSentOrTheMessageIsRefused)
+{
+    const std::string text = "Ala\x1a"
+                             "ma\x1b"
+                             "kota";
+    EXPECT_TRUE(Send({}, kNumber, text)) << m_reason;
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].decoded.dcs, 0x08);
+    EXPECT_EQ(messages[0].decoded.text, text);
+}
+
+TEST_P(PhoneDialogueTest, ControlCharactersInForcedTextModeAreRefusedBeforeAnythingIsWritten)
+{
+    EXPECT_FALSE(Send({}, kNumber,
+                      "Ala\x1a"
+                      "ma",
+                      PhoneEncoding::Text));
+    EXPECT_NE(m_reason.find("znaki sterujące"), std::string::npos) << m_reason;
+    EXPECT_TRUE(m_modem.Transcript(0).empty());
+}
+
+TEST_P(PhoneDialogueTest, ARefusedSecondPartFailsTheWholeMessage)
+{
+    FakeModem::Phone phone;
+    phone.refuse = 2;
+    EXPECT_FALSE(Send(phone, kNumber, Cp1250(LongPolishUtf8().c_str())));
+    EXPECT_EQ(m_modem.Messages().size(), 2u); // the third part is not tried
+    EXPECT_NE(m_reason.find("+CMS ERROR: 500"), std::string::npos) << m_reason;
+    EXPECT_NE(m_reason.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos) << m_reason;
+}
+
+TEST_P(PhoneDialogueTest, ASimThatIsNotReadyStopsTheMessageWithItsReason)
+{
+    struct Case
+    {
+        const char* cpin;
+        const char* error;
+        const char* reason;
+    } cases[] = {
+        {"+CPIN: SIM PIN", "", "Telefon czeka na kod PIN karty SIM."},
+        {"+CPIN: SIM PUK", "", "Telefon czeka na kod PUK karty SIM."},
+        {"", "+CME ERROR: 10", "W telefonie nie ma karty SIM."},
+        {"", "+CME ERROR: SIM not inserted", "W telefonie nie ma karty SIM."},
+    };
+    for (const auto& c : cases) {
+        FakeModem modem;
+        FakeModem::Phone phone;
+        phone.echo = GetParam();
+        phone.cpin = c.cpin;
+        phone.cpinError = c.error;
+        modem.Behave(phone);
+        CPhoneSender sender(modem.DevicePath(), {}, Short());
+        EXPECT_FALSE(sender.Send(kNumber, "Hej"));
+        EXPECT_EQ(windows1250::ToUtf8(sender.FailureReason()), c.reason);
+        const auto written = modem.Transcript(0);
+        EXPECT_EQ(std::string(written.begin(), written.end()), "at+cpin?\r") << c.reason;
+    }
+}
+
+TEST_P(PhoneDialogueTest, ThePhoneCheckNamesEverything)
+{
+    FakeModem::Phone phone;
+    phone.echo = GetParam();
+    phone.unsolicited = {"+CREG: 1", "RING", "^RSSI: 14", "+CMTI: \"SM\",3"};
+    phone.csq = "+CSQ: 31,99";
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    const PhoneReport r = sender.Inspect();
+    EXPECT_EQ(r.problem, "");
+    EXPECT_EQ(windows1250::ToUtf8(r.Text()), "Producent: Fakecom\n"
+                                             "Model: FM-1\n"
+                                             "Karta SIM: gotowa\n"
+                                             "Sieć: zarejestrowany w sieci macierzystej\n"
+                                             "Sygnał: 100%");
+}
+
+TEST_P(PhoneDialogueTest, ThePhoneCheckReadsEachState)
+{
+    FakeModem::Phone phone;
+    phone.echo = GetParam();
+    phone.cpin = "+CPIN: SIM PIN";
+    phone.creg = "+CREG: 0,5";
+    phone.csq = "+CSQ: 99,99";
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    const PhoneReport r = sender.Inspect();
+    EXPECT_EQ(windows1250::ToUtf8(r.sim), "czeka na kod PIN");
+    EXPECT_EQ(windows1250::ToUtf8(r.registration), "zarejestrowany w roamingu");
+    EXPECT_EQ(windows1250::ToUtf8(r.signal), "brak sygnału");
+}
+
+TEST_P(PhoneDialogueTest, ASilentPhoneSaysSo)
+{
+    FakeModem::Phone phone;
+    phone.silent = true;
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    EXPECT_EQ(windows1250::ToUtf8(sender.Inspect().Text()), "Telefon nie odpowiada.");
+    EXPECT_FALSE(sender.Send(kNumber, "Hej"));
+    EXPECT_EQ(windows1250::ToUtf8(sender.FailureReason()), "Telefon nie odpowiada.");
+}
