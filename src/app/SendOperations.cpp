@@ -63,6 +63,11 @@ std::string CBrivantelDoc::GetGatewayHost(const std::string& valueName, const st
     return value.empty() ? fallback : value;
 }
 
+std::string CBrivantelDoc::GetStoreValue(const std::string& section, const std::string& name) const
+{
+    return m_settingsStore.GetString(section, name);
+}
+
 void CBrivantelDoc::SendWaitHook()
 {
     m_ui.WaitHook();

@@ -23,6 +23,8 @@ std::vector<CCommand> AllCommands()
         all.push_back(std::move(c));
     for (auto& c : SendCommands())
         all.push_back(std::move(c));
+    for (auto& c : GatewayCommands())
+        all.push_back(std::move(c));
     return all;
 }
 

@@ -22,4 +22,12 @@ public:
     // The phone's port: "COM" and a digit, or a device path ("Settings"/"Port").
     virtual std::string GetPhonePort() const = 0;
     virtual std::tm LocalTime() const;
+    // A value of the settings store ("Gateway"/"Url"), read at the moment of sending; empty when
+    // it is unset.
+    virtual std::string GetStoreValue(const std::string& section, const std::string& name) const
+    {
+        (void)section;
+        (void)name;
+        return {};
+    }
 };
