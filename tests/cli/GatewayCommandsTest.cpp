@@ -16,7 +16,7 @@
 
 namespace {
 
-struct Run
+struct CliResult
 {
     int status = -1;
     std::string out, err;
@@ -40,7 +40,7 @@ protected:
             ASSERT_EQ(Cli({"config", "set", key, value}).status, 0);
     }
 
-    Run Cli(std::vector<std::string> args)
+    CliResult Cli(std::vector<std::string> args)
     {
         args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", dir.path()});
         std::vector<char*> argv;
@@ -58,7 +58,7 @@ protected:
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        Run r;
+        CliResult r;
         pid_t pid = 0;
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
             int status = 0;
@@ -91,14 +91,14 @@ protected:
 
 TEST_F(GatewayCommandsTest, SendGoesThroughTheOwnGatewayAndIsFiledByItsVerdict)
 {
-    Run r = Cli({"send", "--number", "+48602123456", "--text", "Zażółć gęślą jaźń"});
+    CliResult r = Cli({"send", "--number", "+48602123456", "--text", "Zażółć gęślą jaźń"});
     EXPECT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0], "POST /api/sms HTTP/1.1\r\n"
                                     "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n"
                                     "User-Agent: Brivantel/1.0\r\n"
                                     "Content-Type: application/x-www-form-urlencoded\r\n"
-                                    "Content-Length: 93\r\n"
+                                    "Content-Length: 94\r\n"
                                     "Authorization: Bearer T0K3N\r\n"
                                     "Connection: close\r\n"
                                     "\r\n"
@@ -119,7 +119,7 @@ TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200CharactersOf
     for (int i = 0; i < 100; ++i)
         body += "ż";
     server.SetReply(HttpsTestServer::Reply(200, "OK", body));
-    Run r = Cli({"gateway-test", "--number", "+48602123456"});
+    CliResult r = Cli({"gateway-test", "--number", "+48602123456"});
     EXPECT_EQ(r.status, 0) << r.err;
     std::string shown(150, 'x');
     for (int i = 0; i < 50; ++i)
@@ -141,7 +141,7 @@ TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200CharactersOf
 TEST_F(GatewayCommandsTest, HeaderValuesAreHiddenAndTheSettingsFileIsPrivate)
 {
     ASSERT_EQ(Cli({"config", "set", "Gateway/Headers", "Authorization: Bearer T0K3N\nX-Key: T0K3N"}).status, 0);
-    const Run r = Cli({"config", "get", "Gateway/Headers"});
+    const CliResult r = Cli({"config", "get", "Gateway/Headers"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Authorization: ***\nX-Key: ***\n");
     struct stat st{};
