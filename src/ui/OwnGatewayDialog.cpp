@@ -128,7 +128,7 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     m_success->setText(text_codec::ToQString(c.success));
     m_numbers->setText(text_codec::ToQString(c.numbers));
     m_caFile->setText(text_codec::ToQString(c.caFile));
-    resize(560, sizeHint().height());
+    resize(600, sizeHint().height());
 }
 
 COwnGatewaySender::Config COwnGatewayDialog::FieldValues() const

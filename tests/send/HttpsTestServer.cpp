@@ -84,6 +84,12 @@ std::string HttpsTestServer::Reply(int status, const std::string& reason, const 
 
 bool HttpsTestServer::Start(const std::string& certFile, const std::string& keyFile, std::string& why)
 {
+    return Start(certFile, keyFile, why, false);
+}
+
+bool HttpsTestServer::Start(const std::string& certFile, const std::string& keyFile, std::string& why,
+                            bool oldTlsOnly)
+{
     if (!certFile.empty()) {
         SSL_CTX* context = ::SSL_CTX_new(::TLS_server_method());
         m_context = context;
@@ -91,6 +97,11 @@ bool HttpsTestServer::Start(const std::string& certFile, const std::string& keyF
             ::SSL_CTX_use_PrivateKey_file(context, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
             why = "the test server cannot load its certificate";
             return false;
+        }
+        if (oldTlsOnly) {
+            ::SSL_CTX_set_min_proto_version(context, TLS1_VERSION);
+            ::SSL_CTX_set_max_proto_version(context, TLS1_1_VERSION);
+            ::SSL_CTX_set_cipher_list(context, "DEFAULT@SECLEVEL=0");
         }
     }
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -38,7 +38,8 @@ public:
     HttpsTestServer(const HttpsTestServer&) = delete;
     HttpsTestServer& operator=(const HttpsTestServer&) = delete;
 
-    // certFile empty: plain HTTP.
+    // certFile empty: plain HTTP. oldTlsOnly: speaks TLS 1.1 at most, as servers from before TLS 1.2.
+    bool Start(const std::string& certFile, const std::string& keyFile, std::string& why, bool oldTlsOnly);
     bool Start(const std::string& certFile, const std::string& keyFile, std::string& why);
     std::uint16_t Port() const { return m_port; }
 

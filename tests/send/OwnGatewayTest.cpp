@@ -237,11 +237,13 @@ TEST_F(OwnGatewayTest, VerdictsComeFromTheStatusAndTheSuccessText)
     EXPECT_EQ(server.Requests().size(), std::size(cases)); // the redirect was not followed
 }
 
-TEST_F(OwnGatewayTest, UntrustedOrMisnamedCertificateFailsWithItsReasonAndSendsNothing)
+TEST_F(OwnGatewayTest, UntrustedOrMisnamedCertificateOrOldTlsFailsWithItsReasonAndSendsNothing)
 {
     HttpsTestServer otherName;
+    HttpsTestServer oldTls;
     std::string why;
     ASSERT_TRUE(otherName.Start(certs.OtherNameCert(), certs.OtherNameKey(), why)) << why;
+    ASSERT_TRUE(oldTls.Start(certs.ServerCert(), certs.ServerKey(), why, true)) << why;
     const struct
     {
         std::uint16_t port;
@@ -251,6 +253,7 @@ TEST_F(OwnGatewayTest, UntrustedOrMisnamedCertificateFailsWithItsReasonAndSendsN
         {server.Port(), certs.OtherCaFile(), "TLS: certyfikat serwera nie jest zaufany"},
         {server.Port(), "", "TLS: certyfikat serwera nie jest zaufany"}, // the system's store
         {otherName.Port(), certs.CaFile(), "TLS: certyfikat wystawiono dla innej nazwy serwera"},
+        {oldTls.Port(), certs.CaFile(), "TLS: serwer nie obsługuje TLS 1.2"},
     };
     for (const auto& c : cases) {
         Set("CaFile", c.caFile);
@@ -261,6 +264,7 @@ TEST_F(OwnGatewayTest, UntrustedOrMisnamedCertificateFailsWithItsReasonAndSendsN
     }
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_TRUE(otherName.Requests().empty());
+    EXPECT_TRUE(oldTls.Requests().empty());
 }
 
 TEST_F(OwnGatewayTest, StalledServerFailsAtTheReadBoundAndPlainServerAtTheTlsPortToo)
