@@ -56,8 +56,10 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
         CliResult r;
         pid_t pid = 0;
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
@@ -94,16 +96,19 @@ TEST_F(GatewayCommandsTest, SendGoesThroughTheOwnGatewayAndIsFiledByItsVerdict)
     CliResult r = Cli({"send", "--number", "+48602123456", "--text", "Zażółć gęślą jaźń"});
     EXPECT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0], "POST /api/sms HTTP/1.1\r\n"
-                                    "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n"
-                                    "User-Agent: Brivantel/1.0\r\n"
-                                    "Content-Type: application/x-www-form-urlencoded\r\n"
-                                    "Content-Length: 94\r\n"
-                                    "Authorization: Bearer T0K3N\r\n"
-                                    "Connection: close\r\n"
-                                    "\r\n"
-                                    "to=%2B48602123456&message=Za%C5%BC%C3%B3%C5%82%C4%87+g%C4%99%C5%9Bl%C4%85"
-                                    "+ja%C5%BA%C5%84&from=");
+    EXPECT_EQ(server.Requests()[0],
+              "POST /api/sms HTTP/1.1\r\n"
+              "Host: 127.0.0.1:" +
+                  std::to_string(server.Port()) +
+                  "\r\n"
+                  "User-Agent: Brivantel/1.0\r\n"
+                  "Content-Type: application/x-www-form-urlencoded\r\n"
+                  "Content-Length: 94\r\n"
+                  "Authorization: Bearer T0K3N\r\n"
+                  "Connection: close\r\n"
+                  "\r\n"
+                  "to=%2B48602123456&message=Za%C5%BC%C3%B3%C5%82%C4%87+g%C4%99%C5%9Bl%C4%85"
+                  "+ja%C5%BA%C5%84&from=");
     EXPECT_EQ(Folders(), std::make_pair(std::size_t{1}, std::size_t{0}));
 
     server.SetReply(HttpsTestServer::Reply(500, "Internal Server Error", "{\"error\":\"down\"}"));
@@ -134,17 +139,21 @@ TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200CharactersOf
     r = Cli({"gateway-test", "--number", "+48602123456", "--text", "abc"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "HTTP/1.1 401 Unauthorized\nbad token\n");
-    EXPECT_NE(r.err.find("bramka odrzuciła wiadomość: HTTP/1.1 401 Unauthorized"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("bramka odrzuciła wiadomość: HTTP/1.1 401 Unauthorized"), std::string::npos)
+        << r.err;
     EXPECT_EQ(Folders(), std::make_pair(std::size_t{0}, std::size_t{0})); // a test is filed nowhere
 }
 
 TEST_F(GatewayCommandsTest, HeaderValuesAreHiddenAndTheSettingsFileIsPrivate)
 {
-    ASSERT_EQ(Cli({"config", "set", "Gateway/Headers", "Authorization: Bearer T0K3N\nX-Key: T0K3N"}).status, 0);
+    ASSERT_EQ(Cli({"config", "set", "Gateway/Headers", "Authorization: Bearer T0K3N\nX-Key: T0K3N"}).status,
+              0);
     const CliResult r = Cli({"config", "get", "Gateway/Headers"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Authorization: ***\nX-Key: ***\n");
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(dir.file("config/Orvella Systems/Brivantel.conf").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }

@@ -45,8 +45,8 @@ bool TestCertificates::Make(std::string& why)
             return false;
         std::ofstream(d + "/" + name + ".ext") << "subjectAltName=" << san << "\n";
         return Run("openssl x509 -req -in " + d + "/" + name + ".csr -CA " + d + "/ca.pem -CAkey " + d +
-                   "/ca.key -CAcreateserial -out " + d + "/" + name + ".pem -days 2 -extfile " + d + "/" + name +
-                   ".ext");
+                   "/ca.key -CAcreateserial -out " + d + "/" + name + ".pem -days 2 -extfile " + d + "/" +
+                   name + ".ext");
     };
     const bool ok = Run("openssl req -x509" + ec + " -keyout " + d + "/ca.key -out " + d +
                         "/ca.pem -days 2 -subj '/CN=Brivantel Test CA'") &&

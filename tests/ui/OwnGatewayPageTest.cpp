@@ -105,15 +105,17 @@ TEST_F(OwnGatewayPageTest, FourthRowWhileEnabledAndTheDialogKeepsAndTriesTheSett
 
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_NE(requests[0].find("to=%2B48602123456&message=Pr%C3%B3bna+wiadomo%C5%9B%C4%87+z+programu+Brivantel."
-                               "&from=Jan"),
-              std::string::npos)
+    EXPECT_NE(
+        requests[0].find("to=%2B48602123456&message=Pr%C3%B3bna+wiadomo%C5%9B%C4%87+z+programu+Brivantel."
+                         "&from=Jan"),
+        std::string::npos)
         << requests[0];
     EXPECT_EQ(m_settings.GetString("Gateway", "Enabled"), "1");
     EXPECT_EQ(m_settings.GetString("Gateway", "Name"), "SMS Bramka");
     ASSERT_EQ(page.MethodList()->topLevelItemCount(), 4);
     EXPECT_EQ(Row(page.MethodList(), 3),
-              (QStringList{QStringLiteral("SMS Bramka"), QStringLiteral("127.0.0.1"), QStringLiteral("+48602;+48501")}));
+              (QStringList{QStringLiteral("SMS Bramka"), QStringLiteral("127.0.0.1"),
+                           QStringLiteral("+48602;+48501")}));
     EXPECT_TRUE(SaveScreenshot(*m_view, QStringLiteral("settings-sending-own-gateway")));
 
     Set("Numbers", "");
