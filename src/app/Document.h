@@ -127,6 +127,7 @@ private:
     void SendWaitHook() override;
     std::string GetPhonePort() const override { return m_phonePort; }
     std::string GetPhoneEncoding() const override;
+    std::string GetStoreValue(const std::string& section, const std::string& name) const override;
     bool SendOutboxMessage(CMessage& message, SendCount& count);
     int RunMailCheck(CPop3Client& client, const std::string& server, const std::string& user,
                      const std::string& password);

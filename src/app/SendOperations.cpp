@@ -76,6 +76,11 @@ std::string CBrivantelDoc::GetPhoneEncoding() const
     return m_settingsStore.GetString("Settings", "PhoneEncoding");
 }
 
+std::string CBrivantelDoc::GetStoreValue(const std::string& section, const std::string& name) const
+{
+    return m_settingsStore.GetString(section, name);
+}
+
 void CBrivantelDoc::SendWaitHook()
 {
     m_ui.WaitHook();

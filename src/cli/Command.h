@@ -58,6 +58,7 @@ std::vector<CCommand> DataCommands();
 std::vector<CCommand> ContactsCommands();
 std::vector<CCommand> ConfigCommands();
 std::vector<CCommand> SendCommands();
+std::vector<CCommand> GatewayCommands();
 std::vector<CCommand> RouteCommands();
 std::vector<CCommand> MailCommands();
 std::vector<CCommand> OnlineCommands();

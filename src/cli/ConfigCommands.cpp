@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "cli/Command.h"
+#include "send/OwnGatewaySender.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -33,7 +34,11 @@ int Get(CCommandContext& ctx)
         PrintErrorUtf8("Brak wartości " + ctx.Positional().at(0).toStdString() + " w ustawieniach.");
         return kExitFailed;
     }
-    std::cout << windows1250::ToUtf8(ctx.Settings().GetString(section, name)) << std::endl;
+    std::string value = ctx.Settings().GetString(section, name);
+    // The own gateway's header lines carry the provider's token: only their names are shown.
+    if (section == own_gateway::kSection && name == own_gateway::kHeaders)
+        value = own_gateway::HideHeaderValues(value);
+    std::cout << windows1250::ToUtf8(value) << std::endl;
     return kExitOk;
 }
 

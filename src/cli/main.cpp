@@ -25,6 +25,8 @@ std::vector<CCommand> AllCommands()
         all.push_back(std::move(c));
     for (auto& c : PhoneCommands())
         all.push_back(std::move(c));
+    for (auto& c : GatewayCommands())
+        all.push_back(std::move(c));
     return all;
 }
 

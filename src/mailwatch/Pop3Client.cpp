@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "mailwatch/TlsStream.h"
+#include "net/TlsStream.h"
 #include "store/Windows1250.h"
 
 namespace {

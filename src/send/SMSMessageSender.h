@@ -41,6 +41,7 @@ public:
     const std::string& GetPrefixText() const { return m_prefixText; }
 
     void SetTimeouts(const GatewayTimeouts& timeouts) { m_timeouts = timeouts; }
+    const GatewayTimeouts& GetTimeouts() const { return m_timeouts; }
 
     // Form encoding: letters and digits as they are, a space as "+", every other byte as "%XX".
     static std::string UrlEncode(std::string_view text);

@@ -24,4 +24,12 @@ public:
     // "Settings"/"PhoneEncoding": "auto" (or nothing) or "text".
     virtual std::string GetPhoneEncoding() const { return {}; }
     virtual std::tm LocalTime() const;
+    // A value of the settings store ("Gateway"/"Url"), read at the moment of sending; empty when
+    // it is unset.
+    virtual std::string GetStoreValue(const std::string& section, const std::string& name) const
+    {
+        (void)section;
+        (void)name;
+        return {};
+    }
 };

@@ -11,6 +11,7 @@ CSender::CSender(CSendEnvironment& environment) : m_environment(environment)
     m_senders.push_back(std::make_unique<CERASender>(environment));
     m_senders.push_back(std::make_unique<CPLUSSender>(environment));
     m_senders.push_back(std::make_unique<CIdeaSender>(environment));
+    m_ownGateway = std::make_unique<COwnGatewaySender>(environment);
 }
 
 CSender::~CSender()
@@ -36,6 +37,8 @@ bool CSender::Send(const std::string& number, const std::string& text, int route
 
 CSMSMessageSender* CSender::GatewayFor(const std::string& number) const
 {
+    if (m_ownGateway->SupportsNumber(number))
+        return m_ownGateway.get();
     for (auto it = m_senders.rbegin(); it != m_senders.rend(); ++it) {
         if ((*it)->SupportsNumber(number))
             return it->get();
@@ -66,6 +69,9 @@ std::vector<CSender::Method> CSender::MethodList() const
     std::vector<Method> rows;
     for (const auto& sender : m_senders)
         rows.push_back({sender->GetName(), sender->GetGatewayAddress(), sender->GetPrefixText()});
+    if (m_ownGateway->IsEnabled())
+        rows.push_back(
+            {m_ownGateway->ListName(), m_ownGateway->GetGatewayAddress(), m_ownGateway->ListPrefixes()});
     return rows;
 }
 
@@ -73,4 +79,5 @@ void CSender::SetTimeouts(const GatewayTimeouts& timeouts)
 {
     for (const auto& sender : m_senders)
         sender->SetTimeouts(timeouts);
+    m_ownGateway->SetTimeouts(timeouts);
 }

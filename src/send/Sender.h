@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "send/OwnGatewaySender.h"
 #include "send/PhoneSender.h"
 #include "send/SMSMessageSender.h"
 
@@ -23,8 +24,10 @@ public:
     // Any other route fails.
     bool Send(const std::string& number, const std::string& text, int route);
 
-    // The gateway that serves the number on the Internet route, or none.
+    // The gateway that serves the number on the Internet route, or none: the user's own gateway
+    // first, when it is enabled and serves the number, then the operators' gateways.
     CSMSMessageSender* GatewayFor(const std::string& number) const;
+    COwnGatewaySender& OwnGateway() { return *m_ownGateway; }
 
     // One row of the sending-methods list, in the order the list shows them.
     struct Method
@@ -47,6 +50,7 @@ private:
     CSendEnvironment& m_environment;
     // Era, Plus, Idea: asked from the last to the first.
     std::vector<std::unique_ptr<CSMSMessageSender>> m_senders;
+    std::unique_ptr<COwnGatewaySender> m_ownGateway;
     PhoneTimeouts m_phoneTimeouts;
     std::string m_failureReason;
 };

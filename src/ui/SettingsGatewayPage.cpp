@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -17,6 +18,7 @@
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
 #include "app/qt/TextCodec.h"
+#include "ui/OwnGatewayDialog.h"
 #include "ui/SerialPortList.h"
 #include "ui/Windows1250Validator.h"
 
@@ -56,6 +58,15 @@ CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* par
     methodsLayout->addWidget(caption, 0, 0, Qt::AlignTop);
     methodsLayout->addWidget(m_methods, 0, 1);
     methodsLayout->setColumnStretch(1, 1);
+    // The user's own SMS gateway: a fourth row of the list while it is switched on.
+    auto* ownGateway = new QPushButton(QStringLiteral("Własna bramka..."));
+    ownGateway->setObjectName(QStringLiteral("OwnGatewayButton"));
+    methodsLayout->addWidget(ownGateway, 1, 1, Qt::AlignLeft);
+    connect(ownGateway, &QPushButton::clicked, this, [this] {
+        COwnGatewayDialog dialog(m_document, this);
+        if (dialog.exec() == QDialog::Accepted)
+            FillMethodList();
+    });
 
     // The route: without this choice the phone route could never be used from the program.
     auto* route = new QGroupBox(QStringLiteral("Sposób wysyłania"));
@@ -86,6 +97,7 @@ CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* par
 
 void CSettingsGatewayPage::FillMethodList()
 {
+    m_methods->clear();
     for (const CSender::Method& method : m_document.GetSender().MethodList()) {
         auto* item = new QTreeWidgetItem(m_methods);
         item->setText(0, text_codec::ToQString(method.name));

@@ -18,6 +18,8 @@ public:
     std::string signature;
     std::string phonePort;
     std::map<std::string, std::string> hosts;
+    // Values of the settings store: {section, name} -> value.
+    std::map<std::pair<std::string, std::string>, std::string> store;
     std::tm now{};
     int waits = 0;
 
@@ -43,6 +45,11 @@ public:
     {
         const auto it = hosts.find(name);
         return it == hosts.end() ? fallback : it->second;
+    }
+    std::string GetStoreValue(const std::string& section, const std::string& name) const override
+    {
+        const auto it = store.find({section, name});
+        return it == store.end() ? std::string() : it->second;
     }
     void SendWaitHook() override { ++waits; }
     std::tm LocalTime() const override { return now; }

@@ -1,6 +1,9 @@
 #include "app/qt/QtSettingsStore.h"
 
+#include <QFile>
+
 #include "app/qt/TextCodec.h"
+#include "send/OwnGatewaySender.h"
 
 namespace {
 QString Key(const std::string& section, const std::string& name)
@@ -10,6 +13,11 @@ QString Key(const std::string& section, const std::string& name)
 } // namespace
 
 CQtSettingsStore::CQtSettingsStore() : m_settings(QStringLiteral("Orvella Systems"), QStringLiteral("Brivantel")) {}
+
+CQtSettingsStore::~CQtSettingsStore()
+{
+    Sync();
+}
 
 bool CQtSettingsStore::Contains(const std::string& section, const std::string& name) const
 {
@@ -45,5 +53,10 @@ void CQtSettingsStore::SetInt(const std::string& section, const std::string& nam
 bool CQtSettingsStore::Sync()
 {
     m_settings.sync();
-    return m_settings.status() == QSettings::NoError;
+    const bool ok = m_settings.status() == QSettings::NoError;
+    // On Windows the store is the registry, which has no file to protect.
+    if (QFile::exists(m_settings.fileName()) &&
+        m_settings.childGroups().contains(QLatin1String(own_gateway::kSection)))
+        QFile::setPermissions(m_settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    return ok;
 }

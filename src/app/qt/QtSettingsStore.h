@@ -10,6 +10,9 @@ class CQtSettingsStore final : public CSettingsStore
 {
 public:
     CQtSettingsStore();
+    ~CQtSettingsStore() override;
+    CQtSettingsStore(const CQtSettingsStore&) = delete;
+    CQtSettingsStore& operator=(const CQtSettingsStore&) = delete;
 
     bool Contains(const std::string& section, const std::string& name) const override;
     std::string GetString(const std::string& section, const std::string& name,
@@ -18,7 +21,8 @@ public:
     int GetInt(const std::string& section, const std::string& name, int fallback) const override;
     void SetInt(const std::string& section, const std::string& name, int value) override;
 
-    // Writes pending changes to disk; false when the store could not be written.
+    // Writes pending changes to disk; false when the store could not be written. Once the file
+    // holds the own gateway's section (its token), only its owner may read it.
     bool Sync();
 
 private:

@@ -1,4 +1,4 @@
-#include "mailwatch/TlsStream.h"
+#include "net/TlsStream.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -18,6 +18,14 @@ bool IsIpAddress(const std::string& host)
     return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
            ::inet_pton(AF_INET6, host.c_str(), buffer) == 1;
 }
+
+// The program's words, in Windows-1250.
+constexpr const char* kUntrusted = "certyfikat serwera nie jest zaufany";
+constexpr const char* kOtherName = "certyfikat wystawiono dla innej nazwy serwera";
+constexpr const char* kExpired = "certyfikat wygas\xB3";
+constexpr const char* kNoTls12 = "serwer nie obs\xB3uguje TLS 1.2";
+constexpr const char* kTimedOut = "serwer nie odpowiedzia\xB3 w wyznaczonym czasie";
+constexpr const char* kClosed = "serwer zamkn\xB9\xB3 po\xB3\xB9" "czenie";
 
 std::chrono::milliseconds Left(CTcpSocket::Clock::time_point end)
 {
@@ -47,15 +55,54 @@ bool CTlsStream::Fail(const std::string& reason)
     return false;
 }
 
+std::optional<std::string> CTlsStream::VerifyReason(long verifyResult)
+{
+    switch (verifyResult) {
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_CERT_UNTRUSTED:
+    case X509_V_ERR_CERT_REJECTED:
+    case X509_V_ERR_CERT_SIGNATURE_FAILURE:
+    case X509_V_ERR_INVALID_CA:
+        return kUntrusted;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return kOtherName;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return kExpired;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::string CTlsStream::OpenSslReason(const std::string& fallback)
 {
     const unsigned long code = ::ERR_get_error();
     ::ERR_clear_error();
     if (code == 0)
         return fallback;
+    switch (ERR_GET_REASON(code)) {
+    case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
+    case SSL_R_UNSUPPORTED_PROTOCOL:
+    case SSL_R_NO_PROTOCOLS_AVAILABLE:
+    case SSL_R_VERSION_TOO_LOW:
+        return kNoTls12;
+    default:
+        break;
+    }
     char text[256];
     ::ERR_error_string_n(code, text, sizeof text);
     return text;
+}
+
+std::string CTlsStream::SocketReason() const
+{
+    if (m_socket.LastFailure() == CTcpSocket::Failure::Timeout)
+        return kTimedOut;
+    return m_socket.LastErrorText();
 }
 
 bool CTlsStream::Configure(const std::string& host, const std::string& caFile)
@@ -91,15 +138,15 @@ bool CTlsStream::WaitAfter(int result, std::chrono::milliseconds timeout)
 {
     switch (::SSL_get_error(m_ssl, result)) {
     case SSL_ERROR_WANT_READ:
-        return m_socket.WaitFor(POLLIN, timeout) || Fail(m_socket.LastErrorText());
+        return m_socket.WaitFor(POLLIN, timeout) || Fail(SocketReason());
     case SSL_ERROR_WANT_WRITE:
-        return m_socket.WaitFor(POLLOUT, timeout) || Fail(m_socket.LastErrorText());
+        return m_socket.WaitFor(POLLOUT, timeout) || Fail(SocketReason());
     case SSL_ERROR_ZERO_RETURN:
         m_closed = true;
-        return Fail("connection closed by the peer");
+        return Fail(kClosed);
     case SSL_ERROR_SYSCALL:
         m_closed = true;
-        return Fail(OpenSslReason("connection closed by the peer"));
+        return Fail(OpenSslReason(kClosed));
     default:
         return Fail(OpenSslReason("TLS failure"));
     }
@@ -117,7 +164,8 @@ bool CTlsStream::Handshake(const std::string& host, const std::string& caFile)
         const long verify = ::SSL_get_verify_result(m_ssl);
         if (verify != X509_V_OK) {
             ::ERR_clear_error();
-            return Fail(std::string("certificate verify failed: ") + ::X509_verify_cert_error_string(verify));
+            return Fail(VerifyReason(verify).value_or(std::string("certificate verify failed: ") +
+                                                      ::X509_verify_cert_error_string(verify)));
         }
         if (!WaitAfter(rc, Left(end)))
             return false;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,9 +10,10 @@ class CTcpSocket;
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
 
-// TLS over a connected CTcpSocket, with the socket's time-outs and wait hook. The server's
-// certificate chain and host name (or IP address) are verified against the system's trusted
-// certificates, or against one CA file when a caller names it (the tests do).
+// TLS over a connected CTcpSocket, with the socket's time-outs and wait hook: TLS 1.2 or newer,
+// the host name sent for SNI, the server's certificate chain and host name (or IP address)
+// verified against the system's trusted certificates, or against one CA file when a caller names
+// it (a provider's private CA, the tests). The POP3 client and the HTTPS gateway share it.
 class CTlsStream
 {
 public:
@@ -26,8 +28,13 @@ public:
     // As CTcpSocket::Receive: the count read, 0 when the peer closed, -1 on a failure or time-out.
     long Receive(char* buffer, std::size_t capacity);
 
-    // A short English reason for the last failure.
+    // The reason for the last failure, in Polish (Windows-1250) where the program has words for
+    // it, OpenSSL's English text otherwise.
     const std::string& ErrorText() const { return m_error; }
+
+    // The Polish reason for a certificate verification result, or nothing when the program has
+    // no words for it.
+    static std::optional<std::string> VerifyReason(long verifyResult);
 
 private:
     bool Configure(const std::string& host, const std::string& caFile);
@@ -35,6 +42,7 @@ private:
     bool WaitAfter(int result, std::chrono::milliseconds timeout);
     bool Fail(const std::string& reason);
     std::string OpenSslReason(const std::string& fallback);
+    std::string SocketReason() const;
 
     CTcpSocket& m_socket;
     SSL_CTX* m_context = nullptr;

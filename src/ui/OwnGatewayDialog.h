@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+#include "send/OwnGatewaySender.h"
+
+class CBrivantelDoc;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// "Własna bramka": the settings of the user's own SMS gateway (section "Gateway" of the settings
+// store) and a test message sent with the values as they stand in the fields. OK keeps them.
+class COwnGatewayDialog final : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent = nullptr);
+
+    void accept() override;
+
+private:
+    COwnGatewaySender::Config FieldValues() const;
+    void SendTest();
+
+    CBrivantelDoc& m_document;
+    QCheckBox* m_enabled;
+    QLineEdit* m_name;
+    QLineEdit* m_url;
+    QComboBox* m_method;
+    QLineEdit* m_body;
+    QComboBox* m_contentType;
+    QPlainTextEdit* m_headers;
+    QLineEdit* m_success;
+    QLineEdit* m_numbers;
+    QLineEdit* m_caFile;
+    QLineEdit* m_testNumber;
+    QPushButton* m_testButton;
+    QLabel* m_status;
+    QPlainTextEdit* m_reply;
+};

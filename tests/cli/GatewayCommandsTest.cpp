@@ -1,0 +1,161 @@
+// The own gateway from the command line: configured with "config set", used by "send" and
+// "gateway-test", its token kept out of every output and the settings file kept private.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "../send/HttpsTestServer.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "store/Windows1250.h"
+#include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct CliResult
+{
+    int status = -1;
+    std::string out, err;
+};
+
+class GatewayCommandsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(certs.Make(why)) << why;
+        ASSERT_TRUE(server.Start(certs.ServerCert(), certs.ServerKey(), why)) << why;
+        const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/api/sms";
+        for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+                 {"Gateway/Url", url},
+                 {"Gateway/Body", "to={number}&message={text}&from={signature}"},
+                 {"Gateway/Headers", "Authorization: Bearer T0K3N"},
+                 {"Gateway/CaFile", certs.CaFile()},
+                 {"Gateway/Enabled", "1"}})
+            ASSERT_EQ(Cli({"config", "set", key, value}).status, 0);
+    }
+
+    CliResult Cli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", dir.path()});
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
+                                        "LANG=C.UTF-8"};
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        CliResult r;
+        pid_t pid = 0;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        const auto out = ReadFileBytes(dir.file("stdout"));
+        const auto err = ReadFileBytes(dir.file("stderr"));
+        r.out.assign(out.begin(), out.end());
+        r.err.assign(err.begin(), err.end());
+        EXPECT_EQ((r.out + r.err).find("T0K3N"), std::string::npos) << "the token was printed";
+        return r;
+    }
+
+    // {sent, outbox} counts of the saved data file.
+    std::pair<std::size_t, std::size_t> Folders()
+    {
+        RecordingUserInterface ui;
+        CMemorySettingsStore store;
+        CBrivantelDoc doc(ui, store);
+        EXPECT_TRUE(doc.Open(dir.file("Brivantel.vs"), CBrivantelDoc::Access::ReadOnly));
+        return {doc.GetSent().GetCount(), doc.GetOutbox().GetCount()};
+    }
+
+    TempDir dir;
+    TestCertificates certs;
+    HttpsTestServer server;
+};
+
+TEST_F(GatewayCommandsTest, SendGoesThroughTheOwnGatewayAndIsFiledByItsVerdict)
+{
+    CliResult r = Cli({"send", "--number", "+48602123456", "--text", "Zażółć gęślą jaźń"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0],
+              "POST /api/sms HTTP/1.1\r\n"
+              "Host: 127.0.0.1:" +
+                  std::to_string(server.Port()) +
+                  "\r\n"
+                  "User-Agent: Brivantel/1.0\r\n"
+                  "Content-Type: application/x-www-form-urlencoded\r\n"
+                  "Content-Length: 94\r\n"
+                  "Authorization: Bearer T0K3N\r\n"
+                  "Connection: close\r\n"
+                  "\r\n"
+                  "to=%2B48602123456&message=Za%C5%BC%C3%B3%C5%82%C4%87+g%C4%99%C5%9Bl%C4%85"
+                  "+ja%C5%BA%C5%84&from=");
+    EXPECT_EQ(Folders(), std::make_pair(std::size_t{1}, std::size_t{0}));
+
+    server.SetReply(HttpsTestServer::Reply(500, "Internal Server Error", "{\"error\":\"down\"}"));
+    r = Cli({"send", "--number", "+48602123456", "--text", "Zażółć gęślą jaźń"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(Folders(), std::make_pair(std::size_t{1}, std::size_t{1}));
+}
+
+TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200CharactersOfTheReply)
+{
+    std::string body(150, 'x');
+    for (int i = 0; i < 100; ++i)
+        body += "ż";
+    server.SetReply(HttpsTestServer::Reply(200, "OK", body));
+    CliResult r = Cli({"gateway-test", "--number", "+48602123456"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string shown(150, 'x');
+    for (int i = 0; i < 50; ++i)
+        shown += "ż";
+    EXPECT_EQ(r.out, "HTTP/1.1 200 OK\n" + shown + "\n");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_NE(server.Requests()[0].find("&message=Pr%C3%B3bna+wiadomo%C5%9B%C4%87+z+programu+Brivantel."),
+              std::string::npos)
+        << server.Requests()[0];
+
+    server.SetReply(HttpsTestServer::Reply(401, "Unauthorized", "bad token"));
+    r = Cli({"gateway-test", "--number", "+48602123456", "--text", "abc"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "HTTP/1.1 401 Unauthorized\nbad token\n");
+    EXPECT_NE(r.err.find("bramka odrzuciła wiadomość: HTTP/1.1 401 Unauthorized"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Folders(), std::make_pair(std::size_t{0}, std::size_t{0})); // a test is filed nowhere
+}
+
+TEST_F(GatewayCommandsTest, HeaderValuesAreHiddenAndTheSettingsFileIsPrivate)
+{
+    ASSERT_EQ(Cli({"config", "set", "Gateway/Headers", "Authorization: Bearer T0K3N\nX-Key: T0K3N"}).status,
+              0);
+    const CliResult r = Cli({"config", "get", "Gateway/Headers"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Authorization: ***\nX-Key: ***\n");
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(dir.file("config/Orvella Systems/Brivantel.conf").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+} // namespace
