@@ -113,9 +113,11 @@ std::string Error::Describe() const
 {
     switch (code) {
     case kNotRegularFile:
-        return windows1250::FromUtf8Lossy("To nie jest zwykły plik (lecz na przykład katalog, potok lub urządzenie).");
+        return windows1250::FromUtf8Lossy(
+            "To nie jest zwykły plik (lecz na przykład katalog, potok lub urządzenie).");
     case kTooLarge:
-        return windows1250::FromUtf8Lossy("Plik jest większy niż 1 GB, więc nie może być plikiem danych programu.");
+        return windows1250::FromUtf8Lossy(
+            "Plik jest większy niż 1 GB, więc nie może być plikiem danych programu.");
     case ENOSPC:
         return windows1250::FromUtf8Lossy("Brak miejsca na dysku.");
     case EDQUOT:
@@ -126,7 +128,8 @@ std::string Error::Describe() const
     case EROFS:
         return windows1250::FromUtf8Lossy("System plików jest tylko do odczytu.");
     case EFBIG:
-        return windows1250::FromUtf8Lossy("Plik przekroczyłby największy rozmiar pliku dozwolony dla programu.");
+        return windows1250::FromUtf8Lossy(
+            "Plik przekroczyłby największy rozmiar pliku dozwolony dla programu.");
     case ENOENT:
         return windows1250::FromUtf8Lossy("Plik lub katalog nie istnieje.");
     case ENOTDIR:
@@ -152,7 +155,9 @@ std::string Error::Describe() const
 std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error)
 {
     // The type is checked before opening: opening a FIFO for reading would wait for a writer.
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0) {
         error.code = errno;
         return std::nullopt;
@@ -177,7 +182,8 @@ std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error&
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), kMaxFileSize)));
+    bytes.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), kMaxFileSize)));
     std::uint8_t buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -205,7 +211,9 @@ std::string ResolveLinks(const std::string& path)
 {
     std::string current = path;
     for (int depth = 0; depth < 40; ++depth) {
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return current;
         std::string target(PATH_MAX, '\0');
@@ -224,7 +232,9 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
     // Through a symbolic link the link's target is saved (its temporary file beside it), and the
     // link stays a link.
     const std::string target = ResolveLinks(path);
-    struct stat st {};
+    struct stat st
+    {
+    };
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) {
         error.code = errno;
@@ -279,9 +289,12 @@ int RemoveLeftoverTemporaries(const std::string& path)
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+        if (name.size() != prefix.size() + kTemporarySuffixLength ||
+            name.compare(0, prefix.size(), prefix) != 0)
             continue;
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != ::geteuid())
             continue;
@@ -333,7 +346,9 @@ Preparation Prepare(const std::string& path, Error& error)
     case State::Writable:
         return Preparation::Writable;
     case State::ReadOnly: {
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(path.c_str(), &st) != 0 || ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
             error.code = errno;
             return Preparation::ReadOnly;

@@ -48,10 +48,19 @@ std::optional<std::string> KeepDamagedCopy(const std::string& path, const std::v
 // Missing: no such file. ReadOnly: the user's own file without the owner's write permission (the
 // read-only attribute, which the user may clear). NotWritable: a file the user cannot write and
 // cannot make writable. NotRegular: a directory, FIFO, device or socket.
-enum class State { Missing, ReadOnly, NotWritable, Writable, NotRegular, Unknown };
+enum class State
+{
+    Missing,
+    ReadOnly,
+    NotWritable,
+    Writable,
+    NotRegular,
+    Unknown
+};
 State Inspect(const std::string& path);
 
-enum class Preparation {
+enum class Preparation
+{
     Writable,     // the file exists (maybe created just now, empty) and the user can write it
     ReadOnly,     // the file can be read but not written; error says why
     CreateFailed, // there was no file and none could be created

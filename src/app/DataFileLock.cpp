@@ -21,7 +21,9 @@ std::string RuntimeDirectory()
 {
     const uid_t uid = ::geteuid();
     const auto usable = [uid](const std::string& dir) {
-        struct stat st {};
+        struct stat st
+        {
+        };
         return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
                (st.st_mode & 0077) == 0 && ::access(dir.c_str(), W_OK | X_OK) == 0;
     };

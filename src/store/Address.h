@@ -53,7 +53,15 @@ bool IsValidCountryPrefix(const std::string& prefix);
 // "-602" no).
 bool IsValidOperatorCode(const std::string& code);
 
-enum class Problem { None, CountryPrefix, OperatorCode, NoName, NoSubscriberNumber, SubscriberNumber };
+enum class Problem
+{
+    None,
+    CountryPrefix,
+    OperatorCode,
+    NoName,
+    NoSubscriberNumber,
+    SubscriberNumber
+};
 // What keeps the editor's OK disabled for this entry, the first problem found.
 Problem Check(const CAddress& entry);
 

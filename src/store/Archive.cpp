@@ -18,7 +18,8 @@ CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes)
 {
     if (IsLoading()) {
         m_loaded.push_back({}); // index 0: the null reference
-        m_budget = kBudgetBase + std::min(m_bytes.size(), SIZE_MAX / kBudgetPerInputByte / 2) * kBudgetPerInputByte;
+        m_budget =
+            kBudgetBase + std::min(m_bytes.size(), SIZE_MAX / kBudgetPerInputByte / 2) * kBudgetPerInputByte;
     }
 }
 

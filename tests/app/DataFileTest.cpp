@@ -37,7 +37,9 @@ TEST(DataFile, PrepareCreatesAnEmptyFileOrClearsReadOnly)
     EXPECT_EQ(data_file::Inspect(path), data_file::State::ReadOnly);
     ASSERT_EQ(data_file::Prepare(path, error), data_file::Preparation::Writable);
     EXPECT_EQ(data_file::Inspect(path), data_file::State::Writable);
-    struct stat st {};
+    struct stat st
+    {
+    };
     stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u); // only the owner's write permission was added
 

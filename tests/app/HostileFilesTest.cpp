@@ -29,7 +29,9 @@ bool Contains(const std::string& windows1250Text, const char* utf8)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     lstat(path.c_str(), &st);
     return st.st_mode;
 }
@@ -155,9 +157,9 @@ TEST(HostileFiles, SavingThroughASymlinkWritesItsTargetAndKeepsTheMode)
     ASSERT_TRUE(o.doc.Open(link, CBrivantelDoc::Access::ReadWrite));
     o.doc.GetDefinedMessages().GetTexts().push_back("Nowy");
     ASSERT_TRUE(o.doc.SaveDataFile());
-    EXPECT_TRUE(S_ISLNK(ModeOf(link)));                // the link stays a link
-    EXPECT_EQ(ModeOf(target) & 07777, 0640u);         // the user's choice of permissions stays
-    EXPECT_EQ(ReadFileBytes(target), o.doc.Store());  // and the target holds the new content
+    EXPECT_TRUE(S_ISLNK(ModeOf(link)));              // the link stays a link
+    EXPECT_EQ(ModeOf(target) & 07777, 0640u);        // the user's choice of permissions stays
+    EXPECT_EQ(ReadFileBytes(target), o.doc.Store()); // and the target holds the new content
     EXPECT_TRUE(NoTemporaryIn(dir.path()));
     EXPECT_TRUE(NoTemporaryIn(dir.file("real")));
 
@@ -201,7 +203,9 @@ TEST(HostileFiles, FileSizeLimitGivesAMessageNotADeath)
     const pid_t pid = fork();
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_DFL);
-        struct rlimit small {};
+        struct rlimit small
+        {
+        };
         small.rlim_cur = small.rlim_max = 4096;
         if (setrlimit(RLIMIT_FSIZE, &small) != 0)
             _exit(1);
@@ -229,13 +233,13 @@ TEST(HostileFiles, EveryRefusalNamesItsReason)
         int code;
         const char* text;
     };
-    for (const Case& c : {Case{EACCES, "Brak uprawnień."}, Case{EPERM, "Brak uprawnień."},
-                          Case{EROFS, "System plików jest tylko do odczytu."},
-                          Case{ENOSPC, "Brak miejsca na dysku."},
-                          Case{EDQUOT, "Przekroczono przydział miejsca na dysku."},
-                          Case{EFBIG, "Plik przekroczyłby największy rozmiar pliku dozwolony dla programu."},
-                          Case{data_file::Error::kNotRegularFile, "To nie jest zwykły plik"},
-                          Case{data_file::Error::kTooLarge, "Plik jest większy niż 1 GB"}}) {
+    for (const Case& c :
+         {Case{EACCES, "Brak uprawnień."}, Case{EPERM, "Brak uprawnień."},
+          Case{EROFS, "System plików jest tylko do odczytu."}, Case{ENOSPC, "Brak miejsca na dysku."},
+          Case{EDQUOT, "Przekroczono przydział miejsca na dysku."},
+          Case{EFBIG, "Plik przekroczyłby największy rozmiar pliku dozwolony dla programu."},
+          Case{data_file::Error::kNotRegularFile, "To nie jest zwykły plik"},
+          Case{data_file::Error::kTooLarge, "Plik jest większy niż 1 GB"}}) {
         EXPECT_TRUE(Contains(data_file::Error{c.code}.Describe(), c.text)) << c.code;
     }
 }
@@ -269,7 +273,9 @@ TEST(HostileFiles, ReadOnlyFileOfAnotherUserOpensReadOnlyAndSavesElsewhere)
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadFileBytes(path), sample_file::Full().vec()); // untouched
-    struct stat st {};
+    struct stat st
+    {
+    };
     stat(path.c_str(), &st);
     EXPECT_EQ(st.st_uid, geteuid()); // never taken over
     if (geteuid() == 0) {
@@ -288,7 +294,9 @@ TEST(HostileFiles, WritableFileInAReadOnlyFolderIsLockedAndSavedInPlace)
     WriteFileBytes(path, sample_file::Full());
     GiveToOrdinaryUser(path, 0640);
     GiveToOrdinaryUser(folder, 0555);
-    struct stat before {};
+    struct stat before
+    {
+    };
     stat(path.c_str(), &before);
 
     // Also someone else's file the user may write, in a folder the user may write: written in
@@ -315,12 +323,16 @@ TEST(HostileFiles, WritableFileInAReadOnlyFolderIsLockedAndSavedInPlace)
     });
     chmod(folder.c_str(), 0755);
     EXPECT_EQ(result, 0);
-    struct stat after {};
+    struct stat after
+    {
+    };
     stat(path.c_str(), &after);
     EXPECT_EQ(after.st_ino, before.st_ino); // the same file, written in place
     EXPECT_EQ(after.st_mode & 07777, 0640u);
     EXPECT_TRUE(NoTemporaryIn(folder));
-    struct stat sharedStat {};
+    struct stat sharedStat
+    {
+    };
     stat(shared.c_str(), &sharedStat);
     EXPECT_EQ(sharedStat.st_uid, geteuid());
     EXPECT_EQ(sharedStat.st_mode & 07777, 0666u);
