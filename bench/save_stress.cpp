@@ -46,6 +46,7 @@ int TemporaryFiles(const std::string& dir)
 int main(int argc, char** argv)
 {
     const int kills = argc > 1 ? std::atoi(argv[1]) : 200;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     TempDir dir;
     const std::string path = dir.file("Brivantel.vs");
     QuietUserInterface ui;
@@ -67,6 +68,10 @@ int main(int argc, char** argv)
     int whole = 0, broken = 0, leftAfterKill = 0, killsWithLeftover = 0;
     for (int i = 0; i < kills; ++i) {
         const pid_t pid = fork();
+        if (pid < 0) {
+            std::perror("fork");
+            return 1;
+        }
         if (pid == 0)
             SaveForever(path);
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
@@ -83,6 +88,9 @@ int main(int argc, char** argv)
             ++whole;
         else
             ++broken;
+        if ((i + 1) % 20 == 0)
+            std::printf("%d kills: %d whole, %d broken, %d temporary files left by kills so far\n", i + 1, whole,
+                        broken, leftAfterKill);
     }
     // The next writer removes what the killed saves left, and its own save leaves nothing.
     {
