@@ -86,7 +86,8 @@ TEST(AddressRules, EditorAcceptsOnlyPlainNumbers)
     using namespace address_rules;
     EXPECT_TRUE(IsValidCountryPrefix("+48"));
     EXPECT_TRUE(IsValidCountryPrefix("+1"));
-    for (const char* bad : {"+048", "48", "+48 ", "+", "", "+4a", "++48", "+ 48", "+99999999999", "+-48", "++4", "+-0"})
+    for (const char* bad :
+         {"+048", "48", "+48 ", "+", "", "+4a", "++48", "+ 48", "+99999999999", "+-48", "++4", "+-0"})
         EXPECT_FALSE(IsValidCountryPrefix(bad)) << bad;
     EXPECT_TRUE(IsValidOperatorCode("602"));
     for (const char* bad : {"0602", "60a", "", " 602", "602 ", "-602", "+602", "-0"})

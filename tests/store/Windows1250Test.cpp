@@ -17,8 +17,9 @@ TEST(Windows1250, EveryByteRoundTripsThroughUtf8)
         char32_t codePoint;
         const char* utf8;
     };
-    for (const Case& c : {Case{0x81, 0x81, "\xC2\x81"}, Case{0x83, 0x83, "\xC2\x83"}, Case{0x88, 0x88, "\xC2\x88"},
-                          Case{0x90, 0x90, "\xC2\x90"}, Case{0x98, 0x98, "\xC2\x98"}}) {
+    for (const Case& c :
+         {Case{0x81, 0x81, "\xC2\x81"}, Case{0x83, 0x83, "\xC2\x83"}, Case{0x88, 0x88, "\xC2\x88"},
+          Case{0x90, 0x90, "\xC2\x90"}, Case{0x98, 0x98, "\xC2\x98"}}) {
         EXPECT_EQ(windows1250::ToCodePoint(c.byte), c.codePoint);
         EXPECT_EQ(windows1250::FromCodePoint(c.codePoint), c.byte);
         EXPECT_EQ(windows1250::ToUtf8(std::string(1, static_cast<char>(c.byte))), c.utf8);
