@@ -1,10 +1,13 @@
 # Two entry points: `make run` and `make test`. Both install what is missing first.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# How long `make fuzz` runs the loader's fuzz target, in seconds.
+FUZZ_SECONDS ?= 600
 GENERATOR  := -G Ninja
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTEL_WERROR=ON
 
-.PHONY: deps build run test test-core-sanitized bench clean
+.PHONY: deps build run test test-core-sanitized bench fuzz stress clean
 
 deps:
 	@bash scripts/install-deps
@@ -32,5 +35,19 @@ test-core-sanitized: deps
 bench: build
 	@bash scripts/bench $(BUILD)
 
+# The data file loader under libFuzzer with AddressSanitizer and UBSan (clang), starting from the
+# real data files in tests/fuzz/seeds. Every input it finds wrong is kept in tests/fuzz/found,
+# where app_tests loads it again on every `make test`.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DBRIVANTEL_CORE_ONLY=ON -DBRIVANTEL_BUILD_TESTS=OFF -DBRIVANTEL_BUILD_BENCH=OFF -DBRIVANTEL_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+	cmake --build $(FUZZ_BUILD) --target loader_fuzzer
+	@bash scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# 200 SIGKILLs at random moments of saves of the 14 MB benchmark file (slow: kept out of `make test`).
+stress: build
+	$(BUILD)/bench/save_stress
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

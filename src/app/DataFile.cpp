@@ -1,9 +1,12 @@
 #include "app/DataFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
-#include <libgen.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +16,8 @@ namespace data_file {
 namespace {
 
 constexpr mode_t kUserOnly = S_IRUSR | S_IWUSR;
+constexpr const char* kTemporaryInfix = ".tmp-";
+constexpr std::size_t kTemporarySuffixLength = 6; // the XXXXXX of mkstemp
 
 bool WriteFully(int fd, const std::uint8_t* data, std::size_t size)
 {
@@ -37,6 +42,12 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 void SyncDirectory(const std::string& path)
 {
     const int dirFd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -44,6 +55,13 @@ void SyncDirectory(const std::string& path)
         ::fsync(dirFd);
         ::close(dirFd);
     }
+}
+
+// A write beyond the file size limit (ulimit -f) would otherwise end the program with SIGXFSZ;
+// ignored, the write fails with EFBIG and the user is told.
+void IgnoreFileSizeSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Writes the bytes to a new file that must not exist yet, flushed to disk.
@@ -68,21 +86,63 @@ bool WriteNewFile(const std::string& path, const std::vector<std::uint8_t>& byte
     return true;
 }
 
+// Overwrites an existing file in place: the file keeps its owner, permissions and links, at the
+// price of a moment in which a crash would leave it half-written.
+bool WriteInPlace(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error.code = errno;
+        return false;
+    }
+    // Writing over the old bytes before cutting the file needs no more room on the disk than the
+    // larger of the two.
+    const bool written = WriteFully(fd, bytes.data(), bytes.size()) &&
+                         ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    if (::close(fd) != 0 || !written) {
+        error.code = written ? errno : writeErrno;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string Error::Describe() const
 {
     switch (code) {
+    case kNotRegularFile:
+        return windows1250::FromUtf8Lossy(
+            "To nie jest zwykły plik (lecz na przykład katalog, potok lub urządzenie).");
+    case kTooLarge:
+        return windows1250::FromUtf8Lossy(
+            "Plik jest większy niż 1 GB, więc nie może być plikiem danych programu.");
     case ENOSPC:
-    case EDQUOT:
         return windows1250::FromUtf8Lossy("Brak miejsca na dysku.");
+    case EDQUOT:
+        return windows1250::FromUtf8Lossy("Przekroczono przydział miejsca na dysku.");
     case EACCES:
     case EPERM:
         return windows1250::FromUtf8Lossy("Brak uprawnień.");
     case EROFS:
         return windows1250::FromUtf8Lossy("System plików jest tylko do odczytu.");
+    case EFBIG:
+        return windows1250::FromUtf8Lossy(
+            "Plik przekroczyłby największy rozmiar pliku dozwolony dla programu.");
     case ENOENT:
         return windows1250::FromUtf8Lossy("Plik lub katalog nie istnieje.");
+    case ENOTDIR:
+        return windows1250::FromUtf8Lossy("Część ścieżki nie jest katalogiem.");
+    case ELOOP:
+        return windows1250::FromUtf8Lossy("Zbyt wiele dowiązań symbolicznych w ścieżce.");
+    case ENAMETOOLONG:
+        return windows1250::FromUtf8Lossy("Zbyt długa nazwa pliku.");
+    case EMFILE:
+    case ENFILE:
+        return windows1250::FromUtf8Lossy("Otwarto zbyt wiele plików.");
+    case ENOLCK:
+        return windows1250::FromUtf8Lossy("System nie ma wolnych blokad plików.");
     case EIO:
         return windows1250::FromUtf8Lossy("Błąd wejścia/wyjścia.");
     case EISDIR:
@@ -94,19 +154,36 @@ std::string Error::Describe() const
 
 std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // The type is checked before opening: opening a FIFO for reading would wait for a writer.
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0) {
+        error.code = errno;
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error.code = S_ISDIR(st.st_mode) ? EISDIR : Error::kNotRegularFile;
+        return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+        error.code = Error::kTooLarge;
+        return std::nullopt;
+    }
+    // O_NONBLOCK as well, in case the name was given to something else in the meantime.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error.code = errno;
         return std::nullopt;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error.code = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error.code = S_ISREG(st.st_mode) ? errno : Error::kNotRegularFile;
         ::close(fd);
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    bytes.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), kMaxFileSize)));
     std::uint8_t buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -119,21 +196,73 @@ std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error&
         }
         if (n == 0)
             break;
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileSize) { // it grew while being read
+            error.code = Error::kTooLarge;
+            ::close(fd);
+            return std::nullopt;
+        }
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
     ::close(fd);
     return bytes;
 }
 
+std::string ResolveLinks(const std::string& path)
+{
+    std::string current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st
+        {
+        };
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size())
+            return current;
+        target.resize(static_cast<std::size_t>(n));
+        current = target[0] == '/' ? target : DirectoryOf(current) + "/" + target;
+    }
+    return current;
+}
+
 bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error)
 {
-    std::string temp = path + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    IgnoreFileSizeSignal();
+    // Through a symbolic link the link's target is saved (its temporary file beside it), and the
+    // link stays a link.
+    const std::string target = ResolveLinks(path);
+    struct stat st
+    {
+    };
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) {
         error.code = errno;
         return false;
     }
-    ::fchmod(fd, kUserOnly);
+    if (exists && !S_ISREG(st.st_mode)) {
+        error.code = Error::kNotRegularFile;
+        return false;
+    }
+    // Someone else's file the user may write: a new file would be the user's, taking it over.
+    if (exists && st.st_uid != ::geteuid())
+        return WriteInPlace(target, bytes, error);
+
+    std::string temp = target + kTemporaryInfix + "XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        // A writable file in a folder where nothing new can be made is written in place.
+        if (exists && (errno == EACCES || errno == EPERM))
+            return WriteInPlace(target, bytes, error);
+        error.code = errno;
+        return false;
+    }
+    // The new file takes the old one's permissions (and group, where the user may give it); a
+    // file made afresh is the user's only.
+    ::fchmod(fd, exists ? (st.st_mode & 0777) : kUserOnly);
+    if (exists && st.st_gid != ::getegid() && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Not a member of the group: the file keeps the user's group, as any program would make it.
+    }
     const bool written = WriteFully(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {
@@ -141,13 +270,39 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
         ::unlink(temp.c_str());
         return false;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
         error.code = errno;
         ::unlink(temp.c_str());
         return false;
     }
-    SyncDirectory(path);
+    SyncDirectory(target);
     return true;
+}
+
+int RemoveLeftoverTemporaries(const std::string& path)
+{
+    const std::string target = ResolveLinks(path);
+    const std::string prefix = NameOf(target) + kTemporaryInfix;
+    DIR* dir = ::opendir(DirectoryOf(target).c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + kTemporarySuffixLength ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        struct stat st
+        {
+        };
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 std::optional<std::string> KeepDamagedCopy(const std::string& path, const std::vector<std::uint8_t>& bytes,
@@ -174,28 +329,53 @@ State Inspect(const std::string& path)
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? State::Missing : State::Unknown;
-    // The owner's write bit plays the part of the read-only attribute: root could write anyway.
-    return (st.st_mode & S_IWUSR) ? State::Writable : State::ReadOnly;
+    if (!S_ISREG(st.st_mode))
+        return State::NotRegular;
+    // The owner's write bit of the user's own file plays the part of the read-only attribute
+    // (root could write anyway); for anyone else's file what counts is whether the user may write it.
+    if (st.st_uid == ::geteuid() && !(st.st_mode & S_IWUSR))
+        return State::ReadOnly;
+    if (::access(path.c_str(), W_OK) != 0)
+        return State::NotWritable;
+    return State::Writable;
 }
 
-bool Prepare(const std::string& path, Error& error)
+Preparation Prepare(const std::string& path, Error& error)
 {
     switch (Inspect(path)) {
     case State::Writable:
-        return true;
-    case State::ReadOnly:
-        if (::chmod(path.c_str(), kUserOnly) != 0) {
+        return Preparation::Writable;
+    case State::ReadOnly: {
+        struct stat st
+        {
+        };
+        if (::stat(path.c_str(), &st) != 0 || ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
             error.code = errno;
-            return false;
+            return Preparation::ReadOnly;
         }
-        return true;
-    case State::Missing:
-        return WriteNewFile(path, {}, error) || error.code == EEXIST;
-    case State::Unknown:
-        break;
+        if (Inspect(path) == State::Writable)
+            return Preparation::Writable;
+        error.code = ::access(path.c_str(), W_OK) != 0 ? errno : EACCES;
+        return Preparation::ReadOnly;
     }
-    error.code = errno ? errno : EIO;
-    return false;
+    case State::NotWritable:
+        error.code = ::access(path.c_str(), W_OK) != 0 ? errno : EACCES;
+        return Preparation::ReadOnly;
+    case State::Missing:
+        // Through a dangling link the file is made where the link points.
+        if (WriteNewFile(ResolveLinks(path), {}, error))
+            return Preparation::Writable;
+        if (error.code == EEXIST && Inspect(path) == State::Writable)
+            return Preparation::Writable;
+        return Preparation::CreateFailed;
+    case State::NotRegular:
+        error.code = Error::kNotRegularFile;
+        return Preparation::Failed;
+    case State::Unknown:
+        error.code = errno ? errno : EIO;
+        return Preparation::Failed;
+    }
+    return Preparation::Failed;
 }
 
 } // namespace data_file

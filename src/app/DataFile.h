@@ -5,29 +5,70 @@
 #include <string>
 #include <vector>
 
-// File operations on the data file. Saving never truncates the file in place: the new content
-// goes to a temporary file beside it, is flushed to disk and renamed over the old one, so a
-// failure or a crash half-way leaves the previous file whole.
+// File operations on the data file. Saving never truncates the file in place when it can help it:
+// the new content goes to a temporary file beside it, is flushed to disk and renamed over the old
+// one, so a failure or a crash half-way leaves the previous file whole. Only where that would
+// change the file behind the user's back (it belongs to someone else) or cannot work (no new file
+// can be made in its folder) is the file written in place.
 namespace data_file {
+
+// The largest data file the program reads: far beyond any real one, and small enough to hold.
+constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 30;
 
 struct Error
 {
-    int code = 0; // errno
+    // errno, or one of the program's own reasons below.
+    int code = 0;
+    static constexpr int kNotRegularFile = -1;
+    static constexpr int kTooLarge = -2;
     std::string Describe() const; // Polish, Windows-1250
 };
 
+// Reads a whole regular file of at most kMaxFileSize bytes. Anything else (a directory, a FIFO, a
+// device) is refused without waiting on it.
 std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error);
+
+// Saves the bytes at path. A symbolic link is followed and left as it is; an existing file keeps
+// its permissions, a new one is the user's only. Self-contained: it may run on any thread.
 bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error);
+
+// Removes the temporary files that saves cut short by a crash or a kill left beside the data
+// file. Only the holder of the writer's lock may call it: no other save can be under way.
+// Returns how many were removed.
+int RemoveLeftoverTemporaries(const std::string& path);
+
+// Where a save of path really writes: the final target of its symbolic links (which need not exist).
+std::string ResolveLinks(const std::string& path);
 
 // Keeps a copy of a damaged file's original bytes beside it, never overwriting an earlier copy.
 // Returns the copy's path.
 std::optional<std::string> KeepDamagedCopy(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                            Error& error);
 
-enum class State { Missing, ReadOnly, Writable, Unknown };
+// Missing: no such file. ReadOnly: the user's own file without the owner's write permission (the
+// read-only attribute, which the user may clear). NotWritable: a file the user cannot write and
+// cannot make writable. NotRegular: a directory, FIFO, device or socket.
+enum class State
+{
+    Missing,
+    ReadOnly,
+    NotWritable,
+    Writable,
+    NotRegular,
+    Unknown
+};
 State Inspect(const std::string& path);
 
-// Creates an empty file (user-only permissions) when none exists; makes a read-only one writable.
-bool Prepare(const std::string& path, Error& error);
+enum class Preparation
+{
+    Writable,     // the file exists (maybe created just now, empty) and the user can write it
+    ReadOnly,     // the file can be read but not written; error says why
+    CreateFailed, // there was no file and none could be created
+    Failed        // the file cannot be used at all (not a regular file, cannot be inspected)
+};
+// Creates an empty file (user-only permissions) when none exists; clears the read-only
+// permission of the user's own file, as the program always did. Never changes a file the user
+// does not own.
+Preparation Prepare(const std::string& path, Error& error);
 
 } // namespace data_file

@@ -1,6 +1,7 @@
 #include "app/Document.h"
 
 #include <cerrno>
+#include <new>
 
 #include "app/DataFile.h"
 #include "app/SettingsStore.h"
@@ -54,6 +55,9 @@ bool CBrivantelDoc::Load(std::vector<std::uint8_t> bytes)
         Serialize(ar);
     } catch (const CArchiveException&) {
         return false;
+    } catch (const std::bad_alloc&) {
+        // A file that asks for more memory than there is is damaged as well: what was read stays.
+        return false;
     }
     // Bytes after the last record would be lost at the next save: that is damage too.
     return ar.Remaining() == 0;
@@ -70,28 +74,11 @@ std::vector<std::uint8_t> CBrivantelDoc::Store()
 bool CBrivantelDoc::Open(const std::string& path, Access access)
 {
     m_path = path;
+    m_readOnly = access == Access::ReadOnly;
     data_file::Error error;
     if (access == Access::ReadWrite) {
-        switch (m_lock.Acquire(path)) {
-        case CDataFileLock::Result::Acquired:
-            break;
-        case CDataFileLock::Result::HeldByAnother:
-            m_ui.ShowMessage(Polish("Plik danych ") + Quoted(path) +
-                                 Polish(" jest używany przez inny program Brivantel.\n"
-                                        "Zamknij tamten program i spróbuj ponownie."),
-                             CUserInterface::Icon::Error);
+        if (!TakeForWriting(path))
             return false;
-        case CDataFileLock::Result::Failed:
-            m_ui.ShowMessage(Polish("Nie można zablokować pliku danych ") + Quoted(path) + ".",
-                             CUserInterface::Icon::Error);
-            return false;
-        }
-        if (!data_file::Prepare(path, error)) {
-            m_ui.ShowMessage(Polish("Nie można utworzyć pliku danych ") + Quoted(path) + ".\n" + error.Describe(),
-                             CUserInterface::Icon::Error);
-            m_lock.Release();
-            return false;
-        }
     }
     auto bytes = data_file::ReadAll(path, error);
     if (!bytes) {
@@ -102,11 +89,63 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
         m_lock.Release();
         return false;
     }
-    const std::vector<std::uint8_t> original = access == Access::ReadWrite ? *bytes : std::vector<std::uint8_t>();
-    m_damaged = !Load(std::move(*bytes));
+    std::vector<std::uint8_t> original;
+    try {
+        if (access == Access::ReadWrite)
+            original = *bytes;
+        m_damaged = !Load(std::move(*bytes));
+    } catch (const std::bad_alloc&) {
+        m_damaged = true;
+    }
     if (m_damaged && access == Access::ReadWrite)
         KeepDamagedOriginal(original);
     return true;
+}
+
+bool CBrivantelDoc::TakeForWriting(const std::string& path)
+{
+    switch (m_lock.Acquire(path)) {
+    case CDataFileLock::Result::Acquired:
+        break;
+    case CDataFileLock::Result::HeldByAnother:
+        m_ui.ShowMessage(Polish("Plik danych ") + Quoted(path) +
+                             Polish(" jest używany przez inny program Brivantel.\n"
+                                    "Zamknij tamten program i spróbuj ponownie."),
+                         CUserInterface::Icon::Error);
+        return false;
+    case CDataFileLock::Result::Failed: {
+        const data_file::Error reason{m_lock.GetErrorCode()};
+        m_ui.ShowMessage(Polish("Nie można zablokować pliku danych ") + Quoted(path) + ".\n" + reason.Describe(),
+                         CUserInterface::Icon::Error);
+        return false;
+    }
+    }
+    // Under the lock no other save is under way: what earlier saves left half-done can go.
+    data_file::RemoveLeftoverTemporaries(path);
+
+    data_file::Error error;
+    switch (data_file::Prepare(path, error)) {
+    case data_file::Preparation::Writable:
+        return true;
+    case data_file::Preparation::ReadOnly:
+        // The program still runs; the save at the end asks where to write (as for any read-only file).
+        m_readOnly = true;
+        m_ui.ShowMessage(Polish("Plik danych ") + Quoted(path) + Polish(" jest tylko do odczytu.\n") +
+                             error.Describe() +
+                             Polish("\nProgram działa dalej; przy zapisie zapyta, w jakim pliku zapisać dane."),
+                         CUserInterface::Icon::Exclamation);
+        return true;
+    case data_file::Preparation::CreateFailed:
+        m_ui.ShowMessage(Polish("Nie można utworzyć pliku danych ") + Quoted(path) + ".\n" + error.Describe(),
+                         CUserInterface::Icon::Error);
+        break;
+    case data_file::Preparation::Failed:
+        m_ui.ShowMessage(Polish("Nie można otworzyć pliku danych ") + Quoted(path) + ".\n" + error.Describe(),
+                         CUserInterface::Icon::Error);
+        break;
+    }
+    m_lock.Release();
+    return false;
 }
 
 void CBrivantelDoc::KeepDamagedOriginal(const std::vector<std::uint8_t>& original)

@@ -35,9 +35,10 @@ public:
 
     enum class Access { ReadOnly, ReadWrite };
     // Loads the data file. ReadWrite takes the writer's lock, creates a missing file empty and
-    // makes a read-only one writable, and keeps a copy of a damaged file before anything can
-    // overwrite it. False when the file cannot be read or is held by another writer; the user
-    // has been told why.
+    // makes the user's own read-only one writable, and keeps a copy of a damaged file before
+    // anything can overwrite it. A file that cannot be made writable is opened read-only (the
+    // user is told; a save asks where to write). False when the file cannot be read or is held by
+    // another writer; the user has been told why.
     bool Open(const std::string& path, Access access);
 
     // Reads records from bytes; false when the bytes are damaged (what was read is kept).
@@ -57,6 +58,8 @@ public:
 
     const std::string& GetPath() const { return m_path; }
     bool WasDamaged() const { return m_damaged; }
+    // Opened for reading only, or a data file the user cannot write: saving asks where to write.
+    bool IsReadOnly() const { return m_readOnly; }
     const std::string& GetDamagedCopyPath() const { return m_damagedCopyPath; }
 
     CAddressBook& GetAddressBook() { return m_addressBook; }
@@ -119,6 +122,8 @@ public:
 private:
     void Serialize(CArchive& ar);
     void KeepDamagedOriginal(const std::vector<std::uint8_t>& original);
+    // The writer's lock and a file it can use; false (the user told why) when there is none.
+    bool TakeForWriting(const std::string& path);
     std::string ChooseSavePath();
     // What the senders read at the moment of sending (SendOperations.cpp).
     const CSettingsData& GetSendSettings() const override { return m_settings; }
@@ -138,6 +143,7 @@ private:
     std::string m_path;
     CDataFileLock m_lock;
     bool m_damaged = false;
+    bool m_readOnly = false;
     std::string m_damagedCopyPath;
 
     // In the order the data file holds them.

@@ -33,6 +33,8 @@ const char* ProblemText(address_rules::Problem problem)
         return "Podaj imię, nazwisko lub nazwę wyświetlaną.";
     case address_rules::Problem::NoSubscriberNumber:
         return "Podaj numer abonenta.";
+    case address_rules::Problem::SubscriberNumber:
+        return "Numer abonenta może zawierać tylko cyfry.";
     case address_rules::Problem::None:
         break;
     }

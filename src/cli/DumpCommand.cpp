@@ -54,9 +54,11 @@ Json Settings(const CSettingsData& s)
 
 Json MailWatch(const CMailCheckerData& m)
 {
+    // A dump ends up in terminals, logs and bug reports: the mailbox password is only said to exist.
+    const std::string password = m.password.empty() ? "" : "***";
     return {{"countryPrefix", U(m.countryPrefix)}, {"noticeText", U(m.noticeText)},
             {"networkPrefix", U(m.networkPrefix)}, {"number", U(m.number)},
-            {"password", U(m.password)},           {"interval", m.interval},
+            {"password", password},                {"interval", m.interval},
             {"notify", m.notify},                  {"server", U(m.server)},
             {"user", U(m.user)},                   {"enabled", m.enabled}};
 }

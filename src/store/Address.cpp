@@ -51,6 +51,16 @@ long long LeadingInteger(const std::string& text)
     return negative ? -value : value;
 }
 
+bool AllDigits(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
 bool PrintsBackAs(const std::string& digits, const std::string& expected)
 {
     const long long value = LeadingInteger(digits);
@@ -74,14 +84,16 @@ std::string DisplayNameFrom(const std::string& firstName, const std::string& sur
 
 bool IsValidCountryPrefix(const std::string& prefix)
 {
-    if (prefix.empty() || prefix[0] != '+')
+    // Only digits after the "+": a sign there ("+-48") would print back the same and yet put a
+    // dash in every number dialled.
+    if (prefix.empty() || prefix[0] != '+' || !AllDigits(prefix.substr(1)))
         return false;
     return PrintsBackAs(prefix.substr(1), prefix.substr(1));
 }
 
 bool IsValidOperatorCode(const std::string& code)
 {
-    return !code.empty() && PrintsBackAs(code, code);
+    return AllDigits(code) && PrintsBackAs(code, code);
 }
 
 Problem Check(const CAddress& entry)
@@ -94,6 +106,9 @@ Problem Check(const CAddress& entry)
         return Problem::NoName;
     if (entry.GetSubscriberNumber().empty())
         return Problem::NoSubscriberNumber;
+    // Blanks or signs in the number could never be dialled.
+    if (!AllDigits(entry.GetSubscriberNumber()))
+        return Problem::SubscriberNumber;
     return Problem::None;
 }
 

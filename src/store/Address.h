@@ -46,12 +46,22 @@ namespace address_rules {
 // The name the editor proposes from the first name and the surname.
 std::string DisplayNameFrom(const std::string& firstName, const std::string& surname);
 
-// "+" and a decimal number written as printf would write it back ("+48" yes; "+048", "48", "+48 " no).
+// "+" and a decimal number written as printf would write it back, digits only ("+48" yes; "+048",
+// "48", "+48 ", "+-48" no).
 bool IsValidCountryPrefix(const std::string& prefix);
-// A decimal number written as printf would write it back ("602" yes; "0602", "60a" no).
+// A decimal number written as printf would write it back, digits only ("602" yes; "0602", "60a",
+// "-602" no).
 bool IsValidOperatorCode(const std::string& code);
 
-enum class Problem { None, CountryPrefix, OperatorCode, NoName, NoSubscriberNumber };
+enum class Problem
+{
+    None,
+    CountryPrefix,
+    OperatorCode,
+    NoName,
+    NoSubscriberNumber,
+    SubscriberNumber
+};
 // What keeps the editor's OK disabled for this entry, the first problem found.
 Problem Check(const CAddress& entry);
 

@@ -2,6 +2,9 @@
 
 #include "store/Windows1250.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 constexpr std::uint16_t kNullTag = 0x0000;
 constexpr std::uint16_t kNewClassTag = 0xFFFF;
@@ -13,8 +16,18 @@ constexpr std::size_t kMaxClassNameLength = 64;
 
 CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes), m_mode(mode)
 {
-    if (IsLoading())
+    if (IsLoading()) {
         m_loaded.push_back({}); // index 0: the null reference
+        m_budget =
+            kBudgetBase + std::min(m_bytes.size(), SIZE_MAX / kBudgetPerInputByte / 2) * kBudgetPerInputByte;
+    }
+}
+
+void CArchive::Charge(std::size_t n)
+{
+    if (n > m_budget)
+        throw CArchiveException("more decoded data than the input can hold");
+    m_budget -= n;
 }
 
 void CArchive::Need(std::size_t n) const
@@ -98,12 +111,14 @@ std::string CArchive::ReadString()
     const std::size_t n = ReadStringLength(true, wide);
     if (!wide) {
         Need(n);
+        Charge(n);
         std::string text(reinterpret_cast<const char*>(m_bytes.data() + m_pos), n);
         m_pos += n;
         return text;
     }
     if (n > Remaining() / 2)
         throw CArchiveException("unexpected end of data");
+    Charge(n);
     std::string text;
     text.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -190,7 +205,7 @@ const CRuntimeClass& CArchive::ReadClassDescription()
         throw CArchiveException("unknown class " + name);
     if (schema != rc->schema)
         throw CArchiveException("unknown schema of " + name);
-    m_loaded.push_back({rc, nullptr});
+    m_loaded.push_back({rc, nullptr, 0});
     ++m_nextIndex;
     return *rc;
 }
@@ -221,16 +236,23 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
                 throw CArchiveException("object reference to a class");
             if (!entry.object->IsKindOf(expected))
                 throw CArchiveException("object of an unexpected class");
-            // A second reference gets a copy of its own, so no element is ever owned twice.
+            // A second reference gets a copy of its own, so no element is ever owned twice. The copy
+            // costs what the original did: a small file naming one large object many times must
+            // not be able to ask for far more memory than it is long.
+            Charge(entry.cost);
             return entry.object->Clone();
         }
     }
     if (rc != &expected)
         throw CArchiveException(std::string("expected an object of class ") + expected.name);
+    const std::size_t budgetBefore = m_budget;
+    Charge(kObjectCost);
     std::unique_ptr<CObject> object = rc->create();
-    m_loaded.push_back({rc, object.get()});
+    const std::size_t slot = m_loaded.size();
+    m_loaded.push_back({rc, object.get(), 0});
     ++m_nextIndex;
     object->Serialize(*this);
+    m_loaded[slot].cost = budgetBefore - m_budget;
     return object;
 }
 

@@ -57,8 +57,18 @@ public:
 
     std::size_t Remaining() const { return m_bytes.size() - m_pos; }
 
+    // What a loaded object is charged against the budget besides its strings: about what one
+    // small object costs in memory with its slot in an array.
+    static constexpr std::size_t kObjectCost = 128;
+    // A loading archive may decode this many bytes per byte of input, plus a fixed allowance;
+    // more means the input names the same large object over and over, and counts as damage.
+    static constexpr std::size_t kBudgetPerInputByte = 32;
+    static constexpr std::size_t kBudgetBase = std::size_t{1} << 20;
+
 private:
     void Need(std::size_t n) const;
+    // Takes n decoded bytes from the budget, or raises damage when the input cannot justify them.
+    void Charge(std::size_t n);
     std::size_t ReadStringLength(bool allowWide, bool& wide);
     const CRuntimeClass& ReadClassDescription();
     void WriteClass(const CRuntimeClass& rc);
@@ -75,7 +85,9 @@ private:
     {
         const CRuntimeClass* cls = nullptr;
         const CObject* object = nullptr;
+        std::size_t cost = 0; // what reading the object was charged, and so what a copy costs
     };
+    std::size_t m_budget = 0;
     std::vector<LoadedEntry> m_loaded;
 };
 

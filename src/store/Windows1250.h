@@ -9,7 +9,8 @@
 namespace windows1250 {
 
 // The Unicode code point of one Windows-1250 byte; the five bytes that the code page leaves
-// undefined map to U+FFFD.
+// undefined (0x81, 0x83, 0x88, 0x90, 0x98) map to the C1 controls U+0081, U+0083, U+0088, U+0090
+// and U+0098, and back.
 char32_t ToCodePoint(unsigned char byte);
 
 // The Windows-1250 byte for a code point, or nothing when the code page cannot hold it.

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QToolTip>
 
 #include "app/qt/TextCodec.h"
@@ -65,7 +66,8 @@ QString KeepRepresentable(const QString& text, bool& dropped)
     QString kept;
     kept.reserve(text.size());
     for (const char32_t c : text.toUcs4()) {
-        if (c == U'\n' || windows1250::FromCodePoint(c)) {
+        if (c == U'\n' || c == text_codec::kLoneCarriageReturn.unicode() ||
+            c == text_codec::kLoneLineFeed.unicode() || windows1250::FromCodePoint(c)) {
             kept.append(QString::fromUcs4(&c, 1));
         } else {
             dropped = true;
@@ -119,8 +121,11 @@ CWin1250TextEdit::CWin1250TextEdit(int limit, QWidget* parent) : QPlainTextEdit(
 
 std::string CWin1250TextEdit::GetStoredText() const
 {
-    // Only Windows-1250 text gets in, so the conversion cannot lose anything.
-    return text_codec::FromEditText(toPlainText()).value_or(std::string());
+    // Only Windows-1250 text gets in, so the conversion cannot lose anything. The raw text keeps
+    // what toPlainText() would change (a no-break space would come back as a blank).
+    QString text = document()->toRawText();
+    text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
+    return text_codec::FromEditText(text).value_or(std::string());
 }
 
 void CWin1250TextEdit::SetStoredText(const std::string& text)

@@ -30,13 +30,23 @@ TEST(DataFile, PrepareCreatesAnEmptyFileOrClearsReadOnly)
     const std::string path = dir.file("Brivantel.vs");
     data_file::Error error;
     EXPECT_EQ(data_file::Inspect(path), data_file::State::Missing);
-    ASSERT_TRUE(data_file::Prepare(path, error));
+    ASSERT_EQ(data_file::Prepare(path, error), data_file::Preparation::Writable);
     EXPECT_EQ(data_file::Inspect(path), data_file::State::Writable);
     EXPECT_TRUE(ReadFileBytes(path).empty());
-    chmod(path.c_str(), 0400);
+    chmod(path.c_str(), 0440);
     EXPECT_EQ(data_file::Inspect(path), data_file::State::ReadOnly);
-    ASSERT_TRUE(data_file::Prepare(path, error));
+    ASSERT_EQ(data_file::Prepare(path, error), data_file::Preparation::Writable);
     EXPECT_EQ(data_file::Inspect(path), data_file::State::Writable);
+    struct stat st
+    {
+    };
+    stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u); // only the owner's write permission was added
+
+    // Not a file to create or to clear.
+    EXPECT_EQ(data_file::Prepare(dir.file("no/such/dir/x"), error), data_file::Preparation::CreateFailed);
+    EXPECT_EQ(error.code, ENOENT);
+    EXPECT_EQ(data_file::Prepare(dir.path(), error), data_file::Preparation::Failed);
 }
 
 TEST(DataFileLock, OneHolderAtATime)
@@ -48,5 +58,13 @@ TEST(DataFileLock, OneHolderAtATime)
     EXPECT_EQ(b.Acquire(path), CDataFileLock::Result::HeldByAnother);
     a.Release();
     EXPECT_EQ(b.Acquire(path), CDataFileLock::Result::Acquired);
-    EXPECT_EQ(CDataFileLock().Acquire(dir.file("no/such/dir/x")), CDataFileLock::Result::Failed);
+
+    // Two names of one file (a symbolic link) are one data file; the lock lives outside its folder.
+    ASSERT_EQ(symlink("Brivantel.vs", dir.file("link.vs").c_str()), 0);
+    EXPECT_EQ(a.Acquire(dir.file("link.vs")), CDataFileLock::Result::HeldByAnother);
+    EXPECT_EQ(CDataFileLock::LockPathFor(path), CDataFileLock::LockPathFor(dir.file("link.vs")));
+    EXPECT_NE(CDataFileLock::LockPathFor(path), CDataFileLock::LockPathFor(dir.file("other.vs")));
+    EXPECT_EQ(CDataFileLock::LockPathFor(path).rfind(dir.path(), 0), std::string::npos);
+    for (const auto& name : ListDirectory(dir.path()))
+        EXPECT_EQ(name.find(".lock"), std::string::npos) << name;
 }

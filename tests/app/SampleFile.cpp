@@ -80,4 +80,39 @@ Bytes UpToPredefinedTexts()
     return b;
 }
 
+Bytes BackReferenceBomb(std::size_t textSize, std::size_t references)
+{
+    Bytes b;
+    b.u32(1).u32(100).u32(100);
+    b.u16(0);
+    DefaultSettings(b);
+    b.u8(0).u8(0);
+    b.u16(0);
+    const std::size_t count = references + 1;
+    if (count < 0xFFFF)
+        b.u16(static_cast<std::uint16_t>(count));
+    else
+        b.u16(0xFFFF).u32(static_cast<std::uint32_t>(count));
+    b.u16(0xFFFF).u16(1).u16(8).raw("CMessage"); // class index 1, the message index 2
+    b.shortString("Jan");
+    if (textSize < 255)
+        b.u8(static_cast<std::uint8_t>(textSize));
+    else if (textSize < 0xFFFE)
+        b.u8(0xFF).u16(static_cast<std::uint16_t>(textSize));
+    else
+        b.u8(0xFF).u16(0xFFFF).u32(static_cast<std::uint32_t>(textSize));
+    b.raw(std::string(textSize, 'a')).u32(1000);
+    for (std::size_t i = 0; i < references; ++i)
+        b.u16(0x0002);
+    b.u32(100).u32(100); // drafts view
+    b.u16(0);
+    b.u32(100).u32(100);
+    DefaultMailWatch(b);
+    b.u16(0);
+    b.u32(100).u32(100).u32(100);
+    b.u16(0);
+    b.u32(100).u32(100);
+    return b;
+}
+
 } // namespace sample_file

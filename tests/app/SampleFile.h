@@ -15,4 +15,8 @@ Bytes Full();
 // Records 1 to 5 only, the settings with the older marker "1" (no proxy fields).
 Bytes UpToPredefinedTexts();
 
+// A file that names one large draft over and over: the drafts hold one message of textSize bytes,
+// then `references` back references to it (two bytes each); every other record has its defaults.
+Bytes BackReferenceBomb(std::size_t textSize = std::size_t{1} << 20, std::size_t references = 3000);
+
 } // namespace sample_file

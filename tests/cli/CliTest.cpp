@@ -11,6 +11,10 @@
 
 #include "../app/SampleFile.h"
 #include "app/DataFileLock.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "store/Windows1250.h"
+#include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -104,9 +108,35 @@ TEST(Cli, DumpShowsEveryRecordInFileOrder)
     EXPECT_EQ(json["settings"]["proxyPort"], 3128);
     EXPECT_EQ(json["mailWatch"]["interval"], 15);
     EXPECT_EQ(json["composeView"]["text"], "Do zobaczenia\r\njutro");
+    EXPECT_EQ(json["mailWatch"]["password"], "***"); // never in clear
+    EXPECT_EQ(r.out.find("tajne"), std::string::npos);
     // Reading never writes.
     EXPECT_EQ(ReadFileBytes(cli.DataFile()), sample_file::Full().vec());
     EXPECT_FALSE(FileExists(cli.DataFile() + ".damaged"));
+}
+
+TEST(Cli, DumpKeepsEveryByteAndNoPassword)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    std::string every;
+    for (int b = 0; b < 256; ++b)
+        every += static_cast<char>(b);
+    {
+        RecordingUserInterface ui;
+        CMemorySettingsStore settings;
+        CBrivantelDoc doc(ui, settings);
+        ASSERT_TRUE(doc.Open(cli.DataFile(), CBrivantelDoc::Access::ReadWrite));
+        doc.GetDefinedMessages().GetTexts().push_back(every);
+        ASSERT_TRUE(doc.SaveDataFile());
+    }
+    const Result r = cli.Run({"dump"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::ordered_json::parse(r.out);
+    const auto back = windows1250::FromUtf8(json["predefinedTexts"][0].get<std::string>());
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, every);
+    EXPECT_EQ(json["mailWatch"]["password"], ""); // none set
 }
 
 TEST(Cli, ResaveGivesBackTheSameBytes)

@@ -86,10 +86,11 @@ TEST(AddressRules, EditorAcceptsOnlyPlainNumbers)
     using namespace address_rules;
     EXPECT_TRUE(IsValidCountryPrefix("+48"));
     EXPECT_TRUE(IsValidCountryPrefix("+1"));
-    for (const char* bad : {"+048", "48", "+48 ", "+", "", "+4a", "++48", "+ 48", "+99999999999"})
+    for (const char* bad :
+         {"+048", "48", "+48 ", "+", "", "+4a", "++48", "+ 48", "+99999999999", "+-48", "++4", "+-0"})
         EXPECT_FALSE(IsValidCountryPrefix(bad)) << bad;
     EXPECT_TRUE(IsValidOperatorCode("602"));
-    for (const char* bad : {"0602", "60a", "", " 602", "602 "})
+    for (const char* bad : {"0602", "60a", "", " 602", "602 ", "-602", "+602", "-0"})
         EXPECT_FALSE(IsValidOperatorCode(bad)) << bad;
 
     CAddress entry;
@@ -98,7 +99,11 @@ TEST(AddressRules, EditorAcceptsOnlyPlainNumbers)
     EXPECT_EQ(Check(entry), Problem::NoName);
     entry.SetSurname("Nowak");
     EXPECT_EQ(Check(entry), Problem::NoSubscriberNumber);
-    entry.SetSubscriberNumber("12 34"); // the subscriber digits are not checked
+    for (const char* bad : {"12 34", "123-456", "+123", "-1", " 1", "1a"}) {
+        entry.SetSubscriberNumber(bad);
+        EXPECT_EQ(Check(entry), Problem::SubscriberNumber) << bad;
+    }
+    entry.SetSubscriberNumber("0123456789");
     EXPECT_EQ(Check(entry), Problem::None);
     entry.SetOperatorCode("0602");
     EXPECT_EQ(Check(entry), Problem::OperatorCode);

@@ -82,17 +82,22 @@ TEST(AddressEditorTest, ValidationKeepsOkDisabledUntilTheEntryIsComplete)
     Type(page.SubscriberNumber(), QStringLiteral("1234567"));
     EXPECT_TRUE(ok.isEnabled());
 
-    for (const char* prefix : {"+048", "48", "+48 ", ""}) {
+    for (const char* prefix : {"+048", "48", "+48 ", "", "+-48"}) {
         SetCombo(page.CountryPrefix(), QString::fromLatin1(prefix));
         EXPECT_FALSE(ok.isEnabled()) << prefix;
     }
     SetCombo(page.CountryPrefix(), QStringLiteral("+48"));
-    for (const char* code : {"0602", "60a", ""}) {
+    for (const char* code : {"0602", "60a", "", "-602"}) {
         SetCombo(page.OperatorCode(), QString::fromLatin1(code));
         EXPECT_FALSE(ok.isEnabled()) << code;
     }
     SetCombo(page.OperatorCode(), QStringLiteral("602"));
     EXPECT_TRUE(ok.isEnabled());
+    // Blanks or signs in the subscriber number could never be dialled.
+    for (const char* number : {"123 456", "123-456", "+1234"}) {
+        page.SubscriberNumber().setText(QString::fromLatin1(number));
+        EXPECT_FALSE(ok.isEnabled()) << number;
+    }
 
     // A name the data file's code page cannot hold is not accepted.
     page.FirstName().setText(QStringLiteral("Jan \u4e2d"));

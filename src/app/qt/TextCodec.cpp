@@ -22,8 +22,24 @@ std::string FromQStringLossy(const QString& text)
 
 QString ToEditText(const std::string& text)
 {
-    QString s = ToQString(text);
-    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // A CR LF pair is the line break; a CR or an LF on its own is kept as a mark of its own, or
+    // an edit would give it back as a whole CR LF and change the stored bytes.
+    QString s;
+    s.reserve(static_cast<qsizetype>(text.size()));
+    const QString converted = ToQString(text);
+    for (qsizetype i = 0; i < converted.size(); ++i) {
+        const QChar c = converted.at(i);
+        if (c == u'\r' && i + 1 < converted.size() && converted.at(i + 1) == u'\n') {
+            s.append(QChar(u'\n'));
+            ++i;
+        } else if (c == u'\r') {
+            s.append(kLoneCarriageReturn);
+        } else if (c == u'\n') {
+            s.append(kLoneLineFeed);
+        } else {
+            s.append(c);
+        }
+    }
     return s;
 }
 
@@ -32,6 +48,8 @@ std::optional<std::string> FromEditText(const QString& text)
     QString s = text;
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    s.replace(kLoneCarriageReturn, QChar(u'\r'));
+    s.replace(kLoneLineFeed, QChar(u'\n'));
     return FromQString(s);
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "support/RecordingUserInterface.h"
+
+namespace loader_check {
+
+// What must hold for any bytes at all: loading returns (no crash, no exception, no memory error),
+// and what was loaded, saved and loaded again saves to the same bytes, so a resave never drifts.
+// False when the second save differs.
+inline bool LoadsAndResavesStably(const std::vector<std::uint8_t>& bytes)
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc first(ui, settings);
+    first.Load(bytes);
+    const std::vector<std::uint8_t> saved = first.Store();
+    CBrivantelDoc second(ui, settings);
+    if (!second.Load(saved))
+        return false;
+    return second.Store() == saved;
+}
+
+} // namespace loader_check
