@@ -8,17 +8,11 @@
 #include <iostream>
 
 #include "app/MailSchedule.h"
+#include "app/qt/SignalPipe.h"
 #include "cli/Command.h"
 #include "store/Windows1250.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnStopSignal(int)
-{
-    g_stop = 1;
-}
 
 std::string U(const std::string& text)
 {
@@ -150,10 +144,13 @@ int CheckNow(CCommandContext& ctx)
         return kExitFailed;
     }
     UseCaFile(ctx, *doc);
+    EndOnSignals();
     // A fresh document has the last count 0, as after a start: a mailbox with mail sends a notice.
     doc->CheckMail();
     const bool checked = Report(*doc);
     const bool saved = doc->SaveDataFile();
+    if (const int interrupted = InterruptedStatus())
+        return interrupted;
     return checked && saved ? kExitOk : kExitFailed;
 }
 
@@ -171,17 +168,16 @@ int Watch(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     UseCaFile(ctx, *doc);
-    struct sigaction action
-    {
-    };
-    action.sa_handler = OnStopSignal;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    // A signal is the written way to end the watch; one that cuts a check short ends it too, but
+    // not with success.
+    EndOnSignals();
     std::cerr << "Sprawdzanie poczty według harmonogramu (Ctrl+C kończy)." << std::endl;
     CMailSchedule schedule(std::time(nullptr));
     bool saved = true;
-    while (!g_stop) {
+    bool cut = false;
+    while (CSignalPipe::Received() == 0) {
         if (schedule.Tick(std::time(nullptr), doc.get())) {
+            cut = CSignalPipe::Received() != 0;
             Report(*doc);
             // A filed notice must survive a power cut of the headless machine.
             if (doc->GetLastMailCheck().notice != CMailCheckResult::Notice::None)
@@ -189,7 +185,10 @@ int Watch(CCommandContext& ctx)
         }
         SleepUntilNextSecond();
     }
-    return doc->SaveDataFile() && saved ? kExitOk : kExitFailed;
+    saved = doc->SaveDataFile() && saved;
+    if (cut)
+        return 128 + CSignalPipe::Received();
+    return saved ? kExitOk : kExitFailed;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "net/TcpSocket.h"
 
+#include "net/StopRequest.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -42,6 +44,9 @@ bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
     const auto start = Clock::now();
     const auto end = std::min(m_deadline, start + timeout);
     for (;;) {
+        // The program is ending: the exchange is over, whatever the peer would still say.
+        if (net_stop::Requested())
+            return Fail(Failure::Timeout, EINTR);
         const auto now = Clock::now();
         if (now >= end)
             return Fail(Failure::Timeout, ETIMEDOUT);
