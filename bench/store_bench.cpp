@@ -82,6 +82,7 @@ int main()
         // Saving as you go: the user-interface thread encodes and hands the bytes to a worker;
         // only that part is felt. Each round changes the document so that the save is not skipped.
         double worstUi = 0;
+        double bestUi = 1e30;
         double worstWorker = 0;
         for (int i = 0; i < 5; ++i) {
             writer.GetSettings().SetProxyPort(1000 + i);
@@ -94,9 +95,11 @@ int main()
             if (!started)
                 std::printf("background save did not start\n");
             worstUi = std::max(worstUi, Ms(t1 - t0));
+            bestUi = std::min(bestUi, Ms(t1 - t0));
             worstWorker = std::max(worstWorker, Ms(t2 - t1));
         }
-        std::printf("save as you go, UI thread (worst): %7.1f ms   target < 50 ms\n", worstUi);
+        std::printf("save as you go, UI thread:         %7.1f ms best, %.1f ms worst of 5   target < 50 ms\n",
+                    bestUi, worstUi);
         std::printf("save as you go, worker write+sync: %7.1f ms   (off the UI thread)\n", worstWorker);
     }
 

@@ -112,8 +112,11 @@ bool CBrivantelDoc::Load(std::vector<std::uint8_t> bytes)
 std::vector<std::uint8_t> CBrivantelDoc::Store()
 {
     std::vector<std::uint8_t> bytes;
+    // Saving as you go encodes often: room for the last size spares the copies of a growing buffer.
+    bytes.reserve(m_lastStoreSize + m_lastStoreSize / 8);
     CArchive ar(bytes, CArchive::Mode::Store);
     Serialize(ar);
+    m_lastStoreSize = bytes.size();
     return bytes;
 }
 
@@ -252,23 +255,24 @@ bool CBrivantelDoc::SaveInBackground()
     const data_file::State state = data_file::Inspect(m_path);
     if (state != data_file::State::Writable && state != data_file::State::Missing)
         return false;
-    std::vector<std::uint8_t> bytes = Store();
-    const std::size_t hash = HashOf(bytes);
-    if (m_saved && hash == m_savedHash) {
-        m_savedChanges = m_changes;
-        return false;
-    }
     m_backgroundChanges = m_changes;
-    m_backgroundHash = hash;
-    // The worker has its own copy of the bytes and of the path; the document is not touched there.
-    m_background = std::async(std::launch::async, [path = m_path, bytes = std::move(bytes)] {
-        BackgroundResult result;
-        data_file::Error error;
-        result.written = data_file::WriteAtomically(path, bytes, error);
-        if (!result.written)
-            result.failure = SaveFailure(path, error);
-        return result;
-    });
+    // Only the encoding is done here. The worker has its own copy of the bytes and of the path,
+    // compares the bytes with the last save and writes only a difference; the document is not
+    // touched there.
+    m_background = std::async(std::launch::async,
+                              [path = m_path, bytes = Store(), saved = m_saved, savedHash = m_savedHash] {
+                                  BackgroundResult result;
+                                  result.hash = HashOf(bytes);
+                                  if (saved && result.hash == savedHash) {
+                                      result.written = true;
+                                      return result;
+                                  }
+                                  data_file::Error error;
+                                  result.written = data_file::WriteAtomically(path, bytes, error);
+                                  if (!result.written)
+                                      result.failure = SaveFailure(path, error);
+                                  return result;
+                              });
     return true;
 }
 
@@ -282,7 +286,7 @@ void CBrivantelDoc::WaitForBackgroundSave()
         return;
     }
     m_savedChanges = std::max(m_savedChanges, m_backgroundChanges);
-    m_savedHash = m_backgroundHash;
+    m_savedHash = result.hash;
     m_saved = true;
 }
 

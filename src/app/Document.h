@@ -77,7 +77,8 @@ public:
     // file is not writable, or writing failed: see TakeQuietSaveError).
     bool SaveQuietly();
     // Saving as you go: encodes the document here and writes it on a worker thread. Nothing is
-    // written when the bytes are those of the last save. False when nothing was started.
+    // written when the bytes are those of the last save. False when nothing was started (the file
+    // cannot be written now).
     bool SaveInBackground();
     // Waits for a background write to end (every other save does this first).
     void WaitForBackgroundSave();
@@ -220,14 +221,15 @@ private:
     std::uint64_t m_savedChanges = 0;
     std::uint64_t m_queueChanged = 0;
     std::size_t m_savedHash = 0;
+    std::size_t m_lastStoreSize = 0;
     bool m_saved = false;
     struct BackgroundResult
     {
-        bool written = false;
+        bool written = false; // or the bytes were those of the last save
+        std::size_t hash = 0;
         std::string failure;
     };
     std::future<BackgroundResult> m_background;
     std::uint64_t m_backgroundChanges = 0;
-    std::size_t m_backgroundHash = 0;
     std::string m_quietSaveError;
 };
