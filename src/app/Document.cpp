@@ -1,7 +1,12 @@
 #include "app/Document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
+#include <chrono>
+#include <functional>
+#include <string_view>
+#include <utility>
 
 #include "app/DataFile.h"
 #include "app/SettingsStore.h"
@@ -22,11 +27,56 @@ std::string Quoted(const std::string& path)
     return Polish("„") + windows1250::FromUtf8Lossy(path) + Polish("”");
 }
 
+std::size_t HashOf(const std::vector<std::uint8_t>& bytes)
+{
+    return std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::string SaveFailure(const std::string& target, const data_file::Error& error)
+{
+    return Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe() +
+           Polish("\nPoprzednia zawartość pliku pozostała nienaruszona.");
+}
+
 } // namespace
 
 CBrivantelDoc::CBrivantelDoc(CUserInterface& ui, CSettingsStore& settings) : m_ui(ui), m_settingsStore(settings) {}
 
-CBrivantelDoc::~CBrivantelDoc() = default;
+CBrivantelDoc::~CBrivantelDoc()
+{
+    // A write in flight finishes before the lock goes.
+    WaitForBackgroundSave();
+}
+
+void CBrivantelDoc::AddListener(CDocumentListener& listener)
+{
+    m_listeners.push_back(&listener);
+}
+
+void CBrivantelDoc::RemoveListener(CDocumentListener& listener)
+{
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), &listener), m_listeners.end());
+}
+
+void CBrivantelDoc::NotifyChanged(DocChange change)
+{
+    Announce(change);
+    if (change == DocChange::Outbox)
+        m_queueChanged = m_changes;
+}
+
+void CBrivantelDoc::Announce(DocChange change)
+{
+    ++m_changes;
+    // A listener told earlier may remove another (a view that closes): each is asked only while
+    // it is still registered.
+    const std::vector<CDocumentListener*> listeners = m_listeners;
+    for (CDocumentListener* listener : listeners) {
+        if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end())
+            listener->OnDocumentChanged(change);
+    }
+}
 
 void CBrivantelDoc::Serialize(CArchive& ar)
 {
@@ -66,8 +116,11 @@ bool CBrivantelDoc::Load(std::vector<std::uint8_t> bytes)
 std::vector<std::uint8_t> CBrivantelDoc::Store()
 {
     std::vector<std::uint8_t> bytes;
+    // Saving as you go encodes often: room for the last size spares the copies of a growing buffer.
+    bytes.reserve(m_lastStoreSize + m_lastStoreSize / 8);
     CArchive ar(bytes, CArchive::Mode::Store);
     Serialize(ar);
+    m_lastStoreSize = bytes.size();
     return bytes;
 }
 
@@ -90,6 +143,9 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
         return false;
     }
     std::vector<std::uint8_t> original;
+    // What is on disk now: saving as you go writes nothing until the document differs from it.
+    m_savedHash = HashOf(*bytes);
+    m_saved = true;
     try {
         if (access == Access::ReadWrite)
             original = *bytes;
@@ -177,25 +233,120 @@ std::string CBrivantelDoc::ChooseSavePath()
     return m_ui.ChooseSaveFile(m_path);
 }
 
-bool CBrivantelDoc::SaveDataFile()
+bool CBrivantelDoc::WriteNow(const std::string& target, std::vector<std::uint8_t> bytes, std::string* failure)
 {
+    const std::uint64_t changes = m_changes;
+    const std::size_t hash = HashOf(bytes);
+    data_file::Error error;
+    if (!data_file::WriteAtomically(target, bytes, error)) {
+        if (failure)
+            *failure = SaveFailure(target, error);
+        return false;
+    }
+    m_savedChanges = std::max(m_savedChanges, changes);
+    m_savedHash = hash;
+    m_saved = true;
+    return true;
+}
+
+bool CBrivantelDoc::SaveDataFile(bool mayAsk)
+{
+    WaitForBackgroundSave();
     if (m_damaged && m_damagedCopyPath.empty())
         return false;
-    const std::string target = ChooseSavePath();
+    std::string target;
+    if (mayAsk)
+        target = ChooseSavePath();
+    else if (data_file::Inspect(m_path) != data_file::State::ReadOnly)
+        target = m_path; // a vanished file is written again where it was
     if (target.empty())
         return false;
     if (m_settings.GetEmptyDeletedFolder())
         m_deleted.DeleteAllMessages();
-    const std::vector<std::uint8_t> bytes = Store();
-    data_file::Error error;
-    if (!data_file::WriteAtomically(target, bytes, error)) {
-        m_ui.ShowMessage(Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe() +
-                             Polish("\nPoprzednia zawartość pliku pozostała nienaruszona."),
-                         CUserInterface::Icon::Error);
+    std::string failure;
+    if (!WriteNow(target, Store(), &failure)) {
+        if (mayAsk)
+            m_ui.ShowMessage(failure, CUserInterface::Icon::Error);
+        else
+            m_quietSaveError = failure;
         return false;
     }
     m_path = target;
     return true;
+}
+
+bool CBrivantelDoc::SaveQuietly()
+{
+    WaitForBackgroundSave();
+    if (m_path.empty() || (m_damaged && m_damagedCopyPath.empty()))
+        return false;
+    const data_file::State state = data_file::Inspect(m_path);
+    if (state != data_file::State::Writable && state != data_file::State::Missing)
+        return false; // the end of the run offers "save as"
+    return WriteNow(m_path, Store(), &m_quietSaveError);
+}
+
+bool CBrivantelDoc::SaveInBackground()
+{
+    WaitForBackgroundSave();
+    if (m_path.empty() || (m_damaged && m_damagedCopyPath.empty()))
+        return false;
+    const data_file::State state = data_file::Inspect(m_path);
+    if (state != data_file::State::Writable && state != data_file::State::Missing)
+        return false;
+    m_backgroundChanges = m_changes;
+    // Only the encoding is done here. The worker has its own copy of the bytes and of the path,
+    // compares the bytes with the last save and writes only a difference; the document is not
+    // touched there.
+    m_background = std::async(std::launch::async,
+                              [path = m_path, bytes = Store(), saved = m_saved, savedHash = m_savedHash] {
+                                  BackgroundResult result;
+                                  result.hash = HashOf(bytes);
+                                  if (saved && result.hash == savedHash) {
+                                      result.written = true;
+                                      return result;
+                                  }
+                                  data_file::Error error;
+                                  result.written = data_file::WriteAtomically(path, bytes, error);
+                                  if (!result.written)
+                                      result.failure = SaveFailure(path, error);
+                                  return result;
+                              });
+    return true;
+}
+
+void CBrivantelDoc::WaitForBackgroundSave()
+{
+    if (!m_background.valid())
+        return;
+    const BackgroundResult result = m_background.get();
+    if (!result.written) {
+        m_quietSaveError = result.failure;
+        return;
+    }
+    m_savedChanges = std::max(m_savedChanges, m_backgroundChanges);
+    m_savedHash = result.hash;
+    m_saved = true;
+}
+
+bool CBrivantelDoc::CollectBackgroundSave()
+{
+    if (m_background.valid() && m_background.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return false;
+    WaitForBackgroundSave();
+    return true;
+}
+
+std::string CBrivantelDoc::TakeQuietSaveError()
+{
+    return std::exchange(m_quietSaveError, std::string());
+}
+
+void CBrivantelDoc::WriteAhead()
+{
+    WaitForBackgroundSave();
+    if (m_queueChanged > m_savedChanges)
+        SaveQuietly();
 }
 
 bool CBrivantelDoc::CanClose()
@@ -207,7 +358,9 @@ bool CBrivantelDoc::DiscardMessage(std::unique_ptr<CMessage> message)
 {
     if (!message)
         return true;
-    if (m_settings.GetMoveDeletedMessages())
+    if (m_settings.GetMoveDeletedMessages()) {
         m_deleted.AddMessage(message);
+        NotifyChanged(DocChange::Deleted);
+    }
     return true; // a message the deleted folder did not take is destroyed here
 }

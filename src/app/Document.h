@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,28 @@ class CArchive;
 class CPop3Client;
 class CSettingsStore;
 class CUserInterface;
+
+// What changed in the document. Each change is announced once, by whoever made it, to the open
+// views (they refill) and to the desktop program's saving as you go.
+enum class DocChange
+{
+    Outbox,
+    Sent,
+    Drafts,
+    Deleted,
+    AddressBook,
+    DefinedMessages,
+    Settings,
+    MailChecker,
+    ViewData // column widths, list modes, the composing view's record
+};
+
+class CDocumentListener
+{
+public:
+    virtual ~CDocumentListener() = default;
+    virtual void OnDocumentChanged(DocChange change) = 0;
+};
 
 // The one document of a run: owns every record of the data file and reads and writes them all as
 // one archive. It never shows anything itself; it speaks through CUserInterface.
@@ -47,7 +70,31 @@ public:
     std::vector<std::uint8_t> Store();
 
     // Writes the whole file (atomically); false when it was not written, and the user was told.
-    bool SaveDataFile();
+    // The save at the program's end: it also empties the deleted folder when the settings say so,
+    // and for a file that cannot be written asks where to save. Without mayAsk nothing is shown or
+    // asked (the failure is kept for TakeQuietSaveError).
+    bool SaveDataFile(bool mayAsk = true);
+    // Writes the whole file now without a word to the user; false when it was not written (the
+    // file is not writable, or writing failed: see TakeQuietSaveError).
+    bool SaveQuietly();
+    // Saving as you go: encodes the document here and writes it on a worker thread. Nothing is
+    // written when the bytes are those of the last save. False when nothing was started (the file
+    // cannot be written now).
+    bool SaveInBackground();
+    // Waits for a background write to end (every other save does this first).
+    void WaitForBackgroundSave();
+    // True when no background write runs any more (a finished one's result has been taken in).
+    bool CollectBackgroundSave();
+    // The reason the last quiet or background save failed, once; empty when none failed.
+    std::string TakeQuietSaveError();
+    // A send or a mail check is running: saving as you go waits for its end.
+    bool IsBusy() const { return m_busy > 0 || m_checking; }
+
+    // Announces a change to every listener. Whoever changes a record calls it once the change is
+    // complete.
+    void NotifyChanged(DocChange change);
+    void AddListener(CDocumentListener& listener);
+    void RemoveListener(CDocumentListener& listener);
 
     // The close question; true when the user allows closing.
     bool CanClose();
@@ -121,6 +168,12 @@ public:
 
 private:
     void Serialize(CArchive& ar);
+    bool WriteNow(const std::string& target, std::vector<std::uint8_t> bytes, std::string* failure);
+    // Before a message's first byte leaves: the outbox as it is now must be on disk.
+    void WriteAhead();
+    // Tells the listeners without counting the change as a new queued message (a message that
+    // left the outbox needs no write-ahead).
+    void Announce(DocChange change);
     void KeepDamagedOriginal(const std::vector<std::uint8_t>& original);
     // The writer's lock and a file it can use; false (the user told why) when there is none.
     bool TakeForWriting(const std::string& path);
@@ -167,4 +220,24 @@ private:
     std::string m_phonePort;
     CPop3Options m_mailOptions;
     CMailCheckResult m_lastMailCheck;
+
+    std::vector<CDocumentListener*> m_listeners;
+    int m_busy = 0;
+    // Changes are counted; a save remembers the count its bytes hold, and the outbox the count at
+    // which it last gained a message.
+    std::uint64_t m_changes = 0;
+    std::uint64_t m_savedChanges = 0;
+    std::uint64_t m_queueChanged = 0;
+    std::size_t m_savedHash = 0;
+    std::size_t m_lastStoreSize = 0;
+    bool m_saved = false;
+    struct BackgroundResult
+    {
+        bool written = false; // or the bytes were those of the last save
+        std::size_t hash = 0;
+        std::string failure;
+    };
+    std::future<BackgroundResult> m_background;
+    std::uint64_t m_backgroundChanges = 0;
+    std::string m_quietSaveError;
 };

@@ -6,6 +6,7 @@
 #include "app/Document.h"
 #include "app/UserInterface.h"
 #include "mailwatch/Pop3Client.h"
+#include "net/StopRequest.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -65,6 +66,8 @@ int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, 
             return 0;
         m_lastMailCheck.outcome = CMailCheckResult::Outcome::LoginFailed;
         m_lastMailCheck.error = client.GetErrorText();
+        if (net_stop::Requested())
+            return 0; // the program is ending: no questions, no messages
         m_ui.ShowMessage(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") +
                              m_lastMailCheck.error,
                          CUserInterface::Icon::Exclamation);
@@ -87,6 +90,7 @@ int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, 
     if (count == m_mailChecker.lastCount)
         return count;
     m_mailChecker.lastCount = count;
+    NotifyChanged(DocChange::MailChecker);
     if (count == 0 || !m_mailChecker.notify)
         return count;
     m_ui.ProgressSetPos(3);
@@ -98,11 +102,21 @@ void CBrivantelDoc::SendMailNotice(int count)
 {
     const std::string number = m_mailChecker.NoticeNumber();
     const std::string text = NoticeText(count);
-    const bool sent = m_sender.Send(number, text, -1);
-    auto message = std::make_unique<CMessage>(number, text);
-    if (sent)
+    // The notice waits in the outbox, on disk, before it leaves, like every message sent.
+    auto queued = std::make_unique<CMessage>(number, text);
+    CMessage* notice = queued.get();
+    if (!m_outbox.AddMessage(queued))
+        notice = nullptr;
+    NotifyChanged(DocChange::Outbox);
+    WriteAhead();
+    const bool sent = !net_stop::Requested() && m_sender.Send(number, text, -1);
+    if (sent) {
+        if (notice)
+            m_outbox.RemoveMessage(notice); // destroyed here
+        auto message = std::make_unique<CMessage>(number, text);
         m_sent.AddMessage(message);
-    else
-        m_outbox.AddMessage(message); // waits there like any queued message
+        NotifyChanged(DocChange::Sent);
+        Announce(DocChange::Outbox);
+    }
     m_lastMailCheck.notice = sent ? CMailCheckResult::Notice::Sent : CMailCheckResult::Notice::Queued;
 }

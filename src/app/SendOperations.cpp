@@ -7,6 +7,7 @@
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "app/UserInterface.h"
+#include "net/StopRequest.h"
 #include "send/GatewayHosts.h"
 #include "store/Recipients.h"
 #include "store/Windows1250.h"
@@ -57,11 +58,41 @@ std::vector<std::string> Names(const std::string& text)
     return names;
 }
 
-template <class List> void File(List& list, const std::string& recipients, const std::string& text)
+template <class List> CMessage* File(List& list, const std::string& recipients, const std::string& text)
 {
     auto message = std::make_unique<CMessage>(recipients, text);
-    list.AddMessage(message);
+    CMessage* filed = message.get();
+    return list.AddMessage(message) ? filed : nullptr;
 }
+
+// The numbers between the ";"; empty pieces have no one to go to.
+std::vector<std::string> Numbers(const std::string& numbers)
+{
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (;;) {
+        const auto end = numbers.find(';', from);
+        std::string piece = numbers.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        if (!piece.empty())
+            pieces.push_back(std::move(piece));
+        if (end == std::string::npos)
+            return pieces;
+        from = end + 1;
+    }
+}
+
+// Counts a running send, so that saving as you go waits for its end.
+class BusyGuard
+{
+public:
+    explicit BusyGuard(int& busy) : m_busy(busy) { ++m_busy; }
+    ~BusyGuard() { --m_busy; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    int& m_busy;
+};
 
 } // namespace
 
@@ -91,6 +122,13 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
 {
     SendCount ignored;
     SendCount& tally = count ? *count : ignored;
+    const std::vector<std::string> pieces = Numbers(numbers);
+    if (pieces.empty()) {
+        // Nobody to send to: a queued message without a number could never leave.
+        m_ui.ShowSendFailed(text, recipients, std::string());
+        return false;
+    }
+    BusyGuard busy(m_busy);
     if (route == ROUTE_CONFIGURED)
         route = m_settings.GetRoute();
     m_ui.SetWaitCursor(true);
@@ -98,32 +136,40 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
     m_ui.ProgressOpen(ProgressTitle());
     m_ui.ProgressSetRange(total);
     m_ui.ProgressSetPos(0);
-    const std::string_view all(numbers);
-    std::size_t from = 0;
-    for (int index = 1;; ++index) {
-        const auto end = all.find(';', from);
-        const bool last = end == std::string_view::npos;
-        const std::string number(all.substr(from, last ? std::string_view::npos : end - from));
-        m_ui.ProgressSetText(ProgressLine(index, total));
+    // Every message waits in the outbox, on disk, before its first byte leaves; a confirmed one
+    // moves to the sent folder. Whenever the program ends, each is in exactly one of the two.
+    std::vector<std::string> names;
+    std::vector<CMessage*> queued;
+    for (const std::string& number : pieces) {
         // A number with no entry is filed under itself, so that the outbox can still send it.
         std::string recipient = m_addressBook.NameForNumber(number);
         if (recipient.empty())
             recipient = number;
-        if (m_sender.Send(number, text, route)) {
-            File(m_sent, recipient, text);
+        queued.push_back(File(m_outbox, recipient, text));
+        names.push_back(std::move(recipient));
+    }
+    NotifyChanged(DocChange::Outbox);
+    WriteAhead();
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        const bool last = i + 1 == pieces.size();
+        m_ui.ProgressSetText(ProgressLine(index, total));
+        if (!net_stop::Requested() && m_sender.Send(pieces[i], text, route)) {
+            if (queued[i])
+                m_outbox.RemoveMessage(queued[i]); // destroyed here
+            File(m_sent, names[i], text);
             ++tally.sent;
+            NotifyChanged(DocChange::Sent);
+            Announce(DocChange::Outbox);
         } else {
-            File(m_outbox, recipient, text);
             ++tally.failed;
-            // Earlier failures are queued without a word; only the last number brings the dialog.
-            if (last)
-                m_ui.ShowSendFailed(text, recipient,
+            // Earlier failures stay queued without a word; only the last number brings the dialog,
+            // and none when the program is ending.
+            if (last && !net_stop::Requested())
+                m_ui.ShowSendFailed(text, names[i],
                                     WithReason(m_sender.LastFailureReason(), QueuedInformation()));
         }
         m_ui.ProgressSetPos(index);
-        if (last)
-            break;
-        from = end + 1;
     }
     m_ui.ProgressClose();
     m_ui.SetWaitCursor(false);
@@ -132,6 +178,9 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
 
 bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
 {
+    BusyGuard busy(m_busy);
+    // A message queued a moment ago may not be on disk yet.
+    WriteAhead();
     const std::string recipients = message.GetRecipients();
     const std::string text = message.GetText();
     std::vector<std::string> names;
@@ -147,21 +196,28 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         std::string number = m_addressBook.NumberForName(name);
         if (number.empty() && IsFullNumber(name))
             number = name;
-        (m_sender.Send(number, text, ROUTE_CONFIGURED) ? sent : failed).push_back(name);
+        const bool went = !net_stop::Requested() && m_sender.Send(number, text, ROUTE_CONFIGURED);
+        (went ? sent : failed).push_back(name);
     }
     tally.sent += static_cast<int>(sent.size());
     tally.failed += static_cast<int>(failed.size());
     if (failed.empty()) {
         File(m_sent, recipients, text);
         m_outbox.RemoveMessage(&message); // destroyed here
+        NotifyChanged(DocChange::Sent);
+        Announce(DocChange::Outbox);
         return true;
     }
     // Only the names that failed stay queued; each that went out is filed under its own name.
     for (const auto& name : sent)
         File(m_sent, name, text);
-    if (!sent.empty())
+    if (!sent.empty()) {
         message.SetRecipients(::recipients::Join(failed));
-    m_ui.ShowSendFailed(text, message.GetRecipients(), WithReason(m_sender.LastFailureReason(), {}));
+        NotifyChanged(DocChange::Sent);
+        Announce(DocChange::Outbox);
+    }
+    if (!net_stop::Requested())
+        m_ui.ShowSendFailed(text, message.GetRecipients(), WithReason(m_sender.LastFailureReason(), {}));
     return false;
 }
 
@@ -169,6 +225,7 @@ void CBrivantelDoc::SendOutbox(SendCount* count)
 {
     SendCount ignored;
     SendCount& tally = count ? *count : ignored;
+    BusyGuard busy(m_busy);
     // Every message queued when this began is tried once, whatever happens to the others.
     std::vector<CMessage*> queued;
     for (const auto& message : m_outbox.GetMessages())
@@ -180,6 +237,8 @@ void CBrivantelDoc::SendOutbox(SendCount* count)
     m_ui.ProgressSetPos(0);
     int index = 1;
     for (CMessage* message : queued) {
+        if (net_stop::Requested())
+            break; // the program is ending: the rest stay queued
         m_ui.ProgressSetText(ProgressLine(index++, total));
         SendOutboxMessage(*message, tally);
     }

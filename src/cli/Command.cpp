@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "app/qt/DataLocation.h"
+#include "app/qt/SignalPipe.h"
 #include "app/qt/TextCodec.h"
 
 CCommandContext::CCommandContext(QCommandLineParser& parser, QStringList positional)
@@ -46,6 +47,20 @@ bool CCommandContext::OptionText(const QString& name, std::string& out) const
     }
     out = *text;
     return true;
+}
+
+void EndOnSignals()
+{
+    CSignalPipe::Install();
+}
+
+int InterruptedStatus()
+{
+    const int signal = CSignalPipe::Received();
+    if (signal == 0)
+        return 0;
+    PrintErrorUtf8("Przerwano (sygnał " + std::to_string(signal) + "); dane zapisano.");
+    return 128 + signal;
 }
 
 std::optional<std::string> TextFromCommandLine(const QString& text)

@@ -64,6 +64,12 @@ std::vector<CCommand> MailCommands();
 std::vector<CCommand> OnlineCommands();
 std::vector<CCommand> PhoneCommands();
 
+// For the commands that wait on a gateway, a phone or a mailbox: SIGTERM, SIGHUP and SIGINT stop
+// the wait instead of the program, so the command files what it has and saves before it ends.
+void EndOnSignals();
+// 128 + the number of the signal that came, or 0 when none came.
+int InterruptedStatus();
+
 // Converts a UTF-8 text from the command line; nothing when Windows-1250 cannot hold it.
 // A lone line feed becomes CR LF, as texts are kept in the data file.
 std::optional<std::string> TextFromCommandLine(const QString& text);

@@ -1,39 +1,17 @@
 // The mailbox watch from a terminal: setting it up, one check, and the schedule for a headless
 // machine.
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <ctime>
 #include <fstream>
 #include <iostream>
 
 #include "app/MailSchedule.h"
+#include "app/qt/SignalPipe.h"
 #include "cli/Command.h"
 #include "store/Windows1250.h"
 
 namespace {
-
-// Lock-free, so the signal handler may raise it; the POP3 client watches it in every wait.
-std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void OnStopSignal(int)
-{
-    g_stop = true;
-}
-
-// Ctrl+C or a termination request ends a running check at once, without a notice.
-void StopOnSignals(CBrivantelDoc& doc)
-{
-    struct sigaction action
-    {
-    };
-    action.sa_handler = OnStopSignal;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    doc.GetMailOptions().stop = &g_stop;
-}
 
 // The last announced count lives in the settings store between runs, so a check run by cron
 // announces only a change, as the running program does. It belongs to one mailbox.
@@ -204,7 +182,7 @@ int CheckNow(CCommandContext& ctx)
         return kExitFailed;
     }
     UseCaFile(ctx, *doc);
-    StopOnSignals(*doc);
+    EndOnSignals();
     // With --always the check starts from the count 0, as the program does after a start: a
     // mailbox with mail sends a notice every time.
     if (!ctx.Parser().isSet("always"))
@@ -213,6 +191,8 @@ int CheckNow(CCommandContext& ctx)
     const bool checked = Report(*doc);
     const bool kept = KeepLastCount(ctx, *doc);
     const bool saved = doc->SaveDataFile();
+    if (const int interrupted = InterruptedStatus())
+        return interrupted;
     return checked && kept && saved ? kExitOk : kExitFailed;
 }
 
@@ -230,13 +210,17 @@ int Watch(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     UseCaFile(ctx, *doc);
-    StopOnSignals(*doc);
+    // A signal is the written way to end the watch; one that cuts a check short ends it too, but
+    // not with success.
+    EndOnSignals();
     RestoreLastCount(ctx, doc->GetMailCheckerData());
     std::cerr << "Sprawdzanie poczty według harmonogramu (Ctrl+C kończy)." << std::endl;
     CMailSchedule schedule(std::time(nullptr));
     bool saved = true;
-    while (!g_stop) {
+    bool cut = false;
+    while (CSignalPipe::Received() == 0) {
         if (schedule.Tick(std::time(nullptr), doc.get())) {
+            cut = CSignalPipe::Received() != 0;
             Report(*doc);
             saved = KeepLastCount(ctx, *doc) && saved;
             // A filed notice must survive a power cut of the headless machine.
@@ -245,7 +229,10 @@ int Watch(CCommandContext& ctx)
         }
         SleepUntilNextSecond();
     }
-    return doc->SaveDataFile() && saved ? kExitOk : kExitFailed;
+    saved = doc->SaveDataFile() && saved;
+    if (cut)
+        return 128 + CSignalPipe::Received();
+    return saved ? kExitOk : kExitFailed;
 }
 
 } // namespace

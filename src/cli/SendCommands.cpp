@@ -76,6 +76,8 @@ int Finish(CBrivantelDoc& doc, const CBrivantelDoc::SendCount& count)
 {
     std::cerr << "Wysłano: " << count.sent << ", niewysłane: " << count.failed << '.' << std::endl;
     const bool saved = doc.SaveDataFile();
+    if (const int interrupted = InterruptedStatus())
+        return interrupted;
     return saved && count.failed == 0 ? kExitOk : kExitFailed;
 }
 
@@ -91,6 +93,7 @@ int Send(CCommandContext& ctx)
         return kExitUsage;
     if (byName ? !ReadRecipients(ctx, recipients) : !ctx.OptionText("number", recipients))
         return kExitUsage;
+    EndOnSignals();
     auto doc = OpenForSending(ctx);
     if (!doc)
         return kExitFailed;
@@ -99,8 +102,14 @@ int Send(CCommandContext& ctx)
         recipients = CheckRecipients(doc->GetAddressBook(), recipients);
         numbers = NumbersFor(doc->GetAddressBook(), recipients);
     }
+    if (numbers.find_first_not_of(';') == std::string::npos) {
+        // Queued, such a message could never leave: nothing is filed.
+        PrintErrorUtf8("Nie wysłano wiadomości: żaden z odbiorców nie ma numeru.");
+        return kExitFailed;
+    }
     CBrivantelDoc::SendCount count;
-    doc->SendToRecipients(recipients, numbers, text, ROUTE_CONFIGURED, &count);
+    if (!doc->SendToRecipients(recipients, numbers, text, ROUTE_CONFIGURED, &count))
+        return kExitFailed;
     return Finish(*doc, count);
 }
 
@@ -109,6 +118,7 @@ int Later(CCommandContext& ctx)
     std::string text, recipients;
     if (!ReadText(ctx, text) || !ReadRecipients(ctx, recipients))
         return kExitUsage;
+    EndOnSignals();
     auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
     if (!doc)
         return kExitFailed;
@@ -118,11 +128,15 @@ int Later(CCommandContext& ctx)
         PrintErrorUtf8("Brak pamięci na nową wiadomość.");
         return kExitFailed;
     }
-    return doc->SaveDataFile() ? kExitOk : kExitFailed;
+    const bool saved = doc->SaveDataFile();
+    if (const int interrupted = InterruptedStatus())
+        return interrupted;
+    return saved ? kExitOk : kExitFailed;
 }
 
 int SendOutbox(CCommandContext& ctx)
 {
+    EndOnSignals();
     auto doc = OpenForSending(ctx);
     if (!doc)
         return kExitFailed;

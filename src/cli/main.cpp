@@ -35,7 +35,8 @@ void PrintUsage(const std::vector<CCommand>& commands, std::ostream& out)
     out << "Użycie: brivantel-cli [--data-dir DIR] POLECENIE [OPCJE]\n\nPolecenia:\n";
     for (const auto& c : commands)
         out << "  " << c.synopsis.toStdString() << "\n      " << c.description.toStdString() << '\n';
-    out << "\nKody wyjścia: 0 sukces, 1 operacja nie powiodła się, 2 błędne wywołanie lub dane.\n";
+    out << "\nKody wyjścia: 0 sukces, 1 operacja nie powiodła się, 2 błędne wywołanie lub dane,\n"
+           "128+N przerwano sygnałem N (to, co zrobiono, zapisano).\n";
 }
 
 // The words before the first option of the command's own: the data directory's option and its

@@ -43,6 +43,7 @@ int main(int argc, char* argv[])
     CBrivantelApp app(ui, settings);
     CBrivantelApp::Options options;
     options.dataDirectory = parser.value(dataDir);
+    options.endOnSignals = true;
     const auto started = app.InitInstance(options, [&ui, &settings](CBrivantelApp& self, CBrivantelDoc& doc) {
         auto frame = std::make_unique<CBrivantelFrame>(doc, settings, &self);
         ui.SetOwner(frame.get());
@@ -59,8 +60,9 @@ int main(int argc, char* argv[])
         break;
     }
     const int result = QApplication::exec();
-    ui.SetOwner(nullptr);
+    // The save at the end is made while the window still exists, so what it says has an owner.
     app.Shutdown();
+    ui.SetOwner(nullptr);
     settings.Sync();
     return result;
 }

@@ -49,7 +49,7 @@ public:
     std::int64_t GetMailboxSize() const { return m_mailboxSize; }
     std::string GetErrorText() const { return m_errorText; }
     // The stop flag of the options was raised during an operation.
-    bool WasStopped() const { return m_options.stop && m_options.stop->load(); }
+    bool WasStopped() const { return (m_options.stop && m_options.stop->load()) || net_stop::Requested(); }
     const std::string& GetMessageText() const { return m_messageText; }
     const std::vector<std::uint64_t>& GetListing() const { return m_listing; }
     // The listed size of the message at position (from 1, like message numbers); 0 outside.

@@ -1,5 +1,7 @@
 #include "net/TcpSocket.h"
 
+#include "net/StopRequest.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>

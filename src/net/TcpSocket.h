@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/StopRequest.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -93,7 +95,8 @@ public:
 
 private:
     bool Fail(Failure failure, int error);
-    bool Stopped() const { return m_stop && m_stop->load(); }
+    // The caller's flag, or the whole program ending (a signal, the end of the session).
+    bool Stopped() const { return (m_stop && m_stop->load()) || net_stop::Requested(); }
     // The addresses of host, within the connect limit; null (and the failure set) otherwise.
     addrinfo* Resolve(const std::string& host, std::uint16_t port, Clock::time_point end);
     bool ConnectTo(const addrinfo& address, Clock::time_point end);

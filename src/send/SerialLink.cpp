@@ -1,5 +1,7 @@
 #include "send/SerialLink.h"
 
+#include "net/StopRequest.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -116,6 +118,9 @@ bool CSerialLink::WaitFor(short events, std::chrono::milliseconds timeout)
 {
     const auto end = Clock::now() + timeout;
     for (;;) {
+        // The program is ending: the dialogue stops here, the message stays queued.
+        if (net_stop::Requested())
+            return false;
         const auto now = Clock::now();
         if (now >= end)
             return false;

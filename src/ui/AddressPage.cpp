@@ -81,6 +81,7 @@ CAddressPage::~CAddressPage()
 {
     m_viewData.nameWidth = m_list->GetColumnWidth(0);
     m_viewData.phoneWidth = m_list->GetColumnWidth(1);
+    m_document.NotifyChanged(DocChange::ViewData);
 }
 
 void CAddressPage::FillList()
@@ -140,16 +141,20 @@ void CAddressPage::OnNew()
     auto entry = std::make_unique<CAddress>();
     if (ShowAddressProperties(*entry, this) != QDialog::Accepted)
         return;
-    if (m_document.GetAddressBook().AddAddress(entry))
+    if (m_document.GetAddressBook().AddAddress(entry)) {
         FillList();
+        m_document.NotifyChanged(DocChange::AddressBook);
+    }
     window()->raise();
 }
 
 void CAddressPage::OnProperties()
 {
     CAddress* entry = m_model->EntryAt(m_list->GetFirstSelected());
-    if (entry && ShowAddressProperties(*entry, this) == QDialog::Accepted)
+    if (entry && ShowAddressProperties(*entry, this) == QDialog::Accepted) {
         FillList();
+        m_document.NotifyChanged(DocChange::AddressBook);
+    }
 }
 
 void CAddressPage::OnDelete()
@@ -165,6 +170,7 @@ void CAddressPage::OnDelete()
         if (place)
             m_model->EntryDeleted(*place);
     }
+    m_document.NotifyChanged(DocChange::AddressBook);
 }
 
 void CAddressPage::OnFind()
@@ -174,6 +180,7 @@ void CAddressPage::OnFind()
     dialog.exec();
     // The dialog may have edited or deleted entries.
     FillList();
+    m_document.NotifyChanged(DocChange::AddressBook);
 }
 
 void CAddressPage::OnCompose()
@@ -186,6 +193,7 @@ void CAddressPage::OnCompose()
     CSendMessageViewData& compose = m_document.GetSendMessageViewData();
     compose.text.clear();
     compose.recipients = recipients;
+    m_document.NotifyChanged(DocChange::ViewData);
     CViewRequests::ShowView(*this, cmd::kViewSend);
 }
 
@@ -193,6 +201,7 @@ void CAddressPage::SetMode(int mode)
 {
     m_list->SetMode(mode);
     m_viewData.viewMode = mode;
+    m_document.NotifyChanged(DocChange::ViewData);
 }
 
 void CAddressPage::OnContextMenu(const QPoint& globalPos)

@@ -596,6 +596,21 @@ void CBrivantelFrame::changeEvent(QEvent* event)
 
 // --- closing ----------------------------------------------------------------------------------
 
+void CBrivantelFrame::HandBackState()
+{
+    m_mailTimer.stop();
+    m_bannerTimer.stop();
+    m_uiTimer.stop();
+    // The close sequence has kept the placement of the window as the user saw it.
+    if (!m_closeAccepted)
+        SavePlacement();
+    if (m_view) {
+        m_view->HandBackQuietly();
+        m_viewLayout->removeWidget(m_view.get());
+        m_view.reset();
+    }
+}
+
 bool CBrivantelFrame::RunCloseSequence()
 {
     m_document.OfferToSendOutbox();

@@ -41,6 +41,7 @@ public:
     QWidget* Window() override { return this; }
     void Restore() override;
     void StartOnlineWork() override;
+    void HandBackState() override;
 
     // Shows the view of a view command afresh, also when it is the one already shown.
     void SwitchView(int command);

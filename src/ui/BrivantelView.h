@@ -35,6 +35,9 @@ public:
     // The state of one of the view's commands; nothing when the view does not handle it (the
     // frame then greys it).
     virtual std::optional<CCommandState> QueryCommand(int /*command*/) const { return std::nullopt; }
+    // The run ends: what the view holds goes back to the document without a question (a value
+    // that cannot be taken is dropped). The view is destroyed right after.
+    virtual void HandBackQuietly() {}
 
 private:
     CBrivantelDoc& m_document;

@@ -45,6 +45,8 @@ void CDeletedMessagesView::DestroySelected()
         const CMessage* message = GetModel().MessageAt(*row);
         GetModel().RemoveRow(*row, [&] { folder.DeleteMessage(message); });
     }
+    if (!rows.empty())
+        FolderChanged();
 }
 
 void CDeletedMessagesView::DestroyAll()
@@ -52,4 +54,5 @@ void CDeletedMessagesView::DestroyAll()
     GetModel().Freeze();
     GetDocument().GetDeletedMessages().DeleteAllMessages();
     GetModel().Thaw();
+    FolderChanged();
 }

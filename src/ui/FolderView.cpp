@@ -1,13 +1,30 @@
 #include "ui/FolderView.h"
 
 #include <QTimer>
+
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Document.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Icons.h"
 #include "ui/MessageListModel.h"
 #include "ui/controls/ReportListCtrl.h"
+
+namespace {
+
+DocChange ChangeOf(CBrivantelDoc& document, const CMessageList& folder)
+{
+    if (&folder == &document.GetOutbox())
+        return DocChange::Outbox;
+    if (&folder == &document.GetSent())
+        return DocChange::Sent;
+    if (&folder == &document.GetDrafts())
+        return DocChange::Drafts;
+    return DocChange::Deleted;
+}
+
+} // namespace
 
 CViewRequests& CViewRequests::Instance()
 {
@@ -33,7 +50,7 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
     : CBrivantelView(document, kind, parent), m_widths(widths), m_dateWidth(dateWidth),
       m_popup(std::move(popup)), m_model(new CMessageListModel(folder, dateWidth != nullptr,
                                                                icons::ViewIcon(kind - kFirstViewKind), this)),
-      m_list(new CReportListCtrl(this))
+      m_list(new CReportListCtrl(this)), m_change(ChangeOf(document, folder))
 {
     setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
@@ -45,17 +62,55 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
     if (dateWidth)
         m_list->SetColumnWidth(2, *dateWidth);
     connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::OnContextMenu);
-    connect(m_list, &CReportListCtrl::selectionChanged, this,
-            [this] { CViewRequests::SelectionChanged(*this); });
+    connect(m_list, &CReportListCtrl::selectionChanged, this, [this] {
+        RememberSelection();
+        CViewRequests::SelectionChanged(*this);
+    });
+    document.AddListener(*this);
 }
 
 CFolderView::~CFolderView()
 {
+    GetDocument().RemoveListener(*this);
     // The widths come back the next time the folder is shown, and after a restart.
     m_widths.recipientsWidth = m_list->GetColumnWidth(0);
     m_widths.textWidth = m_list->GetColumnWidth(1);
     if (m_dateWidth)
         *m_dateWidth = m_list->GetColumnWidth(2);
+    GetDocument().NotifyChanged(DocChange::ViewData);
+}
+
+void CFolderView::FolderChanged()
+{
+    GetDocument().NotifyChanged(m_change);
+}
+
+void CFolderView::RememberSelection()
+{
+    if (m_refilling)
+        return;
+    m_selected.clear();
+    for (int row : m_list->GetSelectedRows())
+        m_selected.push_back(m_model->MessageAt(row));
+}
+
+void CFolderView::OnDocumentChanged(DocChange change)
+{
+    if (change == m_change)
+        Refill();
+}
+
+void CFolderView::Refill()
+{
+    m_refilling = true;
+    m_model->Reset();
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (std::find(m_selected.begin(), m_selected.end(), m_model->MessageAt(row)) != m_selected.end())
+            m_list->SelectRow(row, true);
+    }
+    m_refilling = false;
+    RememberSelection();
+    CViewRequests::SelectionChanged(*this);
 }
 
 int CFolderView::SelectedCount() const
@@ -78,6 +133,8 @@ void CFolderView::DiscardSelected(CRemovableMessageList& folder)
         m_model->RemoveRow(*row, [&] { taken = folder.RemoveMessage(message); });
         GetDocument().DiscardMessage(std::move(taken));
     }
+    if (!rows.empty())
+        FolderChanged();
 }
 
 void CFolderView::CopyToCompose(const CMessage& message)
@@ -85,6 +142,7 @@ void CFolderView::CopyToCompose(const CMessage& message)
     CSendMessageViewData& compose = GetDocument().GetSendMessageViewData();
     compose.text = message.GetText();
     compose.recipients = message.GetRecipients();
+    GetDocument().NotifyChanged(DocChange::ViewData);
 }
 
 void CFolderView::ShowComposeView()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/Document.h"
 #include "ui/BrivantelView.h"
 #include "ui/Commands.h"
 
@@ -30,7 +31,11 @@ signals:
 
 // A folder's window: one report list of the folder's messages filling the view, its column
 // widths kept in the document's record, and a popup menu of the view's commands.
-class CFolderView : public CBrivantelView
+//
+// The view follows its folder: whatever changes the folder (a send, a mail notice, the outbox
+// question at closing) announces it, and the view refills, keeping the selection on the
+// messages that are still there.
+class CFolderView : public CBrivantelView, private CDocumentListener
 {
     Q_OBJECT
 public:
@@ -47,16 +52,25 @@ protected:
     CMessage* FirstSelectedMessage() const;
     // Takes every selected message out of the folder and hands it to the document's discard.
     void DiscardSelected(CRemovableMessageList& folder);
+    // Tells the document (and every view of the folder) that this view changed its folder.
+    void FolderChanged();
     // Copies a message into the composing view's record.
     void CopyToCompose(const CMessage& message);
     void ShowComposeView();
 
 private:
     void OnContextMenu(const QPoint& globalPos);
+    void OnDocumentChanged(DocChange change) override;
+    void Refill();
+    void RememberSelection();
 
     CFolderViewData& m_widths;
     std::int32_t* m_dateWidth;
     std::vector<CMenuEntry> m_popup;
     CMessageListModel* m_model;
     CReportListCtrl* m_list;
+    DocChange m_change;
+    // The selected messages, by identity, so that a refill can select them again.
+    std::vector<const CMessage*> m_selected;
+    bool m_refilling = false;
 };

@@ -217,6 +217,7 @@ void CMailCheckerView::Apply()
     if (const auto interval = integer_field::Parse(m_interval->text());
         interval && *interval >= kMinInterval && *interval <= kMaxInterval)
         record.interval = *interval;
+    GetDocument().NotifyChanged(DocChange::MailChecker);
     GetDocument().SaveDataFile();
 }
 

@@ -42,6 +42,12 @@ void CMessageListModel::RemoveRow(int row, const std::function<void()>& change)
     endRemoveRows();
 }
 
+void CMessageListModel::Reset()
+{
+    beginResetModel();
+    endResetModel();
+}
+
 void CMessageListModel::Freeze()
 {
     beginResetModel();

@@ -22,6 +22,8 @@ public:
     // then all of them again.
     void Freeze();
     void Thaw();
+    // Reads the folder afresh after it changed (a frozen model stays empty).
+    void Reset();
 
     // "%d/%m/%Y %H:%M:%S" in local time.
     static QString FormatTime(TimeStamp time);

@@ -47,6 +47,7 @@ void COutboxView::OnEdit()
         CopyToCompose(*message);
         // The message moves into the composing view: it leaves the outbox for good.
         GetModel().RemoveRow(row, [&] { GetDocument().GetOutbox().RemoveMessage(message); });
+        FolderChanged();
     }
     ShowComposeView();
 }

@@ -69,6 +69,7 @@ CSendMessageView::~CSendMessageView()
     CSendMessageViewData& saved = GetDocument().GetSendMessageViewData();
     saved.recipients = m_recipients;
     saved.text = m_text;
+    GetDocument().NotifyChanged(DocChange::ViewData);
 }
 
 void CSendMessageView::BuildForm()
@@ -304,7 +305,10 @@ void CSendMessageView::OnChooseRecipients()
     RebuildEntries();
     std::vector<CAddress*> chosen = m_entries;
     CSelectRecipientsDialog dialog(GetDocument().GetAddressBook(), chosen, this);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    // The chooser can add and edit entries, also when it is cancelled.
+    GetDocument().NotifyChanged(DocChange::AddressBook);
+    if (result != QDialog::Accepted)
         return;
     // The names in the order the chooser's list shows them.
     m_entries = chosen;
@@ -330,6 +334,7 @@ void CSendMessageView::OnCheckRecipients()
     if (!unknown.empty()) {
         CCheckRecipientsDialog dialog(unknown, book, this);
         dialog.exec();
+        GetDocument().NotifyChanged(DocChange::AddressBook);
         for (const std::string& name : unknown)
             result += name + ";";
     }
@@ -358,6 +363,7 @@ void CSendMessageView::OnSendLater()
     ReadFields();
     auto message = std::make_unique<CMessage>(m_recipients, m_text);
     GetDocument().GetOutbox().AddMessage(message);
+    GetDocument().NotifyChanged(DocChange::Outbox);
     OnClear();
 }
 
@@ -373,11 +379,13 @@ void CSendMessageView::OnSave()
     if (stillFiled) {
         m_draft->SetText(m_text);
         m_draft->SetRecipients(m_recipients);
+        GetDocument().NotifyChanged(DocChange::Drafts);
         return;
     }
     auto message = std::make_unique<CMessage>(m_recipients, m_text);
     CMessage* filed = message.get();
     m_draft = drafts.AddMessage(message) ? filed : nullptr;
+    GetDocument().NotifyChanged(DocChange::Drafts);
 }
 
 void CSendMessageView::OnClear()
@@ -393,7 +401,10 @@ void CSendMessageView::OnInsertMessage()
 {
     std::string chosen;
     CDefinedMessagesDialog dialog(GetDocument().GetDefinedMessages(), chosen, this);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    // The list can be edited in the dialog, also when nothing is inserted.
+    GetDocument().NotifyChanged(DocChange::DefinedMessages);
+    if (result != QDialog::Accepted)
         return;
     m_textEdit->SetStoredText(chosen);
     m_textEdit->setFocus();

@@ -62,3 +62,13 @@ bool CSettingsConnectionPage::OnKillActive()
     settings.SetProxyPort(*port);
     return true;
 }
+
+void CSettingsConnectionPage::WriteBackQuietly()
+{
+    CSettingsData& settings = m_document.GetSettings();
+    settings.SetUseProxy(m_useProxy->isChecked());
+    settings.SetProxyHost(text_codec::FromQStringLossy(m_address->text()));
+    // A port that is no number keeps the stored one: the end of the run asks nothing.
+    if (const auto port = integer_field::Parse(m_port->text()))
+        settings.SetProxyPort(*port);
+}

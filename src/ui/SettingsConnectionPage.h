@@ -17,6 +17,7 @@ public:
 
     void OnSetActive() override;
     bool OnKillActive() override;
+    void WriteBackQuietly() override;
 
     QCheckBox* ProxyBox() const { return m_useProxy; }
     QLineEdit* AddressEdit() const { return m_address; }

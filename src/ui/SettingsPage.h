@@ -15,4 +15,7 @@ public:
     virtual bool OnKillActive() = 0;
     // The sheet goes while this page is visible: the controls are written back.
     virtual void OnDestroyPage() { OnKillActive(); }
+    // The run ends while this page is visible: what can be taken is written back, nothing is
+    // asked or shown.
+    virtual void WriteBackQuietly() { OnKillActive(); }
 };

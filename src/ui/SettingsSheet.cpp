@@ -1,11 +1,13 @@
 #include "ui/SettingsSheet.h"
 
+#include "app/Document.h"
 #include "ui/SettingsConnectionPage.h"
 #include "ui/SettingsGatewayPage.h"
 #include "ui/SettingsMaintenancePage.h"
 
 CSettingsSheet::CSettingsSheet(CBrivantelDoc& document, QWidget* parent)
-    : CResizePropSheet(parent), m_maintenance(new CSettingsMaintenancePage(document, this)),
+    : CResizePropSheet(parent), m_document(document),
+      m_maintenance(new CSettingsMaintenancePage(document, this)),
       m_gateway(new CSettingsGatewayPage(document, this)),
       m_connection(new CSettingsConnectionPage(document, this))
 {
@@ -22,8 +24,20 @@ CSettingsSheet::~CSettingsSheet()
 {
     // Qt deletes the pages after this; the visible one still has its controls here.
     disconnect(this, &QTabWidget::currentChanged, this, &CSettingsSheet::OnCurrentChanged);
-    if (CSettingsPage* page = PageAt(m_active))
+    if (CSettingsPage* page = PageAt(m_active)) {
         page->OnDestroyPage();
+        m_document.NotifyChanged(DocChange::Settings);
+    }
+}
+
+void CSettingsSheet::WriteBackQuietly()
+{
+    disconnect(this, &QTabWidget::currentChanged, this, &CSettingsSheet::OnCurrentChanged);
+    if (CSettingsPage* page = PageAt(m_active)) {
+        page->WriteBackQuietly();
+        m_document.NotifyChanged(DocChange::Settings);
+    }
+    m_active = -1;
 }
 
 CSettingsPage* CSettingsSheet::PageAt(int index) const
@@ -59,6 +73,7 @@ void CSettingsSheet::OnCurrentChanged(int index)
         m_reverting = false;
         return;
     }
+    m_document.NotifyChanged(DocChange::Settings);
     m_active = index;
     if (CSettingsPage* page = PageAt(index))
         page->OnSetActive();

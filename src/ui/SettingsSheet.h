@@ -26,6 +26,8 @@ public:
 
     // Shows a page, as the user's choice of its tab would; false when the visible page refused.
     bool SetActivePage(int index);
+    // The run ends: the visible page writes back without a question; the sheet writes nothing more.
+    void WriteBackQuietly();
     int GetActiveIndex() const { return m_active; }
 
     CSettingsMaintenancePage& GetMaintenancePage() { return *m_maintenance; }
@@ -36,6 +38,7 @@ private:
     void OnCurrentChanged(int index);
     CSettingsPage* PageAt(int index) const;
 
+    CBrivantelDoc& m_document;
     CSettingsMaintenancePage* m_maintenance;
     CSettingsGatewayPage* m_gateway;
     CSettingsConnectionPage* m_connection;

@@ -49,6 +49,15 @@ bool CSettingsView::OnCommand(int command)
     }
 }
 
+void CSettingsView::HandBackQuietly()
+{
+    if (!m_sheet)
+        return;
+    m_sheet->WriteBackQuietly();
+    delete m_sheet;
+    m_sheet = nullptr;
+}
+
 std::optional<CCommandState> CSettingsView::QueryCommand(int command) const
 {
     if (command == cmd::kSettingsBehaviour || command == cmd::kSettingsSending ||

@@ -16,6 +16,7 @@ public:
     void OnInitialUpdate() override;
     bool OnCommand(int command) override;
     std::optional<CCommandState> QueryCommand(int command) const override;
+    void HandBackQuietly() override;
 
     CSettingsSheet* GetSheet() const { return m_sheet; }
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 
 #include "../send/SendTestSupport.h"
 #include "app/Document.h"
@@ -67,6 +70,16 @@ protected:
         }
     }
 
+    // What another reader sees on disk now, without the writer's lock.
+    template <class F> void WithDocumentReadOnly(F&& f)
+    {
+        RecordingUserInterface ui;
+        CMemorySettingsStore store;
+        CBrivantelDoc doc(ui, store);
+        if (doc.Open(dir.file("Brivantel.vs"), CBrivantelDoc::Access::ReadOnly))
+            f(doc);
+    }
+
     static std::vector<std::string> Recipients(const CMessageList& list)
     {
         std::vector<std::string> r;
@@ -75,7 +88,9 @@ protected:
         return r;
     }
 
-    CliRun Cli(std::vector<std::string> args)
+    CliRun Cli(std::vector<std::string> args) { return Wait(Spawn(std::move(args))); }
+
+    pid_t Spawn(std::vector<std::string> args)
     {
         args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", dir.path()});
         std::vector<char*> argv;
@@ -94,15 +109,22 @@ protected:
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        CliRun r;
         pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    CliRun Wait(pid_t pid)
+    {
+        CliRun r;
+        if (pid > 0) {
             int status = 0;
             waitpid(pid, &status, 0);
             r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
-        posix_spawn_file_actions_destroy(&actions);
-        const auto bytes = ReadFileBytes(errPath);
+        const auto bytes = ReadFileBytes(dir.file("stderr"));
         r.err.assign(bytes.begin(), bytes.end());
         return r;
     }
@@ -160,6 +182,45 @@ TEST_F(SendCommandsTest, FailedNumberIsQueuedReportedAndSentLaterFromTheOutbox)
             EXPECT_EQ(Recipients(doc.GetSent()), (std::vector<std::string>{"Celina", "Anna;Celina"}));
         },
         false);
+}
+
+// SIGTERM while the gateway never answers: the wait stops, the message is in the outbox (it was
+// there on disk before its first byte left), and the status says the send was cut short.
+TEST_F(SendCommandsTest, TerminatedSendLeavesTheMessageInTheOutbox)
+{
+    sim.SetBehaviour(CGatewaySimulator::Behaviour::NeverAnswer);
+    const pid_t pid = Spawn({"send", "--to", "Anna", "--text", "przerwana"});
+    ASSERT_GT(pid, 0);
+    bool queued = false;
+    for (int i = 0; i < 300 && !queued; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        WithDocumentReadOnly([&](CBrivantelDoc& doc) { queued = doc.GetOutbox().GetCount() == 1; });
+    }
+    // The request has reached the gateway, or is on its way there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(pid, SIGTERM);
+    const CliRun r = Wait(pid);
+    ASSERT_TRUE(queued) << r.err;
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
+    EXPECT_EQ(r.err.find("nie została wysłana."), std::string::npos) << r.err;
+    WithDocument(
+        [&](CBrivantelDoc& doc) {
+            ASSERT_EQ(Recipients(doc.GetOutbox()), (std::vector<std::string>{"Anna"}));
+            EXPECT_EQ(doc.GetOutbox().GetMessages()[0]->GetText(), "przerwana");
+            EXPECT_EQ(doc.GetSent().GetCount(), 0u);
+        },
+        false);
+}
+
+// Names none of which has an entry: nothing is queued, each missing name is named, status 1.
+TEST_F(SendCommandsTest, SendToNamesWithoutNumbersQueuesNothing)
+{
+    const CliRun r = Cli({"send", "--to", "Obcy;Nikt", "--text", "x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Obcy"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Nikt"), std::string::npos) << r.err;
+    EXPECT_EQ(sim.MessageCount(), 0u);
+    WithDocument([&](CBrivantelDoc& doc) { EXPECT_EQ(doc.GetOutbox().GetCount(), 0u); }, false);
 }
 
 TEST_F(SendCommandsTest, RefusesIncompleteOrOverlongInput)

@@ -6,6 +6,9 @@
 #include "gateway-sim/GatewaySimulator.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+#include <mutex>
 
 namespace {
 
@@ -102,13 +105,42 @@ TEST_F(SendOperationsTest, OnlyAFailureOfTheLastNumberShowsTheDialog)
     EXPECT_TRUE(ui.sendFailures.empty());
 }
 
-TEST_F(SendOperationsTest, EmptyNumberListFailsOnceAndQueuesWithAnEmptyRecipient)
+// Queued, a message without a number could never leave (and the typed name would be lost).
+TEST_F(SendOperationsTest, EmptyNumberListFailsOnceAndQueuesNothing)
 {
-    doc.SendToRecipients("Nieznany", "", "Hej", ROUTE_CONFIGURED);
-    EXPECT_EQ(Recipients(doc.GetOutbox()), (Strings{""}));
+    EXPECT_FALSE(doc.SendToRecipients("Nieznany", "", "Hej", ROUTE_CONFIGURED));
+    EXPECT_EQ(doc.GetOutbox().GetCount(), 0u);
     ASSERT_EQ(ui.sendFailures.size(), 1u);
-    EXPECT_EQ(ui.sendFailures[0].recipient, "");
+    EXPECT_EQ(ui.sendFailures[0].recipient, "Nieznany");
     EXPECT_EQ(sim.MessageCount(), 0u);
+}
+
+// Whenever the program may end, each message is on disk in the outbox or in the sent folder:
+// it is written to the outbox before its first byte leaves.
+TEST_F(SendOperationsTest, EveryMessageIsInTheOutboxOnDiskBeforeItLeaves)
+{
+    TempDir dir;
+    const std::string path = dir.file("Brivantel.vs");
+    ASSERT_TRUE(doc.Open(path, CBrivantelDoc::Access::ReadWrite));
+    std::mutex mutex;
+    std::vector<Strings> onDisk;
+    sim.SetLog([&](const CGatewaySimulator::Message&) {
+        RecordingUserInterface readerUi;
+        CMemorySettingsStore readerStore;
+        CBrivantelDoc reader(readerUi, readerStore);
+        const bool read = reader.Open(path, CBrivantelDoc::Access::ReadOnly);
+        std::lock_guard lock(mutex);
+        onDisk.push_back(read ? Recipients(reader.GetOutbox()) : Strings{"unreadable"});
+    });
+    doc.SendToRecipients("Anna;Bogdan", "+48502111222;+48601333444", "Hej", ROUTE_CONFIGURED);
+    Queue("Celina", "potem");
+    doc.NotifyChanged(DocChange::Outbox);
+    doc.SendOutbox();
+    sim.SetLog({});
+    std::lock_guard lock(mutex);
+    // Anna stays in the outbox on disk until the next save: sent twice at worst, never lost.
+    EXPECT_EQ(onDisk, (std::vector<Strings>{{"Anna", "Bogdan"}, {"Anna", "Bogdan"}, {"Celina"}}));
+    EXPECT_EQ(Recipients(doc.GetSent()), (Strings{"Anna", "Bogdan", "Celina"}));
 }
 
 TEST_F(SendOperationsTest, ProgressCountsRecipientsEvenWhenFewerNumbersCame)

@@ -1,18 +1,27 @@
 #include "app/qt/BrivantelApp.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSessionManager>
 #include <QTranslator>
 #include <QWidget>
+
+#include <cstdio>
+#include <unistd.h>
 
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "app/UserInterface.h"
 #include "app/qt/DataLocation.h"
+#include "app/qt/QtSettingsStore.h"
+#include "app/qt/SignalPipe.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/WebAddress.h"
+#include "net/StopRequest.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -20,6 +29,8 @@ namespace {
 CBrivantelApp* g_app = nullptr;
 
 const std::string kSection = "Settings";
+// How often a running background write is looked at.
+constexpr int kCollectMs = 100;
 
 QString ProgramName()
 {
@@ -31,6 +42,11 @@ QString ProgramName()
 CBrivantelApp::CBrivantelApp(CUserInterface& ui, CSettingsStore& settings) : m_ui(ui), m_settings(settings)
 {
     g_app = this;
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &CBrivantelApp::OnSaveTimer);
+    m_collectTimer.setInterval(kCollectMs);
+    connect(&m_collectTimer, &QTimer::timeout, this, &CBrivantelApp::OnCollectTimer);
 }
 
 CBrivantelApp::~CBrivantelApp()
@@ -97,12 +113,26 @@ CBrivantelApp::Start CBrivantelApp::InitInstance(const Options& options, const F
     document->SetSignature(m_signature);
     document->SetPhonePortName(m_port);
     m_document = std::move(document);
+    m_document->AddListener(*this);
+    if (options.endOnSignals) {
+        if (CSignalPipe::Install()) {
+            m_signals = new CSignalPipe(this);
+            connect(m_signals, &CSignalPipe::received, this, [this](int signal) { EndNow(128 + signal); });
+        }
+        if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            // The session ends (logout, shutdown): nothing may wait for an answer now.
+            connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { EndNow(0); });
+        }
+    }
 
     // 9. The main window, then the document pointer, then the frame's online work.
     m_frame = createFrame(*this, *m_document);
     m_frame->Window()->show();
     m_shownDocument = m_document.get();
     m_frame->StartOnlineWork();
+    // Any click or key may have changed something no one announced: the next save compares the
+    // document with what is on disk and writes only a difference.
+    QCoreApplication::instance()->installEventFilter(this);
 
     // 10. From here on a later start can find this window.
     m_instance->Listen();
@@ -139,14 +169,103 @@ void CBrivantelApp::Shutdown()
 {
     if (!m_document && !m_frame)
         return;
-    m_frame.reset();
+    m_saveTimer.stop();
+    m_collectTimer.stop();
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
+    // The file is written while the window still exists: whatever the save has to say is said
+    // over it, and nothing appears once it is gone.
+    if (m_frame)
+        m_frame->HandBackState();
     m_shownDocument = nullptr;
-    if (m_document) {
+    if (m_document)
         m_document->SaveDataFile();
+    m_frame.reset();
+    if (m_document) {
+        m_document->RemoveListener(*this);
         m_document.reset();
     }
     ExitInstance();
     m_instance.reset();
+}
+
+void CBrivantelApp::EndNow(int status)
+{
+    // Any wait still running (a send, a mail check) ends at its next slice.
+    net_stop::Request();
+    m_saveTimer.stop();
+    m_collectTimer.stop();
+    if (m_frame)
+        m_frame->HandBackState();
+    m_shownDocument = nullptr;
+    if (m_document) {
+        m_document->SaveDataFile(false);
+        m_document.reset(); // releases the lock
+    }
+    ExitInstance();
+    if (auto* store = dynamic_cast<CQtSettingsStore*>(&m_settings))
+        store->Sync();
+    m_instance.reset();
+    std::fflush(nullptr);
+    // The windows are left to the system: unwinding a dialog that is open now would run the code
+    // waiting behind it against a document that is gone.
+    ::_exit(status);
+}
+
+void CBrivantelApp::OnDocumentChanged(DocChange /*change*/)
+{
+    ScheduleSave();
+}
+
+bool CBrivantelApp::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease)
+        ScheduleSave();
+    return QObject::eventFilter(watched, event);
+}
+
+void CBrivantelApp::ScheduleSave()
+{
+    // The first change of a burst starts the timer and later ones do not move it, so nothing
+    // waits longer than the delay however busy the user is.
+    if (m_document && !m_saveTimer.isActive())
+        m_saveTimer.start();
+}
+
+void CBrivantelApp::OnSaveTimer()
+{
+    if (!m_document)
+        return;
+    // Timers do not run inside a wait hook; a send or a mail check can still be open behind a
+    // dialog of its own. The save then waits for its end.
+    if (m_document->IsBusy()) {
+        m_saveTimer.start();
+        return;
+    }
+    if (m_document->SaveInBackground())
+        m_collectTimer.start();
+    else
+        ReportSaveFailure();
+}
+
+void CBrivantelApp::OnCollectTimer()
+{
+    if (!m_document || m_document->CollectBackgroundSave()) {
+        m_collectTimer.stop();
+        if (m_document)
+            ReportSaveFailure();
+    }
+}
+
+void CBrivantelApp::ReportSaveFailure()
+{
+    const std::string failure = m_document->TakeQuietSaveError();
+    // Once a run: the next saves try again without a word, and the save at the end speaks again.
+    if (failure.empty() || m_saveFailureShown)
+        return;
+    m_saveFailureShown = true;
+    m_ui.ShowMessage(failure, CUserInterface::Icon::Exclamation);
 }
 
 void CBrivantelApp::ExitInstance()

@@ -6,8 +6,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
-class CBrivantelDoc;
+#include "app/Document.h"
+
+class CSignalPipe;
 class CSettingsStore;
 class CSingleInstance;
 class CUserInterface;
@@ -24,15 +27,25 @@ public:
     virtual void Restore() = 0;
     // The frame's start-up work once the document exists (the daily online update and the banners).
     virtual void StartOnlineWork() {}
+    // The end of the run: the window hands everything it holds to the document (the shown view
+    // goes, its state written back) without asking anything. The window itself stays until the
+    // data file has been saved.
+    virtual void HandBackState() {}
 };
 
 // The application object: one instance per user, the two profile strings "Settings"/"Sign" and
 // "Settings"/"Port" for the whole run, the data file and its document, and the order of start-up
 // and shut-down.
-class CBrivantelApp final : public QObject
+//
+// The data file is saved as the run goes: every change the document announces starts a short
+// timer, and when it runs out the document is encoded here and written on a worker thread.
+class CBrivantelApp final : public QObject, private CDocumentListener
 {
     Q_OBJECT
 public:
+    // How long changes are gathered before they are written.
+    static constexpr int kSaveDelayMs = 1000;
+
     CBrivantelApp(CUserInterface& ui, CSettingsStore& settings);
     ~CBrivantelApp() override;
 
@@ -41,6 +54,8 @@ public:
         QString dataDirectory;     // empty: the default data directory
         QString instanceDirectory; // empty: the per-user runtime directory
         QString programName;       // empty: the executable's name
+        // SIGTERM, SIGHUP, SIGINT and the end of the desktop session end the run in order.
+        bool endOnSignals = false;
     };
     using FrameFactory = std::function<std::unique_ptr<CMainWindowHost>(CBrivantelApp&, CBrivantelDoc&)>;
 
@@ -55,6 +70,10 @@ public:
     // Ends the run in order: the main window goes (its views hand back their state), the document
     // saves the data file and releases its lock, then ExitInstance writes the profile strings.
     void Shutdown();
+    // The orderly end outside the close sequence (a signal, the session's end): no questions, the
+    // data file saved, its lock released, the profile strings written; then the process ends with
+    // the status, also from inside a dialog.
+    [[noreturn]] void EndNow(int status);
 
     static CBrivantelApp* Instance();
 
@@ -76,9 +95,17 @@ public:
     // translation is not installed.
     static bool LoadQtTranslation(QCoreApplication& app);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ExitInstance();
     void OnRaiseRequested();
+    void OnDocumentChanged(DocChange change) override;
+    void ScheduleSave();
+    void OnSaveTimer();
+    void OnCollectTimer();
+    void ReportSaveFailure();
 
     CUserInterface& m_ui;
     CSettingsStore& m_settings;
@@ -89,4 +116,8 @@ private:
     std::unique_ptr<CMainWindowHost> m_frame;
     CBrivantelDoc* m_shownDocument = nullptr;
     bool m_raisePending = false;
+    QTimer m_saveTimer;
+    QTimer m_collectTimer;
+    CSignalPipe* m_signals = nullptr;
+    bool m_saveFailureShown = false;
 };

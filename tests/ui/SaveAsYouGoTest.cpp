@@ -1,0 +1,326 @@
+// The data file keeps up with the window: a killed program loses nothing that was filed, a
+// terminated one ends in order, the end never waits on a question, and open folder views follow
+// their folders.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+#include "ComposeTestSupport.h"
+#include "UiTestSupport.h"
+#include "app/DataFileLock.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "app/qt/BrivantelApp.h"
+#include "gateway-sim/GatewaySimulator.h"
+#include "store/Windows1250.h"
+#include "support/RecordingUserInterface.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/Commands.h"
+#include "ui/OutboxView.h"
+#include "ui/SendMessageView.h"
+#include "ui/SentMessagesView.h"
+#include "ui/SettingsConnectionPage.h"
+#include "ui/SettingsSheet.h"
+#include "ui/SettingsView.h"
+#include "ui/Win1250Edit.h"
+#include "ui/controls/ReportListCtrl.h"
+
+namespace {
+
+const char* kChildVariable = "BRIVANTEL_SAVE_CHILD";
+const char* kDirVariable = "BRIVANTEL_SAVE_DIR";
+const char* kReady = "child-ready";
+
+std::string Polish(const char* utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
+
+bool IsChild(const char* role)
+{
+    return qEnvironmentVariable(kChildVariable) == QLatin1String(role);
+}
+
+void Trigger(CBrivantelFrame& frame, int command)
+{
+    frame.UpdateCommandUi();
+    const auto actions = frame.ActionsFor(command);
+    ASSERT_FALSE(actions.empty());
+    ASSERT_TRUE(actions.front()->isEnabled());
+    actions.front()->trigger();
+}
+
+// This test program again, running one test as the program under test: it reports kReady on its
+// output once the window has done what the test asked, then runs until it is stopped.
+class ChildProgram
+{
+public:
+    ChildProgram(const char* role, const QString& test, const QString& dir)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildVariable), QString::fromLatin1(role));
+        env.insert(QString::fromLatin1(kDirVariable), dir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
+    }
+    ~ChildProgram()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+    bool WaitReady()
+    {
+        while (!m_output.contains(kReady)) {
+            if (!m_process.waitForReadyRead(60000))
+                return false;
+            m_output += m_process.readAll();
+        }
+        return true;
+    }
+    QProcess& Process() { return m_process; }
+    std::string Output()
+    {
+        m_output += m_process.readAll();
+        return m_output.toStdString();
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+// The program's pieces put together as main() does, on a data directory of the test's.
+struct RunningProgram
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    QTemporaryDir run;
+    std::unique_ptr<CBrivantelApp> app;
+    CBrivantelFrame* frame = nullptr;
+
+    bool Start(const QString& dataDir, bool endOnSignals)
+    {
+        app = std::make_unique<CBrivantelApp>(ui, settings);
+        CBrivantelApp::Options options;
+        options.dataDirectory = dataDir;
+        options.instanceDirectory = run.path();
+        options.programName = QStringLiteral("brivantel-save-test");
+        options.endOnSignals = endOnSignals;
+        const auto started = app->InitInstance(options, [this](CBrivantelApp& self, CBrivantelDoc& doc) {
+            auto made = std::make_unique<CBrivantelFrame>(doc, settings, &self);
+            frame = made.get();
+            return made;
+        });
+        return started == CBrivantelApp::Start::Running && QTest::qWaitForWindowExposed(frame);
+    }
+
+    CSendMessageView* Compose() { return dynamic_cast<CSendMessageView*>(frame->GetActiveView()); }
+};
+
+void ReportReadyAndRunOn()
+{
+    std::cout << kReady << std::endl;
+    for (;;)
+        QTest::qWait(100);
+}
+
+struct SavedFile
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc{ui, settings};
+    explicit SavedFile(const QString& dir)
+    {
+        EXPECT_TRUE(doc.Open(QDir(dir).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
+                             CBrivantelDoc::Access::ReadOnly));
+    }
+};
+
+// A message put aside with "Wyślij później" and a draft saved with "Zapisz" are on disk two seconds
+// later, without any orderly end: the program is killed.
+TEST(ProgramKilled, KeepsTheQueuedMessageAndTheDraftSavedThroughTheWindow)
+{
+    if (IsChild("killed")) {
+        RunningProgram program;
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable), false));
+        CSendMessageView* view = program.Compose();
+        ASSERT_NE(view, nullptr);
+        TypeText(&view->GetRecipientsEdit(), QStringLiteral("Ewa"));
+        TypeText(&view->GetTextEdit(), QStringLiteral("Na później"));
+        Trigger(*program.frame, cmd::kSendLater);
+        TypeText(&view->GetRecipientsEdit(), QStringLiteral("Jan"));
+        TypeText(&view->GetTextEdit(), QStringLiteral("Szkic"));
+        Trigger(*program.frame, cmd::kSaveDraft);
+        ReportReadyAndRunOn();
+    }
+    QTemporaryDir data;
+    {
+        ChildProgram child("killed", QStringLiteral("ProgramKilled.*"), data.path());
+        ASSERT_TRUE(child.WaitReady()) << child.Output();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ::kill(static_cast<pid_t>(child.Process().processId()), SIGKILL);
+        ASSERT_TRUE(child.Process().waitForFinished(10000));
+    }
+    SavedFile saved(data.path());
+    ASSERT_EQ(saved.doc.GetOutbox().GetCount(), 1u);
+    EXPECT_EQ(saved.doc.GetOutbox().GetMessages()[0]->GetRecipients(), "Ewa");
+    EXPECT_EQ(saved.doc.GetOutbox().GetMessages()[0]->GetText(), Polish("Na później"));
+    ASSERT_EQ(saved.doc.GetDrafts().GetCount(), 1u);
+    EXPECT_EQ(saved.doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Jan");
+    EXPECT_EQ(saved.doc.GetDrafts().GetMessages()[0]->GetText(), "Szkic");
+}
+
+// SIGTERM (a logout) while the settings page shows a port that is no number: no question, the
+// text being written and the valid settings are saved, the lock is free, and the status says why.
+TEST(ProgramTerminated, SavesWithoutQuestionsAndReleasesTheLock)
+{
+    if (IsChild("terminated")) {
+        RunningProgram program;
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable), true));
+        CSendMessageView* view = program.Compose();
+        ASSERT_NE(view, nullptr);
+        TypeText(&view->GetTextEdit(), QStringLiteral("Pisane w chwili wylogowania"));
+        program.frame->SwitchView(cmd::kViewSettings);
+        auto* settingsView = dynamic_cast<CSettingsView*>(program.frame->GetActiveView());
+        ASSERT_NE(settingsView, nullptr);
+        auto* sheet = program.frame->findChild<CSettingsSheet*>();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(sheet->SetActivePage(CSettingsSheet::kConnection));
+        auto edits = sheet->GetConnectionPage().findChildren<QLineEdit*>();
+        ASSERT_EQ(edits.size(), 2);
+        edits[0]->setText(QStringLiteral("proxy.example"));
+        edits[1]->clear();
+        ReportReadyAndRunOn();
+    }
+    QTemporaryDir data;
+    {
+        ChildProgram child("terminated", QStringLiteral("ProgramTerminated.*"), data.path());
+        ASSERT_TRUE(child.WaitReady()) << child.Output();
+        ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
+        ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
+        EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
+    }
+    SavedFile saved(data.path());
+    EXPECT_EQ(saved.doc.GetSendMessageViewData().text, Polish("Pisane w chwili wylogowania"));
+    EXPECT_EQ(saved.doc.GetSettings().GetProxyHost(), "proxy.example");
+    EXPECT_EQ(saved.doc.GetSettings().GetProxyPort(), CSettingsData().GetProxyPort());
+    CDataFileLock lock;
+    EXPECT_EQ(lock.Acquire(QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString()),
+              CDataFileLock::Result::Acquired);
+}
+
+// Zakończ with an empty "Port:": the quit question is the last thing asked; the data file is
+// written before the window goes, and no "Please enter an integer." appears.
+TEST(CloseSequence, AnInvalidProxyPortDoesNotHoldTheSaveHostage)
+{
+    QTemporaryDir data;
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(data.path(), false));
+    program.frame->SwitchView(cmd::kViewSettings);
+    auto* sheet = program.frame->findChild<CSettingsSheet*>();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->SetActivePage(CSettingsSheet::kConnection));
+    auto edits = sheet->GetConnectionPage().findChildren<QLineEdit*>();
+    ASSERT_EQ(edits.size(), 2);
+    edits[0]->setText(QStringLiteral("proxy.example"));
+    edits[1]->clear();
+    program.ui.answers = {true};
+    Trigger(*program.frame, cmd::kExit);
+    EXPECT_FALSE(program.frame->isVisible());
+    program.app->Shutdown();
+    EXPECT_EQ(program.ui.questions,
+              std::vector<std::string>{Polish("Czy na pewno chcesz zakończyć pracę z programem?")});
+    EXPECT_TRUE(program.ui.messages.empty()) << program.ui.messages.front().text;
+    SavedFile saved(data.path());
+    EXPECT_EQ(saved.doc.GetSettings().GetProxyHost(), "proxy.example");
+}
+
+class FollowingViews : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.Start());
+        for (const char* name : {"Era", "Idea", "Plus"})
+            settings.SetString("Hosts", name, sim.HostValue());
+        for (const char* text : {"Pierwsza", "Druga"}) {
+            auto message = std::make_unique<CMessage>("+48602555666", text);
+            ASSERT_TRUE(doc.GetOutbox().AddMessage(message));
+        }
+    }
+
+    // The rows the list itself shows: its header follows the model's announcements only.
+    static int ShownRows(CReportListCtrl& list) { return list.GetTable().verticalHeader()->count(); }
+
+    CReportListCtrl& ListOf(CBrivantelFrame& frame)
+    {
+        auto* view = dynamic_cast<CFolderView*>(frame.GetActiveView());
+        EXPECT_NE(view, nullptr);
+        return view->GetList();
+    }
+
+    CGatewaySimulator sim;
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc{ui, settings};
+};
+
+// "Tak" to the outbox question, then "Nie" to the quit question: the outbox view stays, and
+// lists none of the messages that went out.
+TEST_F(FollowingViews, OutboxViewAfterTheClosingTimeSendListsWhatIsLeft)
+{
+    CBrivantelFrame frame(doc, settings);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.SwitchView(cmd::kViewOutbox);
+    CReportListCtrl& list = ListOf(frame);
+    ASSERT_EQ(ShownRows(list), 2);
+    list.SelectRow(1);
+    ui.answers = {true, false};
+    frame.close();
+    ASSERT_EQ(ui.questions.size(), 2u);
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(sim.MessageCount(), 2u);
+    EXPECT_EQ(doc.GetOutbox().GetCount(), 0u);
+    EXPECT_EQ(ShownRows(list), 0);
+    EXPECT_EQ(list.GetSelectedCount(), 0);
+    EXPECT_EQ(doc.GetSent().GetCount(), 2u);
+}
+
+// A message filed while the sent folder is open appears in it; the selected row stays selected.
+TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
+{
+    auto first = std::make_unique<CMessage>("Ewa", "Wcześniej");
+    ASSERT_TRUE(doc.GetSent().AddMessage(first));
+    CBrivantelFrame frame(doc, settings);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.SwitchView(cmd::kViewSent);
+    CReportListCtrl& list = ListOf(frame);
+    ASSERT_EQ(ShownRows(list), 1);
+    list.SelectRow(0);
+    ASSERT_TRUE(doc.SendToRecipients("Jan", "+48602555666", "Teraz", ROUTE_CONFIGURED));
+    EXPECT_EQ(ShownRows(list), 2);
+    EXPECT_EQ(list.GetSelectedRows(), std::vector<int>{0});
+    // The outbox held two messages before and holds them still: the send put its own there only
+    // until it was confirmed.
+    EXPECT_EQ(doc.GetOutbox().GetCount(), 2u);
+}
+
+} // namespace
