@@ -60,15 +60,15 @@ TEST(WindowTitleUnderXvfb, TheWindowSystemGetsTheTitleAsWritten)
     ASSERT_TRUE(data.isValid() && config.isValid() && runtime.isValid());
     QFile::setPermissions(runtime.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    // Waits (with a deadline) for a top-level window whose _NET_WM_NAME names the program, prints
-    // that property and ends the program.
+    // Waits (with a deadline) for the top-level window whose _NET_WM_NAME holds " - Brivantel",
+    // prints that property and ends the program.
     const QString script = QStringLiteral(R"(
 "$1" --data-dir "$2" & pid=$!
 i=0
 while [ $i -lt 300 ]; do
   for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
     name=$(xprop -id "$id" _NET_WM_NAME 2>/dev/null)
-    case "$name" in *Brivantel*) echo "$name"; kill $pid; wait $pid; exit 0;; esac
+    case "$name" in *" - Brivantel"*) echo "$name"; kill $pid; wait $pid; exit 0;; esac
   done
   sleep 0.1
   i=$((i + 1))
@@ -89,7 +89,7 @@ exit 1
     ASSERT_TRUE(run.waitForFinished(120000));
     const QString out = QString::fromUtf8(run.readAllStandardOutput());
     EXPECT_EQ(run.exitCode(), 0) << out.toStdString() << run.readAllStandardError().toStdString();
-    EXPECT_EQ(out.trimmed(), QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Wyślij wiadomość - Brivantel \""));
+    EXPECT_EQ(out.trimmed().toStdString(), "_NET_WM_NAME(UTF8_STRING) = \"Wyślij wiadomość - Brivantel \"");
 }
 
 // --- placement ---------------------------------------------------------------------------------
