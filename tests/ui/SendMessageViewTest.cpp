@@ -155,8 +155,10 @@ TEST_F(ComposeTest, TypeChooseTwoAndSendWithAltS)
     EXPECT_EQ(m_ui.real.GetProgress(), nullptr);
     const auto sent = m_sim.Messages();
     ASSERT_EQ(sent.size(), 2u);
+    // Jan first, as the recipients text names him first.
     EXPECT_EQ(sent[0].number.substr(sent[0].number.size() - 6), "333444");
-    EXPECT_EQ(sent[0].text, Polish("Dzień dobry, świecie"));
+    EXPECT_EQ(sent[1].number.substr(sent[1].number.size() - 6), "111222");
+    EXPECT_EQ(sent[1].text, Polish("Dzień dobry, świecie"));
     EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Jan", "Anna"}));
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 0u);
     // Send keeps what was written.
