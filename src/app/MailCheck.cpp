@@ -36,6 +36,7 @@ int CBrivantelDoc::CheckMail()
     m_ui.ProgressOpen(windows1250::FromUtf8Lossy("Sprawdzanie poczty"));
     m_ui.ProgressSetText("Informacja");
     m_ui.ProgressSetRange(kSteps);
+    m_ui.ProgressAddDisabledButton("Przerwij");
     m_checking = true;
 
     CPop3Options options = m_mailOptions;

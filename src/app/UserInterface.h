@@ -24,11 +24,16 @@ public:
                                 const std::string& information) = 0;
 
     // The progress dialog of a long operation: a title, one line of text and a bar from 0 to the
-    // range's upper end. Only one is open at a time; closing an unopened one does nothing.
+    // range's upper end. One opened while another is open (a mail check during a send's failure
+    // dialog) goes over it and the calls reach the newest; closing it brings the outer one back.
+    // Closing when none is open does nothing.
     virtual void ProgressOpen(const std::string& title) = 0;
     virtual void ProgressSetTitle(const std::string& title) = 0;
     virtual void ProgressSetText(const std::string& text) = 0;
     virtual void ProgressSetRange(int upper) = 0;
     virtual void ProgressSetPos(int pos) = 0;
     virtual void ProgressClose() = 0;
+    // A button of the newest progress dialog that the operation cannot honour and so keeps
+    // disabled (the mail check's "Przerwij"); an interface without buttons ignores it.
+    virtual void ProgressAddDisabledButton(const std::string& /*text*/) {}
 };

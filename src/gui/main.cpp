@@ -23,7 +23,8 @@ int main(int argc, char* argv[])
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Orvella Systems"));
     QCoreApplication::setApplicationName(QStringLiteral("Brivantel"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Brivantel"));
+    // No application display name: Qt would append it to every window title that does not end
+    // with it, and the program's titles end in a blank ("Wyślij wiadomość - Brivantel ").
     QGuiApplication::setDesktopFileName(QStringLiteral("brivantel"));
     // The window may hide in the notification area; only the close sequence ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,6 +1,7 @@
 #include "ui/BrivantelFrame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <ctime>
 
 #include "app/Document.h"
@@ -25,6 +27,7 @@
 #include "ui/FrameOnline.h"
 #include "ui/Icons.h"
 #include "ui/LayoutDialog.h"
+#include "ui/ProgressDlg.h"
 #include "ui/controls/FolderCaptionBar.h"
 #include "ui/controls/FolderListCtrl.h"
 
@@ -33,6 +36,7 @@ namespace {
 const std::string kView = "View";
 constexpr int kUiUpdateMs = 200;
 constexpr int kBannerHeight = 50;
+constexpr int kCloseRetryMs = 250;
 
 bool ReadFlag(CSettingsStore& settings, const char* name)
 {
@@ -70,6 +74,8 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     m_bannerTimer.setInterval(kBannerTimerMs);
     connect(&m_bannerTimer, &QTimer::timeout, this, &CBrivantelFrame::OnBannerTimer);
     m_bannerTimer.start();
+    m_closeRetry.setInterval(kCloseRetryMs);
+    connect(&m_closeRetry, &QTimer::timeout, this, &CBrivantelFrame::OnCloseRetry);
     m_uiTimer.setInterval(kUiUpdateMs);
     connect(&m_uiTimer, &QTimer::timeout, this, &CBrivantelFrame::UpdateCommandUi);
     m_uiTimer.start();
@@ -295,7 +301,12 @@ void CBrivantelFrame::CreateAccelerators()
     };
     for (const auto& [key, command] : keys) {
         QAction* action = MakeAction(command, QString(), this);
-        action->setShortcut(key);
+        QList<QKeySequence> shortcuts{key};
+        // The keypad's Enter is a key of its own: Alt+Enter works with either.
+        if (command == cmd::kProperties)
+            shortcuts << QKeySequence(Qt::ALT | Qt::Key_Enter)
+                      << QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter));
+        action->setShortcuts(shortcuts);
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
@@ -306,7 +317,12 @@ void CBrivantelFrame::CreateTray()
     m_trayMenu = new QMenu(this);
     auto add = [this](const QString& text, auto handler) {
         QAction* action = m_trayMenu->addAction(text);
-        connect(action, &QAction::triggered, this, handler);
+        // A menu opened before a dialog came up may still be chosen from: the command waits for
+        // nothing and is dropped (it could destroy the dialog's view inside its exec()).
+        connect(action, &QAction::triggered, this, [this, handler] {
+            if (!IsBusy())
+                handler();
+        });
         return action;
     };
     add(QStringLiteral("Otwórz"), [this] { Restore(); });
@@ -462,12 +478,12 @@ void CBrivantelFrame::UpdateCommandUi()
         if (action->isCheckable())
             action->setChecked(checked);
     }
-    // "Otwórz", "Ustawienia", "Wyślij wiadomość" and "Zamknij" wait until the window is ready.
+    // "Otwórz", "Ustawienia", "Wyślij wiadomość" and "Zamknij" wait until the window is ready;
+    // while a modal dialog or a long operation runs, every command of the menu waits.
+    const bool busy = IsBusy();
     const auto trayActions = m_trayMenu ? m_trayMenu->actions() : QList<QAction*>();
-    for (int i = 0; i < trayActions.size(); ++i) {
-        if (i != 3)
-            trayActions[i]->setEnabled(m_ready);
-    }
+    for (int i = 0; i < trayActions.size(); ++i)
+        trayActions[i]->setEnabled(!busy && (i == 3 || m_ready));
     const QString mail = m_document.IsChecking() ? QStringLiteral("Checking mail") : QStringLiteral(" ");
     if (m_mailIndicator->text() != mail)
         m_mailIndicator->setText(mail);
@@ -601,6 +617,7 @@ void CBrivantelFrame::HandBackState()
     m_mailTimer.stop();
     m_bannerTimer.stop();
     m_uiTimer.stop();
+    m_closeRetry.stop();
     // The close sequence has kept the placement of the window as the user saw it.
     if (!m_closeAccepted)
         SavePlacement();
@@ -609,6 +626,25 @@ void CBrivantelFrame::HandBackState()
         m_viewLayout->removeWidget(m_view.get());
         m_view.reset();
     }
+}
+
+bool CBrivantelFrame::IsBusy() const
+{
+    if (m_inCloseSequence || m_document.IsChecking() || QApplication::activeModalWidget())
+        return true;
+    // A send, a mail check or the online update shows its progress dialog while it runs.
+    const auto windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) {
+        return qobject_cast<const CProgressDlg*>(window) && window->isVisible();
+    });
+}
+
+void CBrivantelFrame::OnCloseRetry()
+{
+    if (IsBusy())
+        return;
+    m_closeRetry.stop();
+    close();
 }
 
 bool CBrivantelFrame::RunCloseSequence()
@@ -630,7 +666,19 @@ void CBrivantelFrame::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (!RunCloseSequence()) {
+    // A close request in the middle of a dialog or an operation waits for it to end; one that
+    // comes while the close sequence itself runs is that sequence's, and goes.
+    if (IsBusy()) {
+        event->ignore();
+        if (!m_inCloseSequence)
+            m_closeRetry.start();
+        return;
+    }
+    m_closeRetry.stop();
+    m_inCloseSequence = true;
+    const bool agreed = RunCloseSequence();
+    m_inCloseSequence = false;
+    if (!agreed) {
         event->ignore();
         return;
     }

@@ -84,6 +84,10 @@ public:
 
     // Refreshes the enabled and checked marks of every command and the status-bar indicators.
     void UpdateCommandUi();
+    // A modal dialog is up, or a send, a mail check, the online update or the close sequence
+    // runs: the notification-area menu's commands and close requests wait meanwhile.
+    bool IsBusy() const;
+    bool IsClosePending() const { return m_closeRetry.isActive(); }
 
 signals:
     // The close sequence has run and the user agreed: the program ends.
@@ -115,6 +119,7 @@ private:
     void OnHomePage();
     void SetTitle();
     bool RunCloseSequence();
+    void OnCloseRetry();
     void OnMailTimer();
     void OnBannerTimer();
 
@@ -129,6 +134,7 @@ private:
     bool m_hiddenToTray = false;
     bool m_ready = false;
     bool m_closeAccepted = false;
+    bool m_inCloseSequence = false;
 
     std::unique_ptr<CBrivantelView> m_view;
     QWidget* m_viewHolder = nullptr;
@@ -150,6 +156,7 @@ private:
     QTimer m_mailTimer;
     QTimer m_bannerTimer;
     QTimer m_uiTimer;
+    QTimer m_closeRetry; // a close request that waits for a dialog or an operation to end
     CMailSchedule m_mailSchedule;
     std::function<void()> m_mailStep; // replaces the mail schedule (tests)
     std::function<void()> m_bannerTick;

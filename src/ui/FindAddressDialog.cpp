@@ -24,6 +24,8 @@ CFindAddressDialog::CFindAddressDialog(CAddressBook& book, QWidget* parent)
       m_properties(new QPushButton(QStringLiteral("&Właściwości"), this))
 {
     setWindowTitle(QStringLiteral("Znajdź "));
+    // The results are plain text rows, without the address book's icons.
+    m_model->SetIcon(QIcon());
     m_results->SetModel(m_model);
     m_results->SetSingleSelection(true);
     m_results->setMinimumSize(300, 160);
@@ -109,5 +111,9 @@ void CFindAddressDialog::OnDelete()
     m_book.DeleteAddress(entry);
     if (place)
         m_model->EntryDeleted(*place);
+    // The removed row's neighbour must not become the selection: a second "Usuń" would delete an
+    // entry the user never picked.
+    m_results->ClearSelection();
+    m_results->GetTable().setCurrentIndex(QModelIndex());
     emit entryDeleted();
 }

@@ -126,11 +126,14 @@ CMessage* CFolderView::FirstSelectedMessage() const
 void CFolderView::DiscardSelected(CRemovableMessageList& folder)
 {
     const std::vector<int> rows = m_list->GetSelectedRows();
-    // From the bottom up, so the rows still to go keep their numbers.
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        CMessage* message = m_model->MessageAt(*row);
+    // Top down, so the messages reach the deleted folder in the order they had here; every row
+    // taken away moves the ones below it up by one.
+    int removed = 0;
+    for (int selected : rows) {
+        const int row = selected - removed++;
+        CMessage* message = m_model->MessageAt(row);
         std::unique_ptr<CMessage> taken;
-        m_model->RemoveRow(*row, [&] { taken = folder.RemoveMessage(message); });
+        m_model->RemoveRow(row, [&] { taken = folder.RemoveMessage(message); });
         GetDocument().DiscardMessage(std::move(taken));
     }
     if (!rows.empty())

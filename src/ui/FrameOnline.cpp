@@ -76,10 +76,9 @@ void CFrameOnline::LoadBannerList()
     banner_index::LoadBannerList(dir, m_list);
     CBannerCtrl& banner = m_bar->GetBanner();
     banner.SetDataDirectory(dir);
+    // A list with entries shows the bar, blank: the first picture comes with the first advance of
+    // the rotation, and a picture that cannot be shown hides the bar from that advance on.
     ShowBar(!m_list.empty());
-    // The current banner is drawn at once rather than after its first full turn; a picture that
-    // cannot be shown hides the bar again.
-    banner.LoadCurrentPicture();
     banner.update();
 }
 

@@ -4,9 +4,11 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent), m_text(new QLabel), m_bar(new QProgressBar)
+CProgressDlg::CProgressDlg(QWidget* parent)
+    : QDialog(parent), m_text(new QLabel), m_bar(new QProgressBar), m_layout(new QVBoxLayout(this))
 {
     // No close box: the window goes when the operation ends, not before.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -18,12 +20,11 @@ CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent), m_text(new QLabel
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 14, 14, 14);
-    layout->setSpacing(10);
-    layout->addWidget(m_text);
-    layout->addWidget(m_bar);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_layout->setContentsMargins(14, 14, 14, 14);
+    m_layout->setSpacing(10);
+    m_layout->addWidget(m_text);
+    m_layout->addWidget(m_bar);
+    m_layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void CProgressDlg::SetText(const QString& text)
@@ -67,4 +68,15 @@ int CProgressDlg::GetPos() const
 int CProgressDlg::GetUpper() const
 {
     return m_bar->maximum();
+}
+
+void CProgressDlg::AddDisabledButton(const QString& text)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QStringLiteral("ProgressButton"));
+    button->setEnabled(false);
+    button->setAutoDefault(false);
+    m_layout->addWidget(button, 0, Qt::AlignHCenter);
+    button->show();
+    button->repaint();
 }

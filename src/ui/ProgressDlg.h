@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QVBoxLayout;
 class QProgressBar;
 
 // The modeless "Wysyłanie wiadomości" window of sending and of the online update: one line of text
@@ -20,6 +21,8 @@ public:
     void SetStep(int step);
     void StepIt();
     void SetPos(int pos);
+    // A button under the bar that stays disabled: the operation cannot be stopped halfway.
+    void AddDisabledButton(const QString& text);
 
     QString GetText() const;
     int GetPos() const;
@@ -29,5 +32,6 @@ public:
 private:
     QLabel* m_text;
     QProgressBar* m_bar;
+    QVBoxLayout* m_layout;
     int m_step = 1;
 };

@@ -102,40 +102,54 @@ void CQtUserInterface::ShowSendFailed(const std::string& text, const std::string
 
 void CQtUserInterface::ProgressOpen(const std::string& title)
 {
-    m_progress = std::make_unique<CProgressDlg>(m_owner);
-    m_progress->setWindowTitle(Text(title));
-    m_progress->show();
-    m_progress->raise();
+    if (CProgressDlg* outer = GetProgress())
+        outer->hide();
+    m_progress.push_back(std::make_unique<CProgressDlg>(m_owner));
+    CProgressDlg& dialog = *m_progress.back();
+    dialog.setWindowTitle(Text(title));
+    dialog.show();
+    dialog.raise();
     WaitHook();
 }
 
 void CQtUserInterface::ProgressSetTitle(const std::string& title)
 {
-    if (m_progress)
-        m_progress->setWindowTitle(Text(title));
+    if (CProgressDlg* dialog = GetProgress())
+        dialog->setWindowTitle(Text(title));
 }
 
 void CQtUserInterface::ProgressSetText(const std::string& text)
 {
-    if (m_progress)
-        m_progress->SetText(Text(text));
+    if (CProgressDlg* dialog = GetProgress())
+        dialog->SetText(Text(text));
 }
 
 void CQtUserInterface::ProgressSetRange(int upper)
 {
-    if (m_progress)
-        m_progress->SetRange(upper);
+    if (CProgressDlg* dialog = GetProgress())
+        dialog->SetRange(upper);
 }
 
 void CQtUserInterface::ProgressSetPos(int pos)
 {
-    if (m_progress)
-        m_progress->SetPos(pos);
+    if (CProgressDlg* dialog = GetProgress())
+        dialog->SetPos(pos);
 }
 
 void CQtUserInterface::ProgressClose()
 {
-    if (m_progress)
-        m_progress->hide();
-    m_progress.reset();
+    if (m_progress.empty())
+        return;
+    m_progress.back()->hide();
+    m_progress.pop_back();
+    if (CProgressDlg* outer = GetProgress()) {
+        outer->show();
+        outer->raise();
+    }
+}
+
+void CQtUserInterface::ProgressAddDisabledButton(const std::string& text)
+{
+    if (CProgressDlg* dialog = GetProgress())
+        dialog->AddDisabledButton(Text(text));
 }

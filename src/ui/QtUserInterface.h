@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QPointer>
 
@@ -32,12 +33,17 @@ public:
     void ProgressSetRange(int upper) override;
     void ProgressSetPos(int pos) override;
     void ProgressClose() override;
+    void ProgressAddDisabledButton(const std::string& text) override;
 
-    CProgressDlg* GetProgress() const { return m_progress.get(); }
+    // The newest open progress dialog (the one shown), or null.
+    CProgressDlg* GetProgress() const { return m_progress.empty() ? nullptr : m_progress.back().get(); }
+    std::size_t GetProgressDepth() const { return m_progress.size(); }
 
 private:
     QPointer<QWidget> m_owner;
-    std::unique_ptr<CProgressDlg> m_progress;
+    // An operation that starts while another's dialog is up (a scheduled mail check during a send's
+    // failure dialog) gets a dialog of its own over the outer one's, which comes back after it.
+    std::vector<std::unique_ptr<CProgressDlg>> m_progress;
     int m_waitCursors = 0;
     bool m_inWaitHook = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QTabBar>
 
@@ -38,4 +39,17 @@ void CResizePropSheet::showEvent(QShowEvent* event)
         m_fitted = true;
         FitToParent();
     }
+}
+
+void CResizePropSheet::keyPressEvent(QKeyEvent* event)
+{
+    // A tab change by keyboard (Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageUp, Ctrl+PageDown) takes the
+    // focus first as a click on a tab does, so the page that goes finishes its edits while it is
+    // still the current one.
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const int key = event->key();
+    if (ctrl &&
+        (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
+        setFocus(Qt::TabFocusReason);
+    QTabWidget::keyPressEvent(event);
 }

@@ -310,11 +310,11 @@ void CSendMessageView::OnChooseRecipients()
     GetDocument().NotifyChanged(DocChange::AddressBook);
     if (result != QDialog::Accepted)
         return;
-    // The names in the order the chooser's list shows them.
+    // The names from the last chosen entry to the first, as the program has always written them.
     m_entries = chosen;
     m_recipients.clear();
-    for (const CAddress* entry : m_entries)
-        m_recipients += entry->GetDisplayName() + ";";
+    for (auto entry = m_entries.rbegin(); entry != m_entries.rend(); ++entry)
+        m_recipients += (*entry)->GetDisplayName() + ";";
     DropFinalSeparator(m_recipients);
     ShowFields();
 }

@@ -207,11 +207,19 @@ TEST(FindAddressTest, FindsShowsTheNumberInPartsAndDeletes)
     dialog.GetResults().SelectRow(1);
     EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("address-find")));
 
+    // The results are text rows without pictures.
+    EXPECT_FALSE(results.data(results.index(0, 0), Qt::DecorationRole).isValid());
+
     OnNextModal([](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
     dialog.GetDeleteButton().click();
     EXPECT_EQ(results.rowCount(), 1);
     ASSERT_EQ(book.GetEntries().size(), 2u);
     EXPECT_EQ(book.GetEntries()[0]->GetDisplayName(), "Anna Kowalska");
+    // Nothing is picked after a delete, so a second "Usuń" asks nothing and deletes nobody.
+    EXPECT_EQ(dialog.GetResults().GetSelectedCount(), 0);
+    dialog.GetDeleteButton().click();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(book.GetEntries().size(), 2u);
 
     dialog.GetPhoneEdit().setText(QStringLiteral("111"));
     dialog.GetClearButton().click();

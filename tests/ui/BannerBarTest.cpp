@@ -77,9 +77,10 @@ TEST_F(BannerBarTest, GoodMissingAndCorruptPicturesShowAndHideTheBar)
     EXPECT_FALSE(BarShown());
     Frame().GetOnline().LoadBannerList();
     ASSERT_EQ(Frame().GetOnline().GetList().size(), 3u);
+    // Shown and blank until the rotation first moves on.
     EXPECT_TRUE(BarShown());
-    EXPECT_TRUE(Banner().HasPicture());
-    EXPECT_TRUE(banner_test::Near(PixelAt(10, 10), kRed));
+    EXPECT_FALSE(Banner().HasPicture());
+    EXPECT_FALSE(banner_test::Near(PixelAt(10, 10), kRed));
     Tick();
     EXPECT_EQ(Banner().GetRotation().GetIndex(), 1u);
     EXPECT_FALSE(BarShown());
@@ -88,6 +89,26 @@ TEST_F(BannerBarTest, GoodMissingAndCorruptPicturesShowAndHideTheBar)
     Tick();
     EXPECT_EQ(Banner().GetRotation().GetIndex(), 0u);
     EXPECT_TRUE(BarShown());
+    EXPECT_TRUE(Banner().HasPicture());
+    EXPECT_TRUE(banner_test::Near(PixelAt(10, 10), kRed));
+    EXPECT_TRUE(m_ui.messages.empty());
+}
+
+TEST_F(BannerBarTest, AListWhosePicturesAreAllMissingShowsABlankBarUntilTheFirstAdvance)
+{
+    ASSERT_TRUE(banner_test::WriteFile(File("Brivantel.adv"),
+                                       banner_test::IndexBytes({{"gone-a.jpg", "http://a.example.pl/", 2},
+                                                                {"gone-b.jpg", "http://b.example.pl/", 1}})));
+    Frame().GetOnline().LoadBannerList();
+    EXPECT_TRUE(BarShown());
+    EXPECT_FALSE(Banner().HasPicture());
+    Tick(); // the first entry lasts two ticks
+    EXPECT_TRUE(BarShown());
+    Tick();
+    EXPECT_EQ(Banner().GetRotation().GetIndex(), 1u);
+    EXPECT_FALSE(BarShown());
+    Tick();
+    EXPECT_FALSE(BarShown());
     EXPECT_TRUE(m_ui.messages.empty());
 }
 
@@ -102,8 +123,6 @@ TEST_F(BannerBarTest, PicturesAreDrawnUnscaledFromTheTopLeft)
                                                                 {"grey.jpg", "http://c.example.pl/", 1}})));
     Frame().GetOnline().LoadBannerList();
     EXPECT_EQ(Banner().size(), QSize(400, 50));
-    EXPECT_EQ(Banner().GetPicture().size(), QSize(468, 60));
-    EXPECT_TRUE(banner_test::Near(PixelAt(399, 49), kGreen));
     Tick();
     EXPECT_EQ(Banner().GetPicture().size(), QSize(200, 40));
     EXPECT_TRUE(banner_test::Near(PixelAt(5, 5), kRed));
@@ -111,6 +130,9 @@ TEST_F(BannerBarTest, PicturesAreDrawnUnscaledFromTheTopLeft)
     EXPECT_FALSE(banner_test::Near(PixelAt(300, 45), kRed));
     Tick();
     EXPECT_TRUE(banner_test::Near(PixelAt(200, 25), QColor(128, 128, 128)));
+    Tick();
+    EXPECT_EQ(Banner().GetPicture().size(), QSize(468, 60));
+    EXPECT_TRUE(banner_test::Near(PixelAt(399, 49), kGreen));
 }
 
 TEST_F(BannerBarTest, AnEmptyListShowsTheProgramsOwnPictureButTheBarStaysHidden)
@@ -198,9 +220,11 @@ TEST_F(BannerBarTest, StartUpFetchesTheBannersShowsThemAndOffersTheNewVersion)
     EXPECT_TRUE(QFile::exists(QString::fromStdString(File("b.jpg"))));
     EXPECT_EQ(m_settings.GetString("Update", "Date"), update_schedule::Format(update_schedule::Today()));
     EXPECT_TRUE(BarShown());
-    EXPECT_TRUE(banner_test::Near(PixelAt(10, 10), kRed));
+    EXPECT_FALSE(Banner().HasPicture());
     Tick();
     EXPECT_TRUE(banner_test::Near(PixelAt(10, 10), kGreen));
+    Tick();
+    EXPECT_TRUE(banner_test::Near(PixelAt(10, 10), kRed));
 
     ASSERT_GE(m_ui.questions.size(), 1u);
     EXPECT_EQ(m_ui.questions[0].rfind("Twoja obecna wersja programu nie jest wersj", 0), 0u);

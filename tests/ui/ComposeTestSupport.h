@@ -51,6 +51,7 @@ public:
     void ProgressSetRange(int upper) override { real.ProgressSetRange(upper); }
     void ProgressSetPos(int pos) override { real.ProgressSetPos(pos); }
     void ProgressClose() override { real.ProgressClose(); }
+    void ProgressAddDisabledButton(const std::string& text) override { real.ProgressAddDisabledButton(text); }
 };
 
 // Types text into a widget key by key; characters beyond ASCII come as keys with that text, the way

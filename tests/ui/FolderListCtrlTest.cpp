@@ -101,11 +101,23 @@ TEST_F(FolderListTest, PressMovedOffAndReleasedElsewhereSendsNothing)
     QTest::mouseMove(&m_list, Center(m_list.ItemIconRect(1)));
     QTest::mouseRelease(&m_list, Qt::LeftButton, {}, Center(m_list.ItemIconRect(1)));
     EXPECT_EQ(spy.count(), 0);
-    // A group button pressed and released over another one changes nothing either.
+}
+
+TEST_F(FolderListTest, AGroupButtonOpensTheGroupUnderThePointerAtRelease)
+{
+    Show(500);
+    QSignalSpy spy(&m_list, &CFolderListCtrl::notify);
+    // Released over the open group's own button: nothing changes.
+    QTest::mousePress(&m_list, Qt::LeftButton, {}, Center(m_list.FolderRect(1)));
+    QTest::mouseRelease(&m_list, Qt::LeftButton, {}, Center(m_list.FolderRect(0)));
+    EXPECT_EQ(spy.count(), 0);
+    // Pressed on one button and released over another: the one under the pointer opens.
     QTest::mousePress(&m_list, Qt::LeftButton, {}, Center(m_list.FolderRect(1)));
     QTest::mouseRelease(&m_list, Qt::LeftButton, {}, Center(m_list.FolderRect(2)));
-    EXPECT_EQ(spy.count(), 0);
-    EXPECT_EQ(m_list.GetCurrentFolder(), 0);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toInt(), CFolderListCtrl::kFolderChanged);
+    EXPECT_EQ(spy[0][1].toInt(), 2);
+    EXPECT_EQ(m_list.GetCurrentFolder(), 2);
 }
 
 TEST_F(FolderListTest, ToolsSlidesTheGroupsUpAndShowsSettings)

@@ -138,7 +138,8 @@ TEST_F(ComposeTest, TypeChooseTwoAndSendWithAltS)
     Type(view.GetTextEdit(), QStringLiteral("Dzień dobry, świecie"));
     ChooseInDialog({"Jan", "Anna"}, m_doc);
     QTest::mouseClick(&view.GetToButton(), Qt::LeftButton);
-    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Jan"));
+    // The chooser lists Anna above Jan; the names are written from the last one to the first.
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Jan;Anna"));
     ASSERT_EQ(view.GetEntries().size(), 2u);
 
     // The frame refreshes its commands' state on its own timer; here at once.
@@ -154,12 +155,14 @@ TEST_F(ComposeTest, TypeChooseTwoAndSendWithAltS)
     EXPECT_EQ(m_ui.real.GetProgress(), nullptr);
     const auto sent = m_sim.Messages();
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].number.substr(sent[0].number.size() - 6), "111222");
-    EXPECT_EQ(sent[0].text, Polish("Dzień dobry, świecie"));
-    EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Anna", "Jan"}));
+    // Jan first, as the recipients text names him first.
+    EXPECT_EQ(sent[0].number.substr(sent[0].number.size() - 6), "333444");
+    EXPECT_EQ(sent[1].number.substr(sent[1].number.size() - 6), "111222");
+    EXPECT_EQ(sent[1].text, Polish("Dzień dobry, świecie"));
+    EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Jan", "Anna"}));
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 0u);
     // Send keeps what was written.
-    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Jan"));
+    EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Jan;Anna"));
     EXPECT_EQ(view.GetTextEdit().toPlainText(), QStringLiteral("Dzień dobry, świecie"));
 }
 

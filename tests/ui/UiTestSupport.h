@@ -24,10 +24,14 @@ inline void OnNextModal(std::function<void(QWidget*)> act)
     QTimer::singleShot(0, *poll);
 }
 
-// Saves what the widget shows as <name>.png in the build's screenshot folder, to be looked at.
+// Saves what the widget shows as <name>.png in the build's screenshot folder, to be looked at; on a
+// scaled screen (QT_SCALE_FACTOR) the name ends in "-x" and the scale, and the picture holds the
+// screen's own pixels.
 inline bool SaveScreenshot(QWidget& widget, const QString& name)
 {
     const QDir dir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR));
     dir.mkpath(QStringLiteral("."));
-    return widget.grab().save(dir.filePath(name + QStringLiteral(".png")));
+    const qreal scale = widget.devicePixelRatioF();
+    const QString suffix = scale > 1.0 ? QStringLiteral("-x%1").arg(scale) : QString();
+    return widget.grab().save(dir.filePath(name + suffix + QStringLiteral(".png")));
 }

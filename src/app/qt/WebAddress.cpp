@@ -1,8 +1,11 @@
 #include "app/qt/WebAddress.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include "app/SettingsStore.h"
 #include "online/MakerAddresses.h"
@@ -56,12 +59,28 @@ QString HomePage(const CSettingsStore& settings)
 
 int Open(const QString& address)
 {
-    const QUrl url = QUrl::fromUserInput(address);
-    if (url.isValid() && DesktopOpen(url))
+    // What can be told before anything is started gets its own value: an address that names
+    // nothing, a file or folder that is not there, a file that may not be read.
+    const QUrl url = QUrl::fromUserInput(address.trimmed());
+    if (address.trimmed().isEmpty() || !url.isValid())
+        return kFileNotFound;
+    if (url.isLocalFile()) {
+        const QFileInfo file(url.toLocalFile());
+        if (!file.exists())
+            return file.absoluteDir().exists() ? kFileNotFound : kPathNotFound;
+        if (!file.isReadable())
+            return kAccessDenied;
+    }
+    if (DesktopOpen(url))
         return 0;
 #ifdef Q_OS_WIN
     if (!TestOpener() && StartRegisteredBrowser(address))
         return 0;
+#else
+    // The desktop opens addresses through xdg-open: without it nothing is associated with any
+    // address; with it, the handler it chose did not start.
+    if (!TestOpener() && !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return kAssociationIncomplete;
 #endif
     return kNoAssociation;
 }

@@ -16,7 +16,9 @@ QString HomePage(const CSettingsStore& settings);
 
 // The desktop's way of opening an address; on Windows, when the shell fails, the browser
 // registered for ".htm" is started with the address. Returns 0 when the address was opened,
-// otherwise the shell's error value (31: no program is associated).
+// otherwise the shell's error value for the reason: 2 an empty or unusable address or a missing
+// file, 3 a missing folder, 5 a file that may not be read, 27 a handler that did not start,
+// 31 no program is associated.
 int Open(const QString& address);
 inline bool OpenQuietly(const QString& address)
 {
@@ -34,6 +36,10 @@ QString BrowserCommandLine(const QString& registeredCommand, const QString& addr
 // The English text the program shows after "Can't open link:" for a shell error value.
 QString ErrorText(int value);
 
+inline constexpr int kFileNotFound = 2;
+inline constexpr int kPathNotFound = 3;
+inline constexpr int kAccessDenied = 5;
+inline constexpr int kAssociationIncomplete = 27;
 inline constexpr int kNoAssociation = 31;
 
 // Tests replace the desktop's opener; an empty function restores it.

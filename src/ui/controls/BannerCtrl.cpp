@@ -3,6 +3,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
 
 #include "app/qt/TextCodec.h"
 #include "app/qt/WebAddress.h"
@@ -28,14 +29,15 @@ CBannerCtrl::CBannerCtrl(QWidget* parent) : QWidget(parent), m_default(DefaultPi
     setCursor(Qt::PointingHandCursor);
 }
 
-QPixmap CBannerCtrl::DefaultPicture()
+QPixmap CBannerCtrl::DefaultPicture(qreal dpr)
 {
-    QPixmap picture(kWidth, kHeight);
+    QPixmap picture(qCeil(kWidth * dpr), qCeil(kHeight * dpr));
+    picture.setDevicePixelRatio(dpr);
     QPainter painter(&picture);
     QLinearGradient gradient(0, 0, kWidth, 0);
     gradient.setColorAt(0, QColor(0x1f, 0x3a, 0x6e));
     gradient.setColorAt(1, QColor(0x5b, 0x8d, 0xd6));
-    painter.fillRect(picture.rect(), gradient);
+    painter.fillRect(QRect(0, 0, kWidth, kHeight), gradient);
     painter.setRenderHint(QPainter::TextAntialiasing);
     QFont font = painter.font();
     font.setPixelSize(24);
@@ -94,6 +96,8 @@ void CBannerCtrl::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
     if (!m_list || m_list->empty()) {
+        if (!qFuzzyCompare(m_default.devicePixelRatio(), devicePixelRatioF()))
+            m_default = DefaultPicture(devicePixelRatioF());
         painter.drawPixmap(0, 0, m_default);
         return;
     }

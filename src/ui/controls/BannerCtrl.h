@@ -45,7 +45,8 @@ public:
     // The address a click opens now.
     QString ClickAddress() const;
 
-    static QPixmap DefaultPicture();
+    // Drawn for a screen of the given device pixel ratio, so text stays sharp on scaled screens.
+    static QPixmap DefaultPicture(qreal dpr = 1.0);
 
 signals:
     // After every picture load: false when the picture is missing or damaged.

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
 
 #include "app/qt/WebAddress.h"
 
@@ -12,9 +13,10 @@ CBannerLabelCtrl::CBannerLabelCtrl(QWidget* parent) : QWidget(parent), m_picture
     setCursor(Qt::PointingHandCursor);
 }
 
-QPixmap CBannerLabelCtrl::LabelPicture()
+QPixmap CBannerLabelCtrl::LabelPicture(qreal dpr)
 {
-    QPixmap picture(kWidth, kHeight);
+    QPixmap picture(qCeil(kWidth * dpr), qCeil(kHeight * dpr));
+    picture.setDevicePixelRatio(dpr);
     picture.fill(QColor(0x33, 0x4d, 0x80));
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -33,6 +35,8 @@ QPixmap CBannerLabelCtrl::LabelPicture()
 void CBannerLabelCtrl::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
+    if (!qFuzzyCompare(m_picture.devicePixelRatio(), devicePixelRatioF()))
+        m_picture = LabelPicture(devicePixelRatioF());
     painter.drawPixmap(0, 0, m_picture);
 }
 

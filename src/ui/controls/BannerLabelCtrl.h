@@ -19,7 +19,8 @@ public:
     void SetAddress(const QString& address) { m_address = address; }
     const QString& GetAddress() const { return m_address; }
 
-    static QPixmap LabelPicture();
+    // Drawn for a screen of the given device pixel ratio, so text stays sharp on scaled screens.
+    static QPixmap LabelPicture(qreal dpr = 1.0);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,7 +1,9 @@
 #include "ui/controls/FolderCaptionBar.h"
 
 #include <QEvent>
+#include <QFontDatabase>
 #include <QPainter>
+#include <QTextLayout>
 
 namespace {
 
@@ -38,11 +40,49 @@ std::array<QColor, CFolderCaptionBar::kSteps> CFolderCaptionBar::MakeGradient(co
 void CFolderCaptionBar::Rebuild()
 {
     m_gradient = MakeGradient(palette().color(QPalette::Active, QPalette::Highlight));
-    m_font = font();
-    // A large caption: about 29 pixels from the top of the tallest letter to the lowest.
-    m_font.setPixelSize(22);
+    m_font = CaptionFont();
     updateGeometry();
     update();
+}
+
+QFont CFolderCaptionBar::CaptionFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    // A font height counts the whole line (ascent and descent), while a Qt pixel size counts the
+    // letters only: take the largest pixel size whose line is no taller than the height asked for.
+    for (int pixels = kFontHeight; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= kFontHeight)
+            break;
+    }
+    return font;
+}
+
+QStringList CFolderCaptionBar::LayOutText(const QString& text, const QFont& font, int width, int height)
+{
+    const QFontMetrics fm(font);
+    const int maxLines = std::max(1, height / std::max(1, fm.height()));
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    std::vector<std::pair<int, int>> spans; // start and length of each line
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1, width));
+        spans.emplace_back(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+
+    QStringList lines;
+    for (int i = 0; i < static_cast<int>(spans.size()) && i < maxLines; ++i) {
+        const bool last = i == maxLines - 1;
+        // The last line that fits takes the rest of the text, cut with an ellipsis; so does a
+        // single word wider than the strip.
+        const QString piece = last ? text.mid(spans[i].first) : text.mid(spans[i].first, spans[i].second);
+        lines << fm.elidedText(piece.trimmed(), Qt::ElideRight, width);
+    }
+    return lines;
 }
 
 void CFolderCaptionBar::changeEvent(QEvent* event)
@@ -95,8 +135,15 @@ void CFolderCaptionBar::paintEvent(QPaintEvent*)
     const QRect textRect(kTextLeft, kBorder, std::max(0, textRight - kTextLeft), height() - 2 * kBorder);
     p.setFont(m_font);
     p.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
-    const QString shown = QFontMetrics(m_font).elidedText(m_text, Qt::ElideRight, textRect.width());
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    const QStringList lines = LayOutText(m_text, m_font, textRect.width(), textRect.height());
+    const int lineHeight = QFontMetrics(m_font).height();
+    int y =
+        textRect.top() + std::max(0, (textRect.height() - lineHeight * static_cast<int>(lines.size())) / 2);
+    for (const QString& line : lines) {
+        p.drawText(QRect(textRect.left(), y, textRect.width(), lineHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, line);
+        y += lineHeight;
+    }
     if (hasIcon)
         p.drawPixmap(w - kIconFromRight, (height() - 32) / 2, m_images[m_icon]);
 }

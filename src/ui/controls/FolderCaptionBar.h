@@ -17,6 +17,9 @@ class CFolderCaptionBar : public QWidget
 public:
     static constexpr int kMinimumHeight = 34;
     static constexpr int kSteps = 64;
+    // The caption's font height: the height of a line of text, as the system's font request means
+    // it (not the size of the letters alone).
+    static constexpr int kFontHeight = 29;
 
     explicit CFolderCaptionBar(QWidget* parent = nullptr);
 
@@ -30,6 +33,12 @@ public:
     const std::array<QColor, kSteps>& GetGradient() const { return m_gradient; }
 
     static std::array<QColor, kSteps> MakeGradient(const QColor& caption);
+    // The system's GUI font at the caption's font height.
+    static QFont CaptionFont();
+    // The lines the text is drawn in within width x height: broken at word boundaries, as many
+    // lines as fit (at least one), the last one cut with an ellipsis when the text goes on.
+    static QStringList LayOutText(const QString& text, const QFont& font, int width, int height);
+    const QFont& GetFont() const { return m_font; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

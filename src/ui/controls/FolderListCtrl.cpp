@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QThread>
+#include <QtMath>
 
 namespace {
 
@@ -388,54 +389,73 @@ void CFolderListCtrl::SetCurrentFolder(int folder)
     update();
 }
 
+QPixmap CFolderListCtrl::RenderState(int current, qreal dpr)
+{
+    // The picture holds device pixels: a 2x screen needs twice as many in each direction.
+    QPixmap pix(QSize(qCeil(width() * dpr), qCeil(height() * dpr)));
+    pix.setDevicePixelRatio(dpr);
+    pix.fill(m_colors.background);
+    QPainter p(&pix);
+    PaintState(p, current, 0, false);
+    return pix;
+}
+
+CFolderListCtrl::SlidePlan CFolderListCtrl::PlanSlide(int from, int to) const
+{
+    // The part that moves: the buttons between the two folders together with the items of the one
+    // that opens (moving up), or of the one that closes (moving down).
+    SlidePlan plan;
+    plan.upwards = to > from;
+    if (plan.upwards) {
+        plan.blockTop = FolderRectFor(from + 1, to).top();
+        plan.blockBottom = ItemsAreaFor(to).bottom() + 1;
+        plan.start = FolderRectFor(from + 1, from).top();
+        plan.end = plan.blockTop;
+    } else {
+        plan.blockTop = FolderRectFor(to + 1, from).top();
+        plan.blockBottom = ItemsAreaFor(from).bottom() + 1;
+        plan.start = plan.blockTop;
+        plan.end = FolderRectFor(to + 1, to).top();
+    }
+    return plan;
+}
+
+QPixmap CFolderListCtrl::ComposeSlideFrame(const QPixmap& before, const QPixmap& after, const SlidePlan& plan,
+                                           int moved) const
+{
+    const QPixmap& base = plan.upwards ? before : after;
+    const QPixmap& moving = plan.upwards ? after : before;
+    const int distance = std::abs(plan.end - plan.start);
+    const int direction = plan.end < plan.start ? -1 : 1;
+    const int y = plan.start + direction * std::min(moved, distance);
+    const QRect client = contentsRect();
+    const int w = width();
+    QPixmap frame = base;
+    QPainter p(&frame);
+    // Below the block both pictures agree.
+    p.setClipRect(QRect(client.left(), client.top(), w, plan.blockBottom - client.top()));
+    // The source rectangle of drawPixmap counts the pixmap's own (device) pixels, while the
+    // painter and the target work in logical ones.
+    const qreal dpr = moving.devicePixelRatio();
+    const QRectF source(0, plan.blockTop * dpr, w * dpr, (plan.blockBottom - plan.blockTop) * dpr);
+    p.drawPixmap(QRectF(0, y, w, plan.blockBottom - plan.blockTop), moving, source);
+    return frame;
+}
+
+QPixmap CFolderListCtrl::SlideFrame(int from, int to, int moved, qreal dpr)
+{
+    return ComposeSlideFrame(RenderState(from, dpr), RenderState(to, dpr), PlanSlide(from, to), moved);
+}
+
 void CFolderListCtrl::Slide(int from, int to)
 {
     const qreal dpr = devicePixelRatioF();
-    auto render = [&](int current) {
-        QPixmap pix(size() * dpr);
-        pix.setDevicePixelRatio(dpr);
-        pix.fill(m_colors.background);
-        QPainter p(&pix);
-        PaintState(p, current, 0, false);
-        return pix;
-    };
-    const QPixmap before = render(from);
-    const QPixmap after = render(to);
-    const QRect client = contentsRect();
-    const int w = width();
-
-    // The part that moves: the buttons between the two folders together with the items of the one
-    // that opens (moving up), or of the one that closes (moving down).
-    int start, end, blockTop, blockBottom;
-    const QPixmap* base;
-    const QPixmap* moving;
-    if (to > from) {
-        base = &before;
-        moving = &after;
-        blockTop = FolderRectFor(from + 1, to).top();
-        blockBottom = ItemsAreaFor(to).bottom() + 1;
-        start = FolderRectFor(from + 1, from).top();
-        end = blockTop;
-    } else {
-        base = &after;
-        moving = &before;
-        blockTop = FolderRectFor(to + 1, from).top();
-        blockBottom = ItemsAreaFor(from).bottom() + 1;
-        start = blockTop;
-        end = FolderRectFor(to + 1, to).top();
-    }
-    const int limit = blockBottom; // below it both pictures agree
-    const int distance = std::abs(end - start);
-    const int direction = end < start ? -1 : 1;
+    const QPixmap before = RenderState(from, dpr);
+    const QPixmap after = RenderState(to, dpr);
+    const SlidePlan plan = PlanSlide(from, to);
+    const int distance = std::abs(plan.end - plan.start);
     for (int moved = kFolderHeight; moved < distance + kFolderHeight; moved += kFolderHeight) {
-        const int y = start + direction * std::min(moved, distance);
-        QPixmap frame = *base;
-        {
-            QPainter p(&frame);
-            p.setClipRect(QRect(client.left(), client.top(), w, limit - client.top()));
-            p.drawPixmap(QPoint(0, y), *moving, QRect(0, blockTop, w, blockBottom - blockTop));
-        }
-        m_animationFrame = frame;
+        m_animationFrame = ComposeSlideFrame(before, after, plan, moved);
         repaint();
         if (m_slideDelay > 0)
             QThread::msleep(static_cast<unsigned long>(m_slideDelay));
@@ -567,9 +587,10 @@ void CFolderListCtrl::mouseReleaseEvent(QMouseEvent* event)
         break;
     case Pressed::Folder:
         update();
-        // Only a release on the button that was pressed counts, as with any push button.
-        if (hit.kind == HitKind::Folder && hit.index == index && index != m_current)
-            SetCurrentFolder(index);
+        // The button under the pointer at release opens, whichever one was pressed, unless it is
+        // the open one already.
+        if (hit.kind == HitKind::Folder && hit.index != m_current)
+            SetCurrentFolder(hit.index);
         break;
     case Pressed::UpArrow:
     case Pressed::DownArrow: {

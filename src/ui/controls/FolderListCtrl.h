@@ -69,6 +69,10 @@ public:
 
     QColor BackgroundColor() const { return m_colors.background; }
 
+    // The picture the slide from folder `from` to folder `to` shows once the moving part has
+    // travelled `moved` pixels, drawn for a screen of the given device pixel ratio.
+    QPixmap SlideFrame(int from, int to, int moved, qreal dpr);
+
 signals:
     void notify(int code, int index);
 
@@ -123,6 +127,16 @@ private:
     void PaintFolderButton(QPainter& p, const QRect& r, const QString& name, bool bold, bool sunken) const;
     void PaintArrow(QPainter& p, const QRect& r, bool up, bool pushed) const;
     void PaintIconFrame(QPainter& p, const QRect& icon, bool sunken) const;
+    struct SlidePlan
+    {
+        bool upwards = true;
+        int blockTop = 0, blockBottom = 0; // the moving part in the picture it is taken from
+        int start = 0, end = 0;            // where its top travels from and to
+    };
+    QPixmap RenderState(int current, qreal dpr);
+    SlidePlan PlanSlide(int from, int to) const;
+    QPixmap ComposeSlideFrame(const QPixmap& before, const QPixmap& after, const SlidePlan& plan,
+                              int moved) const;
     void Slide(int from, int to);
     bool ScrollStep(bool up);
     void OnArrowTimer();

@@ -26,7 +26,7 @@ QVariant CReportModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return Text(index.row(), index.column());
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(m_icon) : QVariant();
+        return index.column() == 0 && !m_icon.isNull() ? QVariant(m_icon) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     default:

@@ -28,6 +28,8 @@ public:
 
     // Tells the views that every row may have changed (after the rows were rebuilt).
     void Reset();
+    // The picture at the start of every row; a null icon shows rows without one.
+    void SetIcon(QIcon icon) { m_icon = std::move(icon); }
 
 protected:
     virtual QString Text(int row, int column) const = 0;
