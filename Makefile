@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 GENERATOR  := -G Ninja
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTEL_WERROR=ON
 
-.PHONY: deps build run test test-core-sanitized bench clean
+.PHONY: deps build run test test-core-sanitized bench package clean
 
 deps:
 	@bash scripts/install-deps
@@ -31,6 +31,13 @@ test-core-sanitized: deps
 
 bench: build
 	@bash scripts/bench $(BUILD)
+
+# The Debian package build/brivantel_VERSION_ARCH.deb, installed under /usr.
+package: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD)
+	cd $(BUILD) && cpack -G DEB
+	rm -rf $(BUILD)/_CPack_Packages
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
