@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 GENERATOR  := -G Ninja
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTEL_WERROR=ON
 
-.PHONY: deps build run test test-core-sanitized bench package clean
+.PHONY: deps build run test test-core-sanitized bench package package-check clean
 
 deps:
 	@bash scripts/install-deps
@@ -38,6 +38,12 @@ package: deps
 	cmake --build $(BUILD)
 	cd $(BUILD) && cpack -G DEB
 	rm -rf $(BUILD)/_CPack_Packages
+
+# Debian's checks of the package, its menu entry and its AppStream description.
+package-check: package
+	lintian --fail-on error $(BUILD)/brivantel_*.deb
+	appstreamcli validate --no-net packaging/brivantel.metainfo.xml
+	desktop-file-validate src/gui/brivantel.desktop
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

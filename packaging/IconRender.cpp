@@ -15,7 +15,8 @@ int main(int argc, char* argv[])
     const QDir out(QString::fromLocal8Bit(argv[1]));
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString dir = QStringLiteral("%1x%1/apps").arg(size);
-        if (!out.mkpath(dir) || !icons::AppPixmap(size).save(out.filePath(dir + QStringLiteral("/brivantel.png"))))
+        if (!out.mkpath(dir) ||
+            !icons::AppPixmap(size).save(out.filePath(dir + QStringLiteral("/brivantel.png"))))
             return 1;
     }
     return 0;

@@ -329,3 +329,19 @@ TEST(VCardImport, SummaryUsesPolishPluralForms)
     for (const auto& c : cases)
         EXPECT_EQ(windows1250::ToUtf8(contacts::SummaryText(c.s)), c.text);
 }
+
+TEST(VCardImport, FileCutAtAnyByteIsReadOrRefusedWhole)
+{
+    const std::string whole = kAndroid + kIos + kGoogle + kOldPhone;
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        CAddressBook book;
+        AddEntry(book, "Jan", "Kowalski", "Jan Kowalski", "602", "123456");
+        const auto r = Import(whole.substr(0, length), book);
+        if (r.ok) {
+            EXPECT_EQ(book.GetEntries().size(), 1u + r.summary.added) << length;
+        } else {
+            EXPECT_EQ(book.GetEntries().size(), 1u) << length;
+            EXPECT_FALSE(r.error.empty()) << length;
+        }
+    }
+}
