@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 600
 GENERATOR  := -G Ninja
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTEL_WERROR=ON
 
-.PHONY: deps build run test test-core-sanitized bench fuzz stress clean
+.PHONY: deps build run test test-core-sanitized bench fuzz stress package package-check clean
 
 deps:
 	@bash scripts/install-deps
@@ -48,6 +48,19 @@ fuzz: deps
 # 200 SIGKILLs at random moments of saves of the 14 MB benchmark file (slow: kept out of `make test`).
 stress: build
 	$(BUILD)/bench/save_stress
+
+# The Debian package build/brivantel_VERSION_ARCH.deb, installed under /usr.
+package: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD)
+	cd $(BUILD) && cpack -G DEB
+	rm -rf $(BUILD)/_CPack_Packages
+
+# Debian's checks of the package, its menu entry and its AppStream description.
+package-check: package
+	lintian --fail-on error $(BUILD)/brivantel_*.deb
+	appstreamcli validate --no-net packaging/brivantel.metainfo.xml
+	desktop-file-validate src/gui/brivantel.desktop
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

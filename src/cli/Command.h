@@ -52,6 +52,7 @@ struct CCommand
     std::vector<QCommandLineOption> options;
     int positionalCount = 0; // arguments after the words
     std::function<int(CCommandContext&)> run;
+    int optionalCount = 0; // further arguments that may be left out
 };
 
 std::vector<CCommand> DataCommands();

@@ -1,6 +1,8 @@
+#include <fstream>
 #include <iostream>
 
 #include "cli/Command.h"
+#include "contacts/ContactsImport.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -99,6 +101,49 @@ int Find(CCommandContext& ctx)
     return kExitOk;
 }
 
+int Import(CCommandContext& ctx)
+{
+    std::string bytes, error;
+    if (!contacts::ReadContactsFile(ctx.Positional().at(0).toStdString(), bytes, error)) {
+        PrintErrorUtf8(windows1250::ToUtf8(error));
+        return kExitFailed;
+    }
+    auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
+    if (!doc)
+        return kExitFailed;
+    contacts::ImportSummary summary;
+    if (!contacts::ImportVCards(bytes, doc->GetAddressBook(), summary, error)) {
+        PrintErrorUtf8(windows1250::ToUtf8(error));
+        return kExitUsage;
+    }
+    if (summary.added > 0 && !doc->SaveDataFile())
+        return kExitFailed;
+    std::cout << windows1250::ToUtf8(contacts::SummaryText(summary)) << std::endl;
+    return kExitOk;
+}
+
+int Export(CCommandContext& ctx)
+{
+    auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadOnly);
+    if (!doc)
+        return kExitFailed;
+    const std::string vcf = contacts::ExportVCards(doc->GetAddressBook());
+    if (ctx.Positional().isEmpty()) {
+        std::cout << vcf;
+        std::cout.flush();
+        return std::cout ? kExitOk : kExitFailed;
+    }
+    const std::string path = ctx.Positional().at(0).toStdString();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << vcf;
+    out.close();
+    if (!out) {
+        PrintErrorUtf8("Nie można zapisać pliku " + path + ".");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 std::vector<CCommand> ContactsCommands()
@@ -125,5 +170,18 @@ std::vector<CCommand> ContactsCommands()
          {findName, findNumber},
          0,
          Find},
+        {{"contacts", "import"},
+         "contacts import PLIK.vcf",
+         "Dodaje do książki numery komórkowe z kart vCard (2.1, 3.0, 4.0); bez powtórzeń.",
+         {},
+         1,
+         Import},
+        {{"contacts", "export"},
+         "contacts export [PLIK.vcf]",
+         "Zapisuje książkę jako karty vCard 4.0 w UTF-8 (domyślnie na standardowe wyjście).",
+         {},
+         0,
+         Export,
+         1},
     };
 }

@@ -103,7 +103,8 @@ int Run(const QStringList& args)
         return kExitOk;
     }
     const QStringList positional = parser.positionalArguments().mid(command->words.size());
-    if (positional.size() != command->positionalCount) {
+    if (positional.size() < command->positionalCount ||
+        positional.size() > command->positionalCount + command->optionalCount) {
         std::cerr << "Błędna liczba argumentów.\nUżycie: brivantel-cli " << command->synopsis.toStdString()
                   << std::endl;
         return kExitUsage;

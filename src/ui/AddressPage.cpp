@@ -1,9 +1,15 @@
 #include "ui/AddressPage.h"
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QSaveFile>
 #include <QVBoxLayout>
 
 #include "app/Document.h"
+#include "app/qt/TextCodec.h"
+#include "contacts/ContactsImport.h"
 #include "ui/AddressDialog.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
@@ -14,6 +20,10 @@
 namespace {
 
 constexpr int kMargin = 4;
+const QString kBookTitle = QStringLiteral("Książka adresowa");
+const QString kVCardFilter = QStringLiteral("Kontakty vCard (*.vcf *.vcard);;Wszystkie pliki (*)");
+// Files smaller than this read in a blink; larger ones show their progress.
+constexpr qint64 kProgressFrom = 1024 * 1024;
 
 const std::vector<CMenuEntry>& Popup()
 {
@@ -29,6 +39,9 @@ const std::vector<CMenuEntry>& Popup()
         {cmd::kDetails, "&Szczególy"},
         {cmd::kSeparator, ""},
         {cmd::kCompose, "&Zredaguj wiadomość"},
+        {cmd::kSeparator, ""},
+        {cmd::kImportContacts, "Importuj kontakty z pliku vCard..."},
+        {cmd::kExportContacts, "Eksportuj kontakty do pliku vCard..."},
     };
     return entries;
 }
@@ -96,7 +109,10 @@ std::optional<CCommandState> CAddressPage::QueryCommand(int command) const
         return CCommandState{true, m_list->GetMode() == *mode};
     switch (command) {
     case cmd::kNewAddress:
+    case cmd::kImportContacts:
         return CCommandState{true, false};
+    case cmd::kExportContacts:
+        return CCommandState{!m_document.GetAddressBook().GetEntries().empty(), false};
     case cmd::kProperties:
         return CCommandState{selected == 1, false};
     case cmd::kDelete:
@@ -130,6 +146,12 @@ bool CAddressPage::OnCommand(int command)
         return true;
     case cmd::kCompose:
         OnCompose();
+        return true;
+    case cmd::kImportContacts:
+        OnImportContacts();
+        return true;
+    case cmd::kExportContacts:
+        OnExportContacts();
         return true;
     default:
         return false;
@@ -209,4 +231,74 @@ void CAddressPage::OnContextMenu(const QPoint& globalPos)
     ExecCommandPopup(
         this, Popup(), globalPos, [this](int command) { return QueryCommand(command); },
         [this](int command) { return OnCommand(command); });
+}
+
+// The Qt file dialog, not the desktop's: the same on every system and reachable by its name.
+static QString AskContactsFile(QWidget* owner, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner, mode == QFileDialog::AcceptOpen ? QStringLiteral("Importuj kontakty z pliku vCard")
+                                                                : QStringLiteral("Eksportuj kontakty do pliku vCard"));
+    dialog.setObjectName(QStringLiteral("ContactsFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setNameFilter(kVCardFilter);
+    if (mode == QFileDialog::AcceptOpen) {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setDefaultSuffix(QStringLiteral("vcf"));
+        dialog.selectFile(QStringLiteral("Kontakty.vcf"));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void CAddressPage::OnImportContacts()
+{
+    const QString path = AskContactsFile(this, QFileDialog::AcceptOpen);
+    if (path.isEmpty())
+        return;
+    std::string bytes, error;
+    if (!contacts::ReadContactsFile(path.toStdString(), bytes, error)) {
+        QMessageBox::warning(this, kBookTitle, text_codec::ToQString(error));
+        return;
+    }
+    std::unique_ptr<QProgressDialog> progress;
+    if (static_cast<qint64>(bytes.size()) >= kProgressFrom) {
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("Wczytywanie kontaktów..."), QString(), 0, 100,
+                                                     this);
+        progress->setObjectName(QStringLiteral("ContactsProgress"));
+        progress->setWindowTitle(kBookTitle);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->setValue(0);
+    }
+    contacts::ImportSummary summary;
+    const bool ok = contacts::ImportVCards(bytes, m_document.GetAddressBook(), summary, error, [&](int percent) {
+        if (progress) {
+            progress->setValue(percent);
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    });
+    progress.reset();
+    if (!ok) {
+        QMessageBox::warning(this, kBookTitle, text_codec::ToQString(error));
+        return;
+    }
+    FillList();
+    QMessageBox::information(this, kBookTitle, text_codec::ToQString(contacts::SummaryText(summary)));
+}
+
+void CAddressPage::OnExportContacts()
+{
+    const QString path = AskContactsFile(this, QFileDialog::AcceptSave);
+    if (path.isEmpty())
+        return;
+    const std::string vcf = contacts::ExportVCards(m_document.GetAddressBook());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(vcf.data(), static_cast<qint64>(vcf.size())) < 0 ||
+        !file.commit()) {
+        QMessageBox::warning(this, kBookTitle,
+                             QStringLiteral("Nie można zapisać pliku %1: %2").arg(path, file.errorString()));
+    }
 }

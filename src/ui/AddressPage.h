@@ -34,6 +34,8 @@ private:
     void OnDelete();
     void OnFind();
     void OnCompose();
+    void OnImportContacts();
+    void OnExportContacts();
     void SetMode(int mode);
     void OnContextMenu(const QPoint& globalPos);
 

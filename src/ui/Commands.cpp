@@ -26,6 +26,8 @@ const std::map<int, CHelp>& HelpTable()
         {cmd::kSmallIcons, {"", "Małe ikony"}},
         {cmd::kList, {"", "Lista"}},
         {cmd::kDetails, {"", "Szczegóły"}},
+        {cmd::kImportContacts, {"Dodaje do książki kontakty z pliku vCard (z telefonu lub programu pocztowego).", ""}},
+        {cmd::kExportContacts, {"Zapisuje całą książkę adresową w pliku vCard.", ""}},
         {cmd::kSettingsBehaviour, {"Zachowanie", "Zachowanie"}},
         {cmd::kSettingsSending, {"Wysyłanie wiadomości", "Wysyłanie wiadomości"}},
         {cmd::kSettingsConnection, {"Połącznie Internetowe", "Połącznie Internetowe"}},
@@ -109,7 +111,10 @@ std::vector<CMenuEntry> ViewMenu(int menu)
                 {kList, "&Lista"},
                 {kDetails, "&Szczególy"},
                 {kSeparator, ""},
-                {kCompose, "&Zredaguj wiadomość"}};
+                {kCompose, "&Zredaguj wiadomość"},
+                {kSeparator, ""},
+                {kImportContacts, "Importuj kontakty z pliku vCard..."},
+                {kExportContacts, "Eksportuj kontakty do pliku vCard..."}};
     case 164:
         return {{kSettingsBehaviour, "&Zachowanie"},
                 {kSettingsSending, "&Wysyłanie wiadomości"},

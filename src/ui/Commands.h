@@ -49,6 +49,8 @@ inline constexpr int kSmallIcons = 59408;
 inline constexpr int kLargeIcons = 59409;
 inline constexpr int kList = 59410;
 inline constexpr int kDetails = 59411;
+inline constexpr int kImportContacts = 32842; // vCard files, beside the address book's own commands
+inline constexpr int kExportContacts = 32843;
 
 inline constexpr int kSeparator = 0;
 

@@ -5,8 +5,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-// The program's pictures, drawn here at every size they are shown at (16, 20 and 32 pixels and
-// more), so they stay sharp without any picture files.
+// The program's pictures: SVG files under src/ui/icons (one per picture, on a 32 x 32 grid) in the
+// program's resources, drawn at every size they are shown at, so they stay sharp at any scale.
 namespace icons {
 
 // The icon of the view with kind 1000 + index (index 0 to 7).

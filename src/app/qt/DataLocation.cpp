@@ -11,7 +11,10 @@ QString DefaultDirectory()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
     const QFileInfo info(exeDir);
-    if (info.isDir() && info.isWritable())
+    // An installed copy shares its directory with every other program, and root could write
+    // there: its data belongs in the user's own data location.
+    const bool installed = QDir(exeDir) == QDir(QStringLiteral(BRIVANTEL_INSTALL_BINDIR));
+    if (!installed && info.isDir() && info.isWritable())
         return exeDir;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }

@@ -3,7 +3,7 @@
 #include <QString>
 
 // Where Brivantel.vs lives: the executable's directory, or the per-user data location when that
-// directory cannot be written.
+// directory cannot be written or is the system's program directory the package installs into.
 namespace data_location {
 
 inline constexpr const char* kDataFileName = "Brivantel.vs";
