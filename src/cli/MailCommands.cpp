@@ -210,17 +210,15 @@ int Watch(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     UseCaFile(ctx, *doc);
-    // A signal is the written way to end the watch; one that cuts a check short ends it too, but
-    // not with success.
+    // A signal is the written way to end the watch, also when it cuts a check short: that check
+    // sends nothing and the count stays, so nothing is lost.
     EndOnSignals();
     RestoreLastCount(ctx, doc->GetMailCheckerData());
     std::cerr << "Sprawdzanie poczty według harmonogramu (Ctrl+C kończy)." << std::endl;
     CMailSchedule schedule(std::time(nullptr));
     bool saved = true;
-    bool cut = false;
     while (CSignalPipe::Received() == 0) {
         if (schedule.Tick(std::time(nullptr), doc.get())) {
-            cut = CSignalPipe::Received() != 0;
             Report(*doc);
             saved = KeepLastCount(ctx, *doc) && saved;
             // A filed notice must survive a power cut of the headless machine.
@@ -230,8 +228,6 @@ int Watch(CCommandContext& ctx)
         SleepUntilNextSecond();
     }
     saved = doc->SaveDataFile() && saved;
-    if (cut)
-        return 128 + CSignalPipe::Received();
     return saved ? kExitOk : kExitFailed;
 }
 

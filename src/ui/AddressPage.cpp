@@ -286,6 +286,7 @@ void CAddressPage::OnImportContacts()
         return;
     }
     FillList();
+    m_document.NotifyChanged(DocChange::AddressBook);
     QMessageBox::information(this, kBookTitle, text_codec::ToQString(contacts::SummaryText(summary)));
 }
 
