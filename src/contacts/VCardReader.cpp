@@ -83,25 +83,6 @@ std::optional<std::u32string> DecodeUtf8(std::string_view s)
     return out;
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Windows' own exports may be UTF-16 with a byte-order mark; everything else is read as bytes.
 std::string FromUtf16(std::string_view bytes, bool bigEndian)
 {
@@ -119,7 +100,7 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian)
                 i += 2;
             }
         }
-        AppendUtf8(out, cp);
+        windows1250::AppendUtf8(out, cp);
     }
     return out;
 }

@@ -18,6 +18,9 @@ std::optional<unsigned char> FromCodePoint(char32_t codePoint);
 
 std::string ToUtf8(std::string_view text);
 
+// Appends one code point (any plane) to a UTF-8 text.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // Nothing when the UTF-8 is malformed or holds a character Windows-1250 cannot hold.
 std::optional<std::string> FromUtf8(std::string_view utf8);
 
