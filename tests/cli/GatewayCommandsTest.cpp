@@ -2,25 +2,17 @@
 // "gateway-test", its token kept out of every output and the settings file kept private.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include "../send/HttpsTestServer.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "store/Windows1250.h"
+#include "support/CliProcess.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct CliResult
-{
-    int status = -1;
-    std::string out, err;
-};
 
 class GatewayCommandsTest : public ::testing::Test
 {
@@ -40,38 +32,9 @@ protected:
             ASSERT_EQ(Cli({"config", "set", key, value}).status, 0);
     }
 
-    CliResult Cli(std::vector<std::string> args)
+    CliResult Cli(const std::vector<std::string>& args)
     {
-        args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", dir.path()});
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
-                                        "LANG=C.UTF-8"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        CliResult r;
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        const auto out = ReadFileBytes(dir.file("stdout"));
-        const auto err = ReadFileBytes(dir.file("stderr"));
-        r.out.assign(out.begin(), out.end());
-        r.err.assign(err.begin(), err.end());
+        const CliResult r = RunCli(BRIVANTEL_CLI_PATH, dir, dir.path(), args);
         EXPECT_EQ((r.out + r.err).find("T0K3N"), std::string::npos) << "the token was printed";
         return r;
     }

@@ -1,21 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
+#include "support/CliProcess.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 
-struct Result
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = CliResult;
 
 std::string Slurp(const std::string& path)
 {
@@ -34,36 +24,9 @@ class Cli
 public:
     TempDir dir;
 
-    Result Run(std::vector<std::string> args)
+    Result Run(const std::vector<std::string>& args)
     {
-        std::vector<std::string> argv = {BRIVANTEL_CLI_PATH, "--data-dir", dir.file("data")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> cargv;
-        for (auto& a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
-                                        "LANG=C.UTF-8"};
-        std::vector<char*> cenv;
-        for (auto& e : env)
-            cenv.push_back(e.data());
-        cenv.push_back(nullptr);
-        const std::string outPath = dir.file("stdout"), errPath = dir.file("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = 0;
-        Result r;
-        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        r.out = Slurp(outPath);
-        r.err = Slurp(errPath);
-        return r;
+        return RunCli(BRIVANTEL_CLI_PATH, dir, dir.file("data"), args);
     }
 };
 

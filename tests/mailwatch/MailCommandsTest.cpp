@@ -2,10 +2,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -14,6 +11,7 @@
 #include "DovecotServer.h"
 #include "FakePop3Server.h"
 #include "gateway-sim/GatewaySimulator.h"
+#include "support/CliProcess.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -30,39 +28,15 @@ public:
 
     pid_t Spawn(const std::vector<std::string>& args)
     {
-        std::vector<std::string> argv = {BRIVANTEL_CLI_PATH, "--data-dir", dir.file("data")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> cargv;
-        for (auto& a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
-                                        "LANG=C.UTF-8"};
-        std::vector<char*> cenv;
-        for (auto& e : env)
-            cenv.push_back(e.data());
-        cenv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        return SpawnCli(BRIVANTEL_CLI_PATH, dir, dir.file("data"), args);
     }
 
     int Wait(pid_t pid)
     {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        out = Slurp("stdout");
-        err = Slurp("stderr");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        CliResult result = WaitCli(pid, dir);
+        out = std::move(result.out);
+        err = std::move(result.err);
+        return result.status;
     }
 
     int Run(const std::vector<std::string>& args) { return Wait(Spawn(args)); }

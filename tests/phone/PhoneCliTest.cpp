@@ -1,23 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "phone/FakeModem.h"
+#include "support/CliProcess.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using CliRun = CliResult;
 
 // brivantel-cli on the phone route, with its own data and configuration directories, talking to
 // the test phone.
@@ -31,39 +23,9 @@ protected:
         ASSERT_EQ(Cli({"route", "phone"}).status, 0);
     }
 
-    CliRun Cli(std::vector<std::string> args)
+    CliRun Cli(const std::vector<std::string>& args)
     {
-        args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", m_dir.path()});
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + m_dir.file("config"), "HOME=" + m_dir.path(),
-                                        "LANG=C.UTF-8"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const std::string outPath = m_dir.file("stdout");
-        const std::string errPath = m_dir.file("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        CliRun r;
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        const auto out = ReadFileBytes(outPath);
-        const auto err = ReadFileBytes(errPath);
-        r.out.assign(out.begin(), out.end());
-        r.err.assign(err.begin(), err.end());
-        return r;
+        return RunCli(BRIVANTEL_CLI_PATH, m_dir, m_dir.path(), args);
     }
 
     std::size_t Count(bool outbox)

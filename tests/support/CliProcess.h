@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class TempDir;
+
+// What a finished run of brivantel-cli left behind.
+struct CliResult
+{
+    int status = -1; // the exit status, or -1 when it did not exit by itself
+    std::string out;
+    std::string err;
+};
+
+// Starts brivantel-cli (at cliPath) on the data directory dataDir, with its settings and home in
+// dir, standard input from /dev/null and its output in dir's files "stdout" and "stderr".
+// -1 when it cannot be started.
+pid_t SpawnCli(const std::string& cliPath, const TempDir& dir, const std::string& dataDir,
+               const std::vector<std::string>& args);
+// Waits for a run started by SpawnCli and reads what it printed.
+CliResult WaitCli(pid_t pid, const TempDir& dir);
+inline CliResult RunCli(const std::string& cliPath, const TempDir& dir, const std::string& dataDir,
+                        const std::vector<std::string>& args)
+{
+    return WaitCli(SpawnCli(cliPath, dir, dataDir, args), dir);
+}
