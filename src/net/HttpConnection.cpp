@@ -78,29 +78,6 @@ bool CHttpConnection::Fail(std::string reason)
     return false;
 }
 
-std::string CHttpConnection::SocketReason(const std::string& peer) const
-{
-    switch (m_socket.LastFailure()) {
-    case CTcpSocket::Failure::Resolve:
-        return "nie znaleziono serwera " + peer;
-    case CTcpSocket::Failure::Connect:
-        return "nie mo\xBFna po\xB3\xB9"
-               "czy\xE6 si\xEA z serwerem " +
-               peer;
-    case CTcpSocket::Failure::Timeout:
-        return "serwer " + peer + " nie odpowiedzia\xB3 w wyznaczonym czasie";
-    case CTcpSocket::Failure::Closed:
-        return "serwer " + peer +
-               " zamkn\xB9\xB3 po\xB3\xB9"
-               "czenie";
-    default:
-        return "b\xB3\xB9"
-               "d po\xB3\xB9"
-               "czenia z serwerem " +
-               peer + ": " + m_socket.LastErrorText();
-    }
-}
-
 bool CHttpConnection::SendAll(std::string_view data)
 {
     return m_tls ? m_tls->SendAll(data) : m_socket.SendAll(data);
@@ -115,14 +92,14 @@ bool CHttpConnection::ProxyConnect(const std::string& host, std::uint16_t port)
 {
     const std::string target = HostPort(host, port);
     if (!m_socket.SendAll("CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n"))
-        return Fail(SocketReason("proxy"));
+        return Fail(m_socket.FailureReason("proxy"));
     // Byte by byte: whatever follows the proxy's answer belongs to the TLS handshake.
     std::string header;
     char c = 0;
     while (header.size() < 4 || header.compare(header.size() - 4, 4, "\r\n\r\n") != 0) {
         const long n = m_socket.Receive(&c, 1);
         if (n <= 0 || header.size() > kMaxHeader)
-            return Fail(n < 0 ? SocketReason("proxy")
+            return Fail(n < 0 ? m_socket.FailureReason("proxy")
                               : "serwer proxy zamkn\xB9\xB3 po\xB3\xB9"
                                 "czenie");
         header.push_back(c);
@@ -146,11 +123,11 @@ bool CHttpConnection::Open(const std::string& host, std::uint16_t port, bool tls
     m_socket.SetDeadline(CTcpSocket::Clock::now() + m_timeouts.exchange);
     if (proxy) {
         if (!m_socket.Connect(proxy->host, proxy->port))
-            return Fail(SocketReason("proxy " + HostPort(proxy->host, proxy->port)));
+            return Fail(m_socket.FailureReason("proxy " + HostPort(proxy->host, proxy->port)));
         if (tls && !ProxyConnect(host, port))
             return false;
     } else if (!m_socket.Connect(host, port)) {
-        return Fail(SocketReason(HostPort(host, port)));
+        return Fail(m_socket.FailureReason(HostPort(host, port)));
     }
     if (!tls)
         return true;
@@ -195,7 +172,7 @@ bool CHttpConnection::DecodeChunked(std::string_view data, std::string& body)
 std::optional<HttpResponse> CHttpConnection::Exchange(std::string_view request)
 {
     if (!SendAll(request)) {
-        Fail(m_tls ? "TLS: " + m_tls->ErrorText() : SocketReason("bramki"));
+        Fail(m_tls ? "TLS: " + m_tls->ErrorText() : m_socket.FailureReason("bramki"));
         return std::nullopt;
     }
     std::string data;
@@ -256,7 +233,7 @@ std::optional<HttpResponse> CHttpConnection::Exchange(std::string_view request)
         }
         const long n = Receive(buffer, sizeof buffer);
         if (n < 0) {
-            Fail(m_tls ? "TLS: " + m_tls->ErrorText() : SocketReason("bramki"));
+            Fail(m_tls ? "TLS: " + m_tls->ErrorText() : m_socket.FailureReason("bramki"));
             return std::nullopt;
         }
         if (n == 0) {

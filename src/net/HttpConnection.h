@@ -68,7 +68,6 @@ private:
     bool SendAll(std::string_view data);
     long Receive(char* buffer, std::size_t capacity);
     bool Fail(std::string reason);
-    std::string SocketReason(const std::string& peer) const;
     bool ProxyConnect(const std::string& host, std::uint16_t port);
 
     CTcpSocket m_socket;

@@ -336,3 +336,26 @@ bool CTcpSocket::SplitHostPort(const std::string& text, std::uint16_t defaultPor
     port = static_cast<std::uint16_t>(value);
     return true;
 }
+
+std::string CTcpSocket::FailureReason(const std::string& peer) const
+{
+    switch (m_failure) {
+    case Failure::Resolve:
+        return "nie znaleziono serwera " + peer;
+    case Failure::Connect:
+        return "nie mo\xBFna po\xB3\xB9"
+               "czy\xE6 si\xEA z serwerem " +
+               peer;
+    case Failure::Timeout:
+        return "serwer " + peer + " nie odpowiedzia\xB3 w wyznaczonym czasie";
+    case Failure::Closed:
+        return "serwer " + peer +
+               " zamkn\xB9\xB3 po\xB3\xB9"
+               "czenie";
+    default:
+        return "b\xB3\xB9"
+               "d po\xB3\xB9"
+               "czenia z serwerem " +
+               peer + ": " + LastErrorText();
+    }
+}

@@ -83,6 +83,9 @@ public:
     int LastErrno() const { return m_errno; }
     // A short English description of the last failure, for logs and error texts.
     std::string LastErrorText() const;
+    // The last failure in Polish for the user, naming the peer ("serwer host:80 nie odpowiedział w
+    // wyznaczonym czasie"). Windows-1250.
+    std::string FailureReason(const std::string& peer) const;
 
     // Splits "host" or "host:port"; false when the port is not a number from 1 to 65535.
     static bool SplitHostPort(const std::string& text, std::uint16_t defaultPort, std::string& host,
