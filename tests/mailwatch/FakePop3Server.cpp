@@ -12,20 +12,6 @@ namespace {
 // A safety net only: a client under test that hangs must not hang the test run.
 constexpr int kGiveUpMs = 20000;
 
-int ListenOnLoopback(std::uint16_t& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
 bool WaitReadable(int fd)
 {
     pollfd p{fd, POLLIN, 0};
@@ -34,16 +20,11 @@ bool WaitReadable(int fd)
 
 } // namespace
 
-std::uint16_t UnusedPort()
-{
-    std::uint16_t port = 0;
-    ::close(ListenOnLoopback(port));
-    return port;
-}
-
 FakePop3Server::FakePop3Server(Script script) : m_script(std::move(script))
 {
-    m_listen = ListenOnLoopback(m_port);
+    m_listen = ListenOnLoopback(m_port, 4);
+    if (m_listen < 0)
+        throw std::runtime_error("cannot listen on 127.0.0.1");
     m_thread = std::thread([this] { Serve(); });
 }
 

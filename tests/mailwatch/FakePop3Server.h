@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Loopback.h" // UnusedPort for the tests that need nobody listening
+
 // A scripted POP3 server on 127.0.0.1 for one connection, for what a real server will not do:
 // refusals of our choosing, odd spacing, replies cut into pieces, hanging up, never answering.
 // It records every byte the client sends, so the commands can be checked byte for byte.
@@ -47,6 +49,3 @@ private:
     std::string m_received;
     std::thread m_thread;
 };
-
-// A loopback port where nothing listens (it was free a moment ago).
-std::uint16_t UnusedPort();

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "net/TcpSocket.h"
+#include "support/Loopback.h"
 
 namespace {
 
@@ -21,25 +22,14 @@ using namespace std::chrono_literals;
 class Listener
 {
 public:
-    Listener()
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, 4);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-    }
+    Listener() : m_fd(ListenOnLoopback(m_port, 4)) {}
     ~Listener() { ::close(m_fd); }
     std::uint16_t Port() const { return m_port; }
     int Accept() { return ::accept(m_fd, nullptr, nullptr); }
 
 private:
-    int m_fd = -1;
     std::uint16_t m_port = 0;
+    int m_fd = -1;
 };
 
 std::uint16_t ClosedPort()

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 
 #include "TestHttpServer.h"
-#include "TinyProxy.h"
+#include "support/Loopback.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "online/UpdateSchedule.h"
@@ -48,7 +48,7 @@ std::string Entry(const std::string& image, const std::string& link, std::uint32
 
 TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
 {
-    TinyProxy proxy;
+    Tinyproxy proxy;
     std::string error;
     ASSERT_TRUE(proxy.Start(error)) << error;
     TempDir data, config;
@@ -120,7 +120,7 @@ TEST(CliUpdate, NoServerFailsAndRecordsNoDate)
     TempDir data, config;
     const std::string dir = "--data-dir '" + data.path() + "' ";
     ASSERT_EQ(
-        Cli(config, dir + "config set Hosts/Update 127.0.0.1:" + std::to_string(FreeLoopbackPort())).exitCode,
+        Cli(config, dir + "config set Hosts/Update 127.0.0.1:" + std::to_string(UnusedPort())).exitCode,
         0);
     EXPECT_EQ(Cli(config, dir + "update").exitCode, 1);
     EXPECT_EQ(Cli(config, dir + "config get Update/Date").exitCode, 1);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestHttpServer.h"
-#include "TinyProxy.h"
+#include "support/Loopback.h"
 #include "online/HttpFetcher.h"
 #include "store/SettingsData.h"
 
@@ -102,7 +102,7 @@ TEST(HttpFetch, NoServerIsNoConnection)
 {
     CSettingsData settings;
     std::string body;
-    CHttpFetcher http(settings, "127.0.0.1:" + std::to_string(FreeLoopbackPort()), {}, ShortLimits());
+    CHttpFetcher http(settings, "127.0.0.1:" + std::to_string(UnusedPort()), {}, ShortLimits());
     EXPECT_EQ(http.Get("/x", body), Result::NoConnection);
     CHttpFetcher badPort(settings, "127.0.0.1:99999", {}, ShortLimits());
     EXPECT_EQ(badPort.Get("/x", body), Result::NoConnection);
@@ -131,13 +131,13 @@ TEST(HttpFetch, ThroughAProxyTheSameBytesGoToTheProxy)
 
     // The settings are read at each connection: switching the proxy off goes straight to the host.
     f.settings.SetUseProxy(false);
-    EXPECT_EQ(f.Get("/brivantel/version.inf", "127.0.0.1:" + std::to_string(FreeLoopbackPort())),
+    EXPECT_EQ(f.Get("/brivantel/version.inf", "127.0.0.1:" + std::to_string(UnusedPort())),
               Result::NoConnection);
 }
 
 TEST(HttpFetch, ThroughTinyproxy)
 {
-    TinyProxy proxy;
+    Tinyproxy proxy;
     std::string error;
     ASSERT_TRUE(proxy.Start(error)) << error;
     Fetch f;

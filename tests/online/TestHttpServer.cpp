@@ -8,20 +8,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/Loopback.h"
+
 TestHttpServer::TestHttpServer()
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    const int one = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0)
+    m_listen = ListenOnLoopback(m_port, 16);
+    if (m_listen < 0)
         throw std::runtime_error("test server: cannot listen");
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
     m_thread = std::thread([this] { Serve(); });
 }
 

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "TestHttpServer.h"
-#include "TinyProxy.h"
+#include "support/Loopback.h"
 #include "app/SettingsStore.h"
 #include "online/BannerIndex.h"
 #include "online/OnlineUpdate.h"
@@ -277,7 +277,7 @@ TEST_F(UpdateFixture, NoConnectionStillLoadsTheList)
 {
     WriteFileBytes(dir.file("Brivantel.adv"), IndexOf({"a.jpg"}));
     COnlineUpdate::Config config;
-    config.serverHost = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    config.serverHost = "127.0.0.1:" + std::to_string(UnusedPort());
     config.dataDir = dir.path();
     COnlineUpdate update(ui, store, settings, config);
     EXPECT_EQ(update.Run(true, list, report, kToday), COnlineUpdate::Outcome::Continue);
@@ -312,7 +312,7 @@ TEST_F(UpdateFixture, NewerVersionIsOffered)
 
 TEST_F(UpdateFixture, WholeUpdateThroughTinyproxy)
 {
-    TinyProxy proxy;
+    Tinyproxy proxy;
     std::string error;
     ASSERT_TRUE(proxy.Start(error)) << error;
     settings.SetUseProxy(true);

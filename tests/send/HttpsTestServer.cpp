@@ -12,6 +12,8 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include "support/Loopback.h"
+
 namespace {
 
 bool Run(const std::string& command)
@@ -104,17 +106,11 @@ bool HttpsTestServer::Start(const std::string& certFile, const std::string& keyF
             ::SSL_CTX_set_cipher_list(context, "DEFAULT@SECLEVEL=0");
         }
     }
-    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(m_listen, 8) != 0 ||
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    m_listen = ListenOnLoopback(m_port);
+    if (m_listen < 0) {
         why = "the test server cannot listen on 127.0.0.1";
         return false;
     }
-    m_port = ntohs(a.sin_port);
     m_thread = std::thread([this] { Serve(); });
     return true;
 }

@@ -3,12 +3,11 @@
 #include <chrono>
 #include <map>
 #include <string>
-#include <sys/types.h>
 
 #include "send/SMSMessageSender.h"
 #include "send/SendEnvironment.h"
 #include "store/SettingsData.h"
-#include "support/TempDir.h"
+#include "support/Loopback.h"
 
 // What the senders read, set by the test: settings record, signature, hosts, a fixed clock.
 class TestSendEnvironment final : public CSendEnvironment
@@ -66,22 +65,3 @@ inline GatewayTimeouts ShortTimeouts()
     t.exchange = 5000ms;
     return t;
 }
-
-// A port on 127.0.0.1 where nobody listens.
-std::uint16_t UnusedPort();
-
-// A real tinyproxy on 127.0.0.1 with its own configuration, stopped with the object.
-class Tinyproxy
-{
-public:
-    Tinyproxy();
-    ~Tinyproxy();
-    // False (and a message naming the package) when tinyproxy is missing or does not start.
-    bool Start(std::string& why);
-    std::uint16_t Port() const { return m_port; }
-
-private:
-    TempDir m_dir;
-    pid_t m_pid = -1;
-    std::uint16_t m_port = 0;
-};
