@@ -8,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -25,7 +24,6 @@
 #include "ui/CheckRecipientsDialog.h"
 #include "ui/Commands.h"
 #include "ui/DefinedMessagesDialog.h"
-#include "ui/Icons.h"
 #include "ui/SelectRecipientsDialog.h"
 #include "ui/Win1250Edit.h"
 

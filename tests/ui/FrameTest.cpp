@@ -1,3 +1,4 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -249,6 +250,16 @@ TEST_F(FrameTest, WithoutANotificationAreaMinimisingDoesNotHide)
     frame.Restore();
     EXPECT_FALSE(frame.isMinimized());
     EXPECT_TRUE(frame.isVisible());
+}
+
+TEST(ModalHelper, ADialogThatNeverOpensFailsTheTestInTime)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            OnNextModal([](QWidget*) {}, std::chrono::milliseconds(50));
+            QTest::qWait(300);
+        },
+        "no modal window opened in time");
 }
 
 TEST_F(FrameTest, TimersCallTheirSteps)
