@@ -20,6 +20,8 @@
 #include "ui/FolderView.h"
 #include "ui/controls/AddressListCtrl.h"
 
+using views_test::Checked;
+using views_test::Enabled;
 using views_test::Polish;
 
 namespace {
@@ -40,18 +42,6 @@ protected:
     static QString Name(const CAddressBookView& view, int row)
     {
         return view.GetPage().GetModel().index(row, 0).data().toString();
-    }
-
-    static bool Checked(const CAddressBookView& view, CommandId command)
-    {
-        const auto state = view.QueryCommand(command);
-        return state && state->checked;
-    }
-
-    static bool Enabled(const CAddressBookView& view, CommandId command)
-    {
-        const auto state = view.QueryCommand(command);
-        return state && state->enabled;
     }
 
     RecordingUserInterface m_ui;

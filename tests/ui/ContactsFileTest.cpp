@@ -74,12 +74,6 @@ protected:
         m_view.OnInitialUpdate();
     }
 
-    bool Enabled(CommandId command) const
-    {
-        const auto state = m_view.QueryCommand(command);
-        return state && state->enabled;
-    }
-
     RecordingUserInterface m_ui;
     CMemorySettingsStore m_settings;
     CBrivantelDoc m_doc{m_ui, m_settings};
@@ -117,7 +111,7 @@ TEST_F(ContactsFileTest, ImportShowsTheSummaryAndTheNewEntries)
               "TEL;TYPE=CELL:+48 602 123 456\r\nTEL;TYPE=HOME:22 628 12 34\r\nEND:VCARD\r\n"
               "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Nowak;Jan;;;\r\nFN:Jan Nowak\r\n"
               "TEL;TYPE=cell:tel:+48-501-234-567\r\nEND:VCARD\r\n");
-    ASSERT_TRUE(Enabled(CommandId::ImportContacts));
+    ASSERT_TRUE(views_test::Enabled(m_view, CommandId::ImportContacts));
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-import")};
     Answer(d);
     EXPECT_TRUE(m_view.OnCommand(CommandId::ImportContacts));
@@ -164,7 +158,7 @@ TEST_F(ContactsFileTest, LargeFileShowsProgress)
 
 TEST_F(ContactsFileTest, ExportWritesTheChosenFile)
 {
-    ASSERT_TRUE(Enabled(CommandId::ExportContacts));
+    ASSERT_TRUE(views_test::Enabled(m_view, CommandId::ExportContacts));
     const std::string path = m_dir.file("out.vcf");
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-export")};
     Answer(d);

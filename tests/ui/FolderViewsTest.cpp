@@ -27,6 +27,7 @@
 #include "ui/controls/AddressListCtrl.h"
 #include "ui/controls/ReportListCtrl.h"
 
+using views_test::Enabled;
 using views_test::Polish;
 
 namespace {
@@ -43,12 +44,6 @@ protected:
     static QString Cell(const CFolderView& view, int row, int column)
     {
         return view.GetModel().index(row, column).data().toString();
-    }
-
-    static bool Enabled(const CBrivantelView& view, CommandId command)
-    {
-        const auto state = view.QueryCommand(command);
-        return state && state->enabled;
     }
 
     // The views send through the phone route to a port that does not exist: every send fails
