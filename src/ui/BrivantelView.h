@@ -1,9 +1,7 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include <QWidget>
 
