@@ -1,6 +1,7 @@
 #include "ui/AddressBookView.h"
 
 #include "ui/AddressPage.h"
+#include "ui/controls/AddressListCtrl.h"
 
 CAddressBookSheet::CAddressBookSheet(CBrivantelDoc& document, QWidget* parent)
     : CResizePropSheet(parent), m_page(new CAddressPage(document))
@@ -13,6 +14,11 @@ CAddressBookView::CAddressBookView(CBrivantelDoc& document, int kind, QWidget* p
 {
     // The sheet follows the view's size by itself.
     setAutoFillBackground(true);
+    CAddressPage& page = GetPage();
+    connect(&page, &CAddressPage::commandStateChanged, this, &CBrivantelView::commandStateChanged);
+    connect(&page, &CAddressPage::viewRequested, this, &CBrivantelView::viewRequested);
+    connect(&page.GetList(), &CReportListCtrl::contextMenuRequested, this,
+            &CAddressBookView::ShowCommandPopup);
 }
 
 void CAddressBookView::OnInitialUpdate()
@@ -25,12 +31,12 @@ CAddressPage& CAddressBookView::GetPage() const
     return m_sheet->GetPage();
 }
 
-bool CAddressBookView::OnCommand(int command)
+bool CAddressBookView::OnCommand(CommandId command)
 {
     return GetPage().OnCommand(command);
 }
 
-std::optional<CCommandState> CAddressBookView::QueryCommand(int command) const
+std::optional<CCommandState> CAddressBookView::QueryCommand(CommandId command) const
 {
     return GetPage().QueryCommand(command);
 }

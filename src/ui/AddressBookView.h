@@ -26,8 +26,8 @@ public:
     CAddressBookView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 
     void OnInitialUpdate() override;
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
     CAddressBookSheet& GetSheet() const { return *m_sheet; }
     CAddressPage& GetPage() const;

@@ -11,10 +11,8 @@
 #include "app/qt/TextCodec.h"
 #include "contacts/ContactsImport.h"
 #include "ui/AddressDialog.h"
-#include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/FindAddressDialog.h"
-#include "ui/FolderView.h"
 #include "ui/controls/AddressListCtrl.h"
 
 namespace {
@@ -25,37 +23,16 @@ const QString kVCardFilter = QStringLiteral("Kontakty vCard (*.vcf *.vcard);;Wsz
 // Files smaller than this read in a blink; larger ones show their progress.
 constexpr qint64 kProgressFrom = 1024 * 1024;
 
-const std::vector<CMenuEntry>& Popup()
-{
-    static const std::vector<CMenuEntry> entries = {
-        {cmd::kNewAddress, "Dodaj &Nowy\tInsert"},
-        {cmd::kProperties, "&Właściwości\tAlt+Enter"},
-        {cmd::kDelete, "&Usuń\tDelete"},
-        {cmd::kFind, "Znajdź\tCtrl+F"},
-        {cmd::kSeparator, ""},
-        {cmd::kLargeIcons, "Duż&e ikony"},
-        {cmd::kSmallIcons, "M&ałe ikony"},
-        {cmd::kList, "&Lista"},
-        {cmd::kDetails, "&Szczególy"},
-        {cmd::kSeparator, ""},
-        {cmd::kCompose, "&Zredaguj wiadomość"},
-        {cmd::kSeparator, ""},
-        {cmd::kImportContacts, "Importuj kontakty z pliku vCard..."},
-        {cmd::kExportContacts, "Eksportuj kontakty do pliku vCard..."},
-    };
-    return entries;
-}
-
-std::optional<int> ModeOf(int command)
+std::optional<int> ModeOf(CommandId command)
 {
     switch (command) {
-    case cmd::kLargeIcons:
+    case CommandId::LargeIcons:
         return CAddressBookViewData::LargeIcons;
-    case cmd::kSmallIcons:
+    case CommandId::SmallIcons:
         return CAddressBookViewData::SmallIcons;
-    case cmd::kList:
+    case CommandId::List:
         return CAddressBookViewData::List;
-    case cmd::kDetails:
+    case CommandId::Details:
         return CAddressBookViewData::Details;
     default:
         return std::nullopt;
@@ -85,9 +62,7 @@ CAddressPage::CAddressPage(CBrivantelDoc& document, QWidget* parent)
     m_list->SetColumnWidth(0, m_viewData.nameWidth);
     m_list->SetColumnWidth(1, m_viewData.phoneWidth);
     FillList();
-    connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CAddressPage::OnContextMenu);
-    connect(m_list, &CReportListCtrl::selectionChanged, this,
-            [this] { CViewRequests::SelectionChanged(*this); });
+    connect(m_list, &CReportListCtrl::selectionChanged, this, &CAddressPage::commandStateChanged);
 }
 
 CAddressPage::~CAddressPage()
@@ -102,55 +77,55 @@ void CAddressPage::FillList()
     m_model->Fill();
 }
 
-std::optional<CCommandState> CAddressPage::QueryCommand(int command) const
+std::optional<CCommandState> CAddressPage::QueryCommand(CommandId command) const
 {
     const int selected = m_list->GetSelectedCount();
     if (const auto mode = ModeOf(command))
         return CCommandState{true, m_list->GetMode() == *mode};
     switch (command) {
-    case cmd::kNewAddress:
-    case cmd::kImportContacts:
+    case CommandId::NewAddress:
+    case CommandId::ImportContacts:
         return CCommandState{true, false};
-    case cmd::kExportContacts:
+    case CommandId::ExportContacts:
         return CCommandState{!m_document.GetAddressBook().GetEntries().empty(), false};
-    case cmd::kProperties:
+    case CommandId::Properties:
         return CCommandState{selected == 1, false};
-    case cmd::kDelete:
-    case cmd::kCompose:
+    case CommandId::Delete:
+    case CommandId::Compose:
         return CCommandState{selected > 0, false};
-    case cmd::kFind:
+    case CommandId::Find:
         return CCommandState{m_list->GetRowCount() > 0, false};
     default:
         return std::nullopt;
     }
 }
 
-bool CAddressPage::OnCommand(int command)
+bool CAddressPage::OnCommand(CommandId command)
 {
     if (const auto mode = ModeOf(command)) {
         SetMode(*mode);
         return true;
     }
     switch (command) {
-    case cmd::kNewAddress:
+    case CommandId::NewAddress:
         OnNew();
         return true;
-    case cmd::kProperties:
+    case CommandId::Properties:
         OnProperties();
         return true;
-    case cmd::kDelete:
+    case CommandId::Delete:
         OnDelete();
         return true;
-    case cmd::kFind:
+    case CommandId::Find:
         OnFind();
         return true;
-    case cmd::kCompose:
+    case CommandId::Compose:
         OnCompose();
         return true;
-    case cmd::kImportContacts:
+    case CommandId::ImportContacts:
         OnImportContacts();
         return true;
-    case cmd::kExportContacts:
+    case CommandId::ExportContacts:
         OnExportContacts();
         return true;
     default:
@@ -216,7 +191,7 @@ void CAddressPage::OnCompose()
     compose.text.clear();
     compose.recipients = recipients;
     m_document.NotifyChanged(DocChange::ViewData);
-    CViewRequests::ShowView(*this, cmd::kViewSend);
+    emit viewRequested(CommandId::ViewSend);
 }
 
 void CAddressPage::SetMode(int mode)
@@ -226,18 +201,12 @@ void CAddressPage::SetMode(int mode)
     m_document.NotifyChanged(DocChange::ViewData);
 }
 
-void CAddressPage::OnContextMenu(const QPoint& globalPos)
-{
-    ExecCommandPopup(
-        this, Popup(), globalPos, [this](int command) { return QueryCommand(command); },
-        [this](int command) { return OnCommand(command); });
-}
-
 // The Qt file dialog, not the desktop's: the same on every system and reachable by its name.
 static QString AskContactsFile(QWidget* owner, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(owner, mode == QFileDialog::AcceptOpen ? QStringLiteral("Importuj kontakty z pliku vCard")
-                                                                : QStringLiteral("Eksportuj kontakty do pliku vCard"));
+    QFileDialog dialog(owner, mode == QFileDialog::AcceptOpen
+                                  ? QStringLiteral("Importuj kontakty z pliku vCard")
+                                  : QStringLiteral("Eksportuj kontakty do pliku vCard"));
     dialog.setObjectName(QStringLiteral("ContactsFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
@@ -265,8 +234,8 @@ void CAddressPage::OnImportContacts()
     }
     std::unique_ptr<QProgressDialog> progress;
     if (static_cast<qint64>(bytes.size()) >= kProgressFrom) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("Wczytywanie kontaktów..."), QString(), 0, 100,
-                                                     this);
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("Wczytywanie kontaktów..."), QString(), 0,
+                                                     100, this);
         progress->setObjectName(QStringLiteral("ContactsProgress"));
         progress->setWindowTitle(kBookTitle);
         progress->setWindowModality(Qt::WindowModal);
@@ -274,12 +243,13 @@ void CAddressPage::OnImportContacts()
         progress->setValue(0);
     }
     contacts::ImportSummary summary;
-    const bool ok = contacts::ImportVCards(bytes, m_document.GetAddressBook(), summary, error, [&](int percent) {
-        if (progress) {
-            progress->setValue(percent);
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    });
+    const bool ok =
+        contacts::ImportVCards(bytes, m_document.GetAddressBook(), summary, error, [&](int percent) {
+            if (progress) {
+                progress->setValue(percent);
+                QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            }
+        });
     progress.reset();
     if (!ok) {
         QMessageBox::warning(this, kBookTitle, text_codec::ToQString(error));

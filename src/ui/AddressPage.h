@@ -21,12 +21,17 @@ public:
     CAddressPage(CBrivantelDoc& document, QWidget* parent = nullptr);
     ~CAddressPage() override;
 
-    bool OnCommand(int command);
-    std::optional<CCommandState> QueryCommand(int command) const;
+    bool OnCommand(CommandId command);
+    std::optional<CCommandState> QueryCommand(CommandId command) const;
 
     void FillList();
     CAddressListCtrl& GetList() const { return *m_list; }
     CAddressModel& GetModel() const { return *m_model; }
+
+signals:
+    // The view passes these on as its own.
+    void commandStateChanged();
+    void viewRequested(CommandId view);
 
 private:
     void OnNew();
@@ -37,7 +42,6 @@ private:
     void OnImportContacts();
     void OnExportContacts();
     void SetMode(int mode);
-    void OnContextMenu(const QPoint& globalPos);
 
     CBrivantelDoc& m_document;
     CAddressBookViewData& m_viewData;

@@ -34,7 +34,6 @@
 namespace {
 
 const std::string kView = "View";
-constexpr int kUiUpdateMs = 200;
 constexpr int kBannerHeight = 50;
 constexpr int kCloseRetryMs = 250;
 
@@ -59,6 +58,7 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     setDockOptions(QMainWindow::AnimatedDocks);
 
     // The bars, in the order the window is built.
+    CreateActions();
     CreateStatusBar();
     CreateFolderButtons();
     CreateCentralArea();
@@ -66,7 +66,6 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     CreateFolderList();
     CreateBannerBar();
     CreateMenus();
-    CreateAccelerators();
 
     m_mailTimer.setInterval(kMailTimerMs);
     connect(&m_mailTimer, &QTimer::timeout, this, &CBrivantelFrame::OnMailTimer);
@@ -76,15 +75,12 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     m_bannerTimer.start();
     m_closeRetry.setInterval(kCloseRetryMs);
     connect(&m_closeRetry, &QTimer::timeout, this, &CBrivantelFrame::OnCloseRetry);
-    m_uiTimer.setInterval(kUiUpdateMs);
-    connect(&m_uiTimer, &QTimer::timeout, this, &CBrivantelFrame::UpdateCommandUi);
-    m_uiTimer.start();
 
     m_folderList->setVisible(m_showFolderList);
     m_folderBar->setVisible(m_showFolderBar);
     statusBar()->setVisible(m_showStatusBar);
     m_folderButtons->setVisible(m_showFolderButtons);
-    SwitchView(cmd::kViewSend);
+    SwitchView(CommandId::ViewSend);
     RestorePlacement();
     m_bannerBar->hide();
     CreateTray();
@@ -102,25 +98,24 @@ CBrivantelFrame::~CBrivantelFrame()
 
 // --- building ---------------------------------------------------------------------------------
 
-QAction* CBrivantelFrame::MakeAction(int command, const QString& text, QObject* parent)
+void CBrivantelFrame::CreateActions()
 {
-    auto* action = new QAction(text, parent);
-    action->setData(command);
-    const QString prompt = CommandPrompt(command);
-    if (!prompt.isEmpty())
-        action->setStatusTip(prompt);
-    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
-    m_actions.emplace(command, action);
-    return action;
+    for (const CCommandInfo& row : CommandTable()) {
+        QAction* action = MakeCommandAction(row.id, this);
+        connect(action, &QAction::triggered, this, [this, id = row.id] { OnCommand(id); });
+        // A command with a key answers it anywhere in the window, whichever bar shows it.
+        if (!action->shortcut().isEmpty())
+            addAction(action);
+        m_actions.emplace(row.id, action);
+    }
+    Action(CommandId::FolderButtons)->setCheckable(true);
+    Action(CommandId::StatusBar)->setCheckable(true);
 }
 
-std::vector<QAction*> CBrivantelFrame::ActionsFor(int command) const
+QAction* CBrivantelFrame::Action(CommandId command) const
 {
-    std::vector<QAction*> found;
-    const auto range = m_actions.equal_range(command);
-    for (auto it = range.first; it != range.second; ++it)
-        found.push_back(it->second);
-    return found;
+    const auto it = m_actions.find(command);
+    return it == m_actions.end() ? nullptr : it->second;
 }
 
 void CBrivantelFrame::CreateStatusBar()
@@ -146,19 +141,13 @@ void CBrivantelFrame::CreateFolderButtons()
     m_folderButtons->setIconSize(QSize(32, 32));
     m_folderButtons->setAllowedAreas(Qt::AllToolBarAreas);
     m_folderButtons->setMovable(true);
-    const int order[] = {cmd::kViewSend,        cmd::kViewOutbox, cmd::kViewSent,        cmd::kViewDeleted,
-                         cmd::kViewDrafts,      cmd::kSeparator,  cmd::kViewAddressBook, cmd::kSeparator,
-                         cmd::kViewMailChecker, cmd::kSeparator,  cmd::kViewSettings};
-    for (int command : order) {
-        if (command == cmd::kSeparator) {
+    using enum CommandId;
+    for (CommandId command : {ViewSend, ViewOutbox, ViewSent, ViewDeleted, ViewDrafts, None, ViewAddressBook,
+                              None, ViewMailChecker, None, ViewSettings}) {
+        if (command == None)
             m_folderButtons->addSeparator();
-            continue;
-        }
-        const CViewInfo* view = ViewForCommand(command);
-        QAction* action = MakeAction(command, QString::fromUtf8(view->name), m_folderButtons);
-        action->setIcon(icons::ViewIcon(view->kind - kFirstViewKind));
-        action->setToolTip(QString::fromUtf8(view->name));
-        m_folderButtons->addAction(action);
+        else
+            m_folderButtons->addAction(Action(command));
     }
     addToolBar(Qt::TopToolBarArea, m_folderButtons);
 }
@@ -189,15 +178,11 @@ void CBrivantelFrame::CreateViewToolBars()
         bar->setIconSize(QSize(20, 20));
         bar->setMovable(false);
         bar->setFloatable(false);
-        for (int command : ToolbarButtons(id)) {
-            if (command == cmd::kSeparator) {
+        for (CommandId command : ToolbarButtons(id)) {
+            if (command == CommandId::None)
                 bar->addSeparator();
-                continue;
-            }
-            QAction* action = MakeAction(command, CommandToolTip(command), bar);
-            action->setIcon(icons::CommandIcon(command));
-            action->setToolTip(CommandToolTip(command));
-            bar->addAction(action);
+            else
+                bar->addAction(Action(command));
         }
         addToolBar(Qt::TopToolBarArea, bar);
         bar->hide();
@@ -243,101 +228,48 @@ void CBrivantelFrame::CreateMenus()
 {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&Plik"));
-    file->addAction(MakeAction(cmd::kExit, QStringLiteral("&Zakończ"), file));
+    file->addAction(Action(CommandId::Exit));
 
     QMenu* view = bar->addMenu(QStringLiteral("&Widok"));
     QMenu* folders = view->addMenu(QStringLiteral("&Foldery"));
-    const std::pair<int, const char*> folderItems[] = {
-        {cmd::kViewSend, "&Wyślij wiadomość"},
-        {cmd::kViewOutbox, "Wiadomości wysyłane"},
-        {cmd::kViewSent, "Wiadomości wysłane"},
-        {cmd::kViewDrafts, "Wiadomości robocze"},
-        {cmd::kViewDeleted, "Wiadomości usunięte"},
-        {cmd::kSeparator, ""},
-        {cmd::kViewAddressBook, "Książka adresowa"},
-        {cmd::kSeparator, ""},
-        {cmd::kViewMailChecker, "Powiadamianie o poczcie e-mail"},
-        {cmd::kSeparator, ""},
-        {cmd::kViewSettings, "Ustawienia"},
-    };
-    for (const auto& [command, text] : folderItems) {
-        if (command == cmd::kSeparator) {
+    using enum CommandId;
+    for (CommandId command : {ViewSend, ViewOutbox, ViewSent, ViewDrafts, ViewDeleted, None, ViewAddressBook,
+                              None, ViewMailChecker, None, ViewSettings}) {
+        if (command == None)
             folders->addSeparator();
-            continue;
-        }
-        QAction* action = MakeAction(command, QString::fromUtf8(text), folders);
-        action->setIcon(icons::ViewIcon(ViewForCommand(command)->kind - kFirstViewKind));
-        folders->addAction(action);
+        else
+            folders->addAction(Action(command));
     }
     view->addSeparator();
-    view->addAction(MakeAction(cmd::kLayout, QStringLiteral("&Wygląd..."), view));
-    QAction* buttons = MakeAction(cmd::kFolderButtons, QStringLiteral("Pasek &Folderów"), view);
-    buttons->setCheckable(true);
-    view->addAction(buttons);
-    QAction* status = MakeAction(cmd::kStatusBar, QStringLiteral("Pasek &stanu"), view);
-    status->setCheckable(true);
-    view->addAction(status);
+    view->addActions({Action(Layout), Action(FolderButtons), Action(StatusBar)});
 
     m_viewMenu = bar->addMenu(QStringLiteral("Place Holder"));
 
     QMenu* help = bar->addMenu(QStringLiteral("&Pomoc"));
-    help->addAction(
-        MakeAction(cmd::kHomePage, QStringLiteral("Internetowa strona programu Brivantel"), help));
+    help->addAction(Action(HomePage));
     help->addSeparator();
-    help->addAction(MakeAction(cmd::kAbout, QStringLiteral("&O programie Brivantel..."), help));
+    help->addAction(Action(About));
 
     for (QMenu* menu : {file, view, folders, m_viewMenu, help})
         connect(menu, &QMenu::aboutToShow, this, &CBrivantelFrame::UpdateCommandUi);
 }
 
-void CBrivantelFrame::CreateAccelerators()
-{
-    const std::pair<QKeySequence, int> keys[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_F), cmd::kFind},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), cmd::kSaveDraft},
-        {QKeySequence(Qt::ALT | Qt::Key_S), cmd::kSend},
-        {QKeySequence(Qt::CTRL | Qt::Key_Delete), cmd::kDeleteAll},
-        {QKeySequence(Qt::ALT | Qt::Key_Return), cmd::kProperties},
-    };
-    for (const auto& [key, command] : keys) {
-        QAction* action = MakeAction(command, QString(), this);
-        QList<QKeySequence> shortcuts{key};
-        // The keypad's Enter is a key of its own: Alt+Enter works with either.
-        if (command == cmd::kProperties)
-            shortcuts << QKeySequence(Qt::ALT | Qt::Key_Enter)
-                      << QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter));
-        action->setShortcuts(shortcuts);
-        action->setShortcutContext(Qt::WindowShortcut);
-        addAction(action);
-    }
-}
-
 void CBrivantelFrame::CreateTray()
 {
     m_trayMenu = new QMenu(this);
-    auto add = [this](const QString& text, auto handler) {
-        QAction* action = m_trayMenu->addAction(text);
-        // A menu opened before a dialog came up may still be chosen from: the command waits for
-        // nothing and is dropped (it could destroy the dialog's view inside its exec()).
-        connect(action, &QAction::triggered, this, [this, handler] {
-            if (!IsBusy())
-                handler();
-        });
-        return action;
+    const std::pair<CommandId, const char*> items[] = {
+        {CommandId::Layout, "Otwórz"},
+        {CommandId::TraySettings, "Ustawienia"},
+        {CommandId::ViewSend, "Wyślij wiadomość"},
+        {CommandId::TrayHomePage, "Strona internetowa programu"},
+        {CommandId::Exit, "Zamknij"},
     };
-    add(QStringLiteral("Otwórz"), [this] { Restore(); });
-    add(QStringLiteral("Ustawienia"), [this] {
-        SwitchView(cmd::kViewSettings);
-        Restore();
-    });
-    QAction* compose = add(QStringLiteral("Wyślij wiadomość"), [this] {
-        SwitchView(cmd::kViewSend);
-        Restore();
-    });
-    add(QStringLiteral("Strona internetowa programu"), [this] { OnHomePage(); });
-    add(QStringLiteral("Zamknij"),
-        [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
-    m_trayMenu->setDefaultAction(compose);
+    for (const auto& [command, text] : items) {
+        QAction* action = m_trayMenu->addAction(QString::fromUtf8(text));
+        action->setData(static_cast<int>(command));
+        connect(action, &QAction::triggered, this, [this, command] { OnTrayCommand(command); });
+    }
+    m_trayMenu->setDefaultAction(m_trayMenu->actions()[2]);
     connect(m_trayMenu, &QMenu::aboutToShow, this, &CBrivantelFrame::UpdateCommandUi);
 
     // Without a notification area there is nowhere for the icon: the window then minimises the
@@ -349,7 +281,7 @@ void CBrivantelFrame::CreateTray()
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick) {
-            SwitchView(cmd::kViewSend);
+            SwitchView(CommandId::ViewSend);
             Restore();
         }
     });
@@ -358,13 +290,19 @@ void CBrivantelFrame::CreateTray()
 
 // --- views ------------------------------------------------------------------------------------
 
-void CBrivantelFrame::SwitchView(int command)
+void CBrivantelFrame::SwitchView(CommandId command)
 {
     const CViewInfo* info = ViewForCommand(command);
     if (!info)
         return;
     std::unique_ptr<CBrivantelView> view = CreateView(m_document, info->kind, m_viewHolder);
     m_kind = info->kind;
+    view->SetHost(this);
+    connect(view.get(), &CBrivantelView::commandStateChanged, this, &CBrivantelFrame::UpdateCommandUi);
+    connect(view.get(), &CBrivantelView::mailCheckStarting, this, &CBrivantelFrame::ShowMailCheckStarting);
+    // Later: the switch destroys the asking view.
+    connect(view.get(), &CBrivantelView::viewRequested, this,
+            [this](CommandId next) { QTimer::singleShot(0, this, [this, next] { SwitchView(next); }); });
     view->OnInitialUpdate();
 
     for (const auto& [id, bar] : m_viewToolBars)
@@ -373,8 +311,10 @@ void CBrivantelFrame::SwitchView(int command)
 
     // The new view takes the place, then the old one goes.
     std::unique_ptr<CBrivantelView> old = std::move(m_view);
-    if (old)
+    if (old) {
+        old->disconnect(this);
         m_viewLayout->removeWidget(old.get());
+    }
     m_viewLayout->addWidget(view.get());
     view->show();
     view->setFocus();
@@ -388,27 +328,13 @@ void CBrivantelFrame::SwitchView(int command)
 
 void CBrivantelFrame::InstallViewMenu(int kind)
 {
-    const CViewInfo* info = ViewForKind(kind);
-    for (QAction* action : m_viewMenuActions) {
-        for (auto it = m_actions.begin(); it != m_actions.end();) {
-            if (it->second == action)
-                it = m_actions.erase(it);
-            else
-                ++it;
-        }
-    }
-    m_viewMenuActions.clear();
     m_viewMenu->clear();
     m_viewMenu->setTitle(QStringLiteral("&") + KindName(kind));
-    for (const CMenuEntry& entry : ViewMenu(info->menu)) {
-        if (entry.command == cmd::kSeparator) {
+    for (CommandId command : ViewMenu(kind)) {
+        if (command == CommandId::None)
             m_viewMenu->addSeparator();
-            continue;
-        }
-        QAction* action = MakeAction(entry.command, QString::fromUtf8(entry.text), m_viewMenu);
-        action->setIcon(icons::CommandIcon(entry.command));
-        m_viewMenu->addAction(action);
-        m_viewMenuActions.push_back(action);
+        else
+            m_viewMenu->addAction(Action(command));
     }
 }
 
@@ -419,30 +345,41 @@ void CBrivantelFrame::SetTitle()
 
 // --- commands ---------------------------------------------------------------------------------
 
-void CBrivantelFrame::OnCommand(int command)
+namespace {
+
+// The commands the frame runs itself: always there, whatever the view.
+bool IsFrameCommand(CommandId command)
+{
+    using enum CommandId;
+    return ViewForCommand(command) || command == Layout || command == FolderButtons || command == StatusBar ||
+           command == Exit || command == HomePage || command == About;
+}
+
+} // namespace
+
+void CBrivantelFrame::OnCommand(CommandId command)
 {
     if (ViewForCommand(command)) {
         SwitchView(command);
         return;
     }
     switch (command) {
-    case cmd::kLayout:
+    case CommandId::Layout:
         OnLayout();
         break;
-    case cmd::kFolderButtons:
+    case CommandId::FolderButtons:
         ToggleFolderButtons();
         break;
-    case cmd::kStatusBar:
+    case CommandId::StatusBar:
         ToggleStatusBar();
         break;
-    case cmd::kExit:
+    case CommandId::Exit:
         close();
         break;
-    case cmd::kHomePage:
-    case cmd::kTrayHomePage:
+    case CommandId::HomePage:
         OnHomePage();
         break;
-    case cmd::kAbout:
+    case CommandId::About:
         OnAbout();
         break;
     default:
@@ -456,34 +393,50 @@ void CBrivantelFrame::OnCommand(int command)
     UpdateCommandUi();
 }
 
+void CBrivantelFrame::OnTrayCommand(CommandId command)
+{
+    // A menu opened before a dialog came up may still be chosen from: the command waits for
+    // nothing and is dropped (it could destroy the dialog's view inside its exec()).
+    if (IsBusy())
+        return;
+    switch (command) {
+    case CommandId::Layout: // "Otwórz"
+        break;
+    case CommandId::TraySettings:
+        SwitchView(CommandId::ViewSettings);
+        break;
+    case CommandId::TrayHomePage:
+        OnHomePage();
+        return;
+    case CommandId::Exit:
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
+    default:
+        SwitchView(command);
+        break;
+    }
+    Restore();
+}
+
 void CBrivantelFrame::UpdateCommandUi()
 {
     for (const auto& [command, action] : m_actions) {
-        if (command == cmd::kFolderButtons) {
-            action->setChecked(m_folderButtons->isVisibleTo(this));
-            continue;
-        }
-        if (command == cmd::kStatusBar) {
-            action->setChecked(statusBar()->isVisibleTo(this));
-            continue;
-        }
-        if (ViewForCommand(command) || command == cmd::kLayout || command == cmd::kExit ||
-            command == cmd::kHomePage || command == cmd::kAbout)
+        if (IsFrameCommand(command))
             continue;
         const auto state = m_view ? m_view->QueryCommand(command) : std::nullopt;
         action->setEnabled(state && state->enabled);
-        const bool checked = state && state->checked;
-        if (action->isCheckable() != checked && checked)
-            action->setCheckable(true);
-        if (action->isCheckable())
-            action->setChecked(checked);
+        action->setCheckable(state && state->checked);
+        action->setChecked(state && state->checked);
     }
-    // "Otwórz", "Ustawienia", "Wyślij wiadomość" and "Zamknij" wait until the window is ready;
-    // while a modal dialog or a long operation runs, every command of the menu waits.
+    Action(CommandId::FolderButtons)->setChecked(m_folderButtons->isVisibleTo(this));
+    Action(CommandId::StatusBar)->setChecked(statusBar()->isVisibleTo(this));
+    // Only the web page can be asked for before the window is ready; while a modal dialog or a
+    // long operation runs, every command of the menu waits.
     const bool busy = IsBusy();
-    const auto trayActions = m_trayMenu ? m_trayMenu->actions() : QList<QAction*>();
-    for (int i = 0; i < trayActions.size(); ++i)
-        trayActions[i]->setEnabled(!busy && (i == 3 || m_ready));
+    for (QAction* action : m_trayMenu ? m_trayMenu->actions() : QList<QAction*>()) {
+        const bool any = CommandId(action->data().toInt()) == CommandId::TrayHomePage;
+        action->setEnabled(!busy && (any || m_ready));
+    }
     const QString mail = m_document.IsChecking() ? QStringLiteral("Checking mail") : QStringLiteral(" ");
     if (m_mailIndicator->text() != mail)
         m_mailIndicator->setText(mail);
@@ -616,7 +569,6 @@ void CBrivantelFrame::HandBackState()
 {
     m_mailTimer.stop();
     m_bannerTimer.stop();
-    m_uiTimer.stop();
     m_closeRetry.stop();
     // The close sequence has kept the placement of the window as the user saw it.
     if (!m_closeAccepted)
@@ -683,7 +635,6 @@ void CBrivantelFrame::closeEvent(QCloseEvent* event)
         return;
     }
     m_closeAccepted = true;
-    m_uiTimer.stop();
     m_bannerTimer.stop();
     if (m_tray)
         m_tray->hide();

@@ -8,10 +8,10 @@
 
 #include "app/MailSchedule.h"
 #include "app/qt/BrivantelApp.h"
+#include "ui/BrivantelView.h"
 #include "ui/FrameWndEx.h"
 
 class CBrivantelDoc;
-class CBrivantelView;
 class CFolderCaptionBar;
 class CFolderListBar;
 class CFrameOnline;
@@ -24,9 +24,10 @@ class QToolBar;
 class QVBoxLayout;
 
 // The main window: one view at a time between the folder buttons, the per-view toolbars, the
-// folder list, the folder bar, the status bar and the banner bar; the two timers, the
-// notification-area icon and the order of closing.
-class CBrivantelFrame final : public CFrameWndEx, public CMainWindowHost
+// folder list, the folder bar, the status bar and the banner bar; one action per command, shared
+// by the menus, bars and popups; the two timers, the notification-area icon and the order of
+// closing.
+class CBrivantelFrame final : public CFrameWndEx, public CMainWindowHost, public CViewHost
 {
     Q_OBJECT
 public:
@@ -44,9 +45,9 @@ public:
     void HandBackState() override;
 
     // Shows the view of a view command afresh, also when it is the one already shown.
-    void SwitchView(int command);
-    // Runs a command of the menus, bars, accelerators or the notification-area menu.
-    void OnCommand(int command);
+    void SwitchView(CommandId command);
+    // CViewHost: the one action of a command (menus, bars, popups and its key).
+    QAction* Action(CommandId command) const override;
 
     CBrivantelView* GetActiveView() const { return m_view.get(); }
     int GetCurrentKind() const { return m_kind; }
@@ -79,10 +80,9 @@ public:
     QLabel& GetMailIndicator() { return *m_mailIndicator; }
     QMenu& GetTrayMenu() { return *m_trayMenu; }
     QSystemTrayIcon* GetTrayIcon() const { return m_tray; }
-    // The actions that run a command (menu items, buttons, accelerators), in creation order.
-    std::vector<QAction*> ActionsFor(int command) const;
-
-    // Refreshes the enabled and checked marks of every command and the status-bar indicators.
+    // Refreshes the enabled and checked marks of every command and the status-bar indicators:
+    // when the view says its commands changed, at a view switch, before a menu opens and around
+    // a mail check.
     void UpdateCommandUi();
     // A modal dialog is up, or a send, a mail check, the online update or the close sequence
     // runs: the notification-area menu's commands and close requests wait meanwhile.
@@ -100,7 +100,9 @@ protected:
     QMenu* createPopupMenu() override { return nullptr; }
 
 private:
-    QAction* MakeAction(int command, const QString& text, QObject* parent);
+    void OnCommand(CommandId command);
+    void OnTrayCommand(CommandId command);
+    void CreateActions();
     void CreateStatusBar();
     void CreateFolderButtons();
     void CreateCentralArea();
@@ -108,7 +110,6 @@ private:
     void CreateFolderList();
     void CreateBannerBar();
     void CreateMenus();
-    void CreateAccelerators();
     void CreateTray();
     void InstallViewMenu(int kind);
     void ApplyLayoutFlags();
@@ -150,12 +151,10 @@ private:
     QMenu* m_viewMenu = nullptr;
     QMenu* m_trayMenu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
-    std::multimap<int, QAction*> m_actions;
-    std::vector<QAction*> m_viewMenuActions;
+    std::map<CommandId, QAction*> m_actions;
 
     QTimer m_mailTimer;
     QTimer m_bannerTimer;
-    QTimer m_uiTimer;
     QTimer m_closeRetry; // a close request that waits for a dialog or an operation to end
     CMailSchedule m_mailSchedule;
     std::function<void()> m_mailStep; // replaces the mail schedule (tests)

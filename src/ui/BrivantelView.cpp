@@ -2,9 +2,6 @@
 
 #include <QMenu>
 
-#include "ui/BrivantelFrame.h"
-#include "ui/Commands.h"
-
 #include "ui/AddressBookView.h"
 #include "ui/DeletedMessagesView.h"
 #include "ui/DraftsView.h"
@@ -54,29 +51,23 @@ std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QW
     }
 }
 
-void ExecCommandPopup(QWidget* owner, const std::vector<CMenuEntry>& entries, const QPoint& globalPos,
-                      const std::function<std::optional<CCommandState>(int)>& query,
-                      const std::function<bool(int)>& handler)
+void CBrivantelView::ShowCommandPopup(const QPoint& globalPos)
 {
-    QMenu menu(owner);
-    for (const CMenuEntry& entry : entries) {
-        if (entry.command == cmd::kSeparator) {
+    QMenu menu(this);
+    for (CommandId command : ViewMenu(m_kind)) {
+        if (command == CommandId::None) {
             menu.addSeparator();
-            continue;
+        } else if (m_host) {
+            menu.addAction(m_host->Action(command));
+        } else {
+            QAction* action = MakeCommandAction(command, &menu);
+            const auto state = QueryCommand(command);
+            action->setEnabled(state && state->enabled);
+            action->setCheckable(state && state->checked);
+            action->setChecked(state && state->checked);
+            connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+            menu.addAction(action);
         }
-        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
-        action->setData(entry.command);
-        const auto state = query(entry.command);
-        action->setEnabled(state && state->enabled);
-        action->setCheckable(state && state->checked);
-        action->setChecked(state && state->checked);
     }
-    QAction* chosen = menu.exec(globalPos);
-    if (!chosen)
-        return;
-    const int command = chosen->data().toInt();
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(owner->window()))
-        frame->OnCommand(command);
-    else
-        handler(command);
+    menu.exec(globalPos);
 }

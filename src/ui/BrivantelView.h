@@ -1,11 +1,11 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include <QWidget>
+
+#include "ui/Commands.h"
 
 class CBrivantelDoc;
 
@@ -14,6 +14,17 @@ struct CCommandState
 {
     bool enabled = true;
     bool checked = false;
+};
+
+// What a view asks of the window that shows it.
+class CViewHost
+{
+public:
+    // The window's one action of a command, in its current state.
+    virtual QAction* Action(CommandId command) const = 0;
+
+protected:
+    ~CViewHost() = default;
 };
 
 // The base of every view the main window shows. The frame makes a new view at every switch and
@@ -28,20 +39,36 @@ public:
     CBrivantelDoc& GetDocument() const { return m_document; }
     int GetKind() const { return m_kind; }
 
+    // The window that shows the view; a view on its own (tests) has none.
+    void SetHost(const CViewHost* host) { m_host = host; }
+
     // Called once the view is in place, before it is shown.
     virtual void OnInitialUpdate() {}
     // A command from the view's menu, toolbar or an accelerator; false when not the view's.
-    virtual bool OnCommand(int /*command*/) { return false; }
+    virtual bool OnCommand(CommandId /*command*/) { return false; }
     // The state of one of the view's commands; nothing when the view does not handle it (the
-    // frame then greys it).
-    virtual std::optional<CCommandState> QueryCommand(int /*command*/) const { return std::nullopt; }
+    // frame then greys it). A view signals commandStateChanged when an answer may have changed.
+    virtual std::optional<CCommandState> QueryCommand(CommandId /*command*/) const { return std::nullopt; }
     // The run ends: what the view holds goes back to the document without a question (a value
     // that cannot be taken is dropped). The view is destroyed right after.
     virtual void HandBackQuietly() {}
 
+signals:
+    void commandStateChanged();
+    // Another view is to be shown once the current command has returned (the switch destroys
+    // this view).
+    void viewRequested(CommandId view);
+    // A mail check is about to start: the status bar says so before the check blocks the window.
+    void mailCheckStarting();
+
+protected:
+    // The view's popup menu at globalPos: the items of the view's menu, chosen as from the menu.
+    void ShowCommandPopup(const QPoint& globalPos);
+
 private:
     CBrivantelDoc& m_document;
     int m_kind;
+    const CViewHost* m_host = nullptr;
 };
 
 // The form shown under a view's name until the view itself is written.
@@ -51,15 +78,6 @@ class CEmptyFormView final : public CBrivantelView
 public:
     CEmptyFormView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 };
-
-struct CMenuEntry;
-
-// A view's popup menu at globalPos: each entry enabled and checked as query says. The chosen
-// command goes through the main window, as a menu command would, or to handler when the widget is
-// not inside one.
-void ExecCommandPopup(QWidget* owner, const std::vector<CMenuEntry>& entries, const QPoint& globalPos,
-                      const std::function<std::optional<CCommandState>(int)>& query,
-                      const std::function<bool(int)>& handler);
 
 // Makes the view of a kind (1000 to 1007). Each view's own class is hooked in here.
 std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QWidget* parent);

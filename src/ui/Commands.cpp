@@ -1,63 +1,121 @@
 #include "ui/Commands.h"
 
-#include <map>
+#include <QAction>
 
-namespace {
+#include "ui/Icons.h"
 
-struct CHelp
+const std::vector<CCommandInfo>& CommandTable()
 {
-    const char* prompt;
-    const char* tip;
-};
-
-const std::map<int, CHelp>& HelpTable()
-{
-    static const std::map<int, CHelp> table = {
-        {cmd::kEdit, {"Umożliwia edycje wybranej wiadomości", "Edytuj"}},
-        {cmd::kSend, {"Wyślij wiadomość", "Wyślij (Alt+S)"}},
-        {cmd::kDelete, {"Usuwa zaznaczony element", "Usuń (Delete)"}},
-        {cmd::kDeleteMessage, {"Usuwa wybraną wiadomość", "Usuń (Delete)"}},
-        {cmd::kDeleteAll, {"Usuwa wszystkie wiadomość", "Usuń wszystko"}},
-        {cmd::kNewAddress, {"Dodaje nową pozycje w Książce Adresowej.", "Nowy (Insert)"}},
-        {cmd::kProperties, {"Wyświetla informacje o wybranym kontakcie.", "Właściwości (Alt+Enter)"}},
-        {cmd::kFind, {"Wyszukuje Adresata", "Znajdź (Ctrl+F)"}},
-        {cmd::kCompose, {"Wyślij wiadomość do wybranej osoby", "Zredaguj"}},
-        {cmd::kLargeIcons, {"", "Duże ikony"}},
-        {cmd::kSmallIcons, {"", "Małe ikony"}},
-        {cmd::kList, {"", "Lista"}},
-        {cmd::kDetails, {"", "Szczegóły"}},
-        {cmd::kImportContacts, {"Dodaje do książki kontakty z pliku vCard (z telefonu lub programu pocztowego).", ""}},
-        {cmd::kExportContacts, {"Zapisuje całą książkę adresową w pliku vCard.", ""}},
-        {cmd::kSettingsBehaviour, {"Zachowanie", "Zachowanie"}},
-        {cmd::kSettingsSending, {"Wysyłanie wiadomości", "Wysyłanie wiadomości"}},
-        {cmd::kSettingsConnection, {"Połącznie Internetowe", "Połącznie Internetowe"}},
-        {cmd::kSendLater, {"", "Wyślij później"}},
-        {cmd::kSaveDraft, {"", "Zachowaj (Ctrl+S)"}},
-        {cmd::kClear, {"", "Wyczyść"}},
-        {cmd::kInsertMessage, {"", "Wstaw wiadomość"}},
-        {cmd::kCheckRecipients, {"", "Sprawdź listę odbiorców"}},
+    using enum CommandId;
+    static const std::vector<CCommandInfo> table = {
+        {ViewSend, "&Wyślij wiadomość", nullptr, nullptr, ""},
+        {ViewOutbox, "Wiadomości wysyłane", nullptr, nullptr, ""},
+        {ViewSent, "Wiadomości wysłane", nullptr, nullptr, ""},
+        {ViewDrafts, "Wiadomości robocze", nullptr, nullptr, ""},
+        {ViewDeleted, "Wiadomości usunięte", nullptr, nullptr, ""},
+        {ViewAddressBook, "Książka adresowa", nullptr, nullptr, ""},
+        {ViewMailChecker, "Powiadamianie o poczcie e-mail", nullptr, nullptr, ""},
+        {ViewSettings, "Ustawienia", nullptr, nullptr, ""},
+        {Layout, "&Wygląd...", nullptr, "", ""},
+        {FolderButtons, "Pasek &Folderów", nullptr, "", ""},
+        {StatusBar, "Pasek &stanu", nullptr, "", ""},
+        {Exit, "&Zakończ", nullptr, "", ""},
+        {HomePage, "Internetowa strona programu Brivantel", nullptr, "", ""},
+        {About, "&O programie Brivantel...", nullptr, "", ""},
+        {Send, "&Wyślij", "view-compose", "Wyślij (%1)", "Wyślij wiadomość", Qt::ALT | Qt::Key_S},
+        {SendLater, "Wyślij później", "view-outbox", "Wyślij później", ""},
+        {SaveDraft, "Zachowaj", "save-draft", "Zachowaj (%1)", "", Qt::CTRL | Qt::Key_S},
+        {Clear, "Wyczyść", "clear", "Wyczyść", ""},
+        {InsertMessage, "Wstaw wiadomość", "insert-message", "Wstaw wiadomość", ""},
+        {CheckRecipients, "Sprawdź listę odbiorców", "check-recipients", "Sprawdź listę odbiorców", ""},
+        {Edit, "&Edytuj\tCtrl+E", "edit", "Edytuj", "Umożliwia edycje wybranej wiadomości"},
+        {Delete, "&Usuń\tDel", "delete", "Usuń (Delete)", "Usuwa zaznaczony element"},
+        {DeleteMessage, "&Usuń\tDel", "delete", "Usuń (Delete)", "Usuwa wybraną wiadomość"},
+        {DeleteAll, "&Usuń wszystko", "delete-all", "Usuń wszystko", "Usuwa wszystkie wiadomość",
+         Qt::CTRL | Qt::Key_Delete},
+        {NewAddress, "Dodaj &Nowy\tInsert", "new-address", "Nowy (Insert)",
+         "Dodaje nową pozycje w Książce Adresowej."},
+        // Enter, not Return, so that the menus show "Alt+Enter"; the action answers both keys.
+        {Properties, "&Właściwości", "properties", "Właściwości (%1)",
+         "Wyświetla informacje o wybranym kontakcie.", Qt::ALT | Qt::Key_Enter},
+        {Find, "Znajdź", "find", "Znajdź (%1)", "Wyszukuje Adresata", Qt::CTRL | Qt::Key_F},
+        {LargeIcons, "Duż&e ikony", "large-icons", "Duże ikony", ""},
+        {SmallIcons, "M&ałe ikony", "small-icons", "Małe ikony", ""},
+        {List, "&Lista", "list", "Lista", ""},
+        {Details, "&Szczególy", "details", "Szczegóły", ""},
+        {Compose, "&Zredaguj wiadomość", "compose-message", "Zredaguj", "Wyślij wiadomość do wybranej osoby"},
+        {ImportContacts, "Importuj kontakty z pliku vCard...", nullptr, "",
+         "Dodaje do książki kontakty z pliku vCard (z telefonu lub programu pocztowego)."},
+        {ExportContacts, "Eksportuj kontakty do pliku vCard...", nullptr, "",
+         "Zapisuje całą książkę adresową w pliku vCard."},
+        {SettingsBehaviour, "&Zachowanie", "view-settings", "Zachowanie", "Zachowanie"},
+        {SettingsSending, "&Wysyłanie wiadomości", "view-settings", "Wysyłanie wiadomości",
+         "Wysyłanie wiadomości"},
+        {SettingsConnection, "&Połącznie Internetowe", "view-settings", "Połącznie Internetowe",
+         "Połącznie Internetowe"},
     };
     return table;
 }
 
-} // namespace
+const CCommandInfo* FindCommand(CommandId id)
+{
+    for (const CCommandInfo& row : CommandTable()) {
+        if (row.id == id)
+            return &row;
+    }
+    return nullptr;
+}
+
+QIcon CommandIcon(CommandId id)
+{
+    if (const CViewInfo* view = ViewForCommand(id))
+        return icons::ViewIcon(view->kind - kFirstViewKind);
+    const CCommandInfo* row = FindCommand(id);
+    return row && row->icon ? icons::Named(row->icon) : QIcon();
+}
+
+QAction* MakeCommandAction(CommandId id, QObject* parent)
+{
+    const CCommandInfo& row = *FindCommand(id);
+    auto* action = new QAction(QString::fromUtf8(row.text), parent);
+    action->setData(static_cast<int>(id));
+    action->setIcon(CommandIcon(id));
+    action->setStatusTip(QString::fromUtf8(row.prompt));
+    QString tip = row.tip ? QString::fromUtf8(row.tip) : QString::fromUtf8(ViewForCommand(id)->name);
+    if (row.key.key() != Qt::Key_unknown) {
+        const QKeySequence key(row.key);
+        if (tip.contains(QLatin1String("%1")))
+            tip = tip.arg(key.toString(QKeySequence::NativeText));
+        QList<QKeySequence> keys{key};
+        // The keypad's Enter is a key of its own, and so is the main one (Return): both work.
+        if (row.key.key() == Qt::Key_Enter)
+            keys << QKeySequence(row.key.keyboardModifiers() | Qt::Key_Return)
+                 << QKeySequence(row.key.keyboardModifiers() | Qt::KeypadModifier | Qt::Key_Enter);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (!tip.isEmpty())
+        action->setToolTip(tip);
+    return action;
+}
 
 const std::vector<CViewInfo>& ViewTable()
 {
+    using enum CommandId;
     static const std::vector<CViewInfo> table = {
-        {cmd::kViewSend, 1000, "Wyślij wiadomość", 135, 135},
-        {cmd::kViewOutbox, 1001, "Wiadomości wysyłane", 160, 160},
-        {cmd::kViewSent, 1002, "Wiadomości wysłane", 163, 172},
-        {cmd::kViewDeleted, 1003, "Wiadomości usunięte", 153, 153},
-        {cmd::kViewDrafts, 1004, "Wiadomości robocze", 141, 141},
-        {cmd::kViewAddressBook, 1005, "Książka adresowa", 155, 146},
-        {cmd::kViewMailChecker, 1006, "Sprawdzanie poczty e-mail", 162, 0},
-        {cmd::kViewSettings, 1007, "Ustawienia", 164, 0},
+        {ViewSend, 1000, "Wyślij wiadomość", 135},
+        {ViewOutbox, 1001, "Wiadomości wysyłane", 160},
+        {ViewSent, 1002, "Wiadomości wysłane", 172},
+        {ViewDeleted, 1003, "Wiadomości usunięte", 153},
+        {ViewDrafts, 1004, "Wiadomości robocze", 141},
+        {ViewAddressBook, 1005, "Książka adresowa", 146},
+        {ViewMailChecker, 1006, "Sprawdzanie poczty e-mail", 0},
+        {ViewSettings, 1007, "Ustawienia", 0},
     };
     return table;
 }
 
-const CViewInfo* ViewForCommand(int command)
+const CViewInfo* ViewForCommand(CommandId command)
 {
     for (const auto& v : ViewTable()) {
         if (v.command == command)
@@ -81,65 +139,46 @@ QString KindName(int kind)
     return v ? QString::fromUtf8(v->name) : QString();
 }
 
-std::vector<CMenuEntry> ViewMenu(int menu)
+std::vector<CommandId> ViewMenu(int kind)
 {
-    using namespace cmd;
-    switch (menu) {
-    case 135:
-        return {{kSend, "Wyślij\tAlt+S"},
-                {kSendLater, "Wyślij później"},
-                {kSaveDraft, "Zachowaj\tCtrl+S"},
-                {kClear, "Wyczyść"},
-                {kInsertMessage, "Wstaw wiadomość"},
-                {kCheckRecipients, "Sprawdź listę odbiorców"}};
-    case 160:
-        return {{kEdit, "&Edytuj\tCtrl+E"}, {kSend, "Wyślij\tAlt+S"}, {kDelete, "Usuń\tDel"}};
-    case 163:
-        return {{kDelete, "Usuń"}};
-    case 141:
-        return {{kEdit, "&Edytuj"}, {kSend, "&Wyślij"}, {kSeparator, ""}, {kDelete, "&Usuń"}};
-    case 153:
-        return {{kDeleteMessage, "&Usuń\tDel"}, {kDeleteAll, "&Usuń wszystko\tCtrl+Del"}};
-    case 155:
-        return {{kNewAddress, "Dodaj &Nowy\tInsert"},
-                {kProperties, "&Właściwości\tAlt+Enter"},
-                {kDelete, "&Usuń\tDelete"},
-                {kFind, "Znajdź\tCtrl+F"},
-                {kSeparator, ""},
-                {kLargeIcons, "Duż&e ikony"},
-                {kSmallIcons, "M&ałe ikony"},
-                {kList, "&Lista"},
-                {kDetails, "&Szczególy"},
-                {kSeparator, ""},
-                {kCompose, "&Zredaguj wiadomość"},
-                {kSeparator, ""},
-                {kImportContacts, "Importuj kontakty z pliku vCard..."},
-                {kExportContacts, "Eksportuj kontakty do pliku vCard..."}};
-    case 164:
-        return {{kSettingsBehaviour, "&Zachowanie"},
-                {kSettingsSending, "&Wysyłanie wiadomości"},
-                {kSettingsConnection, "&Połącznie Internetowe"}};
+    using enum CommandId;
+    switch (kind) {
+    case 1000:
+        return {Send, SendLater, SaveDraft, Clear, InsertMessage, CheckRecipients};
+    case 1001:
+        return {Edit, Send, Delete};
+    case 1002:
+        return {Delete};
+    case 1004:
+        return {Edit, Send, None, Delete};
+    case 1003:
+        return {DeleteMessage, DeleteAll};
+    case 1005:
+        return {NewAddress, Properties, Delete, Find,    None, LargeIcons,     SmallIcons,
+                List,       Details,    None,   Compose, None, ImportContacts, ExportContacts};
+    case 1007:
+        return {SettingsBehaviour, SettingsSending, SettingsConnection};
     default:
         return {};
     }
 }
 
-std::vector<int> ToolbarButtons(int toolbar)
+std::vector<CommandId> ToolbarButtons(int toolbar)
 {
-    using namespace cmd;
+    using enum CommandId;
     switch (toolbar) {
     case 135:
-        return {kSend, kSendLater, kSaveDraft, kSeparator, kClear, kInsertMessage, kCheckRecipients};
+        return {Send, SendLater, SaveDraft, None, Clear, InsertMessage, CheckRecipients};
     case 160:
     case 141:
-        return {kEdit, kSend, kSeparator, kDelete};
+        return {Edit, Send, None, Delete};
     case 172:
-        return {kDelete};
+        return {Delete};
     case 153:
-        return {kDeleteMessage, kDeleteAll};
+        return {DeleteMessage, DeleteAll};
     case 146:
-        return {kNewAddress, kProperties, kDelete,  kFind,      kSeparator, kLargeIcons,
-                kSmallIcons, kList,       kDetails, kSeparator, kCompose};
+        return {NewAddress, Properties, Delete,  Find, None,   LargeIcons,
+                SmallIcons, List,       Details, None, Compose};
     default:
         return {};
     }
@@ -149,22 +188,4 @@ const std::vector<int>& ToolbarIds()
 {
     static const std::vector<int> ids = {146, 141, 153, 172, 160, 135};
     return ids;
-}
-
-QString CommandToolTip(int command)
-{
-    const auto& table = HelpTable();
-    const auto it = table.find(command);
-    if (it != table.end())
-        return QString::fromUtf8(it->second.tip);
-    if (const CViewInfo* v = ViewForCommand(command))
-        return QString::fromUtf8(v->name);
-    return {};
-}
-
-QString CommandPrompt(int command)
-{
-    const auto& table = HelpTable();
-    const auto it = table.find(command);
-    return it != table.end() ? QString::fromUtf8(it->second.prompt) : QString();
 }

@@ -1,69 +1,89 @@
 #pragma once
 
+#include <QIcon>
+#include <QKeyCombination>
 #include <QString>
 #include <vector>
 
-// Command identifiers of the main window's menus, bars and accelerators, and the tables that say
-// which view, menu and toolbar belongs to which command.
-namespace cmd {
+class QAction;
+class QObject;
 
-// Views (the folder buttons, the folder list, "Widok"/"Foldery").
-inline constexpr int kViewSend = 32773;
-inline constexpr int kViewOutbox = 32774;
-inline constexpr int kViewDeleted = 32775;
-inline constexpr int kViewSent = 32776;
-inline constexpr int kViewDrafts = 32777;
-inline constexpr int kViewAddressBook = 32778;
-inline constexpr int kViewMailChecker = 32779;
-inline constexpr int kViewSettings = 32780;
+// The commands of the main window's menus, bars, popups and keys, by the numbers they have always
+// had (the numbers are the commands' identity: the notification-area menu reuses some of them).
+enum class CommandId : int
+{
+    None = 0, // a separator in the lists below
 
-// The frame's own commands.
-inline constexpr int kLayout = 32771;        // "&Wygląd..." (and "Otwórz" in the tray menu)
-inline constexpr int kFolderButtons = 59392; // "Pasek &Folderów"
-inline constexpr int kStatusBar = 59393;     // "Pasek &stanu"
-inline constexpr int kExit = 57665;
-inline constexpr int kHomePage = 32826;
-inline constexpr int kAbout = 57664;
-inline constexpr int kTraySettings = 32828;
-inline constexpr int kTrayHomePage = 32830;
+    // Views (the folder buttons, the folder list, "Widok"/"Foldery").
+    ViewSend = 32773,
+    ViewOutbox = 32774,
+    ViewDeleted = 32775,
+    ViewSent = 32776,
+    ViewDrafts = 32777,
+    ViewAddressBook = 32778,
+    ViewMailChecker = 32779,
+    ViewSettings = 32780,
 
-// Commands the views handle.
-inline constexpr int kProperties = 32781;
-inline constexpr int kDelete = 32782;
-inline constexpr int kNewAddress = 32783;
-inline constexpr int kSend = 32784;
-inline constexpr int kCheckRecipients = 32785;
-inline constexpr int kCompose = 32786;
-inline constexpr int kSaveDraft = 32788;
-inline constexpr int kSendLater = 32790;
-inline constexpr int kInsertMessage = 32798;
-inline constexpr int kClear = 32800;
-inline constexpr int kEdit = 32801;
-inline constexpr int kDeleteAll = 32802;
-inline constexpr int kDeleteMessage = 32803;
-inline constexpr int kSettingsBehaviour = 32809;
-inline constexpr int kSettingsSending = 32810;
-inline constexpr int kSettingsConnection = 32812;
-inline constexpr int kFind = 57636;
-inline constexpr int kSmallIcons = 59408;
-inline constexpr int kLargeIcons = 59409;
-inline constexpr int kList = 59410;
-inline constexpr int kDetails = 59411;
-inline constexpr int kImportContacts = 32842; // vCard files, beside the address book's own commands
-inline constexpr int kExportContacts = 32843;
+    // The frame's own commands.
+    Layout = 32771, // "&Wygląd..." (and "Otwórz" in the notification-area menu)
+    FolderButtons = 59392,
+    StatusBar = 59393,
+    Exit = 57665,
+    HomePage = 32826,
+    About = 57664,
+    TraySettings = 32828,
+    TrayHomePage = 32830,
 
-inline constexpr int kSeparator = 0;
+    // Commands the views handle.
+    Properties = 32781,
+    Delete = 32782,
+    NewAddress = 32783,
+    Send = 32784,
+    CheckRecipients = 32785,
+    Compose = 32786,
+    SaveDraft = 32788,
+    SendLater = 32790,
+    InsertMessage = 32798,
+    Clear = 32800,
+    Edit = 32801,
+    DeleteAll = 32802,
+    DeleteMessage = 32803,
+    SettingsBehaviour = 32809,
+    SettingsSending = 32810,
+    SettingsConnection = 32812,
+    Find = 57636,
+    SmallIcons = 59408,
+    LargeIcons = 59409,
+    List = 59410,
+    Details = 59411,
+    ImportContacts = 32842, // vCard files, beside the address book's own commands
+    ExportContacts = 32843,
+};
 
-} // namespace cmd
+// One row of the command table.
+struct CCommandInfo
+{
+    CommandId id;
+    const char* text;   // in the menus (UTF-8); a key after a tab is shown only, never bound
+    const char* icon;   // the picture's name under src/ui/icons; null: none (views: their own)
+    const char* tip;    // toolbar tooltip, "%1" standing for the shortcut; null: the view's name
+    const char* prompt; // status-bar prompt
+    QKeyCombination key = Qt::Key_unknown; // answered anywhere in the main window
+};
+
+const std::vector<CCommandInfo>& CommandTable();
+const CCommandInfo* FindCommand(CommandId id);
+// The action of a command as its row describes it (text, icon, tooltip, prompt, shortcut).
+QAction* MakeCommandAction(CommandId id, QObject* parent);
+QIcon CommandIcon(CommandId id);
 
 // One row of the view table: the command that shows the view, its kind (which doubles as the
-// number of its name), its menu and its toolbar (0: none).
+// number of its name) and its toolbar (0: none).
 struct CViewInfo
 {
-    int command;
+    CommandId command;
     int kind;
     const char* name; // UTF-8
-    int menu;
     int toolbar;
 };
 
@@ -71,23 +91,14 @@ inline constexpr int kFirstViewKind = 1000;
 inline constexpr int kViewCount = 8;
 
 const std::vector<CViewInfo>& ViewTable();
-const CViewInfo* ViewForCommand(int command);
+const CViewInfo* ViewForCommand(CommandId command);
 const CViewInfo* ViewForKind(int kind);
 // The view's name for a kind; an empty text for an unknown kind.
 QString KindName(int kind);
 
-struct CMenuEntry
-{
-    int command; // cmd::kSeparator for a separator
-    const char* text;
-};
-// The entries of a view's menu; empty for a view without one.
-std::vector<CMenuEntry> ViewMenu(int menu);
-// The buttons of a per-view toolbar, cmd::kSeparator for a gap.
-std::vector<int> ToolbarButtons(int toolbar);
+// The entries of a view's menu and popup (CommandId::None: a separator); empty for a view without.
+std::vector<CommandId> ViewMenu(int kind);
+// The buttons of a per-view toolbar, CommandId::None for a gap.
+std::vector<CommandId> ToolbarButtons(int toolbar);
 // The toolbars the frame creates, in creation order.
 const std::vector<int>& ToolbarIds();
-
-// Tooltip and status-bar prompt of a command (empty when it has none).
-QString CommandToolTip(int command);
-QString CommandPrompt(int command);

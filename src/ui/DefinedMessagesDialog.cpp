@@ -74,7 +74,7 @@ QListWidgetItem* CDefinedMessagesDialog::MakeRow(const std::string& text) const
     // One line per row: line breaks show as spaces, a long text ends in an ellipsis.
     QString shown = text_codec::ToEditText(text);
     shown.replace(QChar(u'\n'), QChar(u' '));
-    auto* item = new QListWidgetItem(icons::CommandIcon(cmd::kInsertMessage), shown);
+    auto* item = new QListWidgetItem(CommandIcon(CommandId::InsertMessage), shown);
     item->setData(kStoredRole, QByteArray::fromStdString(text));
     return item;
 }

@@ -6,30 +6,29 @@
 
 CDeletedMessagesView::CDeletedMessagesView(CBrivantelDoc& document, int kind, QWidget* parent)
     : CFolderView(document, kind, parent, document.GetDeletedMessages(),
-                  document.GetDeletedMessagesViewData(), nullptr,
-                  {{cmd::kDeleteMessage, "&Usuń\tDel"}, {cmd::kDeleteAll, "&Usuń wszystko\tCtrl+Del"}})
+                  document.GetDeletedMessagesViewData(), nullptr)
 {
 }
 
-std::optional<CCommandState> CDeletedMessagesView::QueryCommand(int command) const
+std::optional<CCommandState> CDeletedMessagesView::QueryCommand(CommandId command) const
 {
     switch (command) {
-    case cmd::kDeleteMessage:
+    case CommandId::DeleteMessage:
         return CCommandState{SelectedCount() > 0, false};
-    case cmd::kDeleteAll:
+    case CommandId::DeleteAll:
         return CCommandState{GetList().GetRowCount() > 0, false};
     default:
         return std::nullopt;
     }
 }
 
-bool CDeletedMessagesView::OnCommand(int command)
+bool CDeletedMessagesView::OnCommand(CommandId command)
 {
     switch (command) {
-    case cmd::kDeleteMessage:
+    case CommandId::DeleteMessage:
         DestroySelected();
         return true;
-    case cmd::kDeleteAll:
+    case CommandId::DeleteAll:
         DestroyAll();
         return true;
     default:

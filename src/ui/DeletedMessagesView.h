@@ -9,8 +9,8 @@ class CDeletedMessagesView final : public CFolderView
 public:
     CDeletedMessagesView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
 private:
     void DestroySelected();

@@ -7,35 +7,33 @@
 #include "ui/controls/ReportListCtrl.h"
 
 CDraftsView::CDraftsView(CBrivantelDoc& document, int kind, QWidget* parent)
-    : CFolderView(
-          document, kind, parent, document.GetDrafts(), document.GetDraftsViewData(), nullptr,
-          {{cmd::kEdit, "&Edytuj"}, {cmd::kSend, "&Wyślij"}, {cmd::kSeparator, ""}, {cmd::kDelete, "&Usuń"}})
+    : CFolderView(document, kind, parent, document.GetDrafts(), document.GetDraftsViewData(), nullptr)
 {
 }
 
-std::optional<CCommandState> CDraftsView::QueryCommand(int command) const
+std::optional<CCommandState> CDraftsView::QueryCommand(CommandId command) const
 {
     switch (command) {
-    case cmd::kEdit:
-    case cmd::kSend:
+    case CommandId::Edit:
+    case CommandId::Send:
         return CCommandState{SelectedCount() == 1, false};
-    case cmd::kDelete:
+    case CommandId::Delete:
         return CCommandState{SelectedCount() > 0, false};
     default:
         return std::nullopt;
     }
 }
 
-bool CDraftsView::OnCommand(int command)
+bool CDraftsView::OnCommand(CommandId command)
 {
     switch (command) {
-    case cmd::kEdit:
+    case CommandId::Edit:
         OnEdit();
         return true;
-    case cmd::kSend:
+    case CommandId::Send:
         OnSend();
         return true;
-    case cmd::kDelete:
+    case CommandId::Delete:
         DiscardSelected(GetDocument().GetDrafts());
         return true;
     default:

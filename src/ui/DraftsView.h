@@ -14,8 +14,8 @@ class CDraftsView final : public CFolderView
 public:
     CDraftsView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
     // The numbers of the ";"-separated names that are display names in the book, joined by ";";
     // names without an entry are skipped.

@@ -46,11 +46,11 @@ void CFolderListBar::Fill()
         const CViewInfo& v = views[e.view];
         // The address book's only entry is its basic book, not the view's name.
         const QString text = e.view == 5 ? QStringLiteral("Podstawowa") : QString::fromUtf8(v.name);
-        m_list->InsertItem(e.folder, -1, text, v.kind - kFirstViewKind, v.command);
+        m_list->InsertItem(e.folder, -1, text, v.kind - kFirstViewKind, static_cast<int>(v.command));
     }
 }
 
-int CFolderListBar::GetItemCommand(int index) const
+CommandId CFolderListBar::GetItemCommand(int index) const
 {
-    return m_list->GetItemData(index);
+    return CommandId(m_list->GetItemData(index));
 }

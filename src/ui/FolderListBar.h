@@ -3,6 +3,7 @@
 #include <QDockWidget>
 
 class CFolderListCtrl;
+enum class CommandId : int;
 
 // The side panel that holds the folder list, filled with the program's groups and entries.
 // 128 pixels wide at the left or right, 100 high at the top or bottom; its inner edge resizes it.
@@ -16,8 +17,8 @@ public:
     explicit CFolderListBar(QWidget* parent);
 
     CFolderListCtrl& GetList() { return *m_list; }
-    // The command of an item of the open group; 0 when there is none.
-    int GetItemCommand(int index) const;
+    // The command of an item of the open group; CommandId::None when there is none.
+    CommandId GetItemCommand(int index) const;
 
 private:
     void Fill();

@@ -1,12 +1,9 @@
 #include "ui/FolderView.h"
 
-#include <QTimer>
-
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/Document.h"
-#include "ui/BrivantelFrame.h"
 #include "ui/Icons.h"
 #include "ui/MessageListModel.h"
 #include "ui/controls/ReportListCtrl.h"
@@ -26,30 +23,11 @@ DocChange ChangeOf(CBrivantelDoc& document, const CMessageList& folder)
 
 } // namespace
 
-CViewRequests& CViewRequests::Instance()
-{
-    static CViewRequests requests;
-    return requests;
-}
-
-void CViewRequests::ShowView(QWidget& from, int command)
-{
-    emit Instance().showViewRequested(command);
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(from.window()))
-        QTimer::singleShot(0, frame, [frame, command] { frame->OnCommand(command); });
-}
-
-void CViewRequests::SelectionChanged(QWidget& from)
-{
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(from.window()))
-        frame->UpdateCommandUi();
-}
-
 CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMessageList& folder,
-                         CFolderViewData& widths, std::int32_t* dateWidth, std::vector<CMenuEntry> popup)
+                         CFolderViewData& widths, std::int32_t* dateWidth)
     : CBrivantelView(document, kind, parent), m_widths(widths), m_dateWidth(dateWidth),
-      m_popup(std::move(popup)), m_model(new CMessageListModel(folder, dateWidth != nullptr,
-                                                               icons::ViewIcon(kind - kFirstViewKind), this)),
+      m_model(
+          new CMessageListModel(folder, dateWidth != nullptr, icons::ViewIcon(kind - kFirstViewKind), this)),
       m_list(new CReportListCtrl(this)), m_change(ChangeOf(document, folder))
 {
     setAutoFillBackground(true);
@@ -61,10 +39,10 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
     m_list->SetColumnWidth(1, widths.textWidth);
     if (dateWidth)
         m_list->SetColumnWidth(2, *dateWidth);
-    connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::OnContextMenu);
+    connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::ShowCommandPopup);
     connect(m_list, &CReportListCtrl::selectionChanged, this, [this] {
         RememberSelection();
-        CViewRequests::SelectionChanged(*this);
+        emit commandStateChanged();
     });
     document.AddListener(*this);
 }
@@ -110,7 +88,7 @@ void CFolderView::Refill()
     }
     m_refilling = false;
     RememberSelection();
-    CViewRequests::SelectionChanged(*this);
+    emit commandStateChanged();
 }
 
 int CFolderView::SelectedCount() const
@@ -150,12 +128,5 @@ void CFolderView::CopyToCompose(const CMessage& message)
 
 void CFolderView::ShowComposeView()
 {
-    CViewRequests::ShowView(*this, cmd::kViewSend);
-}
-
-void CFolderView::OnContextMenu(const QPoint& globalPos)
-{
-    ExecCommandPopup(
-        this, m_popup, globalPos, [this](int command) { return QueryCommand(command); },
-        [this](int command) { return OnCommand(command); });
+    emit viewRequested(CommandId::ViewSend);
 }

@@ -5,7 +5,6 @@
 
 #include "app/Document.h"
 #include "ui/BrivantelView.h"
-#include "ui/Commands.h"
 
 class CFolderViewData;
 class CMessage;
@@ -13,21 +12,6 @@ class CMessageList;
 class CMessageListModel;
 class CRemovableMessageList;
 class CReportListCtrl;
-
-// Asks the main window to show another view once the current command has returned (the asking
-// view is destroyed by the switch). Tests listen to the signal.
-class CViewRequests final : public QObject
-{
-    Q_OBJECT
-public:
-    static CViewRequests& Instance();
-    static void ShowView(QWidget& from, int command);
-    // The selection changed: the frame's menus and toolbar follow the commands' new states.
-    static void SelectionChanged(QWidget& from);
-
-signals:
-    void showViewRequested(int command);
-};
 
 // A folder's window: one report list of the folder's messages filling the view, its column
 // widths kept in the document's record, and a popup menu of the view's commands.
@@ -46,7 +30,7 @@ public:
 
 protected:
     CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMessageList& folder,
-                CFolderViewData& widths, std::int32_t* dateWidth, std::vector<CMenuEntry> popup);
+                CFolderViewData& widths, std::int32_t* dateWidth);
 
     int SelectedCount() const;
     CMessage* FirstSelectedMessage() const;
@@ -59,14 +43,12 @@ protected:
     void ShowComposeView();
 
 private:
-    void OnContextMenu(const QPoint& globalPos);
     void OnDocumentChanged(DocChange change) override;
     void Refill();
     void RememberSelection();
 
     CFolderViewData& m_widths;
     std::int32_t* m_dateWidth;
-    std::vector<CMenuEntry> m_popup;
     CMessageListModel* m_model;
     CReportListCtrl* m_list;
     DocChange m_change;

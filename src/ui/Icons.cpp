@@ -44,54 +44,6 @@ const char* ViewName(int index)
     return index >= 0 && index < kViewCount ? names[index] : nullptr;
 }
 
-const char* CommandName(int command)
-{
-    using namespace cmd;
-    switch (command) {
-    case kEdit:
-        return "edit";
-    case kSend:
-        return ViewName(0);
-    case kSendLater:
-        return ViewName(1);
-    case kSaveDraft:
-        return "save-draft";
-    case kClear:
-        return "clear";
-    case kInsertMessage:
-        return "insert-message";
-    case kCheckRecipients:
-        return "check-recipients";
-    case kDelete:
-    case kDeleteMessage:
-        return "delete";
-    case kDeleteAll:
-        return "delete-all";
-    case kNewAddress:
-        return "new-address";
-    case kProperties:
-        return "properties";
-    case kFind:
-        return "find";
-    case kLargeIcons:
-        return "large-icons";
-    case kSmallIcons:
-        return "small-icons";
-    case kList:
-        return "list";
-    case kDetails:
-        return "details";
-    case kCompose:
-        return "compose-message";
-    case kSettingsBehaviour:
-    case kSettingsSending:
-    case kSettingsConnection:
-        return ViewName(7);
-    default:
-        return nullptr;
-    }
-}
-
 const char* const kApp = "brivantel";
 
 } // namespace
@@ -121,10 +73,9 @@ std::vector<QPixmap> ViewPixmaps(int size)
     return all;
 }
 
-QIcon CommandIcon(int command)
+QIcon Named(const char* name)
 {
-    const char* name = CommandName(command);
-    return name ? MakeIcon(name) : QIcon();
+    return MakeIcon(name);
 }
 
 QIcon AppIcon()

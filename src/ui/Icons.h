@@ -15,8 +15,8 @@ QPixmap ViewPixmap(int index, int size);
 // Image lists of the eight view icons, in kind order.
 std::vector<QPixmap> ViewPixmaps(int size);
 
-// The icon of a command of the per-view toolbars and menus (a null icon when it has none).
-QIcon CommandIcon(int command);
+// The icon of the picture with that name (see the command table for who shows which).
+QIcon Named(const char* name);
 
 // The program's own icon (window, notification area, About box).
 QIcon AppIcon();

@@ -18,7 +18,6 @@
 #include "app/Document.h"
 #include "app/UserInterface.h"
 #include "app/qt/TextCodec.h"
-#include "ui/BrivantelFrame.h"
 #include "ui/IntegerField.h"
 #include "ui/Windows1250Validator.h"
 
@@ -253,13 +252,11 @@ void CMailCheckerView::ShowCount()
 void CMailCheckerView::OnCheckNow()
 {
     CUserInterface& ui = GetDocument().GetUserInterface();
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(window());
-        frame && GetDocument().GetMailCheckerData().enabled)
-        frame->ShowMailCheckStarting();
+    if (GetDocument().GetMailCheckerData().enabled)
+        emit mailCheckStarting();
     ui.SetWaitCursor(true);
     GetDocument().CheckMail();
     ui.SetWaitCursor(false);
     ShowCount();
-    if (auto* frame = qobject_cast<CBrivantelFrame*>(window()))
-        frame->UpdateCommandUi();
+    emit commandStateChanged();
 }

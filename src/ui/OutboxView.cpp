@@ -5,34 +5,33 @@
 #include "ui/controls/ReportListCtrl.h"
 
 COutboxView::COutboxView(CBrivantelDoc& document, int kind, QWidget* parent)
-    : CFolderView(document, kind, parent, document.GetOutbox(), document.GetOutboxViewData(), nullptr,
-                  {{cmd::kEdit, "&Edytuj"}, {cmd::kSend, "Wyślij"}, {cmd::kDelete, "Usuń"}})
+    : CFolderView(document, kind, parent, document.GetOutbox(), document.GetOutboxViewData(), nullptr)
 {
 }
 
-std::optional<CCommandState> COutboxView::QueryCommand(int command) const
+std::optional<CCommandState> COutboxView::QueryCommand(CommandId command) const
 {
     switch (command) {
-    case cmd::kEdit:
+    case CommandId::Edit:
         return CCommandState{SelectedCount() == 1, false};
-    case cmd::kSend:
-    case cmd::kDelete:
+    case CommandId::Send:
+    case CommandId::Delete:
         return CCommandState{SelectedCount() > 0, false};
     default:
         return std::nullopt;
     }
 }
 
-bool COutboxView::OnCommand(int command)
+bool COutboxView::OnCommand(CommandId command)
 {
     switch (command) {
-    case cmd::kEdit:
+    case CommandId::Edit:
         OnEdit();
         return true;
-    case cmd::kSend:
+    case CommandId::Send:
         OnSend();
         return true;
-    case cmd::kDelete:
+    case CommandId::Delete:
         DiscardSelected(GetDocument().GetOutbox());
         return true;
     default:

@@ -10,8 +10,8 @@ class COutboxView final : public CFolderView
 public:
     COutboxView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
 private:
     void OnEdit();

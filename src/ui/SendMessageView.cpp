@@ -8,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -25,7 +24,6 @@
 #include "ui/CheckRecipientsDialog.h"
 #include "ui/Commands.h"
 #include "ui/DefinedMessagesDialog.h"
-#include "ui/Icons.h"
 #include "ui/SelectRecipientsDialog.h"
 #include "ui/Win1250Edit.h"
 
@@ -130,6 +128,9 @@ void CSendMessageView::BuildForm()
                 [edit](const QString& note) { win1250_edit::ShowNote(edit, note); });
     connect(m_textEdit, &CWin1250TextEdit::refused, this,
             [this](const QString& note) { win1250_edit::ShowNote(m_textEdit, note); });
+    // The commands go by whether there is a text and whether there are recipients.
+    connect(m_recipientsEdit, &QLineEdit::textChanged, this, &CBrivantelView::commandStateChanged);
+    connect(m_textEdit, &QPlainTextEdit::textChanged, this, &CBrivantelView::commandStateChanged);
 }
 
 void CSendMessageView::OnInitialUpdate()
@@ -231,45 +232,45 @@ int CSendMessageView::GetProgress() const
 
 // --- commands ----------------------------------------------------------------------------------
 
-std::optional<CCommandState> CSendMessageView::QueryCommand(int command) const
+std::optional<CCommandState> CSendMessageView::QueryCommand(CommandId command) const
 {
     const bool text = !m_textEdit->toPlainText().isEmpty();
     const bool recipients = !m_recipientsEdit->text().isEmpty();
     switch (command) {
-    case cmd::kSend:
-    case cmd::kSendLater:
+    case CommandId::Send:
+    case CommandId::SendLater:
         return CCommandState{text && recipients};
-    case cmd::kSaveDraft:
-    case cmd::kClear:
+    case CommandId::SaveDraft:
+    case CommandId::Clear:
         return CCommandState{text || recipients};
-    case cmd::kInsertMessage:
+    case CommandId::InsertMessage:
         return CCommandState{true};
-    case cmd::kCheckRecipients:
+    case CommandId::CheckRecipients:
         return CCommandState{recipients};
     default:
         return std::nullopt;
     }
 }
 
-bool CSendMessageView::OnCommand(int command)
+bool CSendMessageView::OnCommand(CommandId command)
 {
     switch (command) {
-    case cmd::kSend:
+    case CommandId::Send:
         OnSend();
         return true;
-    case cmd::kSendLater:
+    case CommandId::SendLater:
         OnSendLater();
         return true;
-    case cmd::kSaveDraft:
+    case CommandId::SaveDraft:
         OnSave();
         return true;
-    case cmd::kClear:
+    case CommandId::Clear:
         OnClear();
         return true;
-    case cmd::kInsertMessage:
+    case CommandId::InsertMessage:
         OnInsertMessage();
         return true;
-    case cmd::kCheckRecipients:
+    case CommandId::CheckRecipients:
         OnCheckRecipients();
         return true;
     default:
@@ -279,24 +280,7 @@ bool CSendMessageView::OnCommand(int command)
 
 void CSendMessageView::contextMenuEvent(QContextMenuEvent* event)
 {
-    // The view's popup holds the items of its menu.
-    QMenu popup(this);
-    for (const CMenuEntry& entry : ViewMenu(135)) {
-        if (entry.command == cmd::kSeparator) {
-            popup.addSeparator();
-            continue;
-        }
-        QAction* action = popup.addAction(icons::CommandIcon(entry.command), QString::fromUtf8(entry.text));
-        const auto state = QueryCommand(entry.command);
-        action->setEnabled(state && state->enabled);
-        const int command = entry.command;
-        connect(action, &QAction::triggered, this, [this, command] {
-            const auto now = QueryCommand(command);
-            if (now && now->enabled)
-                OnCommand(command);
-        });
-    }
-    popup.exec(event->globalPos());
+    ShowCommandPopup(event->globalPos());
 }
 
 void CSendMessageView::OnChooseRecipients()

@@ -26,8 +26,8 @@ public:
     ~CSendMessageView() override;
 
     void OnInitialUpdate() override;
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
     // The parts of the form, for tests.
     CWin1250LineEdit& GetRecipientsEdit() { return *m_recipientsEdit; }

@@ -4,20 +4,20 @@
 
 CSentMessagesView::CSentMessagesView(CBrivantelDoc& document, int kind, QWidget* parent)
     : CFolderView(document, kind, parent, document.GetSent(), document.GetSentViewData(),
-                  &document.GetSentViewData().dateWidth, {{cmd::kDelete, "Usuń"}})
+                  &document.GetSentViewData().dateWidth)
 {
 }
 
-std::optional<CCommandState> CSentMessagesView::QueryCommand(int command) const
+std::optional<CCommandState> CSentMessagesView::QueryCommand(CommandId command) const
 {
-    if (command == cmd::kDelete)
+    if (command == CommandId::Delete)
         return CCommandState{SelectedCount() > 0, false};
     return std::nullopt;
 }
 
-bool CSentMessagesView::OnCommand(int command)
+bool CSentMessagesView::OnCommand(CommandId command)
 {
-    if (command != cmd::kDelete)
+    if (command != CommandId::Delete)
         return false;
     DiscardSelected(GetDocument().GetSent());
     return true;

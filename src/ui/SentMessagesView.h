@@ -9,6 +9,6 @@ class CSentMessagesView final : public CFolderView
 public:
     CSentMessagesView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
 };

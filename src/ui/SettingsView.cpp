@@ -30,18 +30,18 @@ void CSettingsView::OnInitialUpdate()
     m_sheet->show();
 }
 
-bool CSettingsView::OnCommand(int command)
+bool CSettingsView::OnCommand(CommandId command)
 {
     if (!m_sheet)
         return false;
     switch (command) {
-    case cmd::kSettingsBehaviour:
+    case CommandId::SettingsBehaviour:
         m_sheet->SetActivePage(CSettingsSheet::kMaintenance);
         return true;
-    case cmd::kSettingsSending:
+    case CommandId::SettingsSending:
         m_sheet->SetActivePage(CSettingsSheet::kGateway);
         return true;
-    case cmd::kSettingsConnection:
+    case CommandId::SettingsConnection:
         m_sheet->SetActivePage(CSettingsSheet::kConnection);
         return true;
     default:
@@ -58,10 +58,10 @@ void CSettingsView::HandBackQuietly()
     m_sheet = nullptr;
 }
 
-std::optional<CCommandState> CSettingsView::QueryCommand(int command) const
+std::optional<CCommandState> CSettingsView::QueryCommand(CommandId command) const
 {
-    if (command == cmd::kSettingsBehaviour || command == cmd::kSettingsSending ||
-        command == cmd::kSettingsConnection)
+    if (command == CommandId::SettingsBehaviour || command == CommandId::SettingsSending ||
+        command == CommandId::SettingsConnection)
         return CCommandState{};
     return std::nullopt;
 }

@@ -14,8 +14,8 @@ public:
     ~CSettingsView() override;
 
     void OnInitialUpdate() override;
-    bool OnCommand(int command) override;
-    std::optional<CCommandState> QueryCommand(int command) const override;
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
     void HandBackQuietly() override;
 
     CSettingsSheet* GetSheet() const { return m_sheet; }

@@ -20,6 +20,8 @@
 #include "ui/FolderView.h"
 #include "ui/controls/AddressListCtrl.h"
 
+using views_test::Checked;
+using views_test::Enabled;
 using views_test::Polish;
 
 namespace {
@@ -42,18 +44,6 @@ protected:
         return view.GetPage().GetModel().index(row, 0).data().toString();
     }
 
-    static bool Checked(const CAddressBookView& view, int command)
-    {
-        const auto state = view.QueryCommand(command);
-        return state && state->checked;
-    }
-
-    static bool Enabled(const CAddressBookView& view, int command)
-    {
-        const auto state = view.QueryCommand(command);
-        return state && state->enabled;
-    }
-
     RecordingUserInterface m_ui;
     CMemorySettingsStore m_settings;
     CBrivantelDoc m_doc{m_ui, m_settings};
@@ -71,16 +61,16 @@ TEST_F(AddressBookViewTest, ListsEntriesSortedByDisplayName)
     EXPECT_EQ(view.GetPage().GetModel().index(3, 1).data().toString(), "+486021234567");
     EXPECT_EQ(view.GetSheet().tabText(0), "Podstawowa");
 
-    EXPECT_TRUE(Enabled(view, cmd::kNewAddress));
-    EXPECT_TRUE(Enabled(view, cmd::kFind));
-    EXPECT_FALSE(Enabled(view, cmd::kProperties));
-    EXPECT_FALSE(Enabled(view, cmd::kDelete));
-    EXPECT_FALSE(Enabled(view, cmd::kCompose));
+    EXPECT_TRUE(Enabled(view, CommandId::NewAddress));
+    EXPECT_TRUE(Enabled(view, CommandId::Find));
+    EXPECT_FALSE(Enabled(view, CommandId::Properties));
+    EXPECT_FALSE(Enabled(view, CommandId::Delete));
+    EXPECT_FALSE(Enabled(view, CommandId::Compose));
     view.GetPage().GetList().SelectRow(0);
     view.GetPage().GetList().SelectRow(2, true);
-    EXPECT_FALSE(Enabled(view, cmd::kProperties));
-    EXPECT_TRUE(Enabled(view, cmd::kDelete));
-    EXPECT_TRUE(Enabled(view, cmd::kCompose));
+    EXPECT_FALSE(Enabled(view, CommandId::Properties));
+    EXPECT_TRUE(Enabled(view, CommandId::Delete));
+    EXPECT_TRUE(Enabled(view, CommandId::Compose));
 
     // Typed letters do not move the selection.
     view.show();
@@ -94,14 +84,14 @@ TEST_F(AddressBookViewTest, ComposeStartsAMessageToTheSelectedPeople)
 {
     m_doc.GetSendMessageViewData().text = "stary tekst";
     CAddressBookView view(m_doc, 1005);
-    QSignalSpy requests(&CViewRequests::Instance(), &CViewRequests::showViewRequested);
+    QSignalSpy requests(&view, &CBrivantelView::viewRequested);
     view.GetPage().GetList().SelectRow(0);
     view.GetPage().GetList().SelectRow(3, true);
-    view.OnCommand(cmd::kCompose);
+    view.OnCommand(CommandId::Compose);
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, Polish("Anna Lis;Zofia Żak"));
     EXPECT_TRUE(m_doc.GetSendMessageViewData().text.empty());
     ASSERT_EQ(requests.count(), 1);
-    EXPECT_EQ(requests[0][0].toInt(), cmd::kViewSend);
+    EXPECT_EQ(requests[0][0].value<CommandId>(), CommandId::ViewSend);
 }
 
 TEST_F(AddressBookViewTest, DeleteAsksFirst)
@@ -117,12 +107,12 @@ TEST_F(AddressBookViewTest, DeleteAsksFirst)
         asked = box->windowTitle() + "|" + box->text();
         box->button(QMessageBox::No)->click();
     });
-    view.OnCommand(cmd::kDelete);
+    view.OnCommand(CommandId::Delete);
     EXPECT_EQ(asked, QString::fromUtf8("Książka adresowa|Czy na pewno chcesz usunąć zaznaczone pozycje?"));
     EXPECT_EQ(m_doc.GetAddressBook().GetEntries().size(), 4u);
 
     OnNextModal([](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
-    view.OnCommand(cmd::kDelete);
+    view.OnCommand(CommandId::Delete);
     ASSERT_EQ(m_doc.GetAddressBook().GetEntries().size(), 2u);
     EXPECT_EQ(view.GetPage().GetList().GetRowCount(), 2);
     EXPECT_TRUE(Name(view, 0).startsWith("Krzysztof"));
@@ -132,7 +122,7 @@ TEST_F(AddressBookViewTest, DeleteAsksFirst)
 TEST_F(AddressBookViewTest, FindDeletesFromTheBookAndTheListBehindIt)
 {
     CAddressBookView view(m_doc, 1005);
-    EXPECT_TRUE(Enabled(view, cmd::kFind));
+    EXPECT_TRUE(Enabled(view, CommandId::Find));
     int rowsWhileOpen = -1;
     OnNextModal([&](QWidget* modal) {
         auto* find = qobject_cast<CFindAddressDialog*>(modal);
@@ -146,7 +136,7 @@ TEST_F(AddressBookViewTest, FindDeletesFromTheBookAndTheListBehindIt)
         rowsWhileOpen = view.GetPage().GetList().GetRowCount();
         find->reject();
     });
-    view.OnCommand(cmd::kFind);
+    view.OnCommand(CommandId::Find);
     EXPECT_EQ(rowsWhileOpen, 3);
     EXPECT_EQ(m_doc.GetAddressBook().GetEntries().size(), 3u);
     EXPECT_EQ(view.GetPage().GetList().GetRowCount(), 3);
@@ -166,7 +156,7 @@ TEST_F(AddressBookViewTest, NewEntryIsAddedAndListed)
         page->SubscriberNumber().setText(QStringLiteral("3333333"));
         dialog->accept();
     });
-    view.OnCommand(cmd::kNewAddress);
+    view.OnCommand(CommandId::NewAddress);
     ASSERT_EQ(m_doc.GetAddressBook().GetEntries().size(), 5u);
     EXPECT_EQ(m_doc.GetAddressBook().GetEntries()[4]->GetFullNumber(), "+486053333333");
     EXPECT_EQ(Name(view, 1), "Bartosz");
@@ -176,10 +166,10 @@ TEST_F(AddressBookViewTest, ModeAndWidthsSurviveASaveAndReload)
 {
     {
         CAddressBookView view(m_doc, 1005);
-        EXPECT_TRUE(Checked(view, cmd::kDetails));
-        view.OnCommand(cmd::kLargeIcons);
-        EXPECT_TRUE(Checked(view, cmd::kLargeIcons));
-        EXPECT_FALSE(Checked(view, cmd::kDetails));
+        EXPECT_TRUE(Checked(view, CommandId::Details));
+        view.OnCommand(CommandId::LargeIcons);
+        EXPECT_TRUE(Checked(view, CommandId::LargeIcons));
+        EXPECT_FALSE(Checked(view, CommandId::Details));
         EXPECT_EQ(m_doc.GetAddressBookViewData().viewMode, CAddressBookViewData::LargeIcons);
         view.GetPage().GetList().SetColumnWidth(0, 180);
         view.GetPage().GetList().SetColumnWidth(1, 111);
@@ -191,7 +181,7 @@ TEST_F(AddressBookViewTest, ModeAndWidthsSurviveASaveAndReload)
     ASSERT_TRUE(reloaded.Load(bytes));
     CAddressBookView view(reloaded, 1005);
     EXPECT_EQ(view.GetPage().GetList().GetMode(), CReportListCtrl::LargeIcons);
-    EXPECT_TRUE(Checked(view, cmd::kLargeIcons));
+    EXPECT_TRUE(Checked(view, CommandId::LargeIcons));
     EXPECT_EQ(view.GetPage().GetList().GetColumnWidth(0), 180);
     EXPECT_EQ(view.GetPage().GetList().GetColumnWidth(1), 111);
 }
@@ -204,10 +194,10 @@ TEST_F(AddressBookViewTest, ShotsInEveryMode)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.GetPage().GetList().SelectRow(1);
-    const std::pair<int, const char*> modes[] = {{cmd::kDetails, "address-book-details"},
-                                                 {cmd::kLargeIcons, "address-book-large-icons"},
-                                                 {cmd::kSmallIcons, "address-book-small-icons"},
-                                                 {cmd::kList, "address-book-list"}};
+    const std::pair<CommandId, const char*> modes[] = {{CommandId::Details, "address-book-details"},
+                                                       {CommandId::LargeIcons, "address-book-large-icons"},
+                                                       {CommandId::SmallIcons, "address-book-small-icons"},
+                                                       {CommandId::List, "address-book-list"}};
     for (const auto& [command, name] : modes) {
         view.OnCommand(command);
         QCoreApplication::processEvents();

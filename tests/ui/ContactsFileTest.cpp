@@ -74,12 +74,6 @@ protected:
         m_view.OnInitialUpdate();
     }
 
-    bool Enabled(int command) const
-    {
-        const auto state = m_view.QueryCommand(command);
-        return state && state->enabled;
-    }
-
     RecordingUserInterface m_ui;
     CMemorySettingsStore m_settings;
     CBrivantelDoc m_doc{m_ui, m_settings};
@@ -104,11 +98,6 @@ TEST_F(ContactsFileTest, PopupOffersImportAndExport)
     emit m_view.GetPage().GetList().contextMenuRequested(m_view.mapToGlobal(QPoint(40, 40)));
     EXPECT_TRUE(texts.contains(QStringLiteral("Importuj kontakty z pliku vCard...")));
     EXPECT_TRUE(texts.contains(QStringLiteral("Eksportuj kontakty do pliku vCard...")));
-    const auto menu = ViewMenu(155);
-    ASSERT_GE(menu.size(), 2u);
-    EXPECT_EQ(QString::fromUtf8(menu[menu.size() - 2].text),
-              QStringLiteral("Importuj kontakty z pliku vCard..."));
-    EXPECT_EQ(QString::fromUtf8(menu.back().text), QStringLiteral("Eksportuj kontakty do pliku vCard..."));
 }
 
 TEST_F(ContactsFileTest, ImportShowsTheSummaryAndTheNewEntries)
@@ -122,10 +111,10 @@ TEST_F(ContactsFileTest, ImportShowsTheSummaryAndTheNewEntries)
               "TEL;TYPE=CELL:+48 602 123 456\r\nTEL;TYPE=HOME:22 628 12 34\r\nEND:VCARD\r\n"
               "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Nowak;Jan;;;\r\nFN:Jan Nowak\r\n"
               "TEL;TYPE=cell:tel:+48-501-234-567\r\nEND:VCARD\r\n");
-    ASSERT_TRUE(Enabled(cmd::kImportContacts));
+    ASSERT_TRUE(views_test::Enabled(m_view, CommandId::ImportContacts));
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-import")};
     Answer(d);
-    EXPECT_TRUE(m_view.OnCommand(cmd::kImportContacts));
+    EXPECT_TRUE(m_view.OnCommand(CommandId::ImportContacts));
     EXPECT_EQ(d.message,
               QStringLiteral("Dodano 2 kontakty, pominięto 1 numer, 1 kontakt był już w książce."));
     EXPECT_FALSE(d.sawProgress);
@@ -141,7 +130,7 @@ TEST_F(ContactsFileTest, RefusedFileIsReportedAndChangesNothing)
     WriteText(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Jan Nowak\r\nTEL;TYPE=CELL:501234567\r\n");
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-refused")};
     Answer(d);
-    m_view.OnCommand(cmd::kImportContacts);
+    m_view.OnCommand(CommandId::ImportContacts);
     EXPECT_EQ(d.message,
               QStringLiteral("Nie zaimportowano kontaktów: plik jest ucięty: karta nr 1 nie kończy się "
                              "wierszem END:VCARD."));
@@ -161,7 +150,7 @@ TEST_F(ContactsFileTest, LargeFileShowsProgress)
     WriteText(path, vcf);
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-large")};
     Answer(d);
-    m_view.OnCommand(cmd::kImportContacts);
+    m_view.OnCommand(CommandId::ImportContacts);
     EXPECT_TRUE(d.sawProgress);
     EXPECT_EQ(d.message,
               QStringLiteral("Dodano 12000 kontaktów, pominięto 0 numerów, 0 kontaktów było już w książce."));
@@ -169,11 +158,11 @@ TEST_F(ContactsFileTest, LargeFileShowsProgress)
 
 TEST_F(ContactsFileTest, ExportWritesTheChosenFile)
 {
-    ASSERT_TRUE(Enabled(cmd::kExportContacts));
+    ASSERT_TRUE(views_test::Enabled(m_view, CommandId::ExportContacts));
     const std::string path = m_dir.file("out.vcf");
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-export")};
     Answer(d);
-    m_view.OnCommand(cmd::kExportContacts);
+    m_view.OnCommand(CommandId::ExportContacts);
     const auto bytes = ReadFileBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Lis;Anna;;;\r\nFN:Anna "

@@ -36,12 +36,12 @@ TEST_F(FolderListTest, HoldsTheProgramsGroupsAndEntries)
     EXPECT_EQ(m_list.GetItemCount(1), 1);
     EXPECT_EQ(m_list.GetItemCount(2), 1);
     EXPECT_EQ(m_list.GetItemCount(3), 1);
-    const int commands[] = {cmd::kViewSend, cmd::kViewOutbox, cmd::kViewSent, cmd::kViewDeleted,
-                            cmd::kViewDrafts};
+    const CommandId commands[] = {CommandId::ViewSend, CommandId::ViewOutbox, CommandId::ViewSent,
+                                  CommandId::ViewDeleted, CommandId::ViewDrafts};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(m_bar.GetItemCommand(i), commands[i]);
-    EXPECT_EQ(m_bar.GetItemCommand(5), 0);
-    EXPECT_EQ(m_bar.GetItemCommand(-1), 0);
+    EXPECT_EQ(m_bar.GetItemCommand(5), CommandId::None);
+    EXPECT_EQ(m_bar.GetItemCommand(-1), CommandId::None);
 }
 
 TEST_F(FolderListTest, ButtonsAreStackedAboveAndBelowTheOpenGroup)
@@ -90,7 +90,7 @@ TEST_F(FolderListTest, ClickOnAnItemNotifiesItsIndex)
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy[0][0].toInt(), CFolderListCtrl::kItemClicked);
     EXPECT_EQ(spy[0][1].toInt(), 2);
-    EXPECT_EQ(m_list.GetItemData(2), cmd::kViewSent);
+    EXPECT_EQ(CommandId(m_list.GetItemData(2)), CommandId::ViewSent);
 }
 
 TEST_F(FolderListTest, PressMovedOffAndReleasedElsewhereSendsNothing)
@@ -134,7 +134,7 @@ TEST_F(FolderListTest, ToolsSlidesTheGroupsUpAndShowsSettings)
     EXPECT_EQ(m_list.FolderRect(1).top(), top + 22);
     EXPECT_EQ(m_list.FolderRect(2).top(), top + 44);
     EXPECT_EQ(m_list.FolderRect(3).top(), top + 66);
-    EXPECT_EQ(m_list.GetItemData(0), cmd::kViewSettings);
+    EXPECT_EQ(CommandId(m_list.GetItemData(0)), CommandId::ViewSettings);
     EXPECT_EQ(m_list.GetItemData(1), 0);
 
     // Back to the messages: the buttons slide down again.

@@ -13,15 +13,21 @@
 #include "store/Message.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/AddressBookView.h"
+#include "ui/AddressPage.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/DeletedMessagesView.h"
 #include "ui/DraftsView.h"
+#include "ui/FindAddressDialog.h"
 #include "ui/MessageListModel.h"
 #include "ui/OutboxView.h"
+#include "ui/SendMessageView.h"
 #include "ui/SentMessagesView.h"
+#include "ui/Win1250Edit.h"
+#include "ui/controls/AddressListCtrl.h"
 #include "ui/controls/ReportListCtrl.h"
 
+using views_test::Enabled;
 using views_test::Polish;
 
 namespace {
@@ -38,12 +44,6 @@ protected:
     static QString Cell(const CFolderView& view, int row, int column)
     {
         return view.GetModel().index(row, column).data().toString();
-    }
-
-    static bool Enabled(const CBrivantelView& view, int command)
-    {
-        const auto state = view.QueryCommand(command);
-        return state && state->enabled;
     }
 
     // The views send through the phone route to a port that does not exist: every send fails
@@ -92,12 +92,12 @@ TEST_F(FolderViewsTest, RowsInFolderOrderWithTheDateColumnAndAShot)
 TEST_F(FolderViewsTest, CommandsFollowTheSelection)
 {
     COutboxView emptyOutbox(m_doc, 1001);
-    for (int command : {cmd::kEdit, cmd::kSend, cmd::kDelete})
-        EXPECT_FALSE(Enabled(emptyOutbox, command)) << command;
+    for (CommandId command : {CommandId::Edit, CommandId::Send, CommandId::Delete})
+        EXPECT_FALSE(Enabled(emptyOutbox, command)) << static_cast<int>(command);
     CDeletedMessagesView emptyDeleted(m_doc, 1003);
-    EXPECT_FALSE(Enabled(emptyDeleted, cmd::kDeleteAll));
-    EXPECT_FALSE(Enabled(emptyDeleted, cmd::kDeleteMessage));
-    EXPECT_FALSE(emptyOutbox.QueryCommand(cmd::kDeleteAll).has_value());
+    EXPECT_FALSE(Enabled(emptyDeleted, CommandId::DeleteAll));
+    EXPECT_FALSE(Enabled(emptyDeleted, CommandId::DeleteMessage));
+    EXPECT_FALSE(emptyOutbox.QueryCommand(CommandId::DeleteAll).has_value());
 
     File(m_doc.GetDrafts(), "Jan", "a");
     File(m_doc.GetDrafts(), "Ewa", "b");
@@ -105,26 +105,26 @@ TEST_F(FolderViewsTest, CommandsFollowTheSelection)
     File(m_doc.GetOutbox(), "Ewa", "b");
     CDraftsView drafts(m_doc, 1004);
     COutboxView outbox(m_doc, 1001);
-    EXPECT_FALSE(Enabled(drafts, cmd::kDelete));
+    EXPECT_FALSE(Enabled(drafts, CommandId::Delete));
 
     drafts.GetList().SelectRow(0);
     outbox.GetList().SelectRow(0);
-    for (int command : {cmd::kEdit, cmd::kSend, cmd::kDelete}) {
-        EXPECT_TRUE(Enabled(drafts, command)) << command;
-        EXPECT_TRUE(Enabled(outbox, command)) << command;
+    for (CommandId command : {CommandId::Edit, CommandId::Send, CommandId::Delete}) {
+        EXPECT_TRUE(Enabled(drafts, command)) << static_cast<int>(command);
+        EXPECT_TRUE(Enabled(outbox, command)) << static_cast<int>(command);
     }
 
     drafts.GetList().SelectRow(1, true);
     outbox.GetList().SelectRow(1, true);
-    EXPECT_FALSE(Enabled(drafts, cmd::kEdit));
-    EXPECT_FALSE(Enabled(drafts, cmd::kSend));
-    EXPECT_TRUE(Enabled(drafts, cmd::kDelete));
-    EXPECT_FALSE(Enabled(outbox, cmd::kEdit));
-    EXPECT_TRUE(Enabled(outbox, cmd::kSend));
-    EXPECT_TRUE(Enabled(outbox, cmd::kDelete));
+    EXPECT_FALSE(Enabled(drafts, CommandId::Edit));
+    EXPECT_FALSE(Enabled(drafts, CommandId::Send));
+    EXPECT_TRUE(Enabled(drafts, CommandId::Delete));
+    EXPECT_FALSE(Enabled(outbox, CommandId::Edit));
+    EXPECT_TRUE(Enabled(outbox, CommandId::Send));
+    EXPECT_TRUE(Enabled(outbox, CommandId::Delete));
 
     // Delete takes both, with no question asked.
-    drafts.OnCommand(cmd::kDelete);
+    drafts.OnCommand(CommandId::Delete);
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 0u);
     EXPECT_EQ(drafts.GetList().GetRowCount(), 0);
     EXPECT_TRUE(m_ui.questions.empty());
@@ -135,10 +135,10 @@ TEST_F(FolderViewsTest, OutboxEditMovesTheMessageIntoTheComposingRecord)
     File(m_doc.GetOutbox(), "Jan", "Pierwsza");
     File(m_doc.GetOutbox(), "Ewa;Piotr", "Druga");
     COutboxView view(m_doc, 1001);
-    QSignalSpy requests(&CViewRequests::Instance(), &CViewRequests::showViewRequested);
+    QSignalSpy requests(&view, &CBrivantelView::viewRequested);
     view.GetList().SelectRow(1);
 
-    EXPECT_TRUE(view.OnCommand(cmd::kEdit));
+    EXPECT_TRUE(view.OnCommand(CommandId::Edit));
 
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Ewa;Piotr");
     EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Druga");
@@ -146,11 +146,11 @@ TEST_F(FolderViewsTest, OutboxEditMovesTheMessageIntoTheComposingRecord)
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetText(), "Pierwsza");
     EXPECT_EQ(view.GetList().GetRowCount(), 1);
     ASSERT_EQ(requests.count(), 1);
-    EXPECT_EQ(requests[0][0].toInt(), cmd::kViewSend);
+    EXPECT_EQ(requests[0][0].value<CommandId>(), CommandId::ViewSend);
 
     // With nothing selected Edit still opens the composing view, and changes nothing else.
     view.GetList().ClearSelection();
-    view.OnCommand(cmd::kEdit);
+    view.OnCommand(CommandId::Edit);
     EXPECT_EQ(requests.count(), 2);
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
 }
@@ -159,10 +159,10 @@ TEST_F(FolderViewsTest, DraftsEditKeepsTheDraft)
 {
     File(m_doc.GetDrafts(), "Jan;Ewa", "Szkic");
     CDraftsView view(m_doc, 1004);
-    QSignalSpy requests(&CViewRequests::Instance(), &CViewRequests::showViewRequested);
+    QSignalSpy requests(&view, &CBrivantelView::viewRequested);
     view.GetList().SelectRow(0);
 
-    view.OnCommand(cmd::kEdit);
+    view.OnCommand(CommandId::Edit);
 
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Jan;Ewa");
     EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Szkic");
@@ -185,7 +185,7 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
     FailEverySend();
     CDraftsView view(m_doc, 1004);
     view.GetList().SelectRow(0);
-    view.OnCommand(cmd::kSend);
+    view.OnCommand(CommandId::Send);
 
     // Two numbers were tried; the failed sends wait in the outbox under the names.
     ASSERT_EQ(m_doc.GetOutbox().GetCount(), 2u);
@@ -198,7 +198,7 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
     File(m_doc.GetDrafts(), "Piotr;+48600000000", "Nikt");
     CDraftsView again(m_doc, 1004);
     again.GetList().SelectRow(1);
-    again.OnCommand(cmd::kSend);
+    again.OnCommand(CommandId::Send);
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
     ASSERT_EQ(m_ui.sendFailures.size(), failures + 1);
     EXPECT_EQ(m_ui.sendFailures.back().recipient, "Piotr;+48600000000");
@@ -213,7 +213,7 @@ TEST_F(FolderViewsTest, OutboxSendKeepsWhatFailedInTheList)
     view.GetList().SelectRow(0);
     view.GetList().SelectRow(1, true);
 
-    view.OnCommand(cmd::kSend);
+    view.OnCommand(CommandId::Send);
 
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
     EXPECT_EQ(view.GetList().GetRowCount(), 2);
@@ -231,7 +231,7 @@ TEST_F(FolderViewsTest, DeleteFollowsTheMoveSetting)
         CSentMessagesView view(m_doc, 1002);
         view.GetList().SelectRow(0);
         view.GetList().SelectRow(2, true);
-        view.OnCommand(cmd::kDelete);
+        view.OnCommand(CommandId::Delete);
         ASSERT_EQ(view.GetList().GetRowCount(), 1);
     }
     ASSERT_EQ(m_doc.GetSent().GetCount(), 1u);
@@ -245,7 +245,7 @@ TEST_F(FolderViewsTest, DeleteFollowsTheMoveSetting)
     m_doc.GetSettings().SetMoveDeletedMessages(false);
     CSentMessagesView view(m_doc, 1002);
     view.GetList().SelectRow(0);
-    view.OnCommand(cmd::kDelete);
+    view.OnCommand(CommandId::Delete);
     EXPECT_EQ(m_doc.GetSent().GetCount(), 0u);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 3u);
 }
@@ -256,18 +256,18 @@ TEST_F(FolderViewsTest, DeletedViewDestroysSelectedAndAll)
     File(m_doc.GetDeletedMessages(), "Ewa", "b");
     File(m_doc.GetDeletedMessages(), "Piotr", "c");
     CDeletedMessagesView view(m_doc, 1003);
-    EXPECT_TRUE(Enabled(view, cmd::kDeleteAll));
+    EXPECT_TRUE(Enabled(view, CommandId::DeleteAll));
     view.GetList().SelectRow(1);
 
-    view.OnCommand(cmd::kDeleteMessage);
+    view.OnCommand(CommandId::DeleteMessage);
     ASSERT_EQ(m_doc.GetDeletedMessages().GetCount(), 2u);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetMessages()[1]->GetRecipients(), "Piotr");
     EXPECT_EQ(Cell(view, 1, 0), "Piotr");
 
-    view.OnCommand(cmd::kDeleteAll);
+    view.OnCommand(CommandId::DeleteAll);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 0u);
     EXPECT_EQ(view.GetList().GetRowCount(), 0);
-    EXPECT_FALSE(Enabled(view, cmd::kDeleteAll));
+    EXPECT_FALSE(Enabled(view, CommandId::DeleteAll));
     EXPECT_TRUE(m_ui.questions.empty());
 }
 
@@ -329,7 +329,7 @@ TEST_F(FolderViewsTest, PopupOffersTheViewsCommandsAndRunsTheChosenOne)
         for (QAction* action : menu.actions()) {
             offered << (action->isSeparator() ? QStringLiteral("-")
                                               : action->text() + (action->isEnabled() ? "" : " (off)"));
-            if (action->text() == QString::fromUtf8("&Usuń"))
+            if (action->text() == QString::fromUtf8("&Usuń\tDel"))
                 remove = action;
         }
         ASSERT_NE(remove, nullptr);
@@ -338,8 +338,8 @@ TEST_F(FolderViewsTest, PopupOffersTheViewsCommandsAndRunsTheChosenOne)
     });
     emit view.GetList().contextMenuRequested(view.mapToGlobal(QPoint(20, 30)));
 
-    EXPECT_EQ(offered, (QStringList{"&Edytuj (off)", QString::fromUtf8("&Wyślij (off)"), "-",
-                                    QString::fromUtf8("&Usuń")}));
+    EXPECT_EQ(offered, (QStringList{"&Edytuj\tCtrl+E (off)", QString::fromUtf8("&Wyślij (off)"), "-",
+                                    QString::fromUtf8("&Usuń\tDel")}));
     ASSERT_EQ(m_doc.GetDrafts().GetCount(), 1u);
     EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Ewa");
 }
@@ -348,22 +348,75 @@ TEST_F(FolderViewsTest, InTheMainWindowTheBarsFollowTheSelectionAndEditOpensTheC
 {
     File(m_doc.GetDrafts(), "Jan", "Szkic");
     CBrivantelFrame frame(m_doc, m_settings);
-    frame.SwitchView(cmd::kViewDrafts);
+    frame.SwitchView(CommandId::ViewDrafts);
     auto* drafts = dynamic_cast<CDraftsView*>(frame.GetActiveView());
     ASSERT_NE(drafts, nullptr);
-    const std::vector<QAction*> edit = frame.ActionsFor(cmd::kEdit);
-    ASSERT_FALSE(edit.empty());
-    for (QAction* action : edit)
-        EXPECT_FALSE(action->isEnabled());
+    QAction* edit = frame.Action(CommandId::Edit);
+    EXPECT_FALSE(edit->isEnabled());
 
     drafts->GetList().SelectRow(0);
-    for (QAction* action : edit)
-        EXPECT_TRUE(action->isEnabled());
-
-    frame.OnCommand(cmd::kEdit);
+    TriggerEnabled(edit);
     QCoreApplication::processEvents();
     EXPECT_EQ(frame.GetCurrentKind(), 1000);
     EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Szkic");
+}
+
+TEST_F(FolderViewsTest, SelectingARowEnablesDeleteAtOnce)
+{
+    File(m_doc.GetOutbox(), "Jan", "a");
+    CBrivantelFrame frame(m_doc, m_settings);
+    frame.SwitchView(CommandId::ViewOutbox);
+    auto* outbox = dynamic_cast<COutboxView*>(frame.GetActiveView());
+    ASSERT_NE(outbox, nullptr);
+    QAction* remove = frame.Action(CommandId::Delete);
+    EXPECT_FALSE(remove->isEnabled());
+    outbox->GetList().SelectRow(0); // no event loop in between: no timer can have run
+    EXPECT_TRUE(remove->isEnabled());
+}
+
+// The window's keys run their commands; Delete, which the menus only name, stays with the fields.
+TEST_F(FolderViewsTest, KeysRunTheirCommandsAndDeleteStaysWithTheFields)
+{
+    File(m_doc.GetDeletedMessages(), "Jan", "a");
+    views_test::AddEntry(m_doc.GetAddressBook(), "Jan", "Lis", "Jan Lis", "602", "1234567");
+    CBrivantelFrame frame(m_doc, m_settings);
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    auto* compose = dynamic_cast<CSendMessageView*>(frame.GetActiveView());
+    ASSERT_NE(compose, nullptr);
+    CWin1250TextEdit& text = compose->GetTextEdit();
+    compose->GetRecipientsEdit().setText(QStringLiteral("Ewa"));
+    text.setPlainText(QStringLiteral("ab"));
+    text.setFocus();
+    text.moveCursor(QTextCursor::Start);
+    QTest::keyClick(&text, Qt::Key_Delete);
+    EXPECT_EQ(text.toPlainText(), QStringLiteral("b"));
+    QTest::keyClick(&text, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+
+    frame.SwitchView(CommandId::ViewDeleted);
+    auto* deleted = dynamic_cast<CDeletedMessagesView*>(frame.GetActiveView());
+    ASSERT_NE(deleted, nullptr);
+    deleted->GetList().SelectRow(0);
+    QWidget& table = deleted->GetList().GetTable();
+    table.setFocus();
+    QTest::keyClick(&table, Qt::Key_Delete);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 1u);
+    QTest::keyClick(&table, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 0u);
+
+    frame.SwitchView(CommandId::ViewAddressBook);
+    auto* book = dynamic_cast<CAddressBookView*>(frame.GetActiveView());
+    ASSERT_NE(book, nullptr);
+    bool found = false;
+    OnNextModal([&found](QWidget* modal) {
+        found = qobject_cast<CFindAddressDialog*>(modal) != nullptr;
+        modal->close();
+    });
+    book->GetPage().GetList().GetTable().setFocus();
+    QTest::keyClick(&book->GetPage().GetList().GetTable(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(found);
 }
 
 TEST_F(FolderViewsTest, EachKindMakesItsOwnView)

@@ -1,3 +1,4 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -72,53 +73,12 @@ TEST_F(FrameTest, StartsWithTheComposingViewAndItsTitle)
     EXPECT_EQ(frame.GetFolderButtons().allowedAreas(), Qt::AllToolBarAreas);
 }
 
-TEST_F(FrameTest, MenusAsTheProgramHasThem)
-{
-    CBrivantelFrame& frame = Frame();
-    QStringList top;
-    for (QAction* a : frame.menuBar()->actions())
-        top << a->text();
-    EXPECT_EQ(top, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Widok"),
-                                QStringLiteral("&Wyślij wiadomość"), QStringLiteral("&Pomoc")}));
-    QMenu* view = frame.menuBar()->actions()[1]->menu();
-    QStringList items;
-    for (QAction* a : view->actions())
-        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items,
-              (QStringList{QStringLiteral("&Foldery"), QStringLiteral("-"), QStringLiteral("&Wygląd..."),
-                           QStringLiteral("Pasek &Folderów"), QStringLiteral("Pasek &stanu")}));
-    QStringList folders;
-    for (QAction* a : view->actions()[0]->menu()->actions())
-        folders << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(folders,
-              (QStringList{QStringLiteral("&Wyślij wiadomość"), QStringLiteral("Wiadomości wysyłane"),
-                           QStringLiteral("Wiadomości wysłane"), QStringLiteral("Wiadomości robocze"),
-                           QStringLiteral("Wiadomości usunięte"), QStringLiteral("-"),
-                           QStringLiteral("Książka adresowa"), QStringLiteral("-"),
-                           QStringLiteral("Powiadamianie o poczcie e-mail"), QStringLiteral("-"),
-                           QStringLiteral("Ustawienia")}));
-    // The accelerators.
-    const std::pair<int, QKeySequence> keys[] = {
-        {cmd::kFind, QKeySequence(QStringLiteral("Ctrl+F"))},
-        {cmd::kSaveDraft, QKeySequence(QStringLiteral("Ctrl+S"))},
-        {cmd::kSend, QKeySequence(QStringLiteral("Alt+S"))},
-        {cmd::kDeleteAll, QKeySequence(QStringLiteral("Ctrl+Del"))},
-        {cmd::kProperties, QKeySequence(QStringLiteral("Alt+Return"))},
-    };
-    for (const auto& [command, key] : keys) {
-        bool bound = false;
-        for (QAction* a : frame.ActionsFor(command))
-            bound = bound || a->shortcut() == key;
-        EXPECT_TRUE(bound) << command;
-    }
-}
-
 TEST_F(FrameTest, SwitchingMakesTheViewAfreshAndSetsTitleBarsAndMenu)
 {
     ShowFrame();
     CBrivantelFrame& frame = Frame();
     EXPECT_TRUE(frame.GetViewToolBar(135)->isVisible());
-    frame.SwitchView(cmd::kViewAddressBook);
+    frame.SwitchView(CommandId::ViewAddressBook);
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Książka adresowa - Brivantel "));
     EXPECT_EQ(frame.GetFolderBar().GetText(), QStringLiteral("Książka adresowa"));
     EXPECT_EQ(frame.GetFolderBar().GetIconIndex(), 5);
@@ -127,18 +87,17 @@ TEST_F(FrameTest, SwitchingMakesTheViewAfreshAndSetsTitleBarsAndMenu)
         EXPECT_EQ(frame.GetViewToolBar(id)->isVisible(), id == 146) << id;
 
     QPointer<CBrivantelView> first = frame.GetActiveView();
-    frame.SwitchView(cmd::kViewAddressBook);
+    frame.SwitchView(CommandId::ViewAddressBook);
     EXPECT_TRUE(first.isNull()); // the old view is gone
     ASSERT_NE(frame.GetActiveView(), nullptr);
     EXPECT_EQ(frame.GetActiveView()->GetKind(), 1005);
     EXPECT_TRUE(frame.GetActiveView()->isVisible());
 
-    frame.SwitchView(cmd::kViewSettings);
+    frame.SwitchView(CommandId::ViewSettings);
     for (int id : ToolbarIds())
         EXPECT_FALSE(frame.GetViewToolBar(id)->isVisible()) << id;
     // Commands a view does not handle are greyed.
-    for (QAction* a : frame.ActionsFor(cmd::kSend))
-        EXPECT_FALSE(a->isEnabled());
+    EXPECT_FALSE(frame.Action(CommandId::Send)->isEnabled());
 }
 
 TEST_F(FrameTest, AClickInTheFolderListSwitchesTheView)
@@ -217,7 +176,7 @@ TEST_F(FrameTest, LayoutClicksAreStoredButCancelKeepsTheWindow)
         dialog->GetPage().FolderListBox()->click();
         dialog->reject();
     });
-    frame.OnCommand(cmd::kLayout);
+    TriggerEnabled(frame.Action(CommandId::Layout));
     EXPECT_EQ(m_settings.GetInt("View", "ToolBar", -1), 0);
     EXPECT_EQ(m_settings.GetInt("View", "FolderList", -1), 0);
     EXPECT_TRUE(frame.GetViewToolBar(135)->isVisible());
@@ -229,7 +188,7 @@ TEST_F(FrameTest, LayoutClicksAreStoredButCancelKeepsTheWindow)
         dialog->GetPage().FolderBarBox()->click();
         dialog->accept();
     });
-    frame.OnCommand(cmd::kLayout);
+    TriggerEnabled(frame.Action(CommandId::Layout));
     EXPECT_FALSE(frame.GetViewToolBar(135)->isVisible());
     EXPECT_FALSE(frame.GetFolderListBar().isVisible());
     EXPECT_FALSE(frame.GetFolderBar().isVisible());
@@ -246,19 +205,16 @@ TEST_F(FrameTest, FolderButtonsAndStatusBarToggleAndAreStored)
 {
     ShowFrame();
     CBrivantelFrame& frame = Frame();
-    frame.OnCommand(cmd::kStatusBar);
+    TriggerEnabled(frame.Action(CommandId::StatusBar));
     EXPECT_FALSE(frame.statusBar()->isVisible());
     EXPECT_EQ(m_settings.GetInt("View", "StatusBar", -1), 0);
-    frame.OnCommand(cmd::kFolderButtons);
+    QAction* buttons = frame.Action(CommandId::FolderButtons);
+    TriggerEnabled(buttons);
     EXPECT_FALSE(frame.GetFolderButtons().isVisible());
     EXPECT_EQ(m_settings.GetInt("View", "FolderTool", -1), 0);
-    frame.UpdateCommandUi();
-    for (QAction* a : frame.ActionsFor(cmd::kFolderButtons))
-        EXPECT_FALSE(a->isChecked());
-    frame.OnCommand(cmd::kFolderButtons);
-    frame.UpdateCommandUi();
-    for (QAction* a : frame.ActionsFor(cmd::kFolderButtons))
-        EXPECT_TRUE(a->isChecked());
+    EXPECT_FALSE(buttons->isChecked());
+    TriggerEnabled(buttons);
+    EXPECT_TRUE(buttons->isChecked());
 }
 
 TEST_F(FrameTest, TrayMenuWaitsUntilTheWindowIsReady)
@@ -294,6 +250,16 @@ TEST_F(FrameTest, WithoutANotificationAreaMinimisingDoesNotHide)
     frame.Restore();
     EXPECT_FALSE(frame.isMinimized());
     EXPECT_TRUE(frame.isVisible());
+}
+
+TEST(ModalHelper, ADialogThatNeverOpensFailsTheTestInTime)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            OnNextModal([](QWidget*) {}, std::chrono::milliseconds(50));
+            QTest::qWait(300);
+        },
+        "no modal window opened in time");
 }
 
 TEST_F(FrameTest, TimersCallTheirSteps)

@@ -258,7 +258,7 @@ TEST(MailCheckerFrameTest, TheFrameShowsThePageForItsCommand)
     CMemorySettingsStore settings;
     CBrivantelDoc doc(ui, settings);
     CBrivantelFrame frame(doc, settings);
-    frame.SwitchView(cmd::kViewMailChecker);
+    frame.SwitchView(CommandId::ViewMailChecker);
     EXPECT_NE(dynamic_cast<CMailCheckerView*>(frame.GetActiveView()), nullptr);
 }
 

@@ -38,7 +38,7 @@ protected:
 
     CSettingsGatewayPage* SendingPage()
     {
-        m_frame.SwitchView(cmd::kViewSettings);
+        m_frame.SwitchView(CommandId::ViewSettings);
         auto* view = dynamic_cast<CSettingsView*>(m_frame.GetActiveView());
         if (!view || !view->GetSheet()->SetActivePage(1))
             return nullptr;
@@ -95,7 +95,7 @@ TEST_F(PhoneSettingsTest, TheEncodingChoiceIsKeptInTheSettingsStore)
 TEST_F(PhoneSettingsTest, TheStatusBarCountsSmsOnThePhoneRoute)
 {
     m_doc.GetSettings().SetRoute(ROUTE_PHONE);
-    m_frame.SwitchView(cmd::kViewSend);
+    m_frame.SwitchView(CommandId::ViewSend);
     auto* view = dynamic_cast<CSendMessageView*>(m_frame.GetActiveView());
     ASSERT_NE(view, nullptr);
     view->GetTextEdit().setPlainText(QString(150, QChar(0x0105))); // "ą"

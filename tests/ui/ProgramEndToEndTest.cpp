@@ -105,18 +105,13 @@ TEST(ProgramUnderXvfb, SendsThroughTheWindowAndKeepsItInTheDataFile)
         ASSERT_NE(view, nullptr);
         TypeText(&view->GetRecipientsEdit(), QStringLiteral("Ewa"));
         TypeText(&view->GetTextEdit(), QStringLiteral("Będę o ósmej"));
-        frame->UpdateCommandUi();
         QTest::keyClick(&view->GetTextEdit(), Qt::Key_S, Qt::AltModifier);
         ASSERT_EQ(sim.MessageCount(), 1u);
         EXPECT_EQ(sim.Messages()[0].sender, "Ola");
 
         view->GetTextEdit().clear();
         TypeText(&view->GetTextEdit(), QStringLiteral("Na później"));
-        frame->UpdateCommandUi();
-        for (QAction* action : frame->ActionsFor(cmd::kSendLater)) {
-            action->trigger();
-            break;
-        }
+        TriggerEnabled(frame->Action(CommandId::SendLater));
         ASSERT_EQ(doc.GetOutbox().GetCount(), 1u);
 
         QStringList asked;

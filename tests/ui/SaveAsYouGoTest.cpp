@@ -52,15 +52,6 @@ bool IsChild(const char* role)
     return qEnvironmentVariable(kChildVariable) == QLatin1String(role);
 }
 
-void Trigger(CBrivantelFrame& frame, int command)
-{
-    frame.UpdateCommandUi();
-    const auto actions = frame.ActionsFor(command);
-    ASSERT_FALSE(actions.empty());
-    ASSERT_TRUE(actions.front()->isEnabled());
-    actions.front()->trigger();
-}
-
 // This test program again, running one test as the program under test: it reports kReady on its
 // output once the window has done what the test asked, then runs until it is stopped.
 class ChildProgram
@@ -162,10 +153,10 @@ TEST(ProgramKilled, KeepsTheQueuedMessageAndTheDraftSavedThroughTheWindow)
         ASSERT_NE(view, nullptr);
         TypeText(&view->GetRecipientsEdit(), QStringLiteral("Ewa"));
         TypeText(&view->GetTextEdit(), QStringLiteral("Na później"));
-        Trigger(*program.frame, cmd::kSendLater);
+        TriggerEnabled(program.frame->Action(CommandId::SendLater));
         TypeText(&view->GetRecipientsEdit(), QStringLiteral("Jan"));
         TypeText(&view->GetTextEdit(), QStringLiteral("Szkic"));
-        Trigger(*program.frame, cmd::kSaveDraft);
+        TriggerEnabled(program.frame->Action(CommandId::SaveDraft));
         ReportReadyAndRunOn();
     }
     QTemporaryDir data;
@@ -195,7 +186,7 @@ TEST(ProgramTerminated, SavesWithoutQuestionsAndReleasesTheLock)
         CSendMessageView* view = program.Compose();
         ASSERT_NE(view, nullptr);
         TypeText(&view->GetTextEdit(), QStringLiteral("Pisane w chwili wylogowania"));
-        program.frame->SwitchView(cmd::kViewSettings);
+        program.frame->SwitchView(CommandId::ViewSettings);
         auto* settingsView = dynamic_cast<CSettingsView*>(program.frame->GetActiveView());
         ASSERT_NE(settingsView, nullptr);
         auto* sheet = program.frame->findChild<CSettingsSheet*>();
@@ -232,7 +223,7 @@ TEST(CloseSequence, AnInvalidProxyPortDoesNotHoldTheSaveHostage)
     QTemporaryDir data;
     RunningProgram program;
     ASSERT_TRUE(program.Start(data.path(), false));
-    program.frame->SwitchView(cmd::kViewSettings);
+    program.frame->SwitchView(CommandId::ViewSettings);
     auto* sheet = program.frame->findChild<CSettingsSheet*>();
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(sheet->SetActivePage(CSettingsSheet::kConnection));
@@ -241,7 +232,7 @@ TEST(CloseSequence, AnInvalidProxyPortDoesNotHoldTheSaveHostage)
     edits[0]->setText(QStringLiteral("proxy.example"));
     edits[1]->clear();
     program.ui.answers = {true};
-    Trigger(*program.frame, cmd::kExit);
+    TriggerEnabled(program.frame->Action(CommandId::Exit));
     EXPECT_FALSE(program.frame->isVisible());
     program.app->Shutdown();
     EXPECT_EQ(program.ui.questions,
@@ -288,7 +279,7 @@ TEST_F(FollowingViews, OutboxViewAfterTheClosingTimeSendListsWhatIsLeft)
     CBrivantelFrame frame(doc, settings);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.SwitchView(cmd::kViewOutbox);
+    frame.SwitchView(CommandId::ViewOutbox);
     CReportListCtrl& list = ListOf(frame);
     ASSERT_EQ(ShownRows(list), 2);
     list.SelectRow(1);
@@ -311,7 +302,7 @@ TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
     CBrivantelFrame frame(doc, settings);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.SwitchView(cmd::kViewSent);
+    frame.SwitchView(CommandId::ViewSent);
     CReportListCtrl& list = ListOf(frame);
     ASSERT_EQ(ShownRows(list), 1);
     list.SelectRow(0);

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
+#include "UiTestSupport.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "app/qt/WebAddress.h"
@@ -17,7 +19,6 @@
 #include "ui/LayoutDialog.h"
 #include "ui/ProgressDlg.h"
 #include "ui/controls/FolderListCtrl.h"
-#include "UiTestSupport.h"
 
 namespace {
 
@@ -32,14 +33,24 @@ TEST(ScreenshotTest, MainWindowWithEachGroupOpen)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     CFolderListCtrl& list = frame.GetFolderListBar().GetList();
     list.SetSlideDelay(0);
-    const int views[] = {cmd::kViewSend, cmd::kViewAddressBook, cmd::kViewMailChecker, cmd::kViewSettings};
+    const CommandId views[] = {CommandId::ViewSend, CommandId::ViewAddressBook, CommandId::ViewMailChecker,
+                               CommandId::ViewSettings};
     for (int folder = 0; folder < 4; ++folder) {
         list.SetCurrentFolder(folder);
         frame.SwitchView(views[folder]);
         QApplication::processEvents();
         EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("main-group-%1").arg(folder)));
     }
-    frame.SwitchView(cmd::kViewOutbox);
+    // The menus with the actions they share with the bars.
+    frame.SwitchView(CommandId::ViewAddressBook);
+    for (int i : {1, 2}) {
+        QMenu* menu = frame.menuBar()->actions()[i]->menu();
+        menu->popup(frame.mapToGlobal(QPoint(20, 20)));
+        QApplication::processEvents();
+        EXPECT_TRUE(SaveScreenshot(*menu, QStringLiteral("main-menu-%1").arg(i)));
+        menu->hide();
+    }
+    frame.SwitchView(CommandId::ViewOutbox);
     list.SetCurrentFolder(0);
     EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("main-outbox")));
     frame.resize(520, 300);

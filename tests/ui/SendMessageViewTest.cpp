@@ -92,11 +92,7 @@ protected:
         Frame().activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
     }
-    bool Enabled(int command)
-    {
-        const auto state = View().QueryCommand(command);
-        return state && state->enabled;
-    }
+    bool Enabled(CommandId command) { return Frame().Action(command)->isEnabled(); }
     void Type(QWidget& edit, const QString& text)
     {
         edit.setFocus();
@@ -142,8 +138,6 @@ TEST_F(ComposeTest, TypeChooseTwoAndSendWithAltS)
     EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Jan;Anna"));
     ASSERT_EQ(view.GetEntries().size(), 2u);
 
-    // The frame refreshes its commands' state on its own timer; here at once.
-    Frame().UpdateCommandUi();
     Frame().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
     view.GetTextEdit().setFocus();
@@ -186,7 +180,7 @@ TEST_F(ComposeTest, AFailedLastNumberBringsTheFailureDialogAndWaitsInTheOutbox)
         SaveScreenshot(*dialog, QStringLiteral("send-failed-dialog"));
         dialog->accept();
     });
-    ASSERT_TRUE(view.OnCommand(cmd::kSend));
+    TriggerEnabled(Frame().Action(CommandId::Send));
     EXPECT_EQ(title, QStringLiteral("Wysyłanie"));
     EXPECT_EQ(recipient, QStringLiteral("Jan"));
     EXPECT_EQ(text, QStringLiteral("Spotkanie o 10"));
@@ -202,7 +196,7 @@ TEST_F(ComposeTest, SendLaterQueuesOneMessageAndClears)
     CSendMessageView& view = View();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
     view.GetTextEdit().setPlainText(QStringLiteral("Później"));
-    ASSERT_TRUE(view.OnCommand(cmd::kSendLater));
+    TriggerEnabled(Frame().Action(CommandId::SendLater));
     ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetRecipients(), "Anna;Jan");
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetText(), Polish("Później"));
@@ -217,46 +211,43 @@ TEST_F(ComposeTest, SaveTwiceKeepsOneDraftAndClearStartsANewOne)
     CSendMessageView& view = View();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna"));
     view.GetTextEdit().setPlainText(QStringLiteral("Pierwsza"));
-    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    TriggerEnabled(Frame().Action(CommandId::SaveDraft));
     const auto time = m_doc.GetDrafts().GetMessages()[0]->GetTime();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna;Jan"));
     view.GetTextEdit().setPlainText(QStringLiteral("Druga"));
-    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    TriggerEnabled(Frame().Action(CommandId::SaveDraft));
     ASSERT_EQ(m_doc.GetDrafts().GetCount(), 1u);
     EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetText(), "Druga");
     EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Anna;Jan");
     EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetTime(), time);
 
-    ASSERT_TRUE(view.OnCommand(cmd::kClear));
+    TriggerEnabled(Frame().Action(CommandId::Clear));
     EXPECT_EQ(view.GetDraft(), nullptr);
     view.GetTextEdit().setPlainText(QStringLiteral("Trzecia"));
-    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
+    TriggerEnabled(Frame().Action(CommandId::SaveDraft));
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 2u);
 }
 
 TEST_F(ComposeTest, CommandsFollowTheTextAndRecipients)
 {
     CSendMessageView& view = View();
-    for (int c : {cmd::kSend, cmd::kSendLater, cmd::kSaveDraft, cmd::kClear, cmd::kCheckRecipients})
-        EXPECT_FALSE(Enabled(c)) << c;
-    EXPECT_TRUE(Enabled(cmd::kInsertMessage));
+    for (CommandId c : {CommandId::Send, CommandId::SendLater, CommandId::SaveDraft, CommandId::Clear,
+                        CommandId::CheckRecipients})
+        EXPECT_FALSE(Enabled(c)) << static_cast<int>(c);
+    EXPECT_TRUE(Enabled(CommandId::InsertMessage));
     view.GetRecipientsEdit().setText(QStringLiteral("Anna"));
-    EXPECT_TRUE(Enabled(cmd::kCheckRecipients));
-    EXPECT_TRUE(Enabled(cmd::kSaveDraft));
-    EXPECT_TRUE(Enabled(cmd::kClear));
-    EXPECT_FALSE(Enabled(cmd::kSend));
-    EXPECT_FALSE(Enabled(cmd::kSendLater));
+    EXPECT_TRUE(Enabled(CommandId::CheckRecipients));
+    EXPECT_TRUE(Enabled(CommandId::SaveDraft));
+    EXPECT_TRUE(Enabled(CommandId::Clear));
+    EXPECT_FALSE(Enabled(CommandId::Send));
+    EXPECT_FALSE(Enabled(CommandId::SendLater));
     view.GetTextEdit().setPlainText(QStringLiteral("x"));
-    EXPECT_TRUE(Enabled(cmd::kSend));
-    EXPECT_TRUE(Enabled(cmd::kSendLater));
+    EXPECT_TRUE(Enabled(CommandId::Send));
+    EXPECT_TRUE(Enabled(CommandId::SendLater));
     view.GetRecipientsEdit().clear();
-    EXPECT_FALSE(Enabled(cmd::kCheckRecipients));
-    EXPECT_FALSE(Enabled(cmd::kSend));
-    EXPECT_TRUE(Enabled(cmd::kSaveDraft));
-    // The frame's menu items and buttons follow the view.
-    Frame().UpdateCommandUi();
-    for (QAction* action : Frame().ActionsFor(cmd::kSend))
-        EXPECT_FALSE(action->isEnabled());
+    EXPECT_FALSE(Enabled(CommandId::CheckRecipients));
+    EXPECT_FALSE(Enabled(CommandId::Send));
+    EXPECT_TRUE(Enabled(CommandId::SaveDraft));
 }
 
 TEST_F(ComposeTest, CounterAndProgressFollowTheirRules)
@@ -287,7 +278,7 @@ TEST_F(ComposeTest, CounterAndProgressFollowTheirRules)
         dialog->GetList().setCurrentRow(1);
         dialog->GetInsertButton().click();
     });
-    ASSERT_TRUE(view.OnCommand(cmd::kInsertMessage));
+    TriggerEnabled(Frame().Action(CommandId::InsertMessage));
     EXPECT_EQ(view.GetTextEdit().toPlainText(), QStringLiteral("Jestem w drodze"));
     EXPECT_EQ(view.GetCounterText(), QStringLiteral("15-160"));
     EXPECT_EQ(view.GetProgress(), 15);
@@ -353,7 +344,7 @@ TEST_F(ComposeTest, CheckDropsEmptyPiecesAndAsksAboutUnknownNames)
 {
     CSendMessageView& view = View();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna;;Jan;"));
-    ASSERT_TRUE(view.OnCommand(cmd::kCheckRecipients));
+    TriggerEnabled(Frame().Action(CommandId::CheckRecipients));
     EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Jan"));
 
     // An unknown name is kept only when the user leaves it in the check dialog.
@@ -366,7 +357,7 @@ TEST_F(ComposeTest, CheckDropsEmptyPiecesAndAsksAboutUnknownNames)
         dialog->GetRemoveButton().click();
         dialog->GetCloseButton().click();
     });
-    ASSERT_TRUE(view.OnCommand(cmd::kCheckRecipients));
+    TriggerEnabled(Frame().Action(CommandId::CheckRecipients));
     EXPECT_EQ(view.GetRecipientsEdit().text(), QStringLiteral("Anna;Obcy"));
     ASSERT_EQ(view.GetEntries().size(), 1u);
 
@@ -386,7 +377,7 @@ TEST_F(ComposeTest, CheckDropsEmptyPiecesAndAsksAboutUnknownNames)
             ++closed;
         });
     });
-    ASSERT_TRUE(view.OnCommand(cmd::kSend));
+    TriggerEnabled(Frame().Action(CommandId::Send));
     EXPECT_EQ(closed, 2);
     EXPECT_EQ(m_sim.MessageCount(), 0u);
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 0u);
@@ -397,18 +388,18 @@ TEST_F(ComposeTest, WhatIsWrittenSurvivesASwitchButTheDraftLinkDoesNot)
     CSendMessageView& view = View();
     view.GetRecipientsEdit().setText(QStringLiteral("Anna"));
     view.GetTextEdit().setPlainText(QStringLiteral("Wiersz 1\nWiersz 2"));
-    ASSERT_TRUE(view.OnCommand(cmd::kSaveDraft));
-    Frame().SwitchView(cmd::kViewSent);
+    TriggerEnabled(Frame().Action(CommandId::SaveDraft));
+    Frame().SwitchView(CommandId::ViewSent);
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Anna");
     EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Wiersz 1\r\nWiersz 2");
-    Frame().SwitchView(cmd::kViewSend);
+    Frame().SwitchView(CommandId::ViewSend);
     CSendMessageView& again = View();
     EXPECT_EQ(again.GetRecipientsEdit().text(), QStringLiteral("Anna"));
     EXPECT_EQ(again.GetTextEdit().toPlainText(), QStringLiteral("Wiersz 1\nWiersz 2"));
     EXPECT_EQ(again.GetCounterText(), QStringLiteral("22-160"));
     ASSERT_EQ(again.GetEntries().size(), 1u);
     EXPECT_EQ(again.GetDraft(), nullptr);
-    ASSERT_TRUE(again.OnCommand(cmd::kSaveDraft));
+    TriggerEnabled(Frame().Action(CommandId::SaveDraft));
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 2u);
 }
 

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "BannerTestSupport.h"
+#include "UiTestSupport.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "support/RecordingUserInterface.h"
@@ -14,7 +15,6 @@
 #include "ui/FrameOnline.h"
 #include "ui/SettingsSheet.h"
 #include "ui/SettingsView.h"
-#include "UiTestSupport.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ TEST(SettingsScreenshotTest, SettingsPagesMailPageAndBanner)
     frame.resize(780, 560);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.SwitchView(cmd::kViewSettings);
+    frame.SwitchView(CommandId::ViewSettings);
     auto* view = dynamic_cast<CSettingsView*>(frame.GetActiveView());
     ASSERT_NE(view, nullptr);
     const char* names[] = {"settings-behaviour", "settings-sending", "settings-connection"};
@@ -45,7 +45,7 @@ TEST(SettingsScreenshotTest, SettingsPagesMailPageAndBanner)
         QApplication::processEvents();
         EXPECT_TRUE(SaveScreenshot(frame, QString::fromLatin1(names[page])));
     }
-    frame.SwitchView(cmd::kViewMailChecker);
+    frame.SwitchView(CommandId::ViewMailChecker);
     QApplication::processEvents();
     EXPECT_TRUE(SaveScreenshot(frame, QStringLiteral("mail-checker")));
 

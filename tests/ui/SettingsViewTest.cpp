@@ -211,18 +211,19 @@ TEST_F(SettingsViewTest, ARouteFromElsewhereIsKeptUntilTheUserPicksOne)
 TEST_F(SettingsViewTest, TheViewMenuCommandsShowThePages)
 {
     Open();
-    for (int command : {cmd::kSettingsBehaviour, cmd::kSettingsSending, cmd::kSettingsConnection}) {
+    for (CommandId command :
+         {CommandId::SettingsBehaviour, CommandId::SettingsSending, CommandId::SettingsConnection}) {
         const auto state = m_view->QueryCommand(command);
         ASSERT_TRUE(state.has_value());
         EXPECT_TRUE(state->enabled);
     }
-    EXPECT_TRUE(m_view->OnCommand(cmd::kSettingsConnection));
+    EXPECT_TRUE(m_view->OnCommand(CommandId::SettingsConnection));
     EXPECT_EQ(Sheet().currentIndex(), CSettingsSheet::kConnection);
-    EXPECT_TRUE(m_view->OnCommand(cmd::kSettingsSending));
+    EXPECT_TRUE(m_view->OnCommand(CommandId::SettingsSending));
     EXPECT_EQ(Sheet().currentIndex(), CSettingsSheet::kGateway);
-    EXPECT_TRUE(m_view->OnCommand(cmd::kSettingsBehaviour));
+    EXPECT_TRUE(m_view->OnCommand(CommandId::SettingsBehaviour));
     EXPECT_EQ(Sheet().currentIndex(), CSettingsSheet::kMaintenance);
-    EXPECT_FALSE(m_view->QueryCommand(cmd::kSend).has_value());
+    EXPECT_FALSE(m_view->QueryCommand(CommandId::Send).has_value());
 }
 
 TEST(SerialPortListTest, ListsTheSerialDevicesInTheirGroupsAndNaturalOrder)
@@ -260,12 +261,12 @@ TEST(SettingsAppTest, ThePortReachesTheApplicationObject)
                                    return made;
                                }),
               CBrivantelApp::Start::Running);
-    frame->SwitchView(cmd::kViewSettings);
+    frame->SwitchView(CommandId::ViewSettings);
     auto* view = dynamic_cast<CSettingsView*>(frame->GetActiveView());
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(view->GetSheet()->SetActivePage(CSettingsSheet::kGateway));
     view->GetSheet()->GetGatewayPage().PortBox()->setEditText(QStringLiteral("/dev/ttyACM0"));
-    frame->SwitchView(cmd::kViewOutbox);
+    frame->SwitchView(CommandId::ViewOutbox);
     EXPECT_EQ(app.GetPort(), "/dev/ttyACM0");
     EXPECT_EQ(app.GetDocument()->GetPhonePortName(), "/dev/ttyACM0");
     app.Shutdown();

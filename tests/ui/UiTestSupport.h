@@ -1,27 +1,44 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
 // Runs `act` on the next modal window that opens (a message box or dialog started by the code
-// under test) once the event loop has it on screen.
-inline void OnNextModal(std::function<void(QWidget*)> act)
+// under test) once the event loop has it on screen. A window that has not opened within the
+// deadline fails the test rather than leaving the helper waiting for ever.
+inline void OnNextModal(std::function<void(QWidget*)> act,
+                        std::chrono::milliseconds deadline = std::chrono::seconds(5))
 {
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
+    *poll = [act, poll, until = QDeadlineTimer(deadline)] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
+        if (modal) {
+            act(modal);
+        } else if (until.hasExpired()) {
+            ADD_FAILURE() << "no modal window opened in time";
+        } else {
             QTimer::singleShot(10, *poll);
-            return;
         }
-        act(modal);
     };
     QTimer::singleShot(0, *poll);
+}
+
+// Runs a command the way the user does: through its action, which must be enabled.
+inline void TriggerEnabled(QAction* action)
+{
+    ASSERT_NE(action, nullptr);
+    ASSERT_TRUE(action->isEnabled()) << action->text().toStdString();
+    action->trigger();
 }
 
 // Saves what the widget shows as <name>.png in the build's screenshot folder, to be looked at; on a

@@ -7,10 +7,11 @@
 #include <QDir>
 #include <QWidget>
 
+#include "UiTestSupport.h"
 #include "store/Address.h"
 #include "store/AddressBook.h"
 #include "store/Windows1250.h"
-#include "UiTestSupport.h"
+#include "ui/BrivantelView.h"
 
 // Helpers shared by the folder, address-book and address-dialog tests.
 namespace views_test {
@@ -32,6 +33,19 @@ inline CAddress* AddEntry(CAddressBook& book, const char* first, const char* sur
     entry->SetSubscriberNumber(number);
     CAddress* kept = entry.get();
     return book.AddAddress(entry) ? kept : nullptr;
+}
+
+// The state a view gives its command (false when the view does not handle it).
+inline bool Enabled(const CBrivantelView& view, CommandId command)
+{
+    const auto state = view.QueryCommand(command);
+    return state && state->enabled;
+}
+
+inline bool Checked(const CBrivantelView& view, CommandId command)
+{
+    const auto state = view.QueryCommand(command);
+    return state && state->checked;
 }
 
 // Seconds since 1970 of a local date and time.

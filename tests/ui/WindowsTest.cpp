@@ -420,7 +420,7 @@ TEST(AltEnterOnTheKeypad, OpensThePropertiesOfTheSelectedEntry)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
-    frame.SwitchView(cmd::kViewAddressBook);
+    frame.SwitchView(CommandId::ViewAddressBook);
     auto* view = dynamic_cast<CAddressBookView*>(frame.GetActiveView());
     ASSERT_NE(view, nullptr);
     CReportListCtrl& list = view->GetPage().GetList();
