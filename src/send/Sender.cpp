@@ -50,7 +50,7 @@ SendOutcome CSender::SendByInternet(const std::string& number, const std::string
 {
     CSMSMessageSender* gateway = GatewayFor(number);
     if (!gateway)
-        return {COutcome::Failed(windows1250::FromUtf8Lossy("żadna bramka nie obsługuje numeru ") + number), {}};
+        return {COutcome::Failed(windows1250::FromUtf8Lossy("żadna bramka nie obsługuje tego numeru")), {}};
     return {gateway->Send(number, text), {}};
 }
 
