@@ -200,6 +200,7 @@ private:
     bool m_damaged = false;
     bool m_readOnly = false;
     std::string m_damagedCopyPath;
+    std::string m_damageReason; // "Przyczyna: ... (bajt N).", a line of the damaged-file message
 
     // In the order the data file holds them.
     CAddressBook m_addressBook;
