@@ -163,7 +163,8 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
         const int index = static_cast<int>(i) + 1;
         const bool last = i + 1 == pieces.size();
         m_ui.ProgressSetText(ProgressLine(index, total));
-        const SendOutcome outcome = net_stop::Requested() ? SendOutcome{} : m_sender.Send(pieces[i], text, route);
+        const SendOutcome outcome =
+            net_stop::Requested() ? SendOutcome{} : m_sender.Send(pieces[i], text, route);
         if (outcome) {
             if (queued[i])
                 m_outbox.RemoveMessage(queued[i]); // destroyed here

@@ -139,7 +139,8 @@ bool CPop3Client::Connect(const std::string& server)
         m_errorText = m_socket.LastFailure() == CTcpSocket::Failure::Socket
                           ? SocketError(m_socket.LastErrno())
                           : ConnectError();
-        return address ? SocketFailed() : Fail(windows1250::FromUtf8Lossy("nieprawidłowy adres serwera poczty"));
+        return address ? SocketFailed()
+                       : Fail(windows1250::FromUtf8Lossy("nieprawidłowy adres serwera poczty"));
     }
     if (!address->tls)
         return true;

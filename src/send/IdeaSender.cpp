@@ -58,8 +58,8 @@ COutcome CIdeaSender::Send(const std::string& number, const std::string& text)
         "Accept-Encoding: gzip, deflate\r\n" + std::string(kGatewayUserAgent) + "Host: " + host + "\r\n" +
         "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Proxy-Connection: Keep-Alive\r\n" +
         "Pragma: no-cache\r\n\r\n" + body;
-    const bool sent = Connect(host) && SendRequest(request) &&
-                      ReadVerdict(windows1250::FromUtf8Lossy("została wysłana"));
+    const bool sent =
+        Connect(host) && SendRequest(request) && ReadVerdict(windows1250::FromUtf8Lossy("została wysłana"));
     Close();
     return Result(sent);
 }

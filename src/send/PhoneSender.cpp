@@ -479,7 +479,9 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
 SendOutcome CPhoneSender::Send(const std::string& number, const std::string& text)
 {
     m_warning.clear();
-    const auto failed = [this](std::string reason) { return SendOutcome{COutcome::Failed(reason), m_warning}; };
+    const auto failed = [this](std::string reason) {
+        return SendOutcome{COutcome::Failed(reason), m_warning};
+    };
     const std::string dial = DialableNumber(number);
     if (dial.empty())
         return failed(Polish("Numer \"") + number + Polish("\" nie nadaje się do wybrania w telefonie."));

@@ -7,8 +7,8 @@
 #include "SampleFile.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
-#include "support/RecordingUserInterface.h"
 #include "store/Windows1250.h"
+#include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
 namespace {

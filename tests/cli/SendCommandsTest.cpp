@@ -204,7 +204,9 @@ TEST_F(SendCommandsTest, FailedSendPrintsItsReasonBesideTheNumber)
     std::size_t queued = 0;
     for (const auto& c : cases) {
         sim.SetBehaviour(c.behaviour);
-        WithDocument([&](CBrivantelDoc& doc) { doc.GetSettings().SetProxyPort(c.proxyPort ? c.proxyPort : proxy.Port()); });
+        WithDocument([&](CBrivantelDoc& doc) {
+            doc.GetSettings().SetProxyPort(c.proxyPort ? c.proxyPort : proxy.Port());
+        });
         const CliRun r = Cli({"send", "--number", "+48602555666", "--text", "x", "--timeout", "1"});
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("+48602555666: " + c.reason + "\n"), std::string::npos) << r.err;

@@ -128,7 +128,8 @@ TEST_F(MailCommands, CheckMailReportsAFailedLoginWithoutThePassword)
                            "certyfikat serwera nie jest zaufany"),
               std::string::npos)
         << cli.err;
-    EXPECT_NE(cli.err.find("Przyczyna: TLS: certyfikat serwera nie jest zaufany"), std::string::npos) << cli.err;
+    EXPECT_NE(cli.err.find("Przyczyna: TLS: certyfikat serwera nie jest zaufany"), std::string::npos)
+        << cli.err;
     EXPECT_EQ(cli.err.find(DovecotServer::kPassword), std::string::npos);
     EXPECT_EQ(gateway.MessageCount(), 0u);
 }

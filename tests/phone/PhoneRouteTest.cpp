@@ -89,6 +89,7 @@ TEST_F(PhoneRouteTest, APhoneWaitingForItsPinIsNamedBesideTheNumber)
     ASSERT_EQ(m_ui.sendFailures.size(), 1u);
     EXPECT_EQ(m_ui.sendFailures[0].information, "");
     ASSERT_EQ(m_ui.failureReasons.size(), 1u);
-    EXPECT_EQ(windows1250::ToUtf8(m_ui.failureReasons[0]), "+48602000001: Telefon czeka na kod PIN karty SIM.");
+    EXPECT_EQ(windows1250::ToUtf8(m_ui.failureReasons[0]),
+              "+48602000001: Telefon czeka na kod PIN karty SIM.");
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
 }

@@ -115,7 +115,8 @@ TEST_F(GatewayTest, EraWithoutACookieSendsTwoSemicolonsInARow)
 TEST_F(GatewayTest, EraFormPageWithoutTheCodeEndsTheSendWithoutPosting)
 {
     sim.SetBehaviour(Sim::Behaviour::NoCode);
-    EXPECT_EQ(era.Send("+48602123456", "x").reason, windows1250::FromUtf8Lossy("w odpowiedzi bramki nie ma kodu formularza"));
+    EXPECT_EQ(era.Send("+48602123456", "x").reason,
+              windows1250::FromUtf8Lossy("w odpowiedzi bramki nie ma kodu formularza"));
     EXPECT_EQ(Requests(2).size(), 2u);
     EXPECT_EQ(sim.MessageCount(), 0u);
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <algorithm>
 
 #include "ComposeTestSupport.h"
 #include "UiTestSupport.h"
