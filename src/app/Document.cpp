@@ -101,16 +101,20 @@ bool CBrivantelDoc::Load(std::vector<std::uint8_t> bytes)
     if (bytes.empty())
         return true; // a new, empty data file: every record keeps its defaults
     CArchive ar(bytes, CArchive::Mode::Load);
+    const auto damaged = [this](const std::string& reason, std::size_t position) {
+        m_damageReason = "Przyczyna: " + reason + " (bajt " + std::to_string(position) + ").\n";
+        return false;
+    };
     try {
         Serialize(ar);
-    } catch (const CArchiveException&) {
-        return false;
+    } catch (const CArchiveException& damage) {
+        return damaged(damage.what(), damage.Position());
     } catch (const std::bad_alloc&) {
         // A file that asks for more memory than there is is damaged as well: what was read stays.
-        return false;
+        return damaged(Polish("brak pamięci"), ar.Position());
     }
     // Bytes after the last record would be lost at the next save: that is damage too.
-    return ar.Remaining() == 0;
+    return ar.Remaining() == 0 || damaged(Polish("dane za ostatnim rekordem"), ar.Position());
 }
 
 std::vector<std::uint8_t> CBrivantelDoc::Store()
@@ -211,15 +215,16 @@ void CBrivantelDoc::KeepDamagedOriginal(const std::vector<std::uint8_t>& origina
     if (copy) {
         m_damagedCopyPath = *copy;
         m_ui.ShowMessage(Polish("Plik danych ") + Quoted(m_path) +
-                             Polish(" jest uszkodzony. Wczytano wszystko, co dało się odczytać.\n"
-                                    "Kopię oryginalnego pliku zachowano jako ") +
+                             Polish(" jest uszkodzony. Wczytano wszystko, co dało się odczytać.\n") +
+                             m_damageReason + Polish("Kopię oryginalnego pliku zachowano jako ") +
                              Quoted(*copy) + ".",
                          CUserInterface::Icon::Exclamation);
         return;
     }
     // Without a copy the next save would lose the unread part for good, so saving is refused.
     m_ui.ShowMessage(Polish("Plik danych ") + Quoted(m_path) +
-                         Polish(" jest uszkodzony, a jego kopii nie udało się zachować.\n") + error.Describe() +
+                         Polish(" jest uszkodzony, a jego kopii nie udało się zachować.\n") + m_damageReason +
+                         error.Describe() +
                          Polish("\nZmiany nie zostaną zapisane, aby nie utracić reszty pliku."),
                      CUserInterface::Icon::Error);
 }

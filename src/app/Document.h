@@ -187,6 +187,8 @@ private:
     std::string GetPhoneEncoding() const override;
     std::string GetStoreValue(const std::string& section, const std::string& name) const override;
     bool SendOutboxMessage(CMessage& message, SendCount& count);
+    // A failed send's reason goes to its message in the outbox (when queued) and to the user.
+    void NoteFailure(CMessage* queued, const std::string& number, const std::string& reason);
     int RunMailCheck(CPop3Client& client, const std::string& server, const std::string& user,
                      const std::string& password);
     void SendMailNotice(int count);
@@ -198,6 +200,7 @@ private:
     bool m_damaged = false;
     bool m_readOnly = false;
     std::string m_damagedCopyPath;
+    std::string m_damageReason; // "Przyczyna: ... (bajt N).", a line of the damaged-file message
 
     // In the order the data file holds them.
     CAddressBook m_addressBook;

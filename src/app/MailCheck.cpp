@@ -62,11 +62,12 @@ int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, 
         m_lastMailCheck.outcome = CMailCheckResult::Outcome::Interrupted;
         return true;
     };
-    if (!client.Login(server, user, password)) {
+    if (const COutcome login = client.Login(server, user, password); !login) {
         if (interrupted())
             return 0;
         m_lastMailCheck.outcome = CMailCheckResult::Outcome::LoginFailed;
         m_lastMailCheck.error = client.GetErrorText();
+        m_lastMailCheck.reason = login.reason;
         if (net_stop::Requested())
             return 0; // the program is ending: no questions, no messages
         m_ui.ShowMessage(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") +
@@ -75,11 +76,12 @@ int CBrivantelDoc::RunMailCheck(CPop3Client& client, const std::string& server, 
         return 0;
     }
     m_ui.ProgressSetPos(1);
-    if (!client.Stat()) {
+    if (const COutcome stat = client.Stat(); !stat) {
         if (interrupted())
             return 0;
         m_lastMailCheck.outcome = CMailCheckResult::Outcome::StatFailed;
         m_lastMailCheck.error = client.GetErrorText();
+        m_lastMailCheck.reason = stat.reason;
         return 0;
     }
     if (interrupted())
@@ -110,7 +112,10 @@ void CBrivantelDoc::SendMailNotice(int count)
         notice = nullptr;
     NotifyChanged(DocChange::Outbox);
     WriteAhead();
-    const bool sent = !net_stop::Requested() && m_sender.Send(number, text, -1);
+    const SendOutcome outcome = net_stop::Requested() ? SendOutcome{} : m_sender.Send(number, text, -1);
+    const bool sent = outcome.done;
+    if (!sent)
+        NoteFailure(notice, number, outcome.reason);
     if (sent) {
         if (notice)
             m_outbox.RemoveMessage(notice); // destroyed here

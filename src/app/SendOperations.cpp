@@ -35,12 +35,12 @@ std::string QueuedInformation()
         "Wiadomość została umieszczona w folderze \"Wiadomości wysyłane\" i zostanie wysłana poźniej.");
 }
 
-// The failure dialog's information line: the route's reason, when it gave one, before the rest.
-std::string WithReason(const std::string& reason, const std::string& information)
+// The failure dialog's information line: the route's warning, when it gave one, before the rest.
+std::string WithWarning(const std::string& warning, const std::string& information)
 {
-    if (reason.empty())
+    if (warning.empty())
         return information;
-    return information.empty() ? reason : reason + "\n" + information;
+    return information.empty() ? warning : warning + "\n" + information;
 }
 
 // "+" and digits: a number filed under itself (a mail notice, or a number with no entry).
@@ -112,6 +112,15 @@ std::string CBrivantelDoc::GetStoreValue(const std::string& section, const std::
     return m_settingsStore.GetString(section, name);
 }
 
+void CBrivantelDoc::NoteFailure(CMessage* queued, const std::string& number, const std::string& reason)
+{
+    if (reason.empty())
+        return; // not tried: the program is ending
+    if (queued)
+        queued->SetFailureReason(reason);
+    m_ui.ShowFailureReason(number, reason);
+}
+
 void CBrivantelDoc::SendWaitHook()
 {
     m_ui.WaitHook();
@@ -154,7 +163,9 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
         const int index = static_cast<int>(i) + 1;
         const bool last = i + 1 == pieces.size();
         m_ui.ProgressSetText(ProgressLine(index, total));
-        if (!net_stop::Requested() && m_sender.Send(pieces[i], text, route)) {
+        const SendOutcome outcome =
+            net_stop::Requested() ? SendOutcome{} : m_sender.Send(pieces[i], text, route);
+        if (outcome) {
             if (queued[i])
                 m_outbox.RemoveMessage(queued[i]); // destroyed here
             File(m_sent, names[i], text);
@@ -163,11 +174,11 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
             Announce(DocChange::Outbox);
         } else {
             ++tally.failed;
+            NoteFailure(queued[i], pieces[i], outcome.reason);
             // Earlier failures stay queued without a word; only the last number brings the dialog,
             // and none when the program is ending.
             if (last && !net_stop::Requested())
-                m_ui.ShowSendFailed(text, names[i],
-                                    WithReason(m_sender.LastFailureReason(), QueuedInformation()));
+                m_ui.ShowSendFailed(text, names[i], WithWarning(outcome.warning, QueuedInformation()));
         }
         m_ui.ProgressSetPos(index);
     }
@@ -192,12 +203,15 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         names.emplace_back(); // nothing to send to: the send fails and the message stays
     std::vector<std::string> sent;
     std::vector<std::string> failed;
+    SendOutcome last;
     for (const auto& name : names) {
         std::string number = m_addressBook.NumberForName(name);
         if (number.empty() && IsFullNumber(name))
             number = name;
-        const bool went = !net_stop::Requested() && m_sender.Send(number, text, ROUTE_CONFIGURED);
-        (went ? sent : failed).push_back(name);
+        last = net_stop::Requested() ? SendOutcome{} : m_sender.Send(number, text, ROUTE_CONFIGURED);
+        (last ? sent : failed).push_back(name);
+        if (!last)
+            NoteFailure(&message, number.empty() ? name : number, last.reason);
     }
     tally.sent += static_cast<int>(sent.size());
     tally.failed += static_cast<int>(failed.size());
@@ -217,7 +231,7 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         Announce(DocChange::Outbox);
     }
     if (!net_stop::Requested())
-        m_ui.ShowSendFailed(text, message.GetRecipients(), WithReason(m_sender.LastFailureReason(), {}));
+        m_ui.ShowSendFailed(text, message.GetRecipients(), last.warning);
     return false;
 }
 

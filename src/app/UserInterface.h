@@ -22,6 +22,9 @@ public:
     // a line of information below them (may be empty).
     virtual void ShowSendFailed(const std::string& text, const std::string& recipient,
                                 const std::string& information) = 0;
+    // Why the send to one number failed, in a few words, for each failed number: the desktop
+    // program shows the latest in its status bar, the command-line tool prints each.
+    virtual void ShowFailureReason(const std::string& /*number*/, const std::string& /*reason*/) {}
 
     // The progress dialog of a long operation: a title, one line of text and a bar from 0 to the
     // range's upper end. One opened while another is open (a mail check during a send's failure

@@ -48,6 +48,11 @@ void CConsoleUserInterface::ProgressSetText(const std::string& text)
     PrintError(text);
 }
 
+void CConsoleUserInterface::ShowFailureReason(const std::string& number, const std::string& reason)
+{
+    PrintError(number + ": " + reason);
+}
+
 void CConsoleUserInterface::ShowSendFailed(const std::string& text, const std::string& recipient,
                                            const std::string& information)
 {

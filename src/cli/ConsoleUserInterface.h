@@ -15,6 +15,8 @@ public:
     // The failure dialog's content as lines on standard error.
     void ShowSendFailed(const std::string& text, const std::string& recipient,
                         const std::string& information) override;
+    // "+48602123456: bramka odpowiedziała kodem 500" on standard error.
+    void ShowFailureReason(const std::string& number, const std::string& reason) override;
     // Progress texts go to standard error, one line each; the bar is not drawn.
     void ProgressOpen(const std::string& title) override;
     void ProgressSetTitle(const std::string& title) override;

@@ -152,10 +152,11 @@ bool Report(const CBrivantelDoc& doc)
     switch (r.outcome) {
     case CMailCheckResult::Outcome::Off:
         return true;
-    case CMailCheckResult::Outcome::LoginFailed:
-        return false; // the error box has been printed
+    case CMailCheckResult::Outcome::LoginFailed: // the error box has been printed
     case CMailCheckResult::Outcome::StatFailed:
-        PrintError(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") + r.error);
+        if (r.outcome == CMailCheckResult::Outcome::StatFailed)
+            PrintError(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n") + r.error);
+        PrintError("Przyczyna: " + r.reason);
         return false;
     case CMailCheckResult::Outcome::Interrupted:
         PrintErrorUtf8("Sprawdzanie poczty przerwane; nic nie zostało wysłane.");

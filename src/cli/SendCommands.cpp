@@ -1,6 +1,7 @@
 // send, later, send-outbox: what the composing window's "Wyślij" and "Wyślij później" and the
 // outbox question at closing do, from a terminal.
 
+#include <chrono>
 #include <iostream>
 
 #include "cli/Command.h"
@@ -66,10 +67,20 @@ bool ReadRecipients(CCommandContext& ctx, std::string& recipients)
     return true;
 }
 
-// The document for sending; the context fills in the signature and the phone's port.
+// The document for sending; the context fills in the signature and the phone's port. --timeout
+// bounds each wait for a gateway, and three such waits the whole exchange.
 std::unique_ptr<CBrivantelDoc> OpenForSending(CCommandContext& ctx)
 {
-    return ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
+    bool valid = true;
+    const auto seconds = std::chrono::seconds(ctx.Parser().value("timeout").toInt(&valid));
+    if (ctx.Parser().isSet("timeout") && (!valid || seconds.count() < 1)) {
+        PrintErrorUtf8("Podaj czas oczekiwania w sekundach (--timeout).");
+        return nullptr;
+    }
+    auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
+    if (doc && ctx.Parser().isSet("timeout"))
+        doc->GetSender().SetTimeouts({{seconds, seconds, seconds}, 3 * seconds});
+    return doc;
 }
 
 int Finish(CBrivantelDoc& doc, const CBrivantelDoc::SendCount& count)
@@ -156,11 +167,12 @@ std::vector<CCommand> SendCommands()
     const QCommandLineOption to("to", "Odbiorcy: nazwy z książki adresowej rozdzielone „;”.", "NAZWY");
     const QCommandLineOption number("number", "Pełne numery (+48...) rozdzielone „;”.", "NUMERY");
     const QCommandLineOption text("text", "Treść wiadomości (najwyżej 160 znaków).", "TEKST");
+    const QCommandLineOption timeout("timeout", "Ile sekund czekać na bramkę (domyślnie 30).", "SEKUNDY");
     return {
         {{"send"},
          "send (--to \"NAZWA;NAZWA\" | --number \"NUMER;NUMER\") --text TEKST",
          "Wysyła wiadomość jak przycisk „Wyślij”; kod 0, gdy wyszła do każdego numeru.",
-         {to, number, text},
+         {to, number, text, timeout},
          0,
          Send},
         {{"later"},
@@ -172,7 +184,7 @@ std::vector<CCommand> SendCommands()
         {{"send-outbox"},
          "send-outbox",
          "Wysyła wiadomości z folderu „Wiadomości wysyłane”; każda niewysłana jest wypisana.",
-         {},
+         {timeout},
          0,
          SendOutbox},
     };

@@ -23,6 +23,7 @@ struct CMailCheckResult
 
     Outcome outcome = Outcome::Off;
     int count = 0;
-    std::string error; // the POP3 client's error text after a failure
+    std::string error;  // the POP3 client's error text after a failure
+    std::string reason; // and its short Polish reason
     Notice notice = Notice::None;
 };

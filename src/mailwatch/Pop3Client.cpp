@@ -133,32 +133,49 @@ bool CPop3Client::Connect(const std::string& server)
 {
     Drop();
     const auto address = CPop3Address::Parse(server);
+    if (address)
+        m_peer = address->host + ":" + std::to_string(address->port);
     if (!address || !m_socket.Connect(address->host, address->port)) {
         m_errorText = m_socket.LastFailure() == CTcpSocket::Failure::Socket
                           ? SocketError(m_socket.LastErrno())
                           : ConnectError();
-        return false;
+        return address ? SocketFailed()
+                       : Fail(windows1250::FromUtf8Lossy("nieprawidłowy adres serwera poczty"));
     }
     if (!address->tls)
         return true;
     m_tls = std::make_unique<CTlsStream>(m_socket);
     if (!m_tls->Handshake(address->host, m_options.caFile)) {
         m_errorText = ConnectError() + "\nTLS: " + m_tls->ErrorText();
+        Fail("TLS: " + m_tls->ErrorText());
         Drop();
         return false;
     }
     return true;
 }
 
-bool CPop3Client::Login(const std::string& server, const std::string& user, const std::string& password)
+COutcome CPop3Client::Login(const std::string& server, const std::string& user, const std::string& password)
 {
+    m_reason.clear();
     // The check starts here; the login has the shorter limit of the two.
     const auto now = CTcpSocket::Clock::now();
     m_checkEnd = now + m_options.checkLimit;
     m_socket.SetDeadline(std::min(m_checkEnd, now + m_options.loginLimit));
     const bool ok = LoginSteps(server, user, password);
     m_socket.SetDeadline(m_checkEnd);
-    return ok;
+    return ok ? COutcome::Done() : COutcome::Failed(m_reason);
+}
+
+bool CPop3Client::Fail(std::string reason)
+{
+    m_reason = std::move(reason);
+    return false;
+}
+
+bool CPop3Client::SocketFailed()
+{
+    return Fail(m_tls && !m_tls->ErrorText().empty() ? "TLS: " + m_tls->ErrorText()
+                                                     : m_socket.FailureReason(m_peer));
 }
 
 bool CPop3Client::LoginSteps(const std::string& server, const std::string& user, const std::string& password)
@@ -167,31 +184,35 @@ bool CPop3Client::LoginSteps(const std::string& server, const std::string& user,
         return false;
     std::string greeting;
     if (!ReadLine(greeting, kMaxStatusLine)) {
+        SocketFailed();
         Drop();
         m_errorText = ConnectError();
         return false;
     }
     if (IsRefusal(greeting)) {
         m_errorText = ConnectError();
-        return false; // the connection stays, so the caller's QUIT still reaches the server
+        // The connection stays, so the caller's QUIT still reaches the server.
+        return Fail(windows1250::FromUtf8Lossy("serwer poczty nie przyjął połączenia"));
     }
     const struct
     {
         const std::string& value;
         const std::string& refusal;
         const char* word;
-    } steps[] = {{user, UserError(), "USER "}, {password, PasswordError(), "PASS "}};
+        const char* reason;
+    } steps[] = {{user, UserError(), "USER ", "serwer poczty nie przyjął nazwy użytkownika"},
+                 {password, PasswordError(), "PASS ", "serwer poczty nie przyjął hasła"}};
     for (const auto& step : steps) {
         if (!FitsOneLine(step.value)) {
             m_errorText = step.refusal;
-            return false;
+            return Fail(windows1250::FromUtf8Lossy(step.reason));
         }
         switch (Command(step.word + step.value + "\r\n")) {
         case Reply::Accepted:
             break;
         case Reply::Refused:
             m_errorText = step.refusal;
-            return false;
+            return Fail(windows1250::FromUtf8Lossy(step.reason));
         case Reply::Broken:
             m_errorText = ConnectError();
             return false;
@@ -260,6 +281,7 @@ bool CPop3Client::ReadMultiLine(std::string& body)
 CPop3Client::Reply CPop3Client::Command(const std::string& line)
 {
     if (!SendLine(line) || !ReadLine(m_lastReply, kMaxStatusLine)) {
+        SocketFailed();
         // Whatever the server still sends would be taken for the next reply: the stream is done.
         Drop();
         return Reply::Broken;
@@ -280,12 +302,19 @@ bool CPop3Client::Refuse(const char* word)
     return false;
 }
 
-bool CPop3Client::Stat()
+COutcome CPop3Client::Stat()
 {
-    if (!Command("STAT \r\n", "STAT"))
-        return false;
+    m_reason.clear();
+    const Reply reply = Command("STAT \r\n");
+    if (reply == Reply::Refused)
+        Fail(windows1250::FromUtf8Lossy("serwer poczty odrzucił polecenie STAT"));
     // A reply without a count must not read as an empty mailbox.
-    return ParseStat(m_lastReply) || Refuse("STAT");
+    else if (reply == Reply::Accepted && !ParseStat(m_lastReply))
+        Fail(windows1250::FromUtf8Lossy("niepoprawna odpowiedź serwera poczty na polecenie STAT"));
+    if (m_reason.empty())
+        return COutcome::Done();
+    Refuse("STAT");
+    return COutcome::Failed(m_reason);
 }
 
 bool CPop3Client::List()

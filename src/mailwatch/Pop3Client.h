@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mailwatch/Pop3Options.h"
+#include "net/Outcome.h"
 #include "net/TcpSocket.h"
 
 class CTlsStream;
@@ -25,7 +26,8 @@ struct CPop3Address
 
 // One connection to a POP3 mailbox for one check: Login, commands, Quit. Every operation returns
 // true on success; after a failure GetErrorText() says why (it is only ever replaced, never
-// cleared). Replies are read whole, each wait is bounded, and the password appears in no text.
+// cleared), as the error box has always put it; Login and Stat also give a short Polish reason.
+// Replies are read whole, each wait is bounded, and the password appears in no text.
 class CPop3Client
 {
 public:
@@ -34,10 +36,10 @@ public:
     CPop3Client(const CPop3Client&) = delete;
     CPop3Client& operator=(const CPop3Client&) = delete;
 
-    bool Login(const std::string& server, const std::string& user, const std::string& password);
+    COutcome Login(const std::string& server, const std::string& user, const std::string& password);
     // The same with the stored server, user and password.
-    bool Login() { return Login(m_server, m_user, m_password); }
-    bool Stat();
+    COutcome Login() { return Login(m_server, m_user, m_password); }
+    COutcome Stat();
     bool List();
     bool Retr(int message);
     bool Dele(int message);
@@ -76,6 +78,10 @@ private:
     Reply Command(const std::string& line);
     bool Command(const std::string& line, const char* word);
     bool Refuse(const char* word);
+    // Sets the reason (Windows-1250) and returns false.
+    bool Fail(std::string reason);
+    // The socket's reason for its last failure, naming the server.
+    bool SocketFailed();
     bool SendLine(const std::string& line);
     bool ReadLine(std::string& line, std::size_t limit);
     // The lines up to the terminating "." line, dot-unstuffing each, with their CR LF ends.
@@ -91,6 +97,8 @@ private:
     std::string m_user;
     std::string m_password;
     std::string m_errorText;
+    std::string m_reason;
+    std::string m_peer; // "host:port", for the reasons
     std::int32_t m_messageCount = 0;
     std::int64_t m_mailboxSize = 0;
     std::vector<std::uint64_t> m_listing;

@@ -75,8 +75,12 @@ std::optional<std::string> CERASender::FormCode(const std::string& host, const s
         return std::nullopt;
     CMarkerScanner scanner(kCodeMarker, '"', kMaxCode);
     // A page that ends without the code leaves nothing to post.
-    if (!ReadWith(scanner) || !scanner.MarkerSeen() || scanner.TooLong())
+    if (!ReadWith(scanner))
         return std::nullopt;
+    if (!scanner.MarkerSeen() || scanner.TooLong()) {
+        Fail(windows1250::FromUtf8Lossy("w odpowiedzi bramki nie ma kodu formularza"));
+        return std::nullopt;
+    }
     return scanner.Value();
 }
 
@@ -93,33 +97,33 @@ bool CERASender::PostForm(const std::string& host, const std::string& cookie, co
     return ReadVerdict(windows1250::FromUtf8Lossy("została wysłana!"));
 }
 
-bool CERASender::Send(const std::string& number, const std::string& text)
+COutcome CERASender::Send(const std::string& number, const std::string& text)
 {
     if (number.size() < 3)
-        return false;
+        return CSMSMessageSender::Send(number, text);
     const std::string host = GetHost(gateway_hosts::kEra, gateway_hosts::kEraDefault);
     const std::string localNumber = number.substr(3);
 
     if (!Connect(host))
-        return false;
+        return Result(false);
     const auto cookie = Cookie(host);
     Close();
     if (!cookie)
-        return false;
+        return Result(false);
 
     if (!Connect(host))
-        return false;
+        return Result(false);
     const auto code = FormCode(host, *cookie);
     Close();
     if (!code)
-        return false;
+        return Result(false);
 
     if (!Connect(host))
-        return false;
+        return Result(false);
     const std::string body = "bookopen=+&numer=" + UrlEncode(localNumber) +
                              "&ksiazka=&message=" + UrlEncode(text) + "&podpis=" + UrlEncode(GetSignature()) +
                              "&kontakt=&code=" + *code + "&Nadaj=Nadaj";
     const bool sent = PostForm(host, *cookie, body);
     Close();
-    return sent;
+    return Result(sent);
 }

@@ -10,7 +10,7 @@ public:
     explicit CERASender(CSendEnvironment& environment);
 
     bool SupportsNumber(const std::string& number) const override;
-    bool Send(const std::string& number, const std::string& text) override;
+    COutcome Send(const std::string& number, const std::string& text) override;
     std::string GetGatewayAddress() const override;
 
 private:

@@ -44,7 +44,7 @@ std::string CIdeaSender::Body(const std::string& number, const std::string& text
            "&ILE_SMSOW=1&ILE_ZNAKOW=" + std::to_string(left) + "&SHORT_MESSAGE=" + UrlEncode(text);
 }
 
-bool CIdeaSender::Send(const std::string& number, const std::string& text)
+COutcome CIdeaSender::Send(const std::string& number, const std::string& text)
 {
     const std::string host = GetHost(gateway_hosts::kIdea, gateway_hosts::kIdeaDefault);
     const std::string body = Body(number, text, GetSignature(), Environment().LocalTime());
@@ -58,9 +58,8 @@ bool CIdeaSender::Send(const std::string& number, const std::string& text)
         "Accept-Encoding: gzip, deflate\r\n" + std::string(kGatewayUserAgent) + "Host: " + host + "\r\n" +
         "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Proxy-Connection: Keep-Alive\r\n" +
         "Pragma: no-cache\r\n\r\n" + body;
-    if (!Connect(host))
-        return false;
-    const bool sent = SendRequest(request) && ReadVerdict(windows1250::FromUtf8Lossy("została wysłana"));
+    const bool sent =
+        Connect(host) && SendRequest(request) && ReadVerdict(windows1250::FromUtf8Lossy("została wysłana"));
     Close();
-    return sent;
+    return Result(sent);
 }

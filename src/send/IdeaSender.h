@@ -10,7 +10,7 @@ public:
     explicit CIdeaSender(CSendEnvironment& environment);
 
     bool SupportsNumber(const std::string& number) const override;
-    bool Send(const std::string& number, const std::string& text) override;
+    COutcome Send(const std::string& number, const std::string& text) override;
     std::string GetGatewayAddress() const override;
 
     // The form's body for this moment and signature.

@@ -174,9 +174,10 @@ bool COwnGatewaySender::SupportsNumber(const std::string& number) const
     return config.enabled && Served(config, number);
 }
 
-bool COwnGatewaySender::Send(const std::string& number, const std::string& text)
+COutcome COwnGatewaySender::Send(const std::string& number, const std::string& text)
 {
-    return Deliver(number, text).delivered;
+    const Outcome& outcome = Deliver(number, text);
+    return {outcome.delivered, outcome.reason};
 }
 
 std::string COwnGatewaySender::GetGatewayAddress() const

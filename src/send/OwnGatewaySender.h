@@ -71,7 +71,7 @@ public:
     bool IsEnabled() const { return ReadConfig().enabled; }
     // Enabled, and the number begins with one of the served prefixes (all numbers when none).
     bool SupportsNumber(const std::string& number) const override;
-    bool Send(const std::string& number, const std::string& text) override;
+    COutcome Send(const std::string& number, const std::string& text) override;
     bool SignatureIsEmail() const override { return false; }
     std::string GetGatewayAddress() const override;
 

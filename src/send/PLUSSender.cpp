@@ -51,13 +51,9 @@ std::string CPLUSSender::Body(const std::string& number, const std::string& text
            "&dzien=dzisiaj&godz=" + std::to_string(now.tm_hour) + "&min=" + std::to_string(now.tm_min);
 }
 
-bool CPLUSSender::Send(const std::string& number, const std::string& text)
+COutcome CPLUSSender::Send(const std::string& number, const std::string& text)
 {
     const std::string host = GetHost(gateway_hosts::kPlus, gateway_hosts::kPlusDefault);
-    if (!Connect(host)) {
-        Close();
-        return false;
-    }
     const std::string body = Body(number, text, GetSignature(), Environment().LocalTime());
     const std::string request =
         "POST http://" + host + kPath + " HTTP/1.0\r\n" +
@@ -67,8 +63,8 @@ bool CPLUSSender::Send(const std::string& number, const std::string& text)
         std::string(kGatewayUserAgent) + "Host: " + host + "\r\n" +
         "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Proxy-Connection: Keep-Alive\r\n" +
         "Pragma: No-Cache\r\n\r\n" + body;
-    const bool sent =
-        SendRequest(request) && ReadVerdict(windows1250::FromUtf8Lossy("SMS został wysłany!!!"));
+    const bool sent = Connect(host) && SendRequest(request) &&
+                      ReadVerdict(windows1250::FromUtf8Lossy("SMS został wysłany!!!"));
     Close();
-    return sent;
+    return Result(sent);
 }

@@ -467,7 +467,7 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
             Refused(answer, "Telefon nie potwierdził wysłania wiadomości.");
             // Unconfirmed is not undelivered: a part the network took may already be on its way.
             if (pdus.size() > 1 && (confirmed > 0 || answer.verdict != Reply::Error))
-                m_reason += Polish(" Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu "
+                m_warning = Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu "
                                    "zostaną wysłane wszystkie części.");
             break;
         }
@@ -476,31 +476,29 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
     return confirmed == pdus.size();
 }
 
-bool CPhoneSender::Send(const std::string& number, const std::string& text)
+SendOutcome CPhoneSender::Send(const std::string& number, const std::string& text)
 {
-    m_reason.clear();
+    m_warning.clear();
+    const auto failed = [this](std::string reason) {
+        return SendOutcome{COutcome::Failed(reason), m_warning};
+    };
     const std::string dial = DialableNumber(number);
-    if (dial.empty()) {
-        m_reason = Polish("Numer \"") + number + Polish("\" nie nadaje się do wybrania w telefonie.");
-        return false;
-    }
+    if (dial.empty())
+        return failed(Polish("Numer \"") + number + Polish("\" nie nadaje się do wybrania w telefonie."));
     const sms::Coding coding =
         m_encoding == PhoneEncoding::Text ? sms::Coding::Text : sms::ChooseCoding(text);
     if (coding == sms::Coding::Text &&
         text.find_first_of(std::string{kCtrlZ, kEscape}) != std::string::npos) {
         // In text mode these would end or cancel the message early, and the phone would send
         // something else than the message we file.
-        m_reason = Polish("Tekst zawiera znaki sterujące (Ctrl+Z, Esc), których telefon w trybie tekstowym "
-                          "nie przyjmie.");
-        return false;
+        return failed(Polish("Tekst zawiera znaki sterujące (Ctrl+Z, Esc), których telefon w trybie "
+                             "tekstowym nie przyjmie."));
     }
     const std::string device = DeviceFor(m_port);
     CSerialLink link(m_hook);
     link.SetByteTimeout(m_timeouts.byte);
-    if (device.empty() || !link.OpenDevice(device, kBaud)) {
-        m_reason = Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
-        return false;
-    }
+    if (device.empty() || !link.OpenDevice(device, kBaud))
+        return failed(Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".");
     bool sent = false;
     if (SimReady(link)) {
         if (coding == sms::Coding::Text)
@@ -509,9 +507,7 @@ bool CPhoneSender::Send(const std::string& number, const std::string& text)
             sent = SendPdus(link, dial, text, coding == sms::Coding::Ucs2);
     }
     link.Close();
-    if (sent)
-        m_reason.clear();
-    return sent;
+    return sent ? SendOutcome{COutcome::Done(), {}} : failed(m_reason);
 }
 
 PhoneReport CPhoneSender::Inspect()

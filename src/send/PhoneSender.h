@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "net/Outcome.h"
+
 class CSerialLink;
 
 // How long the phone may take to answer each command of the dialogue.
@@ -40,6 +42,13 @@ struct PhoneReport
     std::string Text() const;
 };
 
+// How one send ended. A long message the phone refused part-way also warns that the parts before
+// may have arrived: a note for the failure dialog beside the reason, not a reason itself.
+struct [[nodiscard]] SendOutcome : COutcome
+{
+    std::string warning;
+};
+
 // Sends one message through a GSM phone or modem on a serial port. A text that phones read the
 // same in text mode goes as it always has ("at+cmgf=1", "at+cmgs=" with the number, the text
 // ended by Ctrl-Z); any other goes in PDU mode, in one or more parts. The SIM's state is asked
@@ -53,11 +62,8 @@ public:
     // a device path beginning with "/".
     explicit CPhoneSender(std::string port, WaitHook hook = {}, PhoneTimeouts timeouts = {});
 
-    // True when the phone confirmed the message (every part of it).
-    bool Send(const std::string& number, const std::string& text);
-    // Why the last Send failed, in Polish (Windows-1250), for the failure dialog; empty when
-    // there is nothing more to say than that it failed.
-    const std::string& FailureReason() const { return m_reason; }
+    // Done when the phone confirmed the message (every part of it); otherwise why not, in Polish.
+    SendOutcome Send(const std::string& number, const std::string& text);
 
     // Asks the phone who it is, the SIM's state, the network registration and the signal.
     PhoneReport Inspect();
@@ -113,4 +119,5 @@ private:
     PhoneTimeouts m_timeouts;
     PhoneEncoding m_encoding = PhoneEncoding::Auto;
     std::string m_reason;
+    std::string m_warning;
 };

@@ -1,12 +1,20 @@
 #include "send/SMSMessageSender.h"
 
+#include <algorithm>
+
 #include "send/MarkerScanner.h"
 #include "send/SendEnvironment.h"
 #include "store/SettingsData.h"
+#include "store/Windows1250.h"
 
 namespace {
 constexpr int kReadRetries = 3;
 constexpr std::size_t kMaxHeader = 65536;
+
+std::string Polish(std::string_view utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
 } // namespace
 
 std::tm CSendEnvironment::LocalTime() const
@@ -29,9 +37,9 @@ bool CSMSMessageSender::SupportsNumber(const std::string&) const
     return false;
 }
 
-bool CSMSMessageSender::Send(const std::string&, const std::string&)
+COutcome CSMSMessageSender::Send(const std::string&, const std::string&)
 {
-    return false;
+    return COutcome::Failed(Polish("bramka nie obsługuje tego numeru"));
 }
 
 bool CSMSMessageSender::SignatureIsEmail() const
@@ -81,37 +89,69 @@ bool CSMSMessageSender::UsesProxy() const
 bool CSMSMessageSender::Connect(const std::string& gatewayHost)
 {
     m_socket.SetTimeouts(m_timeouts.socket);
-    m_socket.SetDeadline(CTcpSocket::Clock::now() + m_timeouts.exchange);
+    const auto start = CTcpSocket::Clock::now();
+    m_socket.SetDeadline(start + m_timeouts.exchange);
+    m_reason.clear();
     const CSettingsData& settings = m_environment.GetSendSettings();
     if (settings.GetUseProxy()) {
         // Never falls back to a direct connection: the user asked for the proxy.
         const std::int32_t port = settings.GetProxyPort();
         if (settings.GetProxyHost().empty() || port < 1 || port > 65535)
-            return false;
-        return m_socket.Connect(settings.GetProxyHost(), static_cast<std::uint16_t>(port));
+            return Fail(Polish("nieprawidłowy adres serwera proxy"));
+        m_peer = "proxy " + settings.GetProxyHost() + ":" + std::to_string(port);
+        return m_socket.Connect(settings.GetProxyHost(), static_cast<std::uint16_t>(port)) ||
+               SocketFailed(start);
     }
     std::string host;
     std::uint16_t port = 80;
     if (!CTcpSocket::SplitHostPort(gatewayHost, 80, host, port))
-        return false;
-    return m_socket.Connect(host, port);
+        return Fail(Polish("nieprawidłowy adres bramki ") + gatewayHost);
+    m_peer = host + ":" + std::to_string(port);
+    return m_socket.Connect(host, port) || SocketFailed(start);
 }
 
 bool CSMSMessageSender::SendRequest(const std::string& request)
 {
-    return m_socket.SendAll(request);
+    const auto start = CTcpSocket::Clock::now();
+    return m_socket.SendAll(request) || SocketFailed(start);
+}
+
+bool CSMSMessageSender::Fail(std::string reason)
+{
+    m_reason = std::move(reason);
+    return false;
+}
+
+bool CSMSMessageSender::SocketFailed(CTcpSocket::Clock::time_point start)
+{
+    if (m_socket.LastFailure() != CTcpSocket::Failure::Timeout)
+        return Fail(m_socket.FailureReason(m_peer));
+    // The waits are cut into short slices, so the time waited rounds to the time-out that ended it.
+    const auto waited = std::chrono::round<std::chrono::seconds>(CTcpSocket::Clock::now() - start).count();
+    return Fail("serwer " + m_peer + Polish(" nie odpowiedział w ciągu ") +
+                std::to_string(std::max<long long>(waited, 1)) + " s");
+}
+
+COutcome CSMSMessageSender::Result(bool sent) const
+{
+    if (sent)
+        return COutcome::Done();
+    return COutcome::Failed(m_reason.empty() ? Polish("bramka nie przyjęła wiadomości") : m_reason);
 }
 
 long CSMSMessageSender::ReceiveChunk(std::string& buffer)
 {
     buffer.resize(m_chunkSize);
     long n = -1;
+    const auto start = CTcpSocket::Clock::now();
     for (int attempt = 0; attempt < kReadRetries; ++attempt) {
         n = m_socket.Receive(buffer.data(), buffer.size());
         if (n >= 0 || m_socket.LastFailure() != CTcpSocket::Failure::Io)
             break;
     }
     buffer.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (n < 0)
+        SocketFailed(start);
     return n;
 }
 
@@ -178,19 +218,25 @@ bool CSMSMessageSender::ReadVerdict(const std::string& confirmation)
         return false;
     // An error page may well hold the confirmation text; only a success status can confirm.
     const int status = StatusCode(*header);
+    if (status == 0)
+        return Fail(Polish("bramka nie przysłała odpowiedzi HTTP"));
     if (status < 200 || status > 299)
-        return false;
+        return Fail(Polish("bramka odpowiedziała kodem ") + std::to_string(status));
     CConfirmationScanner scanner(confirmation);
-    if (scanner.Feed(rest))
-        return scanner.Confirmed();
+    bool decided = scanner.Feed(rest);
     std::string chunk;
-    for (;;) {
+    while (!decided) {
         const long n = ReceiveChunk(chunk);
-        if (n <= 0)
+        if (n < 0)
             return false;
-        if (scanner.Feed(chunk))
-            return scanner.Confirmed();
+        if (n == 0)
+            break;
+        decided = scanner.Feed(chunk);
     }
+    if (scanner.Confirmed())
+        return true;
+    return Fail(Polish(decided ? "bramka odpowiedziała, że wiadomość nie została wysłana"
+                               : "w odpowiedzi bramki nie ma potwierdzenia wysłania"));
 }
 
 std::string CSMSMessageSender::GetHost(const char* valueName, const char* fallback) const

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/Outcome.h"
 #include "net/TcpSocket.h"
 
 class CMarkerScanner;
@@ -30,8 +31,9 @@ public:
 
     // Whether this gateway serves the number (a full "+48..." number).
     virtual bool SupportsNumber(const std::string& number) const;
-    // Delivers one message; true only when the gateway confirmed it. Never shows anything.
-    virtual bool Send(const std::string& number, const std::string& text);
+    // Delivers one message: done only when the gateway confirmed it, otherwise the reason why not.
+    // Never shows anything.
+    virtual COutcome Send(const std::string& number, const std::string& text);
     // Whether the user's signature can serve as the sender's e-mail address.
     virtual bool SignatureIsEmail() const;
 
@@ -67,6 +69,9 @@ protected:
     // The status code of a reply header's status line ("HTTP/1.x NNN ..."); 0 without one.
     static int StatusCode(std::string_view header);
     void Close() { m_socket.Close(); }
+    // Done, or failed with the reason the last step gave (set by the steps above, or by Fail).
+    COutcome Result(bool sent) const;
+    bool Fail(std::string reason);
 
     std::string GetHost(const char* valueName, const char* fallback) const;
     std::string GetSignature() const;
@@ -81,11 +86,15 @@ protected:
 private:
     // One read; retried a few times after an I/O error, never after a time-out or a close.
     long ReceiveChunk(std::string& buffer);
+    // The socket's reason for its last failure; a time-out says how long the wait from start was.
+    bool SocketFailed(CTcpSocket::Clock::time_point start);
 
     CSendEnvironment& m_environment;
     CTcpSocket m_socket;
     GatewayTimeouts m_timeouts;
     std::size_t m_chunkSize = 4096;
+    std::string m_peer; // "host:port" of the connection, for the reasons
+    std::string m_reason;
 };
 
 // The browser line every gateway gets; it has no closing parenthesis, as the gateways have always

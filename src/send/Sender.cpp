@@ -5,6 +5,7 @@
 #include "send/PLUSSender.h"
 #include "send/SendEnvironment.h"
 #include "store/SettingsData.h"
+#include "store/Windows1250.h"
 
 CSender::CSender(CSendEnvironment& environment) : m_environment(environment)
 {
@@ -20,9 +21,8 @@ CSender::~CSender()
         m_senders.pop_back();
 }
 
-bool CSender::Send(const std::string& number, const std::string& text, int route)
+SendOutcome CSender::Send(const std::string& number, const std::string& text, int route)
 {
-    m_failureReason.clear();
     if (route == ROUTE_CONFIGURED)
         route = m_environment.GetSendSettings().GetRoute();
     switch (route) {
@@ -31,7 +31,7 @@ bool CSender::Send(const std::string& number, const std::string& text, int route
     case ROUTE_PHONE:
         return SendByPhone(number, text);
     default:
-        return false;
+        return {COutcome::Failed(windows1250::FromUtf8Lossy("nieznana droga wysyłania")), {}};
     }
 }
 
@@ -46,21 +46,21 @@ CSMSMessageSender* CSender::GatewayFor(const std::string& number) const
     return nullptr;
 }
 
-bool CSender::SendByInternet(const std::string& number, const std::string& text)
+SendOutcome CSender::SendByInternet(const std::string& number, const std::string& text)
 {
     CSMSMessageSender* gateway = GatewayFor(number);
-    return gateway && gateway->Send(number, text);
+    if (!gateway)
+        return {COutcome::Failed(windows1250::FromUtf8Lossy("żadna bramka nie obsługuje tego numeru")), {}};
+    return {gateway->Send(number, text), {}};
 }
 
-bool CSender::SendByPhone(const std::string& number, const std::string& text)
+SendOutcome CSender::SendByPhone(const std::string& number, const std::string& text)
 {
     // The port is read at every send, so a port chosen on the settings page counts at once.
     CPhoneSender phone(
         m_environment.GetPhonePort(), [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
     phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
-    const bool sent = phone.Send(number, text);
-    m_failureReason = phone.FailureReason();
-    return sent;
+    return phone.Send(number, text);
 }
 
 std::vector<CSender::Method> CSender::MethodList() const

@@ -21,8 +21,8 @@ public:
     CSender& operator=(const CSender&) = delete;
 
     // route: ROUTE_INTERNET, ROUTE_PHONE, or ROUTE_CONFIGURED for the settings record's route.
-    // Any other route fails.
-    bool Send(const std::string& number, const std::string& text, int route);
+    // Any other route fails. A failure says why, in Polish.
+    SendOutcome Send(const std::string& number, const std::string& text, int route);
 
     // The gateway that serves the number on the Internet route, or none: the user's own gateway
     // first, when it is enabled and serves the number, then the operators' gateways.
@@ -40,17 +40,14 @@ public:
 
     void SetTimeouts(const GatewayTimeouts& timeouts);
     void SetPhoneTimeouts(const PhoneTimeouts& timeouts) { m_phoneTimeouts = timeouts; }
-    // Why the last Send failed, in Polish, when the route could tell (the phone can); else empty.
-    const std::string& LastFailureReason() const { return m_failureReason; }
 
 private:
-    bool SendByInternet(const std::string& number, const std::string& text);
-    bool SendByPhone(const std::string& number, const std::string& text);
+    SendOutcome SendByInternet(const std::string& number, const std::string& text);
+    SendOutcome SendByPhone(const std::string& number, const std::string& text);
 
     CSendEnvironment& m_environment;
     // Era, Plus, Idea: asked from the last to the first.
     std::vector<std::unique_ptr<CSMSMessageSender>> m_senders;
     std::unique_ptr<COwnGatewaySender> m_ownGateway;
     PhoneTimeouts m_phoneTimeouts;
-    std::string m_failureReason;
 };

@@ -26,14 +26,19 @@ CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes)
 void CArchive::Charge(std::size_t n)
 {
     if (n > m_budget)
-        throw CArchiveException("more decoded data than the input can hold");
+        Damaged("więcej danych, niż plik może zawierać");
     m_budget -= n;
+}
+
+void CArchive::Damaged(const std::string& reasonUtf8) const
+{
+    throw CArchiveException(windows1250::FromUtf8Lossy(reasonUtf8), m_pos);
 }
 
 void CArchive::Need(std::size_t n) const
 {
     if (n > Remaining())
-        throw CArchiveException("unexpected end of data");
+        Damaged("nieoczekiwany koniec pliku");
 }
 
 void CArchive::WriteUInt16(std::uint16_t value)
@@ -92,7 +97,7 @@ std::size_t CArchive::ReadStringLength(bool allowWide, bool& wide)
     const std::uint16_t w = ReadUInt16();
     if (w == 0xFFFE) {
         if (!allowWide)
-            throw CArchiveException("malformed string length");
+            Damaged("nieprawidłowa długość napisu");
         wide = true;
         bool nested = false;
         return ReadStringLength(false, nested);
@@ -101,7 +106,7 @@ std::size_t CArchive::ReadStringLength(bool allowWide, bool& wide)
         return w;
     const std::uint32_t d = ReadUInt32();
     if (d == 0xFFFFFFFF)
-        throw CArchiveException("string too long");
+        Damaged("za długi napis");
     return d;
 }
 
@@ -117,7 +122,7 @@ std::string CArchive::ReadString()
         return text;
     }
     if (n > Remaining() / 2)
-        throw CArchiveException("unexpected end of data");
+        Damaged("nieoczekiwany koniec pliku");
     Charge(n);
     std::string text;
     text.reserve(n);
@@ -153,7 +158,7 @@ std::size_t CArchive::ReadCount(std::size_t minElementSize)
     if (count == 0xFFFF)
         count = ReadUInt32();
     if (minElementSize > 0 && count > Remaining() / minElementSize)
-        throw CArchiveException("count larger than the rest of the data");
+        Damaged("liczba elementów większa, niż reszta pliku pomieści");
     return count;
 }
 
@@ -196,15 +201,15 @@ const CRuntimeClass& CArchive::ReadClassDescription()
     const std::uint16_t schema = ReadUInt16();
     const std::uint16_t length = ReadUInt16();
     if (length == 0 || length > kMaxClassNameLength)
-        throw CArchiveException("malformed class name");
+        Damaged("nieprawidłowa nazwa klasy");
     Need(length);
     const std::string name(reinterpret_cast<const char*>(m_bytes.data() + m_pos), length);
     m_pos += length;
     const CRuntimeClass* rc = runtime_classes::Find(name);
     if (!rc)
-        throw CArchiveException("unknown class " + name);
+        Damaged("nieznana klasa " + name);
     if (schema != rc->schema)
-        throw CArchiveException("unknown schema of " + name);
+        Damaged("nieznana wersja klasy " + name);
     m_loaded.push_back({rc, nullptr, 0});
     ++m_nextIndex;
     return *rc;
@@ -223,19 +228,19 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
                                             static_cast<std::uint32_t>(tag & ~kClassTag));
         const std::uint32_t index = objTag & ~kBigClassTag;
         if (index >= m_loaded.size())
-            throw CArchiveException("reference to an unknown index");
+            Damaged("odwołanie do nieznanego obiektu");
         const LoadedEntry& entry = m_loaded[index];
         if (objTag & kBigClassTag) {
             if (!entry.cls || entry.object)
-                throw CArchiveException("class reference to an object");
+                Damaged("odwołanie do obiektu zamiast do klasy");
             rc = entry.cls;
         } else {
             if (index == 0)
                 return nullptr;
             if (!entry.object)
-                throw CArchiveException("object reference to a class");
+                Damaged("odwołanie do klasy zamiast do obiektu");
             if (!entry.object->IsKindOf(expected))
-                throw CArchiveException("object of an unexpected class");
+                Damaged("obiekt nieoczekiwanej klasy");
             // A second reference gets a copy of its own, so no element is ever owned twice. The copy
             // costs what the original did: a small file naming one large object many times must
             // not be able to ask for far more memory than it is long.
@@ -244,7 +249,7 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
         }
     }
     if (rc != &expected)
-        throw CArchiveException(std::string("expected an object of class ") + expected.name);
+        Damaged(std::string("oczekiwano obiektu klasy ") + expected.name);
     const std::size_t budgetBefore = m_budget;
     Charge(kObjectCost);
     std::unique_ptr<CObject> object = rc->create();

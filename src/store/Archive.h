@@ -11,11 +11,19 @@
 #include "store/Object.h"
 
 // Raised inside the store when the bytes being read are not a well-formed archive. It never leaves
-// the store's callers: the document catches it and keeps what was read so far.
+// the store's callers: the document catches it and keeps what was read so far. what() says why in
+// Polish (Windows-1250); Position() is how many bytes had been read when reading stopped.
 class CArchiveException : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    CArchiveException(const std::string& reason, std::size_t position)
+        : std::runtime_error(reason), m_position(position)
+    {
+    }
+    std::size_t Position() const { return m_position; }
+
+private:
+    std::size_t m_position;
 };
 
 // The data file's encoding: little-endian 32-bit values, length-prefixed 8-bit strings, counts,
@@ -56,6 +64,7 @@ public:
     void Transfer(std::string& text);
 
     std::size_t Remaining() const { return m_bytes.size() - m_pos; }
+    std::size_t Position() const { return m_pos; }
 
     // What a loaded object is charged against the budget besides its strings: about what one
     // small object costs in memory with its slot in an array.
@@ -67,6 +76,8 @@ public:
 
 private:
     void Need(std::size_t n) const;
+    // Raises damage at the present position; the reason is UTF-8 here, Windows-1250 in the exception.
+    [[noreturn]] void Damaged(const std::string& reasonUtf8) const;
     // Takes n decoded bytes from the budget, or raises damage when the input cannot justify them.
     void Charge(std::size_t n);
     std::size_t ReadStringLength(bool allowWide, bool& wide);

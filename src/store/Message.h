@@ -27,9 +27,14 @@ public:
     TimeStamp GetTime() const { return m_time; }
     void SetText(std::string text) { m_text = std::move(text); }
     void SetRecipients(std::string recipients) { m_recipients = std::move(recipients); }
+    // Why the last try to send it failed, while it waits in the outbox. Kept in memory only: never
+    // written to the data file, and gone when the message leaves the folder it failed in.
+    const std::string& GetFailureReason() const { return m_failureReason; }
+    void SetFailureReason(std::string reason) { m_failureReason = std::move(reason); }
 
 private:
     std::string m_text;
     std::string m_recipients;
     TimeStamp m_time;
+    std::string m_failureReason;
 };

@@ -27,6 +27,7 @@ std::unique_ptr<CMessage> CRemovableMessageList::RemoveMessage(const CMessage* m
         if (it->get() == message) {
             std::unique_ptr<CMessage> taken = std::move(*it);
             m_messages.erase(std::next(it).base());
+            taken->SetFailureReason({});
             return taken;
         }
     }

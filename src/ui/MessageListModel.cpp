@@ -28,6 +28,16 @@ int CMessageListModel::rowCount(const QModelIndex& parent) const
     return static_cast<int>(m_folder.GetCount());
 }
 
+QVariant CMessageListModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::ToolTipRole)
+        return CReportModel::data(index, role);
+    const CMessage* message = MessageAt(index.row());
+    if (!message || message->GetFailureReason().empty())
+        return {};
+    return text_codec::ToQString(message->GetFailureReason());
+}
+
 CMessage* CMessageListModel::MessageAt(int row) const
 {
     if (row < 0 || row >= rowCount())

@@ -14,6 +14,8 @@ public:
     CMessageListModel(const CMessageList& folder, bool withDate, QIcon icon, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    // A row's tooltip: why its message's last send failed, for a message waiting in the outbox.
+    QVariant data(const QModelIndex& index, int role) const override;
 
     CMessage* MessageAt(int row) const;
     // Removes one row while `change` takes its message out of the folder.

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 
 #include "app/qt/TextCodec.h"
 #include "ui/ProgressDlg.h"
@@ -98,6 +100,12 @@ void CQtUserInterface::ShowSendFailed(const std::string& text, const std::string
     dialog.exec();
     if (waiting)
         QApplication::restoreOverrideCursor();
+}
+
+void CQtUserInterface::ShowFailureReason(const std::string& number, const std::string& reason)
+{
+    if (auto* window = qobject_cast<QMainWindow*>(m_owner.data()))
+        window->statusBar()->showMessage(Text(number + ": " + reason));
 }
 
 void CQtUserInterface::ProgressOpen(const std::string& title)

@@ -27,6 +27,8 @@ public:
     void WaitHook() override;
     void ShowSendFailed(const std::string& text, const std::string& recipient,
                         const std::string& information) override;
+    // In the main window's status bar, until the next message there.
+    void ShowFailureReason(const std::string& number, const std::string& reason) override;
     void ProgressOpen(const std::string& title) override;
     void ProgressSetTitle(const std::string& title) override;
     void ProgressSetText(const std::string& text) override;

@@ -7,6 +7,7 @@
 #include "SampleFile.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
+#include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
@@ -137,6 +138,34 @@ TEST(Document, CutAtEveryOffsetLoadsOnlyCompleteElements)
         lastTotal = total;
     }
     EXPECT_EQ(lastTotal, 7u); // one byte short ends in the last view record: every element is whole
+}
+
+// The damaged-file message names why and where reading stopped, the rest of it as ever.
+TEST(Document, DamagedFileMessageNamesTheReasonAndTheByte)
+{
+    const Bytes view = Bytes().u32(1).u32(100).u32(100); // address-book view, 12 bytes
+    auto trailing = sample_file::Empty().vec();
+    trailing.push_back(0x42);
+    const struct
+    {
+        std::vector<std::uint8_t> bytes;
+        std::string reason; // UTF-8
+    } cases[] = {
+        {Bytes(view).u8(0), "nieoczekiwany koniec pliku (bajt 12)"},
+        {Bytes(view).u16(300).u16(0), "liczba elementów większa, niż reszta pliku pomieści (bajt 14)"},
+        {Bytes(view).u16(1).u16(0xFFFF).u16(1).u16(8).raw("CUnknown"), "nieznana klasa CUnknown (bajt 28)"},
+        {trailing, "dane za ostatnim rekordem (bajt " + std::to_string(trailing.size() - 1) + ")"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        WriteFileBytes(f.path, c.bytes);
+        ASSERT_TRUE(f.Open());
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(windows1250::ToUtf8(f.ui.messages[0].text),
+                  "Plik danych „" + f.path + "” jest uszkodzony. Wczytano wszystko, co dało się odczytać.\n" +
+                      "Przyczyna: " + c.reason + ".\nKopię oryginalnego pliku zachowano jako „" + f.path +
+                      ".damaged”.");
+    }
 }
 
 TEST(Document, DamagedFileIsCopiedAsideBeforeAnyOverwrite)

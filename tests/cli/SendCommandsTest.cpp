@@ -184,6 +184,36 @@ TEST_F(SendCommandsTest, FailedNumberIsQueuedReportedAndSentLaterFromTheOutbox)
         false);
 }
 
+// Each failed number is printed with its reason; the message waits in the outbox.
+TEST_F(SendCommandsTest, FailedSendPrintsItsReasonBesideTheNumber)
+{
+    const std::uint16_t unused = UnusedPort();
+    const std::string proxyPeer = "proxy 127.0.0.1:";
+    const struct
+    {
+        CGatewaySimulator::Behaviour behaviour;
+        std::uint16_t proxyPort; // 0: the running proxy
+        std::string reason;      // UTF-8
+    } cases[] = {
+        {CGatewaySimulator::Behaviour::ServerError, 0, "bramka odpowiedziała kodem 500"},
+        {CGatewaySimulator::Behaviour::NeverAnswer, 0,
+         "serwer " + proxyPeer + std::to_string(proxy.Port()) + " nie odpowiedział w ciągu 1 s"},
+        {CGatewaySimulator::Behaviour::Normal, unused,
+         "nie można połączyć się z serwerem " + proxyPeer + std::to_string(unused)},
+    };
+    std::size_t queued = 0;
+    for (const auto& c : cases) {
+        sim.SetBehaviour(c.behaviour);
+        WithDocument([&](CBrivantelDoc& doc) {
+            doc.GetSettings().SetProxyPort(c.proxyPort ? c.proxyPort : proxy.Port());
+        });
+        const CliRun r = Cli({"send", "--number", "+48602555666", "--text", "x", "--timeout", "1"});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("+48602555666: " + c.reason + "\n"), std::string::npos) << r.err;
+        WithDocument([&](CBrivantelDoc& doc) { EXPECT_EQ(doc.GetOutbox().GetCount(), ++queued); }, false);
+    }
+}
+
 // SIGTERM while the gateway never answers: the wait stops, the message is in the outbox (it was
 // there on disk before its first byte left), and the status says the send was cut short.
 TEST_F(SendCommandsTest, TerminatedSendLeavesTheMessageInTheOutbox)

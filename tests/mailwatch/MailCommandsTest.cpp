@@ -128,8 +128,30 @@ TEST_F(MailCommands, CheckMailReportsAFailedLoginWithoutThePassword)
                            "certyfikat serwera nie jest zaufany"),
               std::string::npos)
         << cli.err;
+    EXPECT_NE(cli.err.find("Przyczyna: TLS: certyfikat serwera nie jest zaufany"), std::string::npos)
+        << cli.err;
     EXPECT_EQ(cli.err.find(DovecotServer::kPassword), std::string::npos);
     EXPECT_EQ(gateway.MessageCount(), 0u);
+}
+
+TEST_F(MailCommands, CheckMailPrintsTheReasonOfAFailure)
+{
+    const struct
+    {
+        FakePop3Server::Script script;
+        const char* reason;
+    } cases[] = {
+        {{{"-ERR zajety\r\n"}, {}}, "serwer poczty nie przyjął połączenia"},
+        {{{"+OK\r\n"}, {{{"+OK\r\n"}}, {{"-ERR\r\n"}}}}, "serwer poczty nie przyjął hasła"},
+        {{{"+OK\r\n"}, {{{"+OK\r\n"}}, {{"+OK\r\n"}}, {{"+OK 4 mails\r\n"}}}},
+         "niepoprawna odpowiedź serwera poczty na polecenie STAT"},
+    };
+    for (const auto& c : cases) {
+        FakePop3Server pop3(c.script);
+        ASSERT_EQ(cli.Run({"mail-config", "--server", pop3.Address()}), 0) << cli.err;
+        EXPECT_EQ(cli.Run({"check-mail"}), 1);
+        EXPECT_NE(cli.err.find(std::string("Przyczyna: ") + c.reason + "\n"), std::string::npos) << cli.err;
+    }
 }
 
 TEST_F(MailCommands, CheckMailRefusesWhenWatchingIsOff)

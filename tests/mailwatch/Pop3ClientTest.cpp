@@ -244,7 +244,7 @@ TEST(Pop3Client, SocketThatCannotBeCreatedNamesTheSystemError)
     for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
         taken.push_back(fd);
     CPop3Client client(Quick());
-    const bool loggedIn = client.Login("127.0.0.1:" + std::to_string(server.Port()), "u", "p");
+    const bool loggedIn = client.Login("127.0.0.1:" + std::to_string(server.Port()), "u", "p").done;
     const std::string error = client.GetErrorText();
     for (const int fd : taken)
         ::close(fd);

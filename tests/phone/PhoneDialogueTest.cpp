@@ -52,9 +52,9 @@ protected:
         m_modem.Behave(std::move(phone));
         CPhoneSender sender(m_modem.DevicePath(), {}, Short());
         sender.SetEncoding(encoding);
-        const bool sent = sender.Send(number, text);
-        m_reason = windows1250::ToUtf8(sender.FailureReason());
-        return sent;
+        const SendOutcome outcome = sender.Send(number, text);
+        m_reason = windows1250::ToUtf8(outcome.reason + " " + outcome.warning);
+        return outcome.done;
     }
 
     FakeModem m_modem;
@@ -204,8 +204,9 @@ TEST_P(PhoneDialogueTest, ASimThatIsNotReadyStopsTheMessageWithItsReason)
         phone.cpinError = c.error;
         modem.Behave(phone);
         CPhoneSender sender(modem.DevicePath(), {}, Short());
-        EXPECT_FALSE(sender.Send(kNumber, "Hej"));
-        EXPECT_EQ(windows1250::ToUtf8(sender.FailureReason()), c.reason);
+        const SendOutcome outcome = sender.Send(kNumber, "Hej");
+        EXPECT_FALSE(outcome);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), c.reason);
         const auto written = modem.Transcript(0);
         EXPECT_EQ(std::string(written.begin(), written.end()), "at+cpin?\r") << c.reason;
     }
@@ -250,6 +251,7 @@ TEST_P(PhoneDialogueTest, ASilentPhoneSaysSo)
     m_modem.Behave(phone);
     CPhoneSender sender(m_modem.DevicePath(), {}, Short());
     EXPECT_EQ(windows1250::ToUtf8(sender.Inspect().Text()), "Telefon nie odpowiada.");
-    EXPECT_FALSE(sender.Send(kNumber, "Hej"));
-    EXPECT_EQ(windows1250::ToUtf8(sender.FailureReason()), "Telefon nie odpowiada.");
+    const SendOutcome outcome = sender.Send(kNumber, "Hej");
+    EXPECT_FALSE(outcome);
+    EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "Telefon nie odpowiada.");
 }

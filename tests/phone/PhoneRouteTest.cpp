@@ -77,7 +77,8 @@ TEST_F(PhoneRouteTest, ARefusedPartQueuesTheWholeMessageAndSaysSomePartsMayHaveA
     EXPECT_NE(information.find("zostanie wysłana poźniej"), std::string::npos) << information;
 }
 
-TEST_F(PhoneRouteTest, APhoneWaitingForItsPinIsNamedInTheFailureDialog)
+// The reason goes beside the number; the dialog's information line stays as it is written.
+TEST_F(PhoneRouteTest, APhoneWaitingForItsPinIsNamedBesideTheNumber)
 {
     FakeModem::Phone phone;
     phone.cpin = "+CPIN: SIM PIN";
@@ -86,6 +87,9 @@ TEST_F(PhoneRouteTest, APhoneWaitingForItsPinIsNamedInTheFailureDialog)
     m_doc.GetOutbox().AddMessage(queued);
     m_doc.SendOutbox();
     ASSERT_EQ(m_ui.sendFailures.size(), 1u);
-    EXPECT_EQ(windows1250::ToUtf8(m_ui.sendFailures[0].information), "Telefon czeka na kod PIN karty SIM.");
+    EXPECT_EQ(m_ui.sendFailures[0].information, "");
+    ASSERT_EQ(m_ui.failureReasons.size(), 1u);
+    EXPECT_EQ(windows1250::ToUtf8(m_ui.failureReasons[0]),
+              "+48602000001: Telefon czeka na kod PIN karty SIM.");
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
 }

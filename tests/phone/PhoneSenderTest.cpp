@@ -52,10 +52,10 @@ protected:
         CPhoneSender sender(
             m_modem.DevicePath(), [this] { ++m_hookCalls; }, timeouts);
         sender.SetEncoding(PhoneEncoding::Text);
-        const bool sent = sender.Send(number, text);
-        m_reason = sender.FailureReason();
+        const SendOutcome outcome = sender.Send(number, text);
+        m_reason = outcome.reason;
         m_pinAsked = true;
-        return sent;
+        return outcome.done;
     }
 
     // The program wrote exactly these bytes (after the SIM's state when it was asked), and
@@ -364,8 +364,9 @@ TEST_F(PhoneSenderTest, ABadNumberFailsBeforeAnythingIsWritten)
 {
     for (const std::string number : {"", "+", "+48602\"\rat+cmgd=1,4\r", "+48/602"}) {
         CPhoneSender sender(m_modem.DevicePath(), {}, Short());
-        EXPECT_FALSE(sender.Send(number, kText)) << number;
-        EXPECT_NE(sender.FailureReason(), "");
+        const SendOutcome outcome = sender.Send(number, kText);
+        EXPECT_FALSE(outcome) << number;
+        EXPECT_NE(outcome.reason, "");
     }
     m_modem.Run({});
     ExpectWritten(Bytes());

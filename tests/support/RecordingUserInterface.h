@@ -54,6 +54,11 @@ public:
     {
         sendFailures.push_back({text, recipient, information});
     }
+    std::vector<std::string> failureReasons; // "number: reason"
+    void ShowFailureReason(const std::string& number, const std::string& reason) override
+    {
+        failureReasons.push_back(number + ": " + reason);
+    }
 
     // Every progress call in order, as "open:TITLE", "title:TITLE", "text:TEXT", "range:N",
     // "pos:N" and "close".

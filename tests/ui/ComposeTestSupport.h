@@ -37,6 +37,10 @@ public:
     {
         real.ShowSendFailed(text, recipient, information);
     }
+    void ShowFailureReason(const std::string& number, const std::string& reason) override
+    {
+        real.ShowFailureReason(number, reason);
+    }
     void ProgressOpen(const std::string& title) override
     {
         real.ProgressOpen(title);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <algorithm>
 
 #include "ComposeTestSupport.h"
 #include "UiTestSupport.h"
@@ -20,6 +21,8 @@
 #include "ui/CheckRecipientsDialog.h"
 #include "ui/Commands.h"
 #include "ui/DefinedMessagesDialog.h"
+#include "ui/MessageListModel.h"
+#include "ui/OutboxView.h"
 #include "ui/SelectRecipientsDialog.h"
 #include "ui/SendFailedDlg.h"
 #include "ui/SendMessageView.h"
@@ -189,6 +192,14 @@ TEST_F(ComposeTest, AFailedLastNumberBringsTheFailureDialogAndWaitsInTheOutbox)
                              "zostanie wysłana poźniej."));
     EXPECT_EQ(Recipients(m_doc.GetSent()), (Strings{"Anna"}));
     EXPECT_EQ(Recipients(m_doc.GetOutbox()), (Strings{"Jan"}));
+    // The reason goes to the status bar and to the message's row in the outbox, not to the file.
+    const QString reason = QStringLiteral("w odpowiedzi bramki nie ma potwierdzenia wysłania");
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), QStringLiteral("+48601333444: ") + reason);
+    COutboxView outbox(m_doc, 1001);
+    EXPECT_EQ(outbox.GetModel().index(0, 1).data(Qt::ToolTipRole).toString(), reason);
+    const auto stored = m_doc.Store();
+    const std::string inFile = Polish("bramki");
+    EXPECT_EQ(std::search(stored.begin(), stored.end(), inFile.begin(), inFile.end()), stored.end());
 }
 
 TEST_F(ComposeTest, SendLaterQueuesOneMessageAndClears)
