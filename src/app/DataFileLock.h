@@ -18,7 +18,6 @@ public:
     enum class Result { Acquired, HeldByAnother, Failed };
     Result Acquire(const std::string& dataFilePath);
     void Release();
-    bool IsHeld() const { return m_fd >= 0; }
     // Why the last Acquire failed (errno), 0 when it did not.
     int GetErrorCode() const { return m_error; }
 

@@ -21,7 +21,6 @@ public:
     bool Tick(std::int64_t now, CBrivantelDoc* doc);
 
     std::int64_t NextCheck() const { return m_next; }
-    void Restart(std::int64_t start) { m_next = start; }
 
 private:
     std::int64_t m_next;

@@ -37,8 +37,6 @@ public:
     CPop3Client& operator=(const CPop3Client&) = delete;
 
     COutcome Login(const std::string& server, const std::string& user, const std::string& password);
-    // The same with the stored server, user and password.
-    COutcome Login() { return Login(m_server, m_user, m_password); }
     COutcome Stat();
     bool List();
     bool Retr(int message);
@@ -57,12 +55,6 @@ public:
     // The listed size of the message at position (from 1, like message numbers); 0 outside.
     std::uint64_t GetMessageSize(std::size_t position) const;
 
-    void SetServer(std::string server) { m_server = std::move(server); }
-    void SetUser(std::string user) { m_user = std::move(user); }
-    void SetPassword(std::string password) { m_password = std::move(password); }
-    const std::string& GetServer() const { return m_server; }
-    const std::string& GetUser() const { return m_user; }
-    const std::string& GetPassword() const { return m_password; }
 
 private:
     enum class Reply
@@ -93,9 +85,6 @@ private:
     void ParseListing(const std::string& body);
 
     CPop3Options m_options;
-    std::string m_server;
-    std::string m_user;
-    std::string m_password;
     std::string m_errorText;
     std::string m_reason;
     std::string m_peer; // "host:port", for the reasons

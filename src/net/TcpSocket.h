@@ -62,7 +62,6 @@ public:
     // Bounds everything that follows, whatever the single time-outs say; Clock::time_point::max()
     // removes the bound.
     void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
-    Clock::time_point GetDeadline() const { return m_deadline; }
     // While the flag is raised every wait, send and read ends at once with Failure::Stopped; the
     // flag may be raised from another thread or a signal handler. Null: no stop.
     void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }

@@ -18,7 +18,6 @@ public:
     const CBannerInfo* Current(const CBannerList& list);
 
     std::size_t GetIndex() const { return m_index; }
-    int GetTicks() const { return m_ticks; }
 
 private:
     void Clamp(const CBannerList& list);

@@ -30,7 +30,6 @@ public:
 
     CBannerList& GetList() { return m_list; }
     CBannerBar& GetBar() { return *m_bar; }
-    const COnlineUpdate::Report& GetLastReport() const { return m_report; }
 
     // The directory of the data file, where the index and the pictures live; empty without one.
     std::string DataDirectory() const;

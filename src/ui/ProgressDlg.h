@@ -27,7 +27,6 @@ public:
     QString GetText() const;
     int GetPos() const;
     int GetUpper() const;
-    int GetStep() const { return m_step; }
 
 private:
     QLabel* m_text;

@@ -39,7 +39,6 @@ public:
 
     // The newest open progress dialog (the one shown), or null.
     CProgressDlg* GetProgress() const { return m_progress.empty() ? nullptr : m_progress.back().get(); }
-    std::size_t GetProgressDepth() const { return m_progress.size(); }
 
 private:
     QPointer<QWidget> m_owner;

@@ -54,7 +54,6 @@ public:
     std::string GetStoredText() const;
     void SetStoredText(const std::string& text);
     int GetStoredLength() const { return win1250_edit::StoredLength(toPlainText()); }
-    int GetLimit() const { return m_limit; }
 
 signals:
     void refused(const QString& note);

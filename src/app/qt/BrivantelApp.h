@@ -84,7 +84,6 @@ public:
     void SetPort(std::string port);
     // Set once the main window has been shown.
     CBrivantelDoc* GetDocument() const { return m_shownDocument; }
-    CMainWindowHost* GetMainWindow() const { return m_frame.get(); }
     CSettingsStore& GetSettingsStore() { return m_settings; }
     CUserInterface& GetUserInterface() { return m_ui; }
 

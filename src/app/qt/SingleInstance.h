@@ -33,9 +33,6 @@ public:
     // Starts answering later starts; the mark that this instance's window can be raised.
     bool Listen();
 
-    QString LockPath() const { return m_lockPath; }
-    QString ServerPath() const { return m_serverPath; }
-
     // The per-user runtime directory ($XDG_RUNTIME_DIR on Linux).
     static QString DefaultDirectory();
 
