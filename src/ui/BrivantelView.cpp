@@ -53,21 +53,14 @@ std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QW
 
 void CBrivantelView::ShowCommandPopup(const QPoint& globalPos)
 {
+    if (!m_host)
+        return;
     QMenu menu(this);
     for (CommandId command : ViewMenu(m_kind)) {
-        if (command == CommandId::None) {
+        if (command == CommandId::None)
             menu.addSeparator();
-        } else if (m_host) {
+        else
             menu.addAction(m_host->Action(command));
-        } else {
-            QAction* action = MakeCommandAction(command, &menu);
-            const auto state = QueryCommand(command);
-            action->setEnabled(state && state->enabled);
-            action->setCheckable(state && state->checked);
-            action->setChecked(state && state->checked);
-            connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
-            menu.addAction(action);
-        }
     }
     menu.exec(globalPos);
 }

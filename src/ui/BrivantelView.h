@@ -62,7 +62,7 @@ signals:
     void mailCheckStarting();
 
 protected:
-    // The view's popup menu at globalPos: the items of the view's menu, chosen as from the menu.
+    // The view's popup menu at globalPos: the window's actions of the items of the view's menu.
     void ShowCommandPopup(const QPoint& globalPos);
 
 private:

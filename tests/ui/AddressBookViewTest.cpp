@@ -22,6 +22,7 @@
 
 using views_test::Checked;
 using views_test::Enabled;
+using views_test::InFrame;
 using views_test::Polish;
 
 namespace {
@@ -83,11 +84,12 @@ TEST_F(AddressBookViewTest, ListsEntriesSortedByDisplayName)
 TEST_F(AddressBookViewTest, ComposeStartsAMessageToTheSelectedPeople)
 {
     m_doc.GetSendMessageViewData().text = "stary tekst";
-    CAddressBookView view(m_doc, 1005);
+    InFrame<CAddressBookView> shown(m_doc, CommandId::ViewAddressBook);
+    CAddressBookView& view = shown.view;
     QSignalSpy requests(&view, &CBrivantelView::viewRequested);
     view.GetPage().GetList().SelectRow(0);
     view.GetPage().GetList().SelectRow(3, true);
-    view.OnCommand(CommandId::Compose);
+    shown.Run(CommandId::Compose);
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, Polish("Anna Lis;Zofia Żak"));
     EXPECT_TRUE(m_doc.GetSendMessageViewData().text.empty());
     ASSERT_EQ(requests.count(), 1);
@@ -96,7 +98,8 @@ TEST_F(AddressBookViewTest, ComposeStartsAMessageToTheSelectedPeople)
 
 TEST_F(AddressBookViewTest, DeleteAsksFirst)
 {
-    CAddressBookView view(m_doc, 1005);
+    InFrame<CAddressBookView> shown(m_doc, CommandId::ViewAddressBook);
+    CAddressBookView& view = shown.view;
     view.GetPage().GetList().SelectRow(0);
     view.GetPage().GetList().SelectRow(2, true);
 
@@ -107,12 +110,12 @@ TEST_F(AddressBookViewTest, DeleteAsksFirst)
         asked = box->windowTitle() + "|" + box->text();
         box->button(QMessageBox::No)->click();
     });
-    view.OnCommand(CommandId::Delete);
+    shown.Run(CommandId::Delete);
     EXPECT_EQ(asked, QString::fromUtf8("Książka adresowa|Czy na pewno chcesz usunąć zaznaczone pozycje?"));
     EXPECT_EQ(m_doc.GetAddressBook().GetEntries().size(), 4u);
 
     OnNextModal([](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
-    view.OnCommand(CommandId::Delete);
+    shown.Run(CommandId::Delete);
     ASSERT_EQ(m_doc.GetAddressBook().GetEntries().size(), 2u);
     EXPECT_EQ(view.GetPage().GetList().GetRowCount(), 2);
     EXPECT_TRUE(Name(view, 0).startsWith("Krzysztof"));
@@ -121,8 +124,8 @@ TEST_F(AddressBookViewTest, DeleteAsksFirst)
 
 TEST_F(AddressBookViewTest, FindDeletesFromTheBookAndTheListBehindIt)
 {
-    CAddressBookView view(m_doc, 1005);
-    EXPECT_TRUE(Enabled(view, CommandId::Find));
+    InFrame<CAddressBookView> shown(m_doc, CommandId::ViewAddressBook);
+    CAddressBookView& view = shown.view;
     int rowsWhileOpen = -1;
     OnNextModal([&](QWidget* modal) {
         auto* find = qobject_cast<CFindAddressDialog*>(modal);
@@ -136,7 +139,7 @@ TEST_F(AddressBookViewTest, FindDeletesFromTheBookAndTheListBehindIt)
         rowsWhileOpen = view.GetPage().GetList().GetRowCount();
         find->reject();
     });
-    view.OnCommand(CommandId::Find);
+    shown.Run(CommandId::Find);
     EXPECT_EQ(rowsWhileOpen, 3);
     EXPECT_EQ(m_doc.GetAddressBook().GetEntries().size(), 3u);
     EXPECT_EQ(view.GetPage().GetList().GetRowCount(), 3);
@@ -145,7 +148,7 @@ TEST_F(AddressBookViewTest, FindDeletesFromTheBookAndTheListBehindIt)
 
 TEST_F(AddressBookViewTest, NewEntryIsAddedAndListed)
 {
-    CAddressBookView view(m_doc, 1005);
+    InFrame<CAddressBookView> shown(m_doc, CommandId::ViewAddressBook);
     OnNextModal([](QWidget* modal) {
         auto* dialog = static_cast<QDialog*>(modal);
         auto* page = dialog->findChild<CAddressPersonal*>();
@@ -156,18 +159,19 @@ TEST_F(AddressBookViewTest, NewEntryIsAddedAndListed)
         page->SubscriberNumber().setText(QStringLiteral("3333333"));
         dialog->accept();
     });
-    view.OnCommand(CommandId::NewAddress);
+    shown.Run(CommandId::NewAddress);
     ASSERT_EQ(m_doc.GetAddressBook().GetEntries().size(), 5u);
     EXPECT_EQ(m_doc.GetAddressBook().GetEntries()[4]->GetFullNumber(), "+486053333333");
-    EXPECT_EQ(Name(view, 1), "Bartosz");
+    EXPECT_EQ(Name(shown.view, 1), "Bartosz");
 }
 
 TEST_F(AddressBookViewTest, ModeAndWidthsSurviveASaveAndReload)
 {
     {
-        CAddressBookView view(m_doc, 1005);
+        InFrame<CAddressBookView> shown(m_doc, CommandId::ViewAddressBook);
+        CAddressBookView& view = shown.view;
         EXPECT_TRUE(Checked(view, CommandId::Details));
-        view.OnCommand(CommandId::LargeIcons);
+        shown.Run(CommandId::LargeIcons);
         EXPECT_TRUE(Checked(view, CommandId::LargeIcons));
         EXPECT_FALSE(Checked(view, CommandId::Details));
         EXPECT_EQ(m_doc.GetAddressBookViewData().viewMode, CAddressBookViewData::LargeIcons);
@@ -188,18 +192,18 @@ TEST_F(AddressBookViewTest, ModeAndWidthsSurviveASaveAndReload)
 
 TEST_F(AddressBookViewTest, ShotsInEveryMode)
 {
-    CAddressBookView view(m_doc, 1005);
-    view.resize(480, 260);
-    view.OnInitialUpdate();
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    InFrame<CAddressBookView> shown(m_doc, CommandId::ViewAddressBook);
+    CAddressBookView& view = shown.view;
+    shown.frame.resize(640, 400);
+    shown.frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.frame));
     view.GetPage().GetList().SelectRow(1);
     const std::pair<CommandId, const char*> modes[] = {{CommandId::Details, "address-book-details"},
                                                        {CommandId::LargeIcons, "address-book-large-icons"},
                                                        {CommandId::SmallIcons, "address-book-small-icons"},
                                                        {CommandId::List, "address-book-list"}};
     for (const auto& [command, name] : modes) {
-        view.OnCommand(command);
+        shown.Run(command);
         QCoreApplication::processEvents();
         EXPECT_TRUE(SaveScreenshot(view, QString::fromLatin1(name)));
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
@@ -69,15 +71,16 @@ protected:
     void SetUp() override
     {
         views_test::AddEntry(m_doc.GetAddressBook(), "Anna", "Lis", "Anna Lis", "603", "111111");
-        m_view.resize(560, 360);
-        m_view.show();
-        m_view.OnInitialUpdate();
+        m_shown.emplace(m_doc, CommandId::ViewAddressBook);
+        m_shown->frame.resize(760, 480);
+        m_shown->frame.show();
     }
+    CAddressBookView& View() { return m_shown->view; }
 
     RecordingUserInterface m_ui;
     CMemorySettingsStore m_settings;
     CBrivantelDoc m_doc{m_ui, m_settings};
-    CAddressBookView m_view{m_doc, 1005};
+    std::optional<views_test::InFrame<CAddressBookView>> m_shown;
     TempDir m_dir;
 };
 
@@ -95,7 +98,7 @@ TEST_F(ContactsFileTest, PopupOffersImportAndExport)
         SaveScreenshot(*menu, QStringLiteral("contacts-popup"));
         menu->close();
     });
-    emit m_view.GetPage().GetList().contextMenuRequested(m_view.mapToGlobal(QPoint(40, 40)));
+    emit View().GetPage().GetList().contextMenuRequested(View().mapToGlobal(QPoint(40, 40)));
     EXPECT_TRUE(texts.contains(QStringLiteral("Importuj kontakty z pliku vCard...")));
     EXPECT_TRUE(texts.contains(QStringLiteral("Eksportuj kontakty do pliku vCard...")));
 }
@@ -111,17 +114,16 @@ TEST_F(ContactsFileTest, ImportShowsTheSummaryAndTheNewEntries)
               "TEL;TYPE=CELL:+48 602 123 456\r\nTEL;TYPE=HOME:22 628 12 34\r\nEND:VCARD\r\n"
               "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Nowak;Jan;;;\r\nFN:Jan Nowak\r\n"
               "TEL;TYPE=cell:tel:+48-501-234-567\r\nEND:VCARD\r\n");
-    ASSERT_TRUE(views_test::Enabled(m_view, CommandId::ImportContacts));
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-import")};
     Answer(d);
-    EXPECT_TRUE(m_view.OnCommand(CommandId::ImportContacts));
+    m_shown->Run(CommandId::ImportContacts);
     EXPECT_EQ(d.message,
               QStringLiteral("Dodano 2 kontakty, pominięto 1 numer, 1 kontakt był już w książce."));
     EXPECT_FALSE(d.sawProgress);
-    ASSERT_EQ(m_view.GetPage().GetList().GetRowCount(), 3);
-    EXPECT_EQ(m_view.GetPage().GetModel().index(1, 0).data().toString(), QStringLiteral("Jan Nowak"));
-    EXPECT_EQ(m_view.GetPage().GetModel().index(2, 1).data().toString(), QStringLiteral("+48602123456"));
-    SaveScreenshot(m_view, QStringLiteral("contacts-imported"));
+    ASSERT_EQ(View().GetPage().GetList().GetRowCount(), 3);
+    EXPECT_EQ(View().GetPage().GetModel().index(1, 0).data().toString(), QStringLiteral("Jan Nowak"));
+    EXPECT_EQ(View().GetPage().GetModel().index(2, 1).data().toString(), QStringLiteral("+48602123456"));
+    SaveScreenshot(View(), QStringLiteral("contacts-imported"));
 }
 
 TEST_F(ContactsFileTest, RefusedFileIsReportedAndChangesNothing)
@@ -130,7 +132,7 @@ TEST_F(ContactsFileTest, RefusedFileIsReportedAndChangesNothing)
     WriteText(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Jan Nowak\r\nTEL;TYPE=CELL:501234567\r\n");
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-refused")};
     Answer(d);
-    m_view.OnCommand(CommandId::ImportContacts);
+    m_shown->Run(CommandId::ImportContacts);
     EXPECT_EQ(d.message,
               QStringLiteral("Nie zaimportowano kontaktów: plik jest ucięty: karta nr 1 nie kończy się "
                              "wierszem END:VCARD."));
@@ -150,7 +152,7 @@ TEST_F(ContactsFileTest, LargeFileShowsProgress)
     WriteText(path, vcf);
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-large")};
     Answer(d);
-    m_view.OnCommand(CommandId::ImportContacts);
+    m_shown->Run(CommandId::ImportContacts);
     EXPECT_TRUE(d.sawProgress);
     EXPECT_EQ(d.message,
               QStringLiteral("Dodano 12000 kontaktów, pominięto 0 numerów, 0 kontaktów było już w książce."));
@@ -158,11 +160,10 @@ TEST_F(ContactsFileTest, LargeFileShowsProgress)
 
 TEST_F(ContactsFileTest, ExportWritesTheChosenFile)
 {
-    ASSERT_TRUE(views_test::Enabled(m_view, CommandId::ExportContacts));
     const std::string path = m_dir.file("out.vcf");
     Dialogs d{QString::fromStdString(path), false, {}, QStringLiteral("contacts-export")};
     Answer(d);
-    m_view.OnCommand(CommandId::ExportContacts);
+    m_shown->Run(CommandId::ExportContacts);
     const auto bytes = ReadFileBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Lis;Anna;;;\r\nFN:Anna "

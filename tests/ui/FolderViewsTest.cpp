@@ -28,6 +28,7 @@
 #include "ui/controls/ReportListCtrl.h"
 
 using views_test::Enabled;
+using views_test::InFrame;
 using views_test::Polish;
 
 namespace {
@@ -103,7 +104,8 @@ TEST_F(FolderViewsTest, CommandsFollowTheSelection)
     File(m_doc.GetDrafts(), "Ewa", "b");
     File(m_doc.GetOutbox(), "Jan", "a");
     File(m_doc.GetOutbox(), "Ewa", "b");
-    CDraftsView drafts(m_doc, 1004);
+    InFrame<CDraftsView> shown(m_doc, CommandId::ViewDrafts);
+    CDraftsView& drafts = shown.view;
     COutboxView outbox(m_doc, 1001);
     EXPECT_FALSE(Enabled(drafts, CommandId::Delete));
 
@@ -124,7 +126,7 @@ TEST_F(FolderViewsTest, CommandsFollowTheSelection)
     EXPECT_TRUE(Enabled(outbox, CommandId::Delete));
 
     // Delete takes both, with no question asked.
-    drafts.OnCommand(CommandId::Delete);
+    shown.Run(CommandId::Delete);
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 0u);
     EXPECT_EQ(drafts.GetList().GetRowCount(), 0);
     EXPECT_TRUE(m_ui.questions.empty());
@@ -134,11 +136,12 @@ TEST_F(FolderViewsTest, OutboxEditMovesTheMessageIntoTheComposingRecord)
 {
     File(m_doc.GetOutbox(), "Jan", "Pierwsza");
     File(m_doc.GetOutbox(), "Ewa;Piotr", "Druga");
-    COutboxView view(m_doc, 1001);
+    InFrame<COutboxView> shown(m_doc, CommandId::ViewOutbox);
+    COutboxView& view = shown.view;
     QSignalSpy requests(&view, &CBrivantelView::viewRequested);
     view.GetList().SelectRow(1);
 
-    EXPECT_TRUE(view.OnCommand(CommandId::Edit));
+    shown.Run(CommandId::Edit);
 
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Ewa;Piotr");
     EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Druga");
@@ -148,27 +151,31 @@ TEST_F(FolderViewsTest, OutboxEditMovesTheMessageIntoTheComposingRecord)
     ASSERT_EQ(requests.count(), 1);
     EXPECT_EQ(requests[0][0].value<CommandId>(), CommandId::ViewSend);
 
-    // With nothing selected Edit still opens the composing view, and changes nothing else.
+    // With nothing selected Edit cannot be chosen, and nothing changes.
     view.GetList().ClearSelection();
-    view.OnCommand(CommandId::Edit);
-    EXPECT_EQ(requests.count(), 2);
+    EXPECT_FALSE(shown.Offers(CommandId::Edit));
+    EXPECT_EQ(requests.count(), 1);
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
 }
 
-TEST_F(FolderViewsTest, DraftsEditKeepsTheDraft)
+TEST_F(FolderViewsTest, DraftsEditKeepsTheDraftAndOpensTheComposingView)
 {
     File(m_doc.GetDrafts(), "Jan;Ewa", "Szkic");
-    CDraftsView view(m_doc, 1004);
+    InFrame<CDraftsView> shown(m_doc, CommandId::ViewDrafts);
+    CDraftsView& view = shown.view;
     QSignalSpy requests(&view, &CBrivantelView::viewRequested);
+    EXPECT_FALSE(shown.Offers(CommandId::Edit));
     view.GetList().SelectRow(0);
 
-    view.OnCommand(CommandId::Edit);
+    shown.Run(CommandId::Edit);
 
     EXPECT_EQ(m_doc.GetSendMessageViewData().recipients, "Jan;Ewa");
     EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Szkic");
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
     EXPECT_EQ(view.GetList().GetRowCount(), 1);
     EXPECT_EQ(requests.count(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.frame.GetCurrentKind(), 1000);
 }
 
 TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
@@ -183,9 +190,9 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
 
     File(m_doc.GetDrafts(), "Jan;Ewa;Piotr", "Spotkanie o 18");
     FailEverySend();
-    CDraftsView view(m_doc, 1004);
-    view.GetList().SelectRow(0);
-    view.OnCommand(CommandId::Send);
+    InFrame<CDraftsView> shown(m_doc, CommandId::ViewDrafts);
+    shown.view.GetList().SelectRow(0);
+    shown.Run(CommandId::Send);
 
     // Two numbers were tried; the failed sends wait in the outbox under the names.
     ASSERT_EQ(m_doc.GetOutbox().GetCount(), 2u);
@@ -196,9 +203,8 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
 
     // A draft none of whose recipients is in the book reports the failure and queues nothing.
     File(m_doc.GetDrafts(), "Piotr;+48600000000", "Nikt");
-    CDraftsView again(m_doc, 1004);
-    again.GetList().SelectRow(1);
-    again.OnCommand(CommandId::Send);
+    InFrame<CDraftsView>::Switch(shown.frame, CommandId::ViewDrafts).GetList().SelectRow(1);
+    shown.Run(CommandId::Send);
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
     ASSERT_EQ(m_ui.sendFailures.size(), failures + 1);
     EXPECT_EQ(m_ui.sendFailures.back().recipient, "Piotr;+48600000000");
@@ -209,11 +215,12 @@ TEST_F(FolderViewsTest, OutboxSendKeepsWhatFailedInTheList)
     File(m_doc.GetOutbox(), "Jan", "Pierwsza");
     File(m_doc.GetOutbox(), "Ewa", "Druga");
     FailEverySend();
-    COutboxView view(m_doc, 1001);
+    InFrame<COutboxView> shown(m_doc, CommandId::ViewOutbox);
+    COutboxView& view = shown.view;
     view.GetList().SelectRow(0);
     view.GetList().SelectRow(1, true);
 
-    view.OnCommand(CommandId::Send);
+    shown.Run(CommandId::Send);
 
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
     EXPECT_EQ(view.GetList().GetRowCount(), 2);
@@ -226,14 +233,12 @@ TEST_F(FolderViewsTest, DeleteFollowsTheMoveSetting)
     File(m_doc.GetSent(), "Jan", "a");
     File(m_doc.GetSent(), "Ewa", "b");
     File(m_doc.GetSent(), "Piotr", "c");
-    {
-        m_doc.GetSettings().SetMoveDeletedMessages(true);
-        CSentMessagesView view(m_doc, 1002);
-        view.GetList().SelectRow(0);
-        view.GetList().SelectRow(2, true);
-        view.OnCommand(CommandId::Delete);
-        ASSERT_EQ(view.GetList().GetRowCount(), 1);
-    }
+    m_doc.GetSettings().SetMoveDeletedMessages(true);
+    InFrame<CSentMessagesView> shown(m_doc, CommandId::ViewSent);
+    shown.view.GetList().SelectRow(0);
+    shown.view.GetList().SelectRow(2, true);
+    shown.Run(CommandId::Delete);
+    ASSERT_EQ(shown.view.GetList().GetRowCount(), 1);
     ASSERT_EQ(m_doc.GetSent().GetCount(), 1u);
     EXPECT_EQ(m_doc.GetSent().GetMessages()[0]->GetRecipients(), "Ewa");
     ASSERT_EQ(m_doc.GetDeletedMessages().GetCount(), 3u);
@@ -243,9 +248,8 @@ TEST_F(FolderViewsTest, DeleteFollowsTheMoveSetting)
     EXPECT_EQ(m_doc.GetDeletedMessages().GetMessages()[2]->GetRecipients(), "Piotr");
 
     m_doc.GetSettings().SetMoveDeletedMessages(false);
-    CSentMessagesView view(m_doc, 1002);
-    view.GetList().SelectRow(0);
-    view.OnCommand(CommandId::Delete);
+    InFrame<CSentMessagesView>::Switch(shown.frame, CommandId::ViewSent).GetList().SelectRow(0);
+    shown.Run(CommandId::Delete);
     EXPECT_EQ(m_doc.GetSent().GetCount(), 0u);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 3u);
 }
@@ -255,16 +259,17 @@ TEST_F(FolderViewsTest, DeletedViewDestroysSelectedAndAll)
     File(m_doc.GetDeletedMessages(), "Jan", "a");
     File(m_doc.GetDeletedMessages(), "Ewa", "b");
     File(m_doc.GetDeletedMessages(), "Piotr", "c");
-    CDeletedMessagesView view(m_doc, 1003);
+    InFrame<CDeletedMessagesView> shown(m_doc, CommandId::ViewDeleted);
+    CDeletedMessagesView& view = shown.view;
     EXPECT_TRUE(Enabled(view, CommandId::DeleteAll));
     view.GetList().SelectRow(1);
 
-    view.OnCommand(CommandId::DeleteMessage);
+    shown.Run(CommandId::DeleteMessage);
     ASSERT_EQ(m_doc.GetDeletedMessages().GetCount(), 2u);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetMessages()[1]->GetRecipients(), "Piotr");
     EXPECT_EQ(Cell(view, 1, 0), "Piotr");
 
-    view.OnCommand(CommandId::DeleteAll);
+    shown.Run(CommandId::DeleteAll);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 0u);
     EXPECT_EQ(view.GetList().GetRowCount(), 0);
     EXPECT_FALSE(Enabled(view, CommandId::DeleteAll));
@@ -317,9 +322,10 @@ TEST_F(FolderViewsTest, PopupOffersTheViewsCommandsAndRunsTheChosenOne)
     File(m_doc.GetDrafts(), "Jan", "a");
     File(m_doc.GetDrafts(), "Ewa", "b");
     File(m_doc.GetDrafts(), "Piotr", "c");
-    CDraftsView view(m_doc, 1004);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    InFrame<CDraftsView> shown(m_doc, CommandId::ViewDrafts);
+    CDraftsView& view = shown.view;
+    shown.frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.frame));
     view.GetList().SelectRow(0);
     view.GetList().SelectRow(2, true);
 
@@ -344,34 +350,13 @@ TEST_F(FolderViewsTest, PopupOffersTheViewsCommandsAndRunsTheChosenOne)
     EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetRecipients(), "Ewa");
 }
 
-TEST_F(FolderViewsTest, InTheMainWindowTheBarsFollowTheSelectionAndEditOpensTheComposingView)
-{
-    File(m_doc.GetDrafts(), "Jan", "Szkic");
-    CBrivantelFrame frame(m_doc, m_settings);
-    frame.SwitchView(CommandId::ViewDrafts);
-    auto* drafts = dynamic_cast<CDraftsView*>(frame.GetActiveView());
-    ASSERT_NE(drafts, nullptr);
-    QAction* edit = frame.Action(CommandId::Edit);
-    EXPECT_FALSE(edit->isEnabled());
-
-    drafts->GetList().SelectRow(0);
-    TriggerEnabled(edit);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(frame.GetCurrentKind(), 1000);
-    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "Szkic");
-}
-
 TEST_F(FolderViewsTest, SelectingARowEnablesDeleteAtOnce)
 {
     File(m_doc.GetOutbox(), "Jan", "a");
-    CBrivantelFrame frame(m_doc, m_settings);
-    frame.SwitchView(CommandId::ViewOutbox);
-    auto* outbox = dynamic_cast<COutboxView*>(frame.GetActiveView());
-    ASSERT_NE(outbox, nullptr);
-    QAction* remove = frame.Action(CommandId::Delete);
-    EXPECT_FALSE(remove->isEnabled());
-    outbox->GetList().SelectRow(0); // no event loop in between: no timer can have run
-    EXPECT_TRUE(remove->isEnabled());
+    InFrame<COutboxView> shown(m_doc, CommandId::ViewOutbox);
+    EXPECT_FALSE(shown.Offers(CommandId::Delete));
+    shown.view.GetList().SelectRow(0); // no event loop in between: no timer can have run
+    EXPECT_TRUE(shown.Offers(CommandId::Delete));
 }
 
 // The window's keys run their commands; Delete, which the menus only name, stays with the fields.
@@ -379,14 +364,13 @@ TEST_F(FolderViewsTest, KeysRunTheirCommandsAndDeleteStaysWithTheFields)
 {
     File(m_doc.GetDeletedMessages(), "Jan", "a");
     views_test::AddEntry(m_doc.GetAddressBook(), "Jan", "Lis", "Jan Lis", "602", "1234567");
-    CBrivantelFrame frame(m_doc, m_settings);
+    InFrame<CSendMessageView> shown(m_doc, CommandId::ViewSend);
+    CBrivantelFrame& frame = shown.frame;
     frame.show();
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
-    auto* compose = dynamic_cast<CSendMessageView*>(frame.GetActiveView());
-    ASSERT_NE(compose, nullptr);
-    CWin1250TextEdit& text = compose->GetTextEdit();
-    compose->GetRecipientsEdit().setText(QStringLiteral("Ewa"));
+    CWin1250TextEdit& text = shown.view.GetTextEdit();
+    shown.view.GetRecipientsEdit().setText(QStringLiteral("Ewa"));
     text.setPlainText(QStringLiteral("ab"));
     text.setFocus();
     text.moveCursor(QTextCursor::Start);
@@ -395,27 +379,23 @@ TEST_F(FolderViewsTest, KeysRunTheirCommandsAndDeleteStaysWithTheFields)
     QTest::keyClick(&text, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
 
-    frame.SwitchView(CommandId::ViewDeleted);
-    auto* deleted = dynamic_cast<CDeletedMessagesView*>(frame.GetActiveView());
-    ASSERT_NE(deleted, nullptr);
-    deleted->GetList().SelectRow(0);
-    QWidget& table = deleted->GetList().GetTable();
+    CDeletedMessagesView& deleted = InFrame<CDeletedMessagesView>::Switch(frame, CommandId::ViewDeleted);
+    deleted.GetList().SelectRow(0);
+    QWidget& table = deleted.GetList().GetTable();
     table.setFocus();
     QTest::keyClick(&table, Qt::Key_Delete);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 1u);
     QTest::keyClick(&table, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 0u);
 
-    frame.SwitchView(CommandId::ViewAddressBook);
-    auto* book = dynamic_cast<CAddressBookView*>(frame.GetActiveView());
-    ASSERT_NE(book, nullptr);
+    CAddressBookView& book = InFrame<CAddressBookView>::Switch(frame, CommandId::ViewAddressBook);
     bool found = false;
     OnNextModal([&found](QWidget* modal) {
         found = qobject_cast<CFindAddressDialog*>(modal) != nullptr;
         modal->close();
     });
-    book->GetPage().GetList().GetTable().setFocus();
-    QTest::keyClick(&book->GetPage().GetList().GetTable(), Qt::Key_F, Qt::ControlModifier);
+    book.GetPage().GetList().GetTable().setFocus();
+    QTest::keyClick(&book.GetPage().GetList().GetTable(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(found);
 }
 

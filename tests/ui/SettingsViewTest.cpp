@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "ViewsTestSupport.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
@@ -210,20 +211,15 @@ TEST_F(SettingsViewTest, ARouteFromElsewhereIsKeptUntilTheUserPicksOne)
 
 TEST_F(SettingsViewTest, TheViewMenuCommandsShowThePages)
 {
-    Open();
-    for (CommandId command :
-         {CommandId::SettingsBehaviour, CommandId::SettingsSending, CommandId::SettingsConnection}) {
-        const auto state = m_view->QueryCommand(command);
-        ASSERT_TRUE(state.has_value());
-        EXPECT_TRUE(state->enabled);
-    }
-    EXPECT_TRUE(m_view->OnCommand(CommandId::SettingsConnection));
-    EXPECT_EQ(Sheet().currentIndex(), CSettingsSheet::kConnection);
-    EXPECT_TRUE(m_view->OnCommand(CommandId::SettingsSending));
-    EXPECT_EQ(Sheet().currentIndex(), CSettingsSheet::kGateway);
-    EXPECT_TRUE(m_view->OnCommand(CommandId::SettingsBehaviour));
-    EXPECT_EQ(Sheet().currentIndex(), CSettingsSheet::kMaintenance);
-    EXPECT_FALSE(m_view->QueryCommand(CommandId::Send).has_value());
+    views_test::InFrame<CSettingsView> shown(m_doc, CommandId::ViewSettings);
+    const CSettingsSheet& sheet = *shown.view.GetSheet();
+    shown.Run(CommandId::SettingsConnection);
+    EXPECT_EQ(sheet.currentIndex(), CSettingsSheet::kConnection);
+    shown.Run(CommandId::SettingsSending);
+    EXPECT_EQ(sheet.currentIndex(), CSettingsSheet::kGateway);
+    shown.Run(CommandId::SettingsBehaviour);
+    EXPECT_EQ(sheet.currentIndex(), CSettingsSheet::kMaintenance);
+    EXPECT_FALSE(shown.Offers(CommandId::Send));
 }
 
 TEST(SerialPortListTest, ListsTheSerialDevicesInTheirGroupsAndNaturalOrder)

@@ -8,9 +8,11 @@
 #include <QWidget>
 
 #include "UiTestSupport.h"
+#include "app/Document.h"
 #include "store/Address.h"
 #include "store/AddressBook.h"
 #include "store/Windows1250.h"
+#include "ui/BrivantelFrame.h"
 #include "ui/BrivantelView.h"
 
 // Helpers shared by the folder, address-book and address-dialog tests.
@@ -47,6 +49,26 @@ inline bool Checked(const CBrivantelView& view, CommandId command)
     const auto state = view.QueryCommand(command);
     return state && state->checked;
 }
+
+// The program's main window switched to one view, the way the user reaches it: its commands run
+// through the window's one action each, as from the menu, a bar or a key.
+template <class View> struct InFrame
+{
+    InFrame(CBrivantelDoc& document, CommandId command)
+        : frame(document, document.GetSettingsStore()), view(Switch(frame, command))
+    {
+    }
+    static View& Switch(CBrivantelFrame& frame, CommandId command)
+    {
+        frame.SwitchView(command);
+        return dynamic_cast<View&>(*frame.GetActiveView());
+    }
+    void Run(CommandId command) { TriggerEnabled(frame.Action(command)); }
+    bool Offers(CommandId command) const { return frame.Action(command)->isEnabled(); }
+
+    CBrivantelFrame frame;
+    View& view;
+};
 
 // Seconds since 1970 of a local date and time.
 inline std::uint32_t LocalTime(int year, int month, int day, int hour, int minute, int second)
