@@ -10,6 +10,7 @@
 
 class CMarkerScanner;
 class CSendEnvironment;
+enum class GatewayHost;
 
 struct GatewayTimeouts
 {
@@ -68,7 +69,7 @@ protected:
     static int StatusCode(std::string_view header);
     void Close() { m_socket.Close(); }
 
-    std::string GetHost(const char* valueName, const char* fallback) const;
+    std::string GetHost(GatewayHost gateway) const;
     std::string GetSignature() const;
     CSendEnvironment& Environment() const { return m_environment; }
 
