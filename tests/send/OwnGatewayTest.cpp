@@ -100,10 +100,7 @@ protected:
         Set("Headers", "Authorization: Bearer T0K3N");
         gateway.SetTimeouts(ShortTimeouts());
     }
-    void Set(const std::string& name, const std::string& value)
-    {
-        env.store.SetString("Gateway", name, value);
-    }
+    void Set(const std::string& n, const std::string& v) { env.store.SetString("Gateway", n, v); }
     std::string Port() const { return std::to_string(server.Port()); }
     std::string FormRequest() const
     {
