@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/DataFileLock.h"
+#include "app/SettingsKeys.h"
 #include "mailwatch/MailCheckResult.h"
 #include "mailwatch/MailCheckerData.h"
 #include "mailwatch/Pop3Options.h"
@@ -133,10 +134,10 @@ public:
     // Time-outs and trusted certificates of the mail check's connections.
     CPop3Options& GetMailOptions() { return m_mailOptions; }
 
-    // The user's signature: the programs fill it from "Settings"/"Sign" at start.
+    // The user's signature: the programs fill it from the settings store at start.
     const std::string& GetSignature() const { return m_signature; }
     void SetSignature(std::string signature) { m_signature = std::move(signature); }
-    // The phone's port for the phone route ("Settings"/"Port"), held for the run like the signature.
+    // The phone's port for the phone route, held for the run like the signature.
     const std::string& GetPhonePortName() const { return m_phonePort; }
     void SetPhonePortName(std::string port) { m_phonePort = std::move(port); }
 
@@ -181,11 +182,17 @@ private:
     // What the senders read at the moment of sending (SendOperations.cpp).
     const CSettingsData& GetSendSettings() const override { return m_settings; }
     std::string GetSendSignature() const override { return m_signature; }
-    std::string GetGatewayHost(const std::string& valueName, const std::string& fallback) const override;
+    std::string GetGatewayHost(GatewayHost gateway) const override
+    {
+        return settings_keys::GatewayHostOf(m_settingsStore, gateway);
+    }
     void SendWaitHook() override;
     std::string GetPhonePort() const override { return m_phonePort; }
-    std::string GetPhoneEncoding() const override;
-    std::string GetStoreValue(const std::string& section, const std::string& name) const override;
+    std::string GetPhoneEncoding() const override
+    {
+        return m_settingsStore.Get(settings_keys::kPhoneEncoding);
+    }
+    OwnGatewaySettings GetOwnGateway() const override { return settings_keys::OwnGatewayOf(m_settingsStore); }
     bool SendOutboxMessage(CMessage& message, SendCount& count);
     // A failed send's reason goes to its message in the outbox (when queued) and to the user.
     void NoteFailure(CMessage* queued, const std::string& number, const std::string& reason);

@@ -8,7 +8,6 @@
 #include "app/SettingsStore.h"
 #include "app/UserInterface.h"
 #include "net/StopRequest.h"
-#include "send/GatewayHosts.h"
 #include "store/Recipients.h"
 #include "store/Windows1250.h"
 
@@ -95,22 +94,6 @@ private:
 };
 
 } // namespace
-
-std::string CBrivantelDoc::GetGatewayHost(const std::string& valueName, const std::string& fallback) const
-{
-    const std::string value = m_settingsStore.GetString(gateway_hosts::kSection, valueName);
-    return value.empty() ? fallback : value;
-}
-
-std::string CBrivantelDoc::GetPhoneEncoding() const
-{
-    return m_settingsStore.GetString("Settings", "PhoneEncoding");
-}
-
-std::string CBrivantelDoc::GetStoreValue(const std::string& section, const std::string& name) const
-{
-    return m_settingsStore.GetString(section, name);
-}
 
 void CBrivantelDoc::NoteFailure(CMessage* queued, const std::string& number, const std::string& reason)
 {

@@ -30,8 +30,8 @@ std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Acce
     if (!doc->Open(QDir::toNativeSeparators(path).toStdString(), access))
         return nullptr;
     // What the desktop program's application object holds for the run.
-    doc->SetSignature(m_settings.GetString("Settings", "Sign"));
-    doc->SetPhonePortName(m_settings.GetString("Settings", "Port"));
+    doc->SetSignature(m_settings.Get(settings_keys::kSignature));
+    doc->SetPhonePortName(m_settings.Get(settings_keys::kPhonePort));
     if (doc->WasDamaged() && access == CBrivantelDoc::Access::ReadOnly)
         PrintErrorUtf8("Uwaga: plik danych jest uszkodzony; pokazano to, co dało się odczytać.");
     return doc;

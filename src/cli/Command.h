@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "app/Document.h"
+#include "app/SettingsKeys.h"
 #include "app/qt/QtSettingsStore.h"
 #include "cli/ConsoleUserInterface.h"
 

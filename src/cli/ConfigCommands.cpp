@@ -36,7 +36,7 @@ int Get(CCommandContext& ctx)
     }
     std::string value = ctx.Settings().GetString(section, name);
     // The own gateway's header lines carry the provider's token: only their names are shown.
-    if (section == own_gateway::kSection && name == own_gateway::kHeaders)
+    if (section == settings_keys::kGatewayHeaders.section && name == settings_keys::kGatewayHeaders.name)
         value = own_gateway::HideHeaderValues(value);
     std::cout << windows1250::ToUtf8(value) << std::endl;
     return kExitOk;

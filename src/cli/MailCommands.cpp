@@ -15,9 +15,6 @@ namespace {
 
 // The last announced count lives in the settings store between runs, so a check run by cron
 // announces only a change, as the running program does. It belongs to one mailbox.
-constexpr const char* kCountSection = "MailCheck";
-constexpr const char* kCountValue = "LastCount";
-constexpr const char* kCountAccount = "Account";
 
 std::string AccountKey(const CMailCheckerData& data)
 {
@@ -26,8 +23,8 @@ std::string AccountKey(const CMailCheckerData& data)
 
 void RestoreLastCount(CCommandContext& ctx, CMailCheckerData& data)
 {
-    if (ctx.Settings().GetString(kCountSection, kCountAccount) == AccountKey(data))
-        data.lastCount = ctx.Settings().GetInt(kCountSection, kCountValue, 0);
+    if (ctx.Settings().Get(settings_keys::kMailAccount) == AccountKey(data))
+        data.lastCount = ctx.Settings().Get(settings_keys::kMailLastCount);
 }
 
 bool KeepLastCount(CCommandContext& ctx, CBrivantelDoc& doc)
@@ -35,8 +32,8 @@ bool KeepLastCount(CCommandContext& ctx, CBrivantelDoc& doc)
     if (doc.GetLastMailCheck().outcome != CMailCheckResult::Outcome::Checked)
         return true;
     const CMailCheckerData& data = doc.GetMailCheckerData();
-    ctx.Settings().SetString(kCountSection, kCountAccount, AccountKey(data));
-    ctx.Settings().SetInt(kCountSection, kCountValue, data.lastCount);
+    ctx.Settings().Set(settings_keys::kMailAccount, AccountKey(data));
+    ctx.Settings().Set(settings_keys::kMailLastCount, data.lastCount);
     if (ctx.Settings().Sync())
         return true;
     PrintErrorUtf8("Nie udało się zapisać liczby wiadomości w ustawieniach.");

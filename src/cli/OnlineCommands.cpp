@@ -2,10 +2,10 @@
 
 #include <QFileInfo>
 
+#include "app/OnlineUpdate.h"
 #include "cli/Command.h"
 #include "online/BannerIndex.h"
 #include "online/BannerNames.h"
-#include "online/OnlineUpdate.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -68,7 +68,7 @@ void PrintReport(const COnlineUpdate::Report& report, const CBannerList& list,
                  const std::string& downloadAddress)
 {
     std::cout << "Plik wersji: " << (report.versionChecked ? "odczytany" : "niedostępny") << '\n';
-    if (report.indexFetched)
+    if (report.index)
         std::cout << "Indeks Brivantel.adv: pobrany, pozycje do pokazania: " << list.size() << '\n';
     else
         std::cout << "Indeks Brivantel.adv: nie pobrany\n";
@@ -96,8 +96,7 @@ int Update(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     COnlineUpdate::Config config;
-    config.serverHost = ctx.Settings().GetString(maker_addresses::kHostSection, maker_addresses::kHostValue,
-                                                 maker_addresses::kDefaultHost);
+    config.serverHost = ctx.Settings().Get(settings_keys::kMakerHost);
     config.dataDir = dataDir;
     COnlineUpdate update(ctx.Ui(), ctx.Settings(), doc->GetSettings(), config);
     CBannerList list;
@@ -111,8 +110,9 @@ int Update(CCommandContext& ctx)
         PrintErrorUtf8("Nie udało się zapisać daty aktualizacji w ustawieniach.");
         return kExitFailed;
     }
-    if (!report.indexFetched) {
-        PrintErrorUtf8("Nie udało się pobrać indeksu reklam z serwera " + Utf8(config.serverHost) + ".");
+    if (!report.index) {
+        PrintErrorUtf8("Nie udało się pobrać indeksu reklam z serwera " + Utf8(config.serverHost) + ": " +
+                       Utf8(report.index.reason) + ".");
         return kExitFailed;
     }
     return kExitOk;

@@ -13,7 +13,7 @@ int PhoneInfo(CCommandContext& ctx)
         if (!ctx.OptionText("port", port))
             return kExitUsage;
     } else {
-        port = ctx.Settings().GetString("Settings", "Port");
+        port = ctx.Settings().Get(settings_keys::kPhonePort);
     }
     if (port.empty()) {
         PrintErrorUtf8("Nie wybrano portu telefonu (Settings/Port albo --port).");

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "store/SettingsData.h"
+#include "store/Windows1250.h"
 
 namespace http_response {
 namespace {
@@ -164,35 +165,48 @@ std::string CHttpFetcher::BuildRequest(const std::string& serverHost, const std:
            serverHost + "\r\nAccept: */*\r\n\r\n";
 }
 
-bool CHttpFetcher::ConnectToEndpoint(CTcpSocket& socket) const
+bool CHttpFetcher::ConnectToEndpoint(CTcpSocket& socket)
 {
     std::string host;
     std::uint16_t port = 0;
+    bool usable = false;
     if (m_settings.GetUseProxy()) {
         const std::int32_t proxyPort = m_settings.GetProxyPort();
-        if (proxyPort < 1 || proxyPort > 65535)
-            return false;
-        if (!CTcpSocket::SplitHostPort(m_settings.GetProxyHost(), static_cast<std::uint16_t>(proxyPort), host,
-                                       port))
-            return false;
-    } else if (!CTcpSocket::SplitHostPort(m_serverHost, 80, host, port)) {
-        return false;
+        m_peer = "proxy " + m_settings.GetProxyHost() + ":" + std::to_string(proxyPort);
+        usable = proxyPort >= 1 && proxyPort <= 65535 &&
+                 CTcpSocket::SplitHostPort(m_settings.GetProxyHost(), static_cast<std::uint16_t>(proxyPort),
+                                           host, port);
+    } else {
+        m_peer = m_serverHost;
+        usable = CTcpSocket::SplitHostPort(m_serverHost, 80, host, port);
     }
-    return socket.Connect(host, port);
+    if (!usable)
+        m_reason = windows1250::FromUtf8Lossy("zły adres serwera ") + m_peer;
+    else if (!socket.Connect(host, port))
+        m_reason = socket.FailureReason(m_peer);
+    return m_reason.empty();
+}
+
+CHttpFetcher::Result CHttpFetcher::Fail(Result result, std::string reason)
+{
+    m_reason = std::move(reason);
+    return result;
 }
 
 CHttpFetcher::Result CHttpFetcher::Get(const std::string& path, std::string& body)
 {
     body.clear();
+    m_reason.clear();
     const auto now = CTcpSocket::Clock::now();
     if (now >= m_deadline)
-        return Result::NoConnection;
+        return Fail(Result::NoConnection,
+                    windows1250::FromUtf8Lossy("minął czas przeznaczony na aktualizację"));
     CTcpSocket socket(m_hook, m_limits.timeouts);
     socket.SetDeadline(std::min(m_deadline, now + m_limits.exchange));
     if (!ConnectToEndpoint(socket))
         return Result::NoConnection;
     if (!socket.SendAll(BuildRequest(m_serverHost, path)))
-        return Result::Failed;
+        return Fail(Result::Failed, socket.FailureReason(m_peer));
     const Result result = ReadResponse(socket, body);
     socket.Close();
     if (result != Result::Ok)
@@ -200,28 +214,33 @@ CHttpFetcher::Result CHttpFetcher::Get(const std::string& path, std::string& bod
     return result;
 }
 
-CHttpFetcher::Result CHttpFetcher::ReadResponse(CTcpSocket& socket, std::string& body) const
+CHttpFetcher::Result CHttpFetcher::ReadResponse(CTcpSocket& socket, std::string& body)
 {
     using http_response::Parse;
     std::string raw;
     http_response::Head head;
     bool haveHead = false;
     std::array<char, 16384> buffer{};
+    const auto server = [this](const std::string& utf8) {
+        return "serwer " + m_peer + windows1250::FromUtf8Lossy(utf8);
+    };
     for (;;) {
         const long n = socket.Receive(buffer.data(), buffer.size());
         if (n < 0)
-            return Result::Failed; // time-out or broken connection: the transfer is incomplete
+            return Fail(Result::Failed, socket.FailureReason(m_peer)); // the transfer is incomplete
         const bool closed = n == 0;
         raw.append(buffer.data(), static_cast<std::size_t>(n));
         if (!haveHead) {
             const Parse p = http_response::ParseHead(raw, head);
             if (p == Parse::Bad || (p == Parse::NeedMore && (closed || raw.size() > m_limits.maxHeader)))
-                return Result::Failed;
+                return Fail(Result::Failed, server(" nie odpowiedział po HTTP"));
             if (p == Parse::NeedMore)
                 continue;
             haveHead = true;
-            if (head.status != 200 || (head.hasLength && head.length > m_limits.maxBody))
-                return Result::Failed;
+            if (head.status != 200)
+                return Fail(Result::Failed, server(" odpowiedział błędem " + std::to_string(head.status)));
+            if (head.hasLength && head.length > m_limits.maxBody)
+                return Fail(Result::Failed, server(" przysłał za dużą odpowiedź"));
         }
         const std::string_view rest = std::string_view(raw).substr(head.size);
         if (head.chunked) {
@@ -229,17 +248,17 @@ CHttpFetcher::Result CHttpFetcher::ReadResponse(CTcpSocket& socket, std::string&
             if (p == Parse::Complete)
                 return Result::Ok;
             if (p == Parse::Bad || closed)
-                return Result::Failed;
+                return Fail(Result::Failed, server(" przerwał odpowiedź"));
         } else if (head.hasLength) {
             if (rest.size() >= head.length) {
                 body.assign(rest.substr(0, head.length));
                 return Result::Ok;
             }
             if (closed)
-                return Result::Failed; // cut short
+                return Fail(Result::Failed, server(" przerwał odpowiedź"));
         } else {
             if (rest.size() > m_limits.maxBody)
-                return Result::Failed;
+                return Fail(Result::Failed, server(" przysłał za dużą odpowiedź"));
             if (closed) {
                 body.assign(rest);
                 return Result::Ok;

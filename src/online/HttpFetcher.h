@@ -39,6 +39,8 @@ public:
                  const Limits& limits);
 
     Result Get(const std::string& path, std::string& body);
+    // Why the last Get failed, for the user: Polish, Windows-1250.
+    const std::string& FailureReason() const { return m_reason; }
 
     // Bounds every exchange that follows, whatever the limits say; a Get after it makes no
     // connection at all.
@@ -50,14 +52,17 @@ public:
     static std::string BuildRequest(const std::string& serverHost, const std::string& path);
 
 private:
-    bool ConnectToEndpoint(CTcpSocket& socket) const;
-    Result ReadResponse(CTcpSocket& socket, std::string& body) const;
+    bool ConnectToEndpoint(CTcpSocket& socket);
+    Result ReadResponse(CTcpSocket& socket, std::string& body);
+    Result Fail(Result result, std::string reason);
 
     const CSettingsData& m_settings;
     std::string m_serverHost;
     CTcpSocket::WaitHook m_hook;
     Limits m_limits;
     CTcpSocket::Clock::time_point m_deadline = CTcpSocket::Clock::time_point::max();
+    std::string m_peer; // the server, or the proxy on the way to it, as the reasons name it
+    std::string m_reason;
 };
 
 // The pieces of an HTTP response the fetcher judges, kept apart for tests.

@@ -8,8 +8,6 @@
 // jpeglib.h needs FILE and size_t before it.
 #include <jpeglib.h>
 
-#include "app/UserInterface.h"
-
 namespace {
 
 // libjpeg reports fatal errors through error_exit, which must not return: it jumps back into
@@ -169,8 +167,7 @@ DecodeStatus DecodeStream(std::FILE* file, JDIMENSION maxSide, Layout layout, De
 
 namespace {
 
-std::optional<DecodeResult> DecodePath(const std::string& path, Layout layout, CUserInterface* ui,
-                                       CJpegDecoder::Failure* failure)
+std::optional<DecodeResult> DecodePath(const std::string& path, Layout layout, CJpegDecoder::Failure* failure)
 {
     using Failure = CJpegDecoder::Failure;
     Failure dummy = Failure::None;
@@ -186,8 +183,6 @@ std::optional<DecodeResult> DecodePath(const std::string& path, Layout layout, C
     std::fclose(file);
     if (status == kNoMemory) {
         why = Failure::OutOfMemory;
-        if (ui)
-            ui->ShowMessage("CJpegDecoder :\nOut of memory", CUserInterface::Icon::Error);
         return std::nullopt;
     }
     if (status != kDecoded) {
@@ -199,10 +194,9 @@ std::optional<DecodeResult> DecodePath(const std::string& path, Layout layout, C
 
 } // namespace
 
-std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string& path, CUserInterface* ui,
-                                                              Failure* failure)
+std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string& path, Failure* failure)
 {
-    const auto result = DecodePath(path, kRgbTopDown, ui, failure);
+    const auto result = DecodePath(path, kRgbTopDown, failure);
     if (!result)
         return std::nullopt;
     Picture picture;
@@ -212,10 +206,10 @@ std::optional<CJpegDecoder::Picture> CJpegDecoder::DecodeFile(const std::string&
     return picture;
 }
 
-std::optional<CJpegDecoder::DisplayPicture>
-CJpegDecoder::DecodeForDisplay(const std::string& path, CUserInterface* ui, Failure* failure)
+std::optional<CJpegDecoder::DisplayPicture> CJpegDecoder::DecodeForDisplay(const std::string& path,
+                                                                           Failure* failure)
 {
-    const auto result = DecodePath(path, kBgrBottomUp, ui, failure);
+    const auto result = DecodePath(path, kBgrBottomUp, failure);
     if (!result)
         return std::nullopt;
     DisplayPicture picture;

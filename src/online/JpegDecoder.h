@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-class CUserInterface;
-
 // Decodes banner pictures with libjpeg into 24-bit pixel buffers and prepares them for display.
 class CJpegDecoder
 {
@@ -35,10 +33,8 @@ public:
     };
 
     // Red, green, blue per pixel. Grey pictures become grey RGB; CMYK and YCCK pictures (Adobe's
-    // inverted CMYK included) are converted to RGB. Nothing on any failure; only running out of
-    // memory is told to the user, when ui is given, as "CJpegDecoder :\nOut of memory".
-    static std::optional<Picture> DecodeFile(const std::string& path, CUserInterface* ui = nullptr,
-                                             Failure* failure = nullptr);
+    // inverted CMYK included) are converted to RGB. Nothing on any failure; failure says which.
+    static std::optional<Picture> DecodeFile(const std::string& path, Failure* failure = nullptr);
 
     // A picture ready for the display: blue, green, red per pixel, rows bottom-up, each row padded
     // to a multiple of four bytes (rowSize) with zeros. The same bytes as DecodeFile followed by
@@ -50,8 +46,8 @@ public:
         int height = 0;
         std::size_t rowSize = 0;
     };
-    static std::optional<DisplayPicture>
-    DecodeForDisplay(const std::string& path, CUserInterface* ui = nullptr, Failure* failure = nullptr);
+    static std::optional<DisplayPicture> DecodeForDisplay(const std::string& path,
+                                                          Failure* failure = nullptr);
 
     // Swaps the first and third byte of every pixel in place.
     static void RgbToBgr(std::uint8_t* pixels, int width, int height);

@@ -1,7 +1,7 @@
 #include "send/ERASender.h"
 
-#include "send/GatewayHosts.h"
 #include "send/MarkerScanner.h"
+#include "send/SendEnvironment.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -45,7 +45,7 @@ bool CERASender::SupportsNumber(const std::string& number) const
 
 std::string CERASender::GetGatewayAddress() const
 {
-    return "http://" + GetHost(gateway_hosts::kEra, gateway_hosts::kEraDefault) + kEntryPath;
+    return "http://" + GetHost(GatewayHost::Era) + kEntryPath;
 }
 
 std::string CERASender::Target(const std::string& host, const char* path) const
@@ -101,7 +101,7 @@ COutcome CERASender::Send(const std::string& number, const std::string& text)
 {
     if (number.size() < 3)
         return CSMSMessageSender::Send(number, text);
-    const std::string host = GetHost(gateway_hosts::kEra, gateway_hosts::kEraDefault);
+    const std::string host = GetHost(GatewayHost::Era);
     const std::string localNumber = number.substr(3);
 
     if (!Connect(host))

@@ -1,6 +1,5 @@
 #include "send/IdeaSender.h"
 
-#include "send/GatewayHosts.h"
 #include "send/MarkerScanner.h"
 #include "send/SendEnvironment.h"
 #include "store/Windows1250.h"
@@ -24,7 +23,7 @@ bool CIdeaSender::SupportsNumber(const std::string& number) const
 
 std::string CIdeaSender::GetGatewayAddress() const
 {
-    return "http://" + GetHost(gateway_hosts::kIdeaHome, gateway_hosts::kIdeaHomeDefault) + "/";
+    return "http://" + GetHost(GatewayHost::IdeaHome) + "/";
 }
 
 std::string CIdeaSender::Body(const std::string& number, const std::string& text,
@@ -46,7 +45,7 @@ std::string CIdeaSender::Body(const std::string& number, const std::string& text
 
 COutcome CIdeaSender::Send(const std::string& number, const std::string& text)
 {
-    const std::string host = GetHost(gateway_hosts::kIdea, gateway_hosts::kIdeaDefault);
+    const std::string host = GetHost(GatewayHost::Idea);
     const std::string body = Body(number, text, GetSignature(), Environment().LocalTime());
     const std::string request =
         "POST http://" + host + kPath + " HTTP/1.0\r\n" +

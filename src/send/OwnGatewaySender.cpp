@@ -119,30 +119,21 @@ std::string own_gateway::HideHeaderValues(std::string_view headers)
     return out;
 }
 
-COwnGatewaySender::COwnGatewaySender(CSendEnvironment& environment) : CSMSMessageSender(environment)
-{
-    m_name = own_gateway::kNameDefault;
-}
+COwnGatewaySender::COwnGatewaySender(CSendEnvironment& environment) : CSMSMessageSender(environment) {}
 
 COwnGatewaySender::Config COwnGatewaySender::ReadConfig() const
 {
-    using namespace own_gateway;
-    const auto value = [this](const char* name, const char* fallback = "") {
-        std::string v = Environment().GetStoreValue(kSection, name);
-        return v.empty() ? std::string(fallback) : v;
-    };
-    Config c;
-    c.enabled = Trim(value(kEnabled)) == "1";
-    c.name = value(kName, kNameDefault);
-    c.url = Trim(value(kUrl));
-    c.method = Upper(Trim(value(kMethod, kMethodDefault)));
-    c.body = value(kBody);
-    c.contentType = Trim(value(kContentType, kContentTypeDefault));
-    c.headers = value(kHeaders);
-    c.success = value(kSuccess);
-    c.numbers = value(kNumbers);
-    c.caFile = Trim(value(kCaFile));
-    return c;
+    const OwnGatewaySettings v = Environment().GetOwnGateway();
+    return {Trim(v.enabled) == "1",
+            v.name,
+            Trim(v.url),
+            Upper(Trim(v.method)),
+            v.body,
+            Trim(v.contentType),
+            v.headers,
+            v.success,
+            v.numbers,
+            Trim(v.caFile)};
 }
 
 bool COwnGatewaySender::Served(const Config& config, const std::string& number)

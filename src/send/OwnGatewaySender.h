@@ -5,26 +5,8 @@
 
 #include "send/SMSMessageSender.h"
 
-// The keys of the user's own gateway in the settings store.
 namespace own_gateway {
 
-inline constexpr const char* kSection = "Gateway";
-inline constexpr const char* kEnabled = "Enabled";
-inline constexpr const char* kName = "Name";
-inline constexpr const char* kUrl = "Url";
-inline constexpr const char* kMethod = "Method";
-inline constexpr const char* kBody = "Body";
-inline constexpr const char* kContentType = "ContentType";
-inline constexpr const char* kHeaders = "Headers";
-inline constexpr const char* kSuccess = "Success";
-inline constexpr const char* kNumbers = "Numbers";
-inline constexpr const char* kCaFile = "CaFile";
-
-// Windows-1250, as every text of the store.
-inline constexpr const char* kNameDefault = "W\xB3"
-                                            "asna bramka";
-inline constexpr const char* kMethodDefault = "POST";
-inline constexpr const char* kContentTypeDefault = "application/x-www-form-urlencoded";
 // The test message of "Wyślij próbną wiadomość" and of the command-line tool.
 inline constexpr const char* kTestText = "Pr\xF3"
                                          "bna wiadomo\x9C\xE6 z programu Brivantel.";

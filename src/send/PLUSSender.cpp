@@ -1,6 +1,5 @@
 #include "send/PLUSSender.h"
 
-#include "send/GatewayHosts.h"
 #include "send/MarkerScanner.h"
 #include "send/SendEnvironment.h"
 #include "store/Windows1250.h"
@@ -23,7 +22,7 @@ bool CPLUSSender::SupportsNumber(const std::string& number) const
 
 std::string CPLUSSender::GetGatewayAddress() const
 {
-    return "http://" + GetHost(gateway_hosts::kPlus, gateway_hosts::kPlusDefault) + "/sms/";
+    return "http://" + GetHost(GatewayHost::Plus) + "/sms/";
 }
 
 bool CPLUSSender::LooksLikeEmail(const std::string& signature)
@@ -53,7 +52,7 @@ std::string CPLUSSender::Body(const std::string& number, const std::string& text
 
 COutcome CPLUSSender::Send(const std::string& number, const std::string& text)
 {
-    const std::string host = GetHost(gateway_hosts::kPlus, gateway_hosts::kPlusDefault);
+    const std::string host = GetHost(GatewayHost::Plus);
     const std::string body = Body(number, text, GetSignature(), Environment().LocalTime());
     const std::string request =
         "POST http://" + host + kPath + " HTTP/1.0\r\n" +

@@ -239,9 +239,9 @@ bool CSMSMessageSender::ReadVerdict(const std::string& confirmation)
                                : "w odpowiedzi bramki nie ma potwierdzenia wysłania"));
 }
 
-std::string CSMSMessageSender::GetHost(const char* valueName, const char* fallback) const
+std::string CSMSMessageSender::GetHost(GatewayHost gateway) const
 {
-    return m_environment.GetGatewayHost(valueName, fallback);
+    return m_environment.GetGatewayHost(gateway);
 }
 
 std::string CSMSMessageSender::GetSignature() const

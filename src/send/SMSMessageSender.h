@@ -11,6 +11,7 @@
 
 class CMarkerScanner;
 class CSendEnvironment;
+enum class GatewayHost;
 
 struct GatewayTimeouts
 {
@@ -73,7 +74,7 @@ protected:
     COutcome Result(bool sent) const;
     bool Fail(std::string reason);
 
-    std::string GetHost(const char* valueName, const char* fallback) const;
+    std::string GetHost(GatewayHost gateway) const;
     std::string GetSignature() const;
     CSendEnvironment& Environment() const { return m_environment; }
 

@@ -16,7 +16,7 @@
 #include <ctime>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 #include "app/UserInterface.h"
 #include "app/qt/WebAddress.h"
 #include "store/Windows1250.h"
@@ -33,22 +33,18 @@
 
 namespace {
 
-const std::string kView = "View";
 constexpr int kBannerHeight = 50;
 constexpr int kCloseRetryMs = 250;
-
-bool ReadFlag(CSettingsStore& settings, const char* name)
-{
-    return settings.GetInt(kView, name, 1) != 0;
-}
 
 } // namespace
 
 CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settings, CBrivantelApp* app)
     : CFrameWndEx(settings), m_document(document), m_app(app),
-      m_showFolderList(ReadFlag(settings, "FolderList")), m_showFolderBar(ReadFlag(settings, "FolderBar")),
-      m_showToolBars(ReadFlag(settings, "ToolBar")), m_showFolderButtons(ReadFlag(settings, "FolderTool")),
-      m_showStatusBar(ReadFlag(settings, "StatusBar")),
+      m_showFolderList(settings.Get(settings_keys::kShowFolderList)),
+      m_showFolderBar(settings.Get(settings_keys::kShowFolderBar)),
+      m_showToolBars(settings.Get(settings_keys::kShowToolBar)),
+      m_showFolderButtons(settings.Get(settings_keys::kShowFolderButtons)),
+      m_showStatusBar(settings.Get(settings_keys::kShowStatusBar)),
       m_mailSchedule(static_cast<std::int64_t>(std::time(nullptr)))
 {
     setObjectName(QStringLiteral("BrivantelFrame"));
@@ -460,9 +456,9 @@ void CBrivantelFrame::OnLayout()
     m_showFolderList = page.GetFolderList();
     m_showFolderBar = page.GetFolderBar();
     m_showToolBars = page.GetToolBar();
-    Settings().SetInt(kView, "FolderList", m_showFolderList ? 1 : 0);
-    Settings().SetInt(kView, "FolderBar", m_showFolderBar ? 1 : 0);
-    Settings().SetInt(kView, "ToolBar", m_showToolBars ? 1 : 0);
+    Settings().Set(settings_keys::kShowFolderList, m_showFolderList);
+    Settings().Set(settings_keys::kShowFolderBar, m_showFolderBar);
+    Settings().Set(settings_keys::kShowToolBar, m_showToolBars);
     ApplyLayoutFlags();
 }
 
@@ -470,14 +466,14 @@ void CBrivantelFrame::ToggleFolderButtons()
 {
     m_showFolderButtons = !m_folderButtons->isVisibleTo(this);
     m_folderButtons->setVisible(m_showFolderButtons);
-    Settings().SetInt(kView, "FolderTool", m_showFolderButtons ? 1 : 0);
+    Settings().Set(settings_keys::kShowFolderButtons, m_showFolderButtons);
 }
 
 void CBrivantelFrame::ToggleStatusBar()
 {
     m_showStatusBar = !statusBar()->isVisibleTo(this);
     statusBar()->setVisible(m_showStatusBar);
-    Settings().SetInt(kView, "StatusBar", m_showStatusBar ? 1 : 0);
+    Settings().Set(settings_keys::kShowStatusBar, m_showStatusBar);
 }
 
 void CBrivantelFrame::OnAbout()

@@ -5,33 +5,22 @@
 #include <QLayout>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/MakerAddresses.h"
+#include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
 #include "app/qt/WebAddress.h"
 #include "online/BannerIndex.h"
-#include "online/MakerAddresses.h"
-#include "online/UpdateSchedule.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/controls/BannerBar.h"
 #include "ui/controls/BannerCtrl.h"
 #include "ui/controls/BannerLabelCtrl.h"
-
-namespace {
-
-std::string MakerHost(const CSettingsStore& settings)
-{
-    return settings.GetString(maker_addresses::kHostSection, maker_addresses::kHostValue,
-                              maker_addresses::kDefaultHost);
-}
-
-} // namespace
 
 CFrameOnline::CFrameOnline(CBrivantelFrame& frame, CBrivantelDoc& document, CSettingsStore& settings)
     : m_frame(frame), m_document(document), m_settings(settings),
       m_bar(new CBannerBar(&frame.GetBannerHolder()))
 {
     frame.GetBannerHolder().layout()->addWidget(m_bar);
-    const std::string host = MakerHost(settings);
+    const std::string host = settings.Get(settings_keys::kMakerHost);
     m_bar->GetLabel().SetAddress(QString::fromStdString(maker_addresses::AdvertisingPage(host)));
     CBannerCtrl& banner = m_bar->GetBanner();
     banner.SetDefaultAddress(web_address::HomePage(settings));
@@ -88,7 +77,7 @@ void CFrameOnline::RunStartup()
     if (dir.empty())
         return;
     COnlineUpdate::Config config;
-    config.serverHost = MakerHost(m_settings);
+    config.serverHost = m_settings.Get(settings_keys::kMakerHost);
     config.dataDir = dir;
     COnlineUpdate update(m_document.GetUserInterface(), m_settings, m_document.GetSettings(), config);
     m_report = {};

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "app/OnlineUpdate.h"
 #include "online/BannerInfo.h"
-#include "online/OnlineUpdate.h"
 
 class CBannerBar;
 class CBrivantelDoc;

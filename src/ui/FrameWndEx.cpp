@@ -6,14 +6,7 @@
 
 #include <algorithm>
 
-#include "app/SettingsStore.h"
-
-namespace {
-
-const std::string kSection = "Settings";
-const std::string kValue = "WindowPos";
-
-} // namespace
+#include "app/SettingsKeys.h"
 
 CFrameWndEx::CFrameWndEx(CSettingsStore& settings, QWidget* parent)
     : QMainWindow(parent), m_settings(settings)
@@ -40,7 +33,7 @@ CWindowPlacement CFrameWndEx::CurrentPlacement() const
 
 void CFrameWndEx::SavePlacement()
 {
-    m_settings.SetString(kSection, kValue, CurrentPlacement().Format());
+    m_settings.Set(settings_keys::kWindowPlacement, CurrentPlacement().Format());
 }
 
 QRect CFrameWndEx::FitToScreen(QRect rect, const QRect& available, int titleBar, QSize minimum)
@@ -73,7 +66,7 @@ QRect CFrameWndEx::FitToScreen(QRect rect, const QRect& available, int titleBar,
 
 bool CFrameWndEx::RestorePlacement()
 {
-    const auto placement = CWindowPlacement::Parse(m_settings.GetString(kSection, kValue));
+    const auto placement = CWindowPlacement::Parse(m_settings.Get(settings_keys::kWindowPlacement));
     if (!placement)
         return false;
     // 64-bit sums: a damaged value may hold any numbers.

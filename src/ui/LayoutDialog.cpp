@@ -7,18 +7,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/SettingsStore.h"
-
-namespace {
-
-const std::string kView = "View";
-
-} // namespace
+#include "app/SettingsKeys.h"
 
 CBrivantelLayoutPage::CBrivantelLayoutPage(CSettingsStore& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_folderList(settings.GetInt(kView, "FolderList", 1) != 0),
-      m_folderBar(settings.GetInt(kView, "FolderBar", 1) != 0),
-      m_toolBar(settings.GetInt(kView, "ToolBar", 1) != 0),
+    : QWidget(parent), m_settings(settings), m_folderList(settings.Get(settings_keys::kShowFolderList)),
+      m_folderBar(settings.Get(settings_keys::kShowFolderBar)),
+      m_toolBar(settings.Get(settings_keys::kShowToolBar)),
       m_folderListBox(new QCheckBox(QStringLiteral("Lista Fol&derów"))),
       m_folderBarBox(new QCheckBox(QStringLiteral("&Pasek Folderu"))),
       m_toolBarBox(new QCheckBox(QStringLiteral("Pasek narzędzi")))
@@ -49,9 +43,9 @@ void CBrivantelLayoutPage::OnClicked()
     m_folderList = m_folderListBox->isChecked();
     m_folderBar = m_folderBarBox->isChecked();
     m_toolBar = m_toolBarBox->isChecked();
-    m_settings.SetInt(kView, "FolderList", m_folderList ? 1 : 0);
-    m_settings.SetInt(kView, "FolderBar", m_folderBar ? 1 : 0);
-    m_settings.SetInt(kView, "ToolBar", m_toolBar ? 1 : 0);
+    m_settings.Set(settings_keys::kShowFolderList, m_folderList);
+    m_settings.Set(settings_keys::kShowFolderBar, m_folderBar);
+    m_settings.Set(settings_keys::kShowToolBar, m_toolBar);
 }
 
 CBrivantelLayoutDialog::CBrivantelLayoutDialog(CSettingsStore& settings, QWidget* parent)

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
 #include "ui/Windows1250Validator.h"
 
@@ -40,7 +40,6 @@ std::string Text(const QString& text)
 COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     : QDialog(parent), m_document(document)
 {
-    using namespace own_gateway;
     setObjectName(QStringLiteral("OwnGatewayDialog"));
     setWindowTitle(QStringLiteral("Własna bramka"));
 
@@ -57,7 +56,8 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     m_contentType = new QComboBox(this);
     m_contentType->setObjectName(QStringLiteral("ContentType"));
     m_contentType->setEditable(true);
-    m_contentType->addItems({QString::fromLatin1(kContentTypeDefault), QStringLiteral("application/json")});
+    m_contentType->addItems({QString::fromLatin1(settings_keys::kGatewayContentType.fallback),
+                             QStringLiteral("application/json")});
     m_headers = new QPlainTextEdit(this);
     m_headers->setObjectName(QStringLiteral("Headers"));
     m_headers->setPlaceholderText(QStringLiteral("Authorization: Bearer ..."));
@@ -137,7 +137,7 @@ COwnGatewaySender::Config COwnGatewayDialog::FieldValues() const
     c.enabled = m_enabled->isChecked();
     c.name = Text(m_name->text().trimmed());
     if (c.name.empty())
-        c.name = own_gateway::kNameDefault;
+        c.name = settings_keys::kGatewayName.fallback;
     c.url = Text(m_url->text().trimmed());
     c.method = Text(m_method->currentText());
     c.body = Text(m_body->text());
@@ -151,19 +151,19 @@ COwnGatewaySender::Config COwnGatewayDialog::FieldValues() const
 
 void COwnGatewayDialog::accept()
 {
-    using namespace own_gateway;
+    using namespace settings_keys;
     const COwnGatewaySender::Config c = FieldValues();
     CSettingsStore& store = m_document.GetSettingsStore();
-    store.SetString(kSection, kEnabled, c.enabled ? "1" : "0");
-    store.SetString(kSection, kName, c.name);
-    store.SetString(kSection, kUrl, c.url);
-    store.SetString(kSection, kMethod, c.method);
-    store.SetString(kSection, kBody, c.body);
-    store.SetString(kSection, kContentType, c.contentType);
-    store.SetString(kSection, kHeaders, c.headers);
-    store.SetString(kSection, kSuccess, c.success);
-    store.SetString(kSection, kNumbers, c.numbers);
-    store.SetString(kSection, kCaFile, c.caFile);
+    store.Set(kGatewayEnabled, c.enabled ? "1" : "0");
+    store.Set(kGatewayName, c.name);
+    store.Set(kGatewayUrl, c.url);
+    store.Set(kGatewayMethod, c.method);
+    store.Set(kGatewayBody, c.body);
+    store.Set(kGatewayContentType, c.contentType);
+    store.Set(kGatewayHeaders, c.headers);
+    store.Set(kGatewaySuccess, c.success);
+    store.Set(kGatewayNumbers, c.numbers);
+    store.Set(kGatewayCaFile, c.caFile);
     QDialog::accept();
 }
 

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 #include "app/qt/BrivantelApp.h"
 #include "send/PhoneSender.h"
 #include "store/Address.h"
@@ -197,11 +197,11 @@ void CSendMessageView::ShowPhoneSmsCount()
     if (!main)
         return;
     // The phone route sends the text alone: the signature goes only to the web gateways.
-    const int count = GetDocument().GetSettings().GetRoute() == ROUTE_PHONE
-                          ? CPhoneSender::SmsCount(
-                                m_text, CPhoneSender::EncodingFor(GetDocument().GetSettingsStore().GetString(
-                                            "Settings", "PhoneEncoding")))
-                          : 1;
+    const int count =
+        GetDocument().GetSettings().GetRoute() == ROUTE_PHONE
+            ? CPhoneSender::SmsCount(m_text, CPhoneSender::EncodingFor(GetDocument().GetSettingsStore().Get(
+                                                 settings_keys::kPhoneEncoding)))
+            : 1;
     if (count > 1) {
         main->statusBar()->showMessage(QStringLiteral("%1 SMS przez telefon").arg(count));
         m_phoneLine = true;

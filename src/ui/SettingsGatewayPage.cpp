@@ -15,19 +15,12 @@
 #include <QVBoxLayout>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 #include "app/qt/BrivantelApp.h"
 #include "app/qt/TextCodec.h"
 #include "ui/OwnGatewayDialog.h"
 #include "ui/SerialPortList.h"
 #include "ui/Windows1250Validator.h"
-
-namespace {
-
-const std::string kSettings = "Settings";
-const char* const kPort = "Port";
-
-} // namespace
 
 CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* parent)
     : CSettingsPage(parent), m_document(document), m_methods(new QTreeWidget),
@@ -135,7 +128,7 @@ bool CSettingsGatewayPage::OnKillActive()
     StorePhoneEncoding();
     std::string port = text_codec::FromQStringLossy(m_port->currentText().trimmed());
     if (port != m_document.GetPhonePortName()) {
-        m_document.GetSettingsStore().SetString(kSettings, kPort, port);
+        m_document.GetSettingsStore().Set(settings_keys::kPhonePort, port);
         // The program holds the port for the run and writes it back at the end: both stay in step.
         if (CBrivantelApp* app = CBrivantelApp::Instance(); app && app->GetDocument() == &m_document)
             app->SetPort(port);

@@ -9,17 +9,10 @@
 #include <QPushButton>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
 #include "send/PhoneSender.h"
 #include "ui/SettingsGatewayPage.h"
-
-namespace {
-
-const std::string kSettings = "Settings";
-const std::string kEncoding = "PhoneEncoding";
-
-} // namespace
 
 void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
 {
@@ -52,7 +45,7 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
 void CSettingsGatewayPage::LoadPhoneEncoding()
 {
     const auto encoding =
-        CPhoneSender::EncodingFor(m_document.GetSettingsStore().GetString(kSettings, kEncoding));
+        CPhoneSender::EncodingFor(m_document.GetSettingsStore().Get(settings_keys::kPhoneEncoding));
     m_encoding->setCurrentIndex(encoding == PhoneEncoding::Text ? 1 : 0);
 }
 
@@ -60,8 +53,8 @@ void CSettingsGatewayPage::StorePhoneEncoding()
 {
     const std::string value = m_encoding->currentData().toString().toStdString();
     // An unset value means the default; it is written only once the user has chosen otherwise.
-    if (value != m_document.GetSettingsStore().GetString(kSettings, kEncoding, "auto"))
-        m_document.GetSettingsStore().SetString(kSettings, kEncoding, value);
+    if (value != m_document.GetSettingsStore().Get(settings_keys::kPhoneEncoding))
+        m_document.GetSettingsStore().Set(settings_keys::kPhoneEncoding, value);
 }
 
 void CSettingsGatewayPage::CheckPhone()

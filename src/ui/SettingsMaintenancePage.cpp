@@ -5,14 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
-
-namespace {
-
-const std::string kUpdate = "Update";
-const char* const kAutoUpdate = "AutoUpdate";
-
-} // namespace
+#include "app/SettingsKeys.h"
 
 CSettingsMaintenancePage::CSettingsMaintenancePage(CBrivantelDoc& document, QWidget* parent)
     : CSettingsPage(parent), m_document(document),
@@ -41,7 +34,7 @@ void CSettingsMaintenancePage::OnSetActive()
     const CSettingsData& settings = m_document.GetSettings();
     m_move->setChecked(settings.GetMoveDeletedMessages());
     m_empty->setChecked(settings.GetEmptyDeletedFolder());
-    m_autoUpdate->setChecked(m_document.GetSettingsStore().GetInt(kUpdate, kAutoUpdate, 0) != 0);
+    m_autoUpdate->setChecked(m_document.GetSettingsStore().Get(settings_keys::kAutoUpdate) != 0);
 }
 
 bool CSettingsMaintenancePage::OnKillActive()
@@ -49,6 +42,6 @@ bool CSettingsMaintenancePage::OnKillActive()
     CSettingsData& settings = m_document.GetSettings();
     settings.SetMoveDeletedMessages(m_move->isChecked());
     settings.SetEmptyDeletedFolder(m_empty->isChecked());
-    m_document.GetSettingsStore().SetInt(kUpdate, kAutoUpdate, m_autoUpdate->isChecked() ? 1 : 0);
+    m_document.GetSettingsStore().Set(settings_keys::kAutoUpdate, m_autoUpdate->isChecked() ? 1 : 0);
     return true;
 }

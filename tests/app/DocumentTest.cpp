@@ -6,6 +6,7 @@
 
 #include "SampleFile.h"
 #include "app/Document.h"
+#include "app/OnlineUpdate.h"
 #include "app/SettingsStore.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
@@ -325,4 +326,16 @@ TEST(Document, CloseQuestion)
     EXPECT_TRUE(doc->CanClose());
     ASSERT_EQ(f.ui.questions.size(), 2u);
     EXPECT_EQ(f.ui.questions[0], "Czy na pewno chcesz zako\xF1\x63zy\xE6 prac\xEA z programem?");
+}
+
+TEST(Document, ClearedOrUnsetSettingsReadAsTheirDefaults)
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc(ui, settings);
+    settings.SetString("Hosts", "Plus", ""); // cleared: as good as unset
+    settings.SetString("Gateway", "Method", "");
+    EXPECT_EQ(doc.GetSender().MethodList()[1].address, "http://www.text.plusgsm.pl/sms/");
+    EXPECT_EQ(doc.GetSender().OwnGateway().ReadConfig().method, "POST");
+    EXPECT_EQ(COnlineUpdate::Config{}.serverHost, "www.brivantel.example");
 }

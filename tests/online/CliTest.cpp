@@ -1,40 +1,22 @@
 // brivantel-cli's update and banners commands against the loopback server, through tinyproxy.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
-
 #include "TestHttpServer.h"
-#include "support/Loopback.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
-#include "online/UpdateSchedule.h"
+#include "app/UpdateSchedule.h"
 #include "support/Bytes.h"
+#include "support/CliProcess.h"
+#include "support/Loopback.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct Output
+// Runs the tool on the data directory with its settings in config.
+CliResult Cli(const TempDir& config, const TempDir& data, const std::vector<std::string>& args)
 {
-    int exitCode = -1;
-    std::string out;
-};
-
-// Runs the tool with its settings in the given directory; standard error is dropped.
-Output Cli(const TempDir& config, const std::string& args)
-{
-    const std::string cmd =
-        "XDG_CONFIG_HOME='" + config.path() + "' '" BRIVANTEL_CLI "' " + args + " 2>/dev/null";
-    Output result;
-    std::FILE* pipe = ::popen(cmd.c_str(), "r");
-    std::array<char, 512> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe))
-        result.out += buffer.data();
-    const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return RunCli(BRIVANTEL_CLI, config, data.path(), args);
 }
 
 std::string Entry(const std::string& image, const std::string& link, std::uint32_t duration)
@@ -80,10 +62,9 @@ TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
     server.Route("/brivantel/reklama/b.jpg", {TestHttpServer::Response(404, "<html>404</html>")});
     server.Route("/brivantel/reklama/../evil.jpg", TestHttpServer::Ok(jpeg));
 
-    const std::string dir = "--data-dir '" + data.path() + "' ";
-    ASSERT_EQ(Cli(config, dir + "config set Hosts/Update " + server.HostPort()).exitCode, 0);
-    const Output update = Cli(config, dir + "update");
-    EXPECT_EQ(update.exitCode, 0) << update.out;
+    ASSERT_EQ(Cli(config, data, {"config", "set", "Hosts/Update", server.HostPort()}).status, 0);
+    const CliResult update = Cli(config, data, {"update"});
+    EXPECT_EQ(update.status, 0) << update.out;
     EXPECT_NE(update.out.find("Pobrano: a.jpg\n"), std::string::npos) << update.out;
     EXPECT_NE(update.out.find("Nie pobrano: b.jpg\n"), std::string::npos) << update.out;
     EXPECT_NE(update.out.find("Pominięto (niedozwolona nazwa pliku): ../evil.jpg\n"), std::string::npos);
@@ -102,11 +83,11 @@ TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
     EXPECT_EQ(server.Paths(),
               (std::vector<std::string>{"/brivantel/version.inf", "/brivantel/reklama/brivantel.adv",
                                         "/brivantel/reklama/b.jpg", "/brivantel/reklama/a.jpg"}));
-    EXPECT_EQ(Cli(config, dir + "config get Update/Date").out,
+    EXPECT_EQ(Cli(config, data, {"config", "get", "Update/Date"}).out,
               update_schedule::Format(update_schedule::Today()) + "\n");
 
-    const Output banners = Cli(config, dir + "banners");
-    EXPECT_EQ(banners.exitCode, 0);
+    const CliResult banners = Cli(config, data, {"banners"});
+    EXPECT_EQ(banners.status, 0);
     EXPECT_EQ(banners.out,
               "Obraz\tCzas\tPlik\tLink\n"
               "a.jpg\t2\tjest\thttp://example.pl/\n"
@@ -118,11 +99,14 @@ TEST(CliUpdate, FetchesThroughTinyproxyAndListsTheBanners)
 TEST(CliUpdate, NoServerFailsAndRecordsNoDate)
 {
     TempDir data, config;
-    const std::string dir = "--data-dir '" + data.path() + "' ";
-    ASSERT_EQ(
-        Cli(config, dir + "config set Hosts/Update 127.0.0.1:" + std::to_string(UnusedPort())).exitCode,
-        0);
-    EXPECT_EQ(Cli(config, dir + "update").exitCode, 1);
-    EXPECT_EQ(Cli(config, dir + "config get Update/Date").exitCode, 1);
-    EXPECT_EQ(Cli(config, dir + "banners").exitCode, 1);
+    const std::string host = "127.0.0.1:" + std::to_string(UnusedPort());
+    ASSERT_EQ(Cli(config, data, {"config", "set", "Hosts/Update", host}).status, 0);
+    const CliResult update = Cli(config, data, {"update"});
+    EXPECT_EQ(update.status, 1);
+    EXPECT_NE(update.err.find("Nie udało się pobrać indeksu reklam z serwera " + host +
+                              ": nie można połączyć się z serwerem " + host + ".\n"),
+              std::string::npos)
+        << update.err;
+    EXPECT_EQ(Cli(config, data, {"config", "get", "Update/Date"}).status, 1);
+    EXPECT_EQ(Cli(config, data, {"banners"}).status, 1);
 }

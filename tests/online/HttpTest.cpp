@@ -3,6 +3,7 @@
 #include "TestHttpServer.h"
 #include "support/Loopback.h"
 #include "online/HttpFetcher.h"
+#include "online/VersionCheck.h"
 #include "store/SettingsData.h"
 
 namespace {
@@ -169,4 +170,19 @@ TEST(HttpResponse, HeadParsing)
     EXPECT_EQ(http_response::ParseHead("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", head),
               http_response::Parse::Bad);
     EXPECT_EQ(http_response::ParseHead("HTTP/1.1 2000\r\n\r\n", head), http_response::Parse::Bad);
+}
+
+TEST(VersionCheck, ComparesFourCharactersAfterTheMarkerByteByByte)
+{
+    using version_check::AnnouncesNewer;
+    for (const char* newer :
+         {"Brivantel version:1.1\r\n", "x\nBrivantel version:1.0.1", "Brivantel version:2",
+          "Brivantel version:1.10 beta", "Brivantel version:1.0a", "Brivantel version:1.00",
+          "Brivantel version:1.0.0\n", "Brivantel version:10.0"})
+        EXPECT_TRUE(AnnouncesNewer(newer)) << newer;
+    for (const char* notNewer :
+         {"Brivantel version:1.0", "Brivantel version:1.0\r\n", "Brivantel version:1.0\n",
+          "Brivantel version:1.0 ", "Brivantel version:0.9", "Brivantel version: 1.1",
+          "Brivantel version:", "Brivantel version:1..1", "version:9.9"})
+        EXPECT_FALSE(AnnouncesNewer(notNewer)) << notNewer;
 }

@@ -8,7 +8,6 @@
 #include <jpeglib.h>
 
 #include "online/JpegDecoder.h"
-#include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -170,9 +169,8 @@ TEST(JpegDecoder, CmykAndYcckBecomeRgb)
 TEST(JpegDecoder, BrokenFilesGiveNoPicture)
 {
     TempDir dir;
-    RecordingUserInterface ui;
     CJpegDecoder::Failure why = CJpegDecoder::Failure::None;
-    EXPECT_FALSE(CJpegDecoder::DecodeFile(dir.file("missing.jpg"), &ui, &why));
+    EXPECT_FALSE(CJpegDecoder::DecodeFile(dir.file("missing.jpg"), &why));
     EXPECT_EQ(why, CJpegDecoder::Failure::Open);
 
     WriteFileBytes(dir.file("empty.jpg"), {});
@@ -186,10 +184,9 @@ TEST(JpegDecoder, BrokenFilesGiveNoPicture)
         damaged[i] = 0x00; // the first segment's markers destroyed
     WriteFileBytes(dir.file("damaged.jpg"), damaged);
     for (const char* name : {"empty.jpg", "html.jpg", "cut-header.jpg", "damaged.jpg"}) {
-        EXPECT_FALSE(CJpegDecoder::DecodeFile(dir.file(name), &ui, &why)) << name;
+        EXPECT_FALSE(CJpegDecoder::DecodeFile(dir.file(name), &why)) << name;
         EXPECT_EQ(why, CJpegDecoder::Failure::Decode) << name;
     }
-    EXPECT_TRUE(ui.messages.empty()); // nothing is shown for a broken picture
 
     // Cut inside the picture data: the library fills the rest and reports only a warning.
     auto partial = ReadFileBytes(good);
@@ -212,7 +209,7 @@ TEST(JpegDecoder, PicturesBeyond2048PixelsASideAreRefusedAsDamaged)
         const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + ".jpg";
         const std::string path = Cjpeg(dir, name, c.w, c.h, "");
         CJpegDecoder::Failure why = CJpegDecoder::Failure::None;
-        EXPECT_EQ(CJpegDecoder::DecodeFile(path, nullptr, &why).has_value(), c.decoded) << name;
+        EXPECT_EQ(CJpegDecoder::DecodeFile(path, &why).has_value(), c.decoded) << name;
         EXPECT_EQ(CJpegDecoder::DecodeForDisplay(path).has_value(), c.decoded) << name;
         EXPECT_EQ(why, c.decoded ? CJpegDecoder::Failure::None : CJpegDecoder::Failure::Decode) << name;
     }

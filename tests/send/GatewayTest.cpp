@@ -21,7 +21,7 @@ protected:
     {
         ASSERT_TRUE(sim.Start());
         host = sim.HostValue();
-        env.hosts = {{"Era", host}, {"Idea", host}, {"Plus", host}};
+        env.SetHosts(host, host, host);
         env.signature = "Jan";
         era.SetTimeouts(ShortTimeouts());
         idea.SetTimeouts(ShortTimeouts());
@@ -32,7 +32,7 @@ protected:
     {
         env.UseProxy("127.0.0.1", sim.Port());
         host = "gateway.example";
-        env.hosts = {{"Era", host}, {"Idea", host}, {"Plus", host}};
+        env.SetHosts(host, host, host);
     }
     std::vector<std::string> Requests(std::size_t count)
     {
@@ -295,15 +295,14 @@ TEST_F(GatewayTest, EachFailureSaysWhy)
 
 TEST_F(GatewayTest, UnreachableGatewayOrProxyFailsWithoutTryingTheOther)
 {
-    env.hosts = {{"Era", "127.0.0.1:" + std::to_string(UnusedPort())},
-                 {"Idea", "127.0.0.1:" + std::to_string(UnusedPort())},
-                 {"Plus", "127.0.0.1:" + std::to_string(UnusedPort())}};
+    env.SetHosts("127.0.0.1:" + std::to_string(UnusedPort()), "127.0.0.1:" + std::to_string(UnusedPort()),
+                 "127.0.0.1:" + std::to_string(UnusedPort()));
     EXPECT_FALSE(era.Send("+48602123456", "x"));
     EXPECT_FALSE(idea.Send("+48501123456", "x"));
     EXPECT_FALSE(plus.Send("+48601123456", "x"));
 
     // The gateways answer, the proxy does not: nothing goes to the gateways directly.
-    env.hosts = {{"Era", host}, {"Idea", host}, {"Plus", host}};
+    env.SetHosts(host, host, host);
     env.UseProxy("127.0.0.1", UnusedPort());
     EXPECT_FALSE(era.Send("+48602123456", "x"));
     EXPECT_FALSE(idea.Send("+48501123456", "x"));

@@ -100,7 +100,7 @@ protected:
         Set("Headers", "Authorization: Bearer T0K3N");
         gateway.SetTimeouts(ShortTimeouts());
     }
-    void Set(const std::string& name, const std::string& value) { env.store[{"Gateway", name}] = value; }
+    void Set(const std::string& n, const std::string& v) { env.store.SetString("Gateway", n, v); }
     std::string Port() const { return std::to_string(server.Port()); }
     std::string FormRequest() const
     {
@@ -321,7 +321,7 @@ protected:
     {
         OwnGatewayTest::SetUp();
         ASSERT_TRUE(sim.Start());
-        env.hosts = {{"Era", sim.HostValue()}, {"Idea", sim.HostValue()}, {"Plus", sim.HostValue()}};
+        env.SetHosts(sim.HostValue(), sim.HostValue(), sim.HostValue());
         sender.SetTimeouts(ShortTimeouts());
     }
     CGatewaySimulator sim;

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "app/SettingsKeys.h"
 #include "send/SMSMessageSender.h"
 #include "send/SendEnvironment.h"
 #include "store/SettingsData.h"
@@ -16,9 +17,8 @@ public:
     CSettingsData settings;
     std::string signature;
     std::string phonePort;
-    std::map<std::string, std::string> hosts;
-    // Values of the settings store: {section, name} -> value.
-    std::map<std::pair<std::string, std::string>, std::string> store;
+    // The gateway hosts and the own gateway, read as the program reads them.
+    CMemorySettingsStore store;
     std::tm now{};
     int waits = 0;
 
@@ -40,15 +40,16 @@ public:
     const CSettingsData& GetSendSettings() const override { return settings; }
     std::string GetSendSignature() const override { return signature; }
     std::string GetPhonePort() const override { return phonePort; }
-    std::string GetGatewayHost(const std::string& name, const std::string& fallback) const override
+    std::string GetGatewayHost(GatewayHost gateway) const override
     {
-        const auto it = hosts.find(name);
-        return it == hosts.end() ? fallback : it->second;
+        return settings_keys::GatewayHostOf(store, gateway);
     }
-    std::string GetStoreValue(const std::string& section, const std::string& name) const override
+    OwnGatewaySettings GetOwnGateway() const override { return settings_keys::OwnGatewayOf(store); }
+    void SetHosts(const std::string& era, const std::string& idea, const std::string& plus)
     {
-        const auto it = store.find({section, name});
-        return it == store.end() ? std::string() : it->second;
+        store.Set(settings_keys::kEraHost, era);
+        store.Set(settings_keys::kIdeaHost, idea);
+        store.Set(settings_keys::kPlusHost, plus);
     }
     void SendWaitHook() override { ++waits; }
     std::tm LocalTime() const override { return now; }

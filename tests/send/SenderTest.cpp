@@ -94,7 +94,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(sim.Start());
-        env.hosts = {{"Era", sim.HostValue()}, {"Idea", sim.HostValue()}, {"Plus", sim.HostValue()}};
+        env.SetHosts(sim.HostValue(), sim.HostValue(), sim.HostValue());
         sender.SetTimeouts(ShortTimeouts());
     }
     CGatewaySimulator sim;
@@ -129,7 +129,8 @@ TEST_F(DispatcherTest, ConfiguredRouteIsReadAtEachSendAndOtherRoutesFail)
 
 TEST_F(DispatcherTest, MethodListShowsEraPlusIdeaWithTheirHostsAndPrefixes)
 {
-    env.hosts = {{"Era", "era.example"}, {"IdeaHome", "idea.example"}, {"Plus", "plus.example:8080"}};
+    env.SetHosts("era.example", "", "plus.example:8080");
+    env.store.Set(settings_keys::kIdeaHomeHost, "idea.example");
     const auto rows = sender.MethodList();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].name, "Era GSM");
@@ -141,7 +142,7 @@ TEST_F(DispatcherTest, MethodListShowsEraPlusIdeaWithTheirHostsAndPrefixes)
     EXPECT_EQ(rows[2].name, "Idea Centertel");
     EXPECT_EQ(rows[2].address, "http://idea.example/");
     EXPECT_EQ(rows[2].prefixes, "+48 501; +48 502; +48 503");
-    env.hosts.clear();
+    env.store = {};
     EXPECT_EQ(sender.MethodList()[0].address, "http://www.eraomnix.pl/sms/sms.asp");
 }
 

@@ -14,6 +14,7 @@
 #include "ViewsTestSupport.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
+#include "app/UpdateSchedule.h"
 #include "app/qt/BrivantelApp.h"
 #include "store/Message.h"
 #include "support/RecordingUserInterface.h"
@@ -100,6 +101,7 @@ TEST_F(SettingsViewTest, AutoUpdateIsWrittenWhenThePageIsLeft)
     EXPECT_EQ(m_settings.GetInt("Update", "AutoUpdate", -1), -1);
     ASSERT_TRUE(Sheet().SetActivePage(CSettingsSheet::kGateway));
     EXPECT_EQ(m_settings.GetInt("Update", "AutoUpdate", -1), 1);
+    EXPECT_TRUE(update_schedule::IsDue(m_settings, update_schedule::Today())); // the schedule reads it
     EXPECT_TRUE(m_doc.GetSettings().GetEmptyDeletedFolder());
     // Coming back shows what was written; unticking writes 0 when the view goes.
     ASSERT_TRUE(Sheet().SetActivePage(CSettingsSheet::kMaintenance));

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "app/Document.h"
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 #include "app/UserInterface.h"
 #include "app/qt/DataLocation.h"
 #include "app/qt/QtSettingsStore.h"
@@ -28,7 +28,6 @@ namespace {
 
 CBrivantelApp* g_app = nullptr;
 
-const std::string kSection = "Settings";
 // How often a running background write is looked at.
 constexpr int kCollectMs = 100;
 
@@ -93,8 +92,8 @@ CBrivantelApp::Start CBrivantelApp::InitInstance(const Options& options, const F
     connect(m_instance.get(), &CSingleInstance::raiseRequested, this, &CBrivantelApp::OnRaiseRequested);
 
     // 3. Sockets need no start-up here. 4. The profile strings.
-    m_signature = m_settings.GetString(kSection, "Sign");
-    m_port = m_settings.GetString(kSection, "Port");
+    m_signature = m_settings.Get(settings_keys::kSignature);
+    m_port = m_settings.Get(settings_keys::kPhonePort);
 
     // 6-8. The data file, created empty when missing; the document holds its writer's lock for the
     // whole run, so the command-line tool cannot overwrite what the program keeps in memory.
@@ -270,8 +269,8 @@ void CBrivantelApp::ReportSaveFailure()
 
 void CBrivantelApp::ExitInstance()
 {
-    m_settings.SetString(kSection, "Sign", m_signature);
-    m_settings.SetString(kSection, "Port", m_port);
+    m_settings.Set(settings_keys::kSignature, m_signature);
+    m_settings.Set(settings_keys::kPhonePort, m_port);
 }
 
 void CBrivantelApp::OnHomePage()

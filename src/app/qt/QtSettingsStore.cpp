@@ -2,8 +2,8 @@
 
 #include <QFile>
 
+#include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
-#include "send/OwnGatewaySender.h"
 
 namespace {
 QString Key(const std::string& section, const std::string& name)
@@ -56,7 +56,7 @@ bool CQtSettingsStore::Sync()
     const bool ok = m_settings.status() == QSettings::NoError;
     // On Windows the store is the registry, which has no file to protect.
     if (QFile::exists(m_settings.fileName()) &&
-        m_settings.childGroups().contains(QLatin1String(own_gateway::kSection)))
+        m_settings.childGroups().contains(QLatin1String(settings_keys::kGatewayHeaders.section)))
         QFile::setPermissions(m_settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
     return ok;
 }

@@ -7,8 +7,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "app/SettingsStore.h"
-#include "online/MakerAddresses.h"
+#include "app/MakerAddresses.h"
+#include "app/SettingsKeys.h"
 
 namespace web_address {
 
@@ -52,9 +52,7 @@ bool StartRegisteredBrowser(const QString& address)
 
 QString HomePage(const CSettingsStore& settings)
 {
-    const std::string host = settings.GetString(maker_addresses::kHostSection, maker_addresses::kHostValue,
-                                                maker_addresses::kDefaultHost);
-    return QString::fromStdString(maker_addresses::HomePage(host));
+    return QString::fromStdString(maker_addresses::HomePage(settings.Get(settings_keys::kMakerHost)));
 }
 
 int Open(const QString& address)

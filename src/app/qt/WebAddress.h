@@ -11,7 +11,7 @@ class CSettingsStore;
 // About box and the banners.
 namespace web_address {
 
-// The program's home page on the maker's web server ("Hosts"/"Update").
+// The program's home page on the maker's web server.
 QString HomePage(const CSettingsStore& settings);
 
 // The desktop's way of opening an address; on Windows, when the shell fails, the browser

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QtMath>
 
+#include "app/UserInterface.h"
 #include "app/qt/TextCodec.h"
 #include "app/qt/WebAddress.h"
 #include "online/BannerIndex.h"
@@ -78,8 +79,11 @@ void CBannerCtrl::LoadCurrentPicture()
     // Image names come from the network: only a plain file name becomes a path.
     if (banner && banner->HasPlainImageName()) {
         const std::string path = banner_index::PathInDataDir(m_dataDir, banner->GetImageFile());
-        if (const auto picture = CJpegDecoder::DecodeFile(path, m_ui))
+        CJpegDecoder::Failure why = CJpegDecoder::Failure::None;
+        if (const auto picture = CJpegDecoder::DecodeFile(path, &why))
             m_picture = ToImage(*picture);
+        else if (why == CJpegDecoder::Failure::OutOfMemory && m_ui)
+            m_ui->ShowMessage("CJpegDecoder :\nOut of memory", CUserInterface::Icon::Error);
     }
     emit pictureLoaded(!m_picture.isNull());
 }

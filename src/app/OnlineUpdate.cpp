@@ -1,6 +1,6 @@
-#include "online/OnlineUpdate.h"
+#include "app/OnlineUpdate.h"
 
-#include "app/SettingsStore.h"
+#include "app/MakerAddresses.h"
 #include "app/UserInterface.h"
 #include "online/AtomicFile.h"
 #include "online/BannerIndex.h"
@@ -85,7 +85,8 @@ void COnlineUpdate::Download(CBannerList& list, Report& report, const update_sch
     m_ui.ProgressSetText(windows1250::FromUtf8Lossy("Łączenie z serverem..."));
     // Without a new index nothing else is fetched and the date stays, so the next start tries
     // again.
-    if (FetchIndex(http, report) == CHttpFetcher::Result::Ok) {
+    report.index = FetchIndex(http);
+    if (report.index) {
         m_ui.ProgressSetTitle(windows1250::FromUtf8Lossy("Pobieranie plików..."));
         banner_index::LoadBannerList(m_config.dataDir, list);
         FetchPictures(http, list, report);
@@ -105,21 +106,19 @@ bool COnlineUpdate::CheckVersion(CHttpFetcher& http, Report& report)
     return true;
 }
 
-CHttpFetcher::Result COnlineUpdate::FetchIndex(CHttpFetcher& http, Report& report)
+COutcome COnlineUpdate::FetchIndex(CHttpFetcher& http)
 {
     std::string body;
-    const CHttpFetcher::Result result = http.Get(IndexPath(), body);
-    if (result != CHttpFetcher::Result::Ok)
-        return result;
+    if (http.Get(IndexPath(), body) != CHttpFetcher::Result::Ok)
+        return COutcome::Failed(http.FailureReason());
     // A body that is no index would only empty the list; the previous index is kept instead.
     CBannerList parsed;
     if (!banner_index::Parse(std::vector<std::uint8_t>(body.begin(), body.end()), parsed))
-        return CHttpFetcher::Result::Failed;
+        return COutcome::Failed(windows1250::FromUtf8Lossy("indeks reklam z serwera jest uszkodzony"));
     if (!online_files::WriteAtomically(banner_index::PathInDataDir(m_config.dataDir, banner_index::kFileName),
                                        body))
-        return CHttpFetcher::Result::Failed;
-    report.indexFetched = true;
-    return result;
+        return COutcome::Failed(windows1250::FromUtf8Lossy("nie można zapisać pliku Brivantel.adv"));
+    return COutcome::Done();
 }
 
 void COnlineUpdate::FetchPictures(CHttpFetcher& http, const CBannerList& list, Report& report)

@@ -3,14 +3,12 @@
 #include <sys/stat.h>
 
 #include "TestHttpServer.h"
-#include "support/Loopback.h"
-#include "app/SettingsStore.h"
+#include "app/OnlineUpdate.h"
 #include "online/BannerIndex.h"
-#include "online/OnlineUpdate.h"
-#include "online/VersionCheck.h"
 #include "store/SettingsData.h"
 #include "store/Windows1250.h"
 #include "support/Bytes.h"
+#include "support/Loopback.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
@@ -80,21 +78,6 @@ struct UpdateFixture : ::testing::Test
 };
 
 } // namespace
-
-TEST(VersionCheck, ComparesFourCharactersAfterTheMarkerByteByByte)
-{
-    using version_check::AnnouncesNewer;
-    for (const char* newer :
-         {"Brivantel version:1.1\r\n", "x\nBrivantel version:1.0.1", "Brivantel version:2",
-          "Brivantel version:1.10 beta", "Brivantel version:1.0a", "Brivantel version:1.00",
-          "Brivantel version:1.0.0\n", "Brivantel version:10.0"})
-        EXPECT_TRUE(AnnouncesNewer(newer)) << newer;
-    for (const char* notNewer :
-         {"Brivantel version:1.0", "Brivantel version:1.0\r\n", "Brivantel version:1.0\n",
-          "Brivantel version:1.0 ", "Brivantel version:0.9", "Brivantel version: 1.1",
-          "Brivantel version:", "Brivantel version:1..1", "version:9.9"})
-        EXPECT_FALSE(AnnouncesNewer(notNewer)) << notNewer;
-}
 
 TEST(UpdateSchedule, DueOnlyWithAutoUpdateAndNotToday)
 {
@@ -203,7 +186,7 @@ TEST_F(UpdateFixture, StallingPicturesAreCutOffAtTheWholeUpdatesLimit)
               (std::vector<std::string>{"/brivantel/version.inf", "/brivantel/reklama/brivantel.adv",
                                         "/brivantel/reklama/6.jpg"}));
     EXPECT_EQ(report.failed.size(), 6u);
-    EXPECT_TRUE(report.indexFetched);
+    EXPECT_TRUE(report.index);
     EXPECT_EQ(list.size(), 6u); // the program goes on with what it has
     EXPECT_EQ(ui.progress.back(), "close");
 }
@@ -257,14 +240,17 @@ TEST_F(UpdateFixture, NoIndexMeansNothingWrittenAndTheDayIsRetried)
     // The old index stays in use when the new one is an error page, is cut short or is no index.
     WriteFileBytes(dir.file("Brivantel.adv"), IndexOf({"kept.jpg"}));
     const std::string before = Read("Brivantel.adv");
-    for (const TestHttpServer::Reply& reply :
-         {TestHttpServer::Reply{TestHttpServer::Response(404, "<html>Not Found</html>")},
-          TestHttpServer::Reply{"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n" +
-                                AsText(IndexOf({"x.jpg"}))},
-          TestHttpServer::Ok("this is not an index")}) {
+    const std::string peer = "serwer " + server.HostPort();
+    const std::pair<TestHttpServer::Reply, std::string> cases[] = {
+        {{TestHttpServer::Response(404, "<html>Not Found</html>")}, peer + " odpowiedział błędem 404"},
+        {{"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n" + AsText(IndexOf({"x.jpg"}))},
+         peer + " przerwał odpowiedź"},
+        {TestHttpServer::Ok("this is not an index"), "indeks reklam z serwera jest uszkodzony"}};
+    for (const auto& [reply, reason] : cases) {
         server.Route("/brivantel/reklama/brivantel.adv", reply);
         ui.progress.clear();
         Update().Run(true, list, report, kToday);
+        EXPECT_EQ(report.index.reason, W(reason.c_str())); // the command-line tool prints it
         EXPECT_EQ(Read("Brivantel.adv"), before);
         EXPECT_FALSE(store.Contains("Update", "Date"));
         EXPECT_EQ(ui.progress.back(), "close");
@@ -281,6 +267,7 @@ TEST_F(UpdateFixture, NoConnectionStillLoadsTheList)
     config.dataDir = dir.path();
     COnlineUpdate update(ui, store, settings, config);
     EXPECT_EQ(update.Run(true, list, report, kToday), COnlineUpdate::Outcome::Continue);
+    EXPECT_EQ(report.index.reason, W(("nie można połączyć się z serwerem " + config.serverHost).c_str()));
     EXPECT_FALSE(store.Contains("Update", "Date"));
     EXPECT_EQ(ui.progress, (std::vector<std::string>{"open:Sprawdzanie nowej wersji...",
                                                      "text:" + W("Łączenie z serverem..."), "close"}));

@@ -1,18 +1,13 @@
-#include "online/UpdateSchedule.h"
+#include "app/UpdateSchedule.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
-#include "app/SettingsStore.h"
+#include "app/SettingsKeys.h"
 
 namespace update_schedule {
 namespace {
-
-constexpr const char* kSection = "Update";
-constexpr const char* kDateValue = "Date";
-constexpr const char* kAutoValue = "AutoUpdate";
-constexpr const char* kDefaultDate = "2000-02-11";
 
 // The number in characters [from, from + count) as the C runtime's atoi reads it.
 int NumberAt(const std::string& text, std::size_t from, std::size_t count)
@@ -53,19 +48,19 @@ std::string Format(const Date& date)
 bool IsDue(const CSettingsStore& store, const Date& today)
 {
     int due = 1;
-    const std::string date = store.GetString(kSection, kDateValue, kDefaultDate);
+    const std::string date = store.Get(settings_keys::kLastUpdate);
     if (!date.empty()) {
         const std::time_t stored = Midnight(NumberAt(date, 0, 4), NumberAt(date, 5, 2), NumberAt(date, 8, 2));
         if (stored == Midnight(today.year, today.month, today.day))
             due = 0;
     }
     // A bitwise AND, as the flag has always been combined; the settings page writes only 0 or 1.
-    return (due & store.GetInt(kSection, kAutoValue, 0)) != 0;
+    return (due & store.Get(settings_keys::kAutoUpdate)) != 0;
 }
 
 void RecordUpdate(CSettingsStore& store, const Date& today)
 {
-    store.SetString(kSection, kDateValue, Format(today));
+    store.Set(settings_keys::kLastUpdate, Format(today));
 }
 
 } // namespace update_schedule

@@ -4,8 +4,8 @@
 
 class CSettingsStore;
 
-// When the daily online update is due: automatic checking is on ("Update"/"AutoUpdate") and the
-// date of the last successful update ("Update"/"Date", "%Y-%m-%d") is not today.
+// When the daily online update is due: automatic checking is on and the date of the last
+// successful update is not today.
 namespace update_schedule {
 
 struct Date

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "app/SettingsKeys.h"
+#include "app/UpdateSchedule.h"
+#include "net/Outcome.h"
 #include "online/BannerInfo.h"
 #include "online/HttpFetcher.h"
-#include "online/MakerAddresses.h"
-#include "online/UpdateSchedule.h"
 
 class CSettingsData;
-class CSettingsStore;
 class CUserInterface;
 
 // The start-up online work: when due, ask the maker's server for a newer version, fetch the
@@ -20,11 +20,9 @@ class CUserInterface;
 class COnlineUpdate
 {
 public:
-    static constexpr const char* kDefaultServerHost = maker_addresses::kDefaultHost;
-
     struct Config
     {
-        std::string serverHost = kDefaultServerHost; // "host" or "host:port"
+        std::string serverHost = settings_keys::kMakerHost.fallback; // "host" or "host:port"
         std::string dataDir;
         CHttpFetcher::Limits limits;
         // The whole download (version file, index, every picture) ends within this; what has not
@@ -38,7 +36,7 @@ public:
         bool downloadRan = false;
         bool versionChecked = false; // a complete version file arrived
         bool newerVersion = false;
-        bool indexFetched = false; // written to the data directory
+        COutcome index; // done once written to the data directory; otherwise why not
         bool dateRecorded = false;
         std::vector<std::string> fetched;     // pictures written
         std::vector<std::string> failed;      // pictures the server did not deliver
@@ -72,7 +70,7 @@ public:
 
 private:
     bool CheckVersion(CHttpFetcher& http, Report& report);
-    CHttpFetcher::Result FetchIndex(CHttpFetcher& http, Report& report);
+    COutcome FetchIndex(CHttpFetcher& http);
     void FetchPictures(CHttpFetcher& http, const CBannerList& list, Report& report);
     void FetchPicture(CHttpFetcher& http, const std::string& name, Report& report);
 
