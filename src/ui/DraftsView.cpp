@@ -7,38 +7,8 @@
 #include "ui/controls/ReportListCtrl.h"
 
 CDraftsView::CDraftsView(CBrivantelDoc& document, int kind, QWidget* parent)
-    : CFolderView(document, kind, parent, document.GetDrafts(), document.GetDraftsViewData(), nullptr)
+    : COutgoingFolderView(document, kind, parent, document.GetDrafts(), document.GetDraftsViewData(), true)
 {
-}
-
-std::optional<CCommandState> CDraftsView::QueryCommand(CommandId command) const
-{
-    switch (command) {
-    case CommandId::Edit:
-    case CommandId::Send:
-        return CCommandState{SelectedCount() == 1, false};
-    case CommandId::Delete:
-        return CCommandState{SelectedCount() > 0, false};
-    default:
-        return std::nullopt;
-    }
-}
-
-bool CDraftsView::OnCommand(CommandId command)
-{
-    switch (command) {
-    case CommandId::Edit:
-        OnEdit();
-        return true;
-    case CommandId::Send:
-        OnSend();
-        return true;
-    case CommandId::Delete:
-        DiscardSelected(GetDocument().GetDrafts());
-        return true;
-    default:
-        return false;
-    }
 }
 
 void CDraftsView::OnEdit()

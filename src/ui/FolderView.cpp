@@ -130,3 +130,41 @@ void CFolderView::ShowComposeView()
 {
     emit viewRequested(CommandId::ViewSend);
 }
+
+COutgoingFolderView::COutgoingFolderView(CBrivantelDoc& document, int kind, QWidget* parent,
+                                         CRemovableMessageList& folder, CFolderViewData& widths, bool sendsOne)
+    : CFolderView(document, kind, parent, folder, widths, nullptr), m_folder(folder), m_sendsOne(sendsOne)
+{
+}
+
+std::optional<CCommandState> COutgoingFolderView::QueryCommand(CommandId command) const
+{
+    const int selected = SelectedCount();
+    switch (command) {
+    case CommandId::Edit:
+        return CCommandState{selected == 1, false};
+    case CommandId::Send:
+        return CCommandState{m_sendsOne ? selected == 1 : selected > 0, false};
+    case CommandId::Delete:
+        return CCommandState{selected > 0, false};
+    default:
+        return std::nullopt;
+    }
+}
+
+bool COutgoingFolderView::OnCommand(CommandId command)
+{
+    switch (command) {
+    case CommandId::Edit:
+        OnEdit();
+        return true;
+    case CommandId::Send:
+        OnSend();
+        return true;
+    case CommandId::Delete:
+        DiscardSelected(m_folder);
+        return true;
+    default:
+        return false;
+    }
+}

@@ -56,3 +56,25 @@ private:
     std::vector<const CMessage*> m_selected;
     bool m_refilling = false;
 };
+
+// A folder of messages that go out (outbox, drafts): edit, send and delete, offered by what is
+// selected.
+class COutgoingFolderView : public CFolderView
+{
+    Q_OBJECT
+public:
+    bool OnCommand(CommandId command) override;
+    std::optional<CCommandState> QueryCommand(CommandId command) const override;
+
+protected:
+    // sendsOne: send, like edit, wants exactly one selected message.
+    COutgoingFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CRemovableMessageList& folder,
+                        CFolderViewData& widths, bool sendsOne);
+
+private:
+    virtual void OnEdit() = 0;
+    virtual void OnSend() = 0;
+
+    CRemovableMessageList& m_folder;
+    bool m_sendsOne;
+};

@@ -5,38 +5,8 @@
 #include "ui/controls/ReportListCtrl.h"
 
 COutboxView::COutboxView(CBrivantelDoc& document, int kind, QWidget* parent)
-    : CFolderView(document, kind, parent, document.GetOutbox(), document.GetOutboxViewData(), nullptr)
+    : COutgoingFolderView(document, kind, parent, document.GetOutbox(), document.GetOutboxViewData(), false)
 {
-}
-
-std::optional<CCommandState> COutboxView::QueryCommand(CommandId command) const
-{
-    switch (command) {
-    case CommandId::Edit:
-        return CCommandState{SelectedCount() == 1, false};
-    case CommandId::Send:
-    case CommandId::Delete:
-        return CCommandState{SelectedCount() > 0, false};
-    default:
-        return std::nullopt;
-    }
-}
-
-bool COutboxView::OnCommand(CommandId command)
-{
-    switch (command) {
-    case CommandId::Edit:
-        OnEdit();
-        return true;
-    case CommandId::Send:
-        OnSend();
-        return true;
-    case CommandId::Delete:
-        DiscardSelected(GetDocument().GetOutbox());
-        return true;
-    default:
-        return false;
-    }
 }
 
 void COutboxView::OnEdit()
