@@ -20,6 +20,7 @@ run: build
 	@bash scripts/run $(BUILD)
 
 test: build
+	sh scripts/check-layers
 	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j2
 	$(MAKE) --no-print-directory test-core-sanitized
 
