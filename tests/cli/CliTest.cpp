@@ -2,9 +2,7 @@
 
 #include <array>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -14,25 +12,13 @@
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "store/Windows1250.h"
+#include "support/CliProcess.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
-extern char** environ;
-
 namespace {
 
-struct Result
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path)
-{
-    const auto bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
+using Result = CliResult;
 
 // Runs brivantel-cli with its settings in a private configuration directory.
 class Cli
@@ -40,45 +26,10 @@ class Cli
 public:
     TempDir dir;
     std::string data = dir.file("data");
-    std::string config = dir.file("config");
 
-    Result Run(std::vector<std::string> args, bool withDataDir = true)
+    Result Run(const std::vector<std::string>& args, bool withDataDir = true)
     {
-        std::vector<std::string> argv = {BRIVANTEL_CLI_PATH};
-        if (withDataDir) {
-            argv.push_back("--data-dir");
-            argv.push_back(data);
-        }
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> cargv;
-        for (auto& a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-
-        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + config, "HOME=" + dir.path(), "LANG=C.UTF-8",
-                                        "QT_QPA_PLATFORM=offscreen"};
-        std::vector<char*> cenv;
-        for (auto& e : env)
-            cenv.push_back(e.data());
-        cenv.push_back(nullptr);
-
-        const std::string outPath = dir.file("stdout"), errPath = dir.file("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = 0;
-        Result r;
-        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        r.out = Slurp(outPath);
-        r.err = Slurp(errPath);
-        return r;
+        return RunCli(BRIVANTEL_CLI_PATH, dir, withDataDir ? data : std::string(), args);
     }
 
     std::string DataFile() const { return data + "/Brivantel.vs"; }
@@ -97,9 +48,10 @@ TEST(Cli, DumpShowsEveryRecordInFileOrder)
     std::vector<std::string> keys;
     for (const auto& item : json.items())
         keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"addressBookView", "addressBook", "settings", "composeView",
-                                              "predefinedTexts", "drafts", "draftsView", "deleted", "deletedView",
-                                              "mailWatch", "sent", "sentView", "outbox", "outboxView"}));
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"addressBookView", "addressBook", "settings", "composeView",
+                                        "predefinedTexts", "drafts", "draftsView", "deleted", "deletedView",
+                                        "mailWatch", "sent", "sentView", "outbox", "outboxView"}));
     EXPECT_EQ(json["addressBook"][0]["fullNumber"], "+486021234567");
     EXPECT_EQ(json["addressBook"][1]["surname"], "");
     EXPECT_EQ(json["predefinedTexts"][1], "Oddzwonię."); // Windows-1250 shown as UTF-8
@@ -157,11 +109,11 @@ TEST(Cli, ResaveGivesBackTheSameBytes)
 TEST(Cli, ContactsFollowTheEntryEditorsRules)
 {
     Cli cli;
-    Result r = cli.Run({"contacts", "add", "--first", "Jan", "--surname", "Kowalski", "--operator", "602", "--number",
-                        "1234567"});
+    Result r = cli.Run({"contacts", "add", "--first", "Jan", "--surname", "Kowalski", "--operator", "602",
+                        "--number", "1234567"});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = cli.Run({"contacts", "add", "--first", "Anna", "--surname", "Nowakowska", "--display", "Ania", "--prefix",
-                 "+48", "--operator", "501", "--number", "7654321"});
+    r = cli.Run({"contacts", "add", "--first", "Anna", "--surname", "Nowakowska", "--display", "Ania",
+                 "--prefix", "+48", "--operator", "501", "--number", "7654321"});
     ASSERT_EQ(r.status, 0) << r.err;
 
     for (const auto& bad : std::vector<std::vector<std::string>>{
@@ -234,7 +186,8 @@ TEST(Cli, ConfigValuesLiveInTheSettingsStore)
     r = cli.Run({"config", "get", "Settings/Sign"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Zażółć\n");
-    const std::string conf = Slurp(cli.config + "/Orvella Systems/Brivantel.conf");
+    const auto bytes = ReadFileBytes(cli.dir.file("config") + "/Orvella Systems/Brivantel.conf");
+    const std::string conf(bytes.begin(), bytes.end());
     EXPECT_NE(conf.find("[Settings]"), std::string::npos) << conf;
     EXPECT_EQ(cli.Run({"config", "set", "Settings/Sign", "😀"}).status, 2);
     EXPECT_EQ(cli.Run({"config", "get", "NoSlash"}).status, 2);

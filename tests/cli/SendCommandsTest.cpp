@@ -2,27 +2,17 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 
 #include "../send/SendTestSupport.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "gateway-sim/GatewaySimulator.h"
+#include "support/CliProcess.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
 
-extern char** environ;
-
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    std::string err;
-};
 
 // brivantel-cli with its own data and configuration directories, sending to a simulator through
 // a real tinyproxy.
@@ -41,21 +31,10 @@ protected:
             doc.GetSettings().SetUseProxy(true);
             doc.GetSettings().SetProxyHost("127.0.0.1");
             doc.GetSettings().SetProxyPort(proxy.Port());
-            Add(doc, "Anna", "502", "111222");
-            Add(doc, "Bogdan", "601", "333444");
-            Add(doc, "Celina", "602", "555666");
+            EXPECT_TRUE(AddPerson(doc.GetAddressBook(), "Anna", "502", "111222"));
+            EXPECT_TRUE(AddPerson(doc.GetAddressBook(), "Bogdan", "601", "333444"));
+            EXPECT_TRUE(AddPerson(doc.GetAddressBook(), "Celina", "602", "555666"));
         });
-    }
-
-    static void Add(CBrivantelDoc& doc, const std::string& name, const std::string& op,
-                    const std::string& number)
-    {
-        auto entry = std::make_unique<CAddress>();
-        entry->SetDisplayName(name);
-        entry->SetCountryPrefix("+48");
-        entry->SetOperatorCode(op);
-        entry->SetSubscriberNumber(number);
-        doc.GetAddressBook().AddAddress(entry);
     }
 
     template <class F> void WithDocument(F&& f, bool save = true)
@@ -80,53 +59,10 @@ protected:
             f(doc);
     }
 
-    static std::vector<std::string> Recipients(const CMessageList& list)
+    CliResult Cli(const std::vector<std::string>& args) { return WaitCli(Spawn(args), dir); }
+    pid_t Spawn(const std::vector<std::string>& args)
     {
-        std::vector<std::string> r;
-        for (const auto& m : list.GetMessages())
-            r.push_back(m->GetRecipients());
-        return r;
-    }
-
-    CliRun Cli(std::vector<std::string> args) { return Wait(Spawn(std::move(args))); }
-
-    pid_t Spawn(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {BRIVANTEL_CLI_PATH, "--data-dir", dir.path()});
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
-                                        "LANG=C.UTF-8"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const std::string errPath = dir.file("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
-    }
-
-    CliRun Wait(pid_t pid)
-    {
-        CliRun r;
-        if (pid > 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        const auto bytes = ReadFileBytes(dir.file("stderr"));
-        r.err.assign(bytes.begin(), bytes.end());
-        return r;
+        return SpawnCli(BRIVANTEL_CLI_PATH, dir, dir.path(), args);
     }
 
     TempDir dir;
@@ -136,7 +72,7 @@ protected:
 
 TEST_F(SendCommandsTest, SendDeliversThroughTheProxyAndFilesTheMessagesInTheSavedFile)
 {
-    const CliRun r = Cli({"send", "--to", "Anna;Obcy;Bogdan;", "--text", "Cześć"});
+    const CliResult r = Cli({"send", "--to", "Anna;Obcy;Bogdan;", "--text", "Cześć"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("Wysyłanie wiadomości 1 z 3."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Wysyłanie wiadomości 2 z 3."), std::string::npos) << r.err;
@@ -157,7 +93,7 @@ TEST_F(SendCommandsTest, SendDeliversThroughTheProxyAndFilesTheMessagesInTheSave
 
 TEST_F(SendCommandsTest, FailedNumberIsQueuedReportedAndSentLaterFromTheOutbox)
 {
-    const CliRun r = Cli({"send", "--number", "+48602555666;+48600000001", "--text", "x"});
+    const CliResult r = Cli({"send", "--number", "+48602555666;+48600000001", "--text", "x"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nie została wysłana."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("i zostanie wysłana poźniej."), std::string::npos) << r.err;
@@ -172,7 +108,7 @@ TEST_F(SendCommandsTest, FailedNumberIsQueuedReportedAndSentLaterFromTheOutbox)
         },
         false);
 
-    const CliRun outbox = Cli({"send-outbox"});
+    const CliResult outbox = Cli({"send-outbox"});
     EXPECT_EQ(outbox.status, 1);
     EXPECT_NE(outbox.err.find("+48600000001"), std::string::npos) << outbox.err;
     EXPECT_EQ(sim.MessageCount(), 3u);
@@ -207,7 +143,7 @@ TEST_F(SendCommandsTest, FailedSendPrintsItsReasonBesideTheNumber)
         WithDocument([&](CBrivantelDoc& doc) {
             doc.GetSettings().SetProxyPort(c.proxyPort ? c.proxyPort : proxy.Port());
         });
-        const CliRun r = Cli({"send", "--number", "+48602555666", "--text", "x", "--timeout", "1"});
+        const CliResult r = Cli({"send", "--number", "+48602555666", "--text", "x", "--timeout", "1"});
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("+48602555666: " + c.reason + "\n"), std::string::npos) << r.err;
         WithDocument([&](CBrivantelDoc& doc) { EXPECT_EQ(doc.GetOutbox().GetCount(), ++queued); }, false);
@@ -229,7 +165,7 @@ TEST_F(SendCommandsTest, TerminatedSendLeavesTheMessageInTheOutbox)
     // The request has reached the gateway, or is on its way there.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ::kill(pid, SIGTERM);
-    const CliRun r = Wait(pid);
+    const CliResult r = WaitCli(pid, dir);
     ASSERT_TRUE(queued) << r.err;
     EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
     EXPECT_EQ(r.err.find("nie została wysłana."), std::string::npos) << r.err;
@@ -245,7 +181,7 @@ TEST_F(SendCommandsTest, TerminatedSendLeavesTheMessageInTheOutbox)
 // Names none of which has an entry: nothing is queued, each missing name is named, status 1.
 TEST_F(SendCommandsTest, SendToNamesWithoutNumbersQueuesNothing)
 {
-    const CliRun r = Cli({"send", "--to", "Obcy;Nikt", "--text", "x"});
+    const CliResult r = Cli({"send", "--to", "Obcy;Nikt", "--text", "x"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Obcy"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Nikt"), std::string::npos) << r.err;

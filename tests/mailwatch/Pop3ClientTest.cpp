@@ -36,29 +36,25 @@ FakePop3Server::Script Greeted(std::vector<Answer> answers)
 
 TEST(Pop3Address, HostPortAndTlsForms)
 {
-    auto a = CPop3Address::Parse("mail.example.pl");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->host, "mail.example.pl");
-    EXPECT_EQ(a->port, 110);
-    EXPECT_FALSE(a->tls);
-
-    a = CPop3Address::Parse(" mail.example.pl:2110 ");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->port, 2110);
-    EXPECT_FALSE(a->tls);
-
-    a = CPop3Address::Parse("pop3s://mail.example.pl");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->host, "mail.example.pl");
-    EXPECT_EQ(a->port, 995);
-    EXPECT_TRUE(a->tls);
-
-    a = CPop3Address::Parse("POP3S://10.0.0.1:1995/");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->host, "10.0.0.1");
-    EXPECT_EQ(a->port, 1995);
-    EXPECT_TRUE(a->tls);
-
+    const struct
+    {
+        const char* text;
+        const char* host;
+        int port;
+        bool tls;
+    } accepted[] = {
+        {"mail.example.pl", "mail.example.pl", 110, false},
+        {" mail.example.pl:2110 ", "mail.example.pl", 2110, false},
+        {"pop3s://mail.example.pl", "mail.example.pl", 995, true},
+        {"POP3S://10.0.0.1:1995/", "10.0.0.1", 1995, true},
+    };
+    for (const auto& c : accepted) {
+        const auto a = CPop3Address::Parse(c.text);
+        ASSERT_TRUE(a) << c.text;
+        EXPECT_EQ(a->host, c.host) << c.text;
+        EXPECT_EQ(a->port, c.port) << c.text;
+        EXPECT_EQ(a->tls, c.tls) << c.text;
+    }
     EXPECT_FALSE(CPop3Address::Parse(""));
     EXPECT_FALSE(CPop3Address::Parse("mail.example.pl:pop"));
     EXPECT_FALSE(CPop3Address::Parse("pop3s://"));

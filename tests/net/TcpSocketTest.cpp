@@ -42,31 +42,26 @@ TEST(TcpSocketTest, SplitHostPortReadsNamesAddressesAndPorts)
 {
     std::string host;
     std::uint16_t port = 0;
-    EXPECT_TRUE(CTcpSocket::SplitHostPort("gateway.example", 80, host, port));
-    EXPECT_EQ(host, "gateway.example");
-    EXPECT_EQ(port, 80);
-    EXPECT_TRUE(CTcpSocket::SplitHostPort("127.0.0.1:8081", 80, host, port));
-    EXPECT_EQ(host, "127.0.0.1");
-    EXPECT_EQ(port, 8081);
-    EXPECT_TRUE(CTcpSocket::SplitHostPort("::1", 80, host, port));
-    EXPECT_EQ(host, "::1");
-    EXPECT_EQ(port, 80);
-    EXPECT_TRUE(CTcpSocket::SplitHostPort("[::1]:65535", 80, host, port));
-    EXPECT_EQ(host, "::1");
-    EXPECT_EQ(port, 65535);
-    EXPECT_TRUE(CTcpSocket::SplitHostPort("[::1]", 80, host, port));
-    EXPECT_EQ(host, "::1");
-    EXPECT_EQ(port, 80);
-
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort(":80", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:0", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:65536", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:8a", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("host:\xB9", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("[::1", 80, host, port));
-    EXPECT_FALSE(CTcpSocket::SplitHostPort("[::1]x", 80, host, port));
+    const struct
+    {
+        const char* value;
+        const char* host;
+        std::uint16_t port;
+    } accepted[] = {
+        {"gateway.example", "gateway.example", 80},
+        {"127.0.0.1:8081", "127.0.0.1", 8081},
+        {"::1", "::1", 80},
+        {"[::1]:65535", "::1", 65535},
+        {"[::1]", "::1", 80},
+    };
+    for (const auto& c : accepted) {
+        EXPECT_TRUE(CTcpSocket::SplitHostPort(c.value, 80, host, port)) << c.value;
+        EXPECT_EQ(host, c.host) << c.value;
+        EXPECT_EQ(port, c.port) << c.value;
+    }
+    for (const char* value :
+         {"", ":80", "host:", "host:0", "host:65536", "host:8a", "host:\xB9", "[::1", "[::1]x"})
+        EXPECT_FALSE(CTcpSocket::SplitHostPort(value, 80, host, port)) << value;
 }
 
 TEST(TcpSocketTest, ExchangesBytesAndSeesThePeerClose)

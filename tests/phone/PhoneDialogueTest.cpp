@@ -122,20 +122,8 @@ TEST_P(PhoneDialogueTest, AShortAsciiTextKeepsTheWrittenTextModeBytes)
     const std::string text = "Spotkanie o 18:00 ok"; // 20 characters
     EXPECT_TRUE(Send({}, "+48 602-123-456", text)) << m_reason;
     const auto written = m_modem.Transcript(0);
-    const Bytes expected = Bytes()
-                               .raw("at+cpin?")
-                               .u8(0x0D)
-                               .raw("at+cmgf=1")
-                               .u8(0x0D)
-                               .raw("at+cmgs=")
-                               .u8('"')
-                               .raw("+48602123456")
-                               .u8('"')
-                               .u8(0x0D)
-                               .raw(text)
-                               .u8(0x1A)
-                               .u8(0x1B)
-                               .u8(0x0D);
+    const Bytes expected =
+        Bytes().raw("at+cpin?\rat+cmgf=1\rat+cmgs=\"+48602123456\"\r").raw(text).raw("\x1a\x1b\r");
     EXPECT_EQ(written, expected.vec()) << Printable(written);
 }
 

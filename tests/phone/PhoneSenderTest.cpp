@@ -175,20 +175,7 @@ TEST_F(PhoneSenderTest, APhoneThatEchoesAndAnswersTakesTheMessage)
         {kTextAndEnd, {Now("Cze\x9c\xe6"), After(200, "\r\n+CMGS: 12\r\n\r\nOK\r\n")}},
     });
     EXPECT_TRUE(sent);
-    ExpectWritten(Bytes()
-                      .raw("at+cmgf=1")
-                      .u8(0x0D)
-                      .raw("at+cmgs=")
-                      .u8('"')
-                      .raw("+48602123456")
-                      .u8('"')
-                      .u8(0x0D)
-                      .raw("Cze")
-                      .u8(0x9C)
-                      .u8(0xE6)
-                      .u8(0x1A)
-                      .u8(0x1B)
-                      .u8(0x0D));
+    ExpectWritten(Bytes().raw("at+cmgf=1\rat+cmgs=\"+48602123456\"\rCze\x9c\xe6\x1a\x1b\r"));
     ExpectPortClosed();
     EXPECT_GT(m_hookCalls, 0); // the 200 ms wait for the network ran through the hook
 }

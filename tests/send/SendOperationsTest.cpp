@@ -30,30 +30,14 @@ protected:
             store.SetString("Hosts", name, sim.HostValue());
         doc.GetSender().SetTimeouts(ShortTimeouts());
         doc.SetSignature("Jan");
-        Add("Anna", "502", "111222");
-        Add("Bogdan", "601", "333444");
-        Add("Celina", "602", "555666");
-    }
-    void Add(const std::string& name, const std::string& op, const std::string& number)
-    {
-        auto entry = std::make_unique<CAddress>();
-        entry->SetDisplayName(name);
-        entry->SetCountryPrefix("+48");
-        entry->SetOperatorCode(op);
-        entry->SetSubscriberNumber(number);
-        ASSERT_TRUE(doc.GetAddressBook().AddAddress(entry));
+        ASSERT_TRUE(AddPerson(doc.GetAddressBook(), "Anna", "502", "111222"));
+        ASSERT_TRUE(AddPerson(doc.GetAddressBook(), "Bogdan", "601", "333444"));
+        ASSERT_TRUE(AddPerson(doc.GetAddressBook(), "Celina", "602", "555666"));
     }
     void Queue(const std::string& recipients, const std::string& text)
     {
         auto message = std::make_unique<CMessage>(recipients, text);
         ASSERT_TRUE(doc.GetOutbox().AddMessage(message));
-    }
-    static std::vector<std::string> Recipients(const CMessageList& list)
-    {
-        std::vector<std::string> r;
-        for (const auto& m : list.GetMessages())
-            r.push_back(m->GetRecipients());
-        return r;
     }
     static std::string Line(int i, int n)
     {

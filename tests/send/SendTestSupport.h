@@ -2,11 +2,15 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/SettingsKeys.h"
 #include "send/SMSMessageSender.h"
 #include "send/SendEnvironment.h"
+#include "store/AddressBook.h"
+#include "store/MessageList.h"
 #include "store/SettingsData.h"
 #include "support/Loopback.h"
 
@@ -65,4 +69,25 @@ inline GatewayTimeouts ShortTimeouts()
     t.socket.write = 2000ms;
     t.exchange = 5000ms;
     return t;
+}
+
+// An address-book entry known by its display name, with a number in +48.
+inline bool AddPerson(CAddressBook& book, const std::string& name, const std::string& op,
+                      const std::string& number)
+{
+    auto entry = std::make_unique<CAddress>();
+    entry->SetDisplayName(name);
+    entry->SetCountryPrefix("+48");
+    entry->SetOperatorCode(op);
+    entry->SetSubscriberNumber(number);
+    return book.AddAddress(entry);
+}
+
+// The recipients of a folder's messages, in the folder's order.
+inline std::vector<std::string> Recipients(const CMessageList& list)
+{
+    std::vector<std::string> r;
+    for (const auto& m : list.GetMessages())
+        r.push_back(m->GetRecipients());
+    return r;
 }

@@ -76,16 +76,11 @@ TEST(Archive, StringLengthPrefixesAtEveryBoundary)
 TEST(Archive, ReadsUtf16StringsAsWindows1250)
 {
     // 0xFF 0xFFFE announces UTF-16; then a second length prefix and the code units.
-    const auto bytes = Bytes()
-                           .u8(0xFF)
-                           .u16(0xFFFE)
-                           .u8(5)
-                           .u16(u'Z')
-                           .u16(0x0105) // ą
-                           .u16(0x0142) // ł
-                           .u16(0x0416) // Cyrillic Ж: not in the code page
-                           .u16(u'!')
-                           .vec();
+    Bytes wide;
+    wide.u8(0xFF).u16(0xFFFE).u8(5);
+    wide.u16(u'Z').u16(0x0105).u16(0x0142); // Z, ą, ł
+    wide.u16(0x0416).u16(u'!');             // Cyrillic Ж (not in the code page), !
+    const auto bytes = wide.vec();
     EXPECT_EQ(ReadOneString(bytes), "Z\xB9\xB3?!");
 
     // A long UTF-16 string uses the 2-byte form of the inner prefix.
@@ -172,21 +167,11 @@ TEST(Archive, ClassTagsAndIndicesRunOverTheWholeArchive)
 TEST(Archive, NullElementsAreSkippedAndBackReferencesGiveCopies)
 {
     // Two messages, a null reference, then a reference to object index 2 (the first message).
-    std::vector<std::uint8_t> bytes = Bytes()
-                                          .u16(4)
-                                          .u16(0xFFFF)
-                                          .u16(1)
-                                          .u16(8)
-                                          .raw("CMessage")
-                                          .shortString("A")
-                                          .shortString("one")
-                                          .u32(10)
-                                          .u16(0x8001)
-                                          .shortString("B")
-                                          .shortString("two")
-                                          .u32(20)
-                                          .u16(0x0000)
-                                          .u16(0x0002);
+    Bytes b;
+    b.u16(4).u16(0xFFFF).u16(1).u16(8).raw("CMessage").shortString("A").shortString("one").u32(10);
+    b.u16(0x8001).shortString("B").shortString("two").u32(20);
+    b.u16(0x0000).u16(0x0002);
+    std::vector<std::uint8_t> bytes = b.vec();
     CArchive ar(bytes, CArchive::Mode::Load);
     MessageArray messages;
     SerializeObjectArray(ar, messages);
@@ -238,22 +223,10 @@ TEST(Archive, BigIndexFormAfter32766Entries)
     const std::vector<std::uint8_t> tail(bytes.begin() + static_cast<std::ptrdiff_t>(bookBytes), bytes.end());
     // CMessage becomes class index 32769 = 0x8001: beyond the short form, so the second message
     // refers to its class with 0x7FFF and 0x80000000 + index.
-    const auto expected = Bytes()
-                              .u16(2)
-                              .u16(0xFFFF)
-                              .u16(1)
-                              .u16(8)
-                              .raw("CMessage")
-                              .u8(0)
-                              .shortString("a")
-                              .u32(1)
-                              .u16(0x7FFF)
-                              .u32(0x80000000u + 32769u)
-                              .u8(0)
-                              .shortString("b")
-                              .u32(2)
-                              .vec();
-    EXPECT_EQ(tail, expected) << Hex(tail);
+    Bytes expected;
+    expected.u16(2).u16(0xFFFF).u16(1).u16(8).raw("CMessage").u8(0).shortString("a").u32(1);
+    expected.u16(0x7FFF).u32(0x80000000u + 32769u).u8(0).shortString("b").u32(2);
+    EXPECT_EQ(tail, expected.vec()) << Hex(tail);
 
     CArchive in(bytes, CArchive::Mode::Load);
     AddressArray book2;

@@ -25,25 +25,13 @@ TEST(SettingsData, NewRecordIsWrittenWithDefaultsAndMarker3)
     std::vector<std::uint8_t> bytes;
     CArchive ar(bytes, CArchive::Mode::Store);
     settings.Serialize(ar);
-    const auto expected = Bytes()
-                              .u32(0)
-                              .u8(0)
-                              .u8(0)
-                              .u8(0)
-                              .u8(1)
-                              .raw("3")
-                              .u32(0)
-                              .u8(0)
-                              .u8(0)
-                              .u8(0)
-                              .u8(0)
-                              .u32(1)
-                              .u32(0)
-                              .u32(0)
-                              .u8(0)
-                              .u32(8080)
-                              .vec();
-    EXPECT_EQ(bytes, expected);
+    Bytes expected;
+    expected.u32(0).shortString("").shortString("").shortString("");
+    expected.shortString("3").u32(0);
+    expected.shortString("").shortString("").shortString("").shortString("");
+    expected.u32(1).u32(0);
+    expected.u32(0).shortString("").u32(8080);
+    EXPECT_EQ(bytes, expected.vec());
     EXPECT_EQ(settings.GetFormatMarker(), "3");
 }
 

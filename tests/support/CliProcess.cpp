@@ -19,7 +19,9 @@ std::string Text(const std::string& path)
 pid_t SpawnCli(const std::string& cliPath, const TempDir& dir, const std::string& dataDir,
                const std::vector<std::string>& args)
 {
-    std::vector<std::string> argv = {cliPath, "--data-dir", dataDir};
+    std::vector<std::string> argv = {cliPath};
+    if (!dataDir.empty())
+        argv.insert(argv.end(), {"--data-dir", dataDir});
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
     for (auto& a : argv)

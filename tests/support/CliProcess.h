@@ -14,8 +14,9 @@ struct CliResult
     std::string err;
 };
 
-// Starts brivantel-cli (at cliPath) on the data directory dataDir, with its settings and home in
-// dir, standard input from /dev/null and its output in dir's files "stdout" and "stderr".
+// Starts brivantel-cli (at cliPath) on the data directory dataDir (none named when it is empty),
+// with its settings and home in dir, standard input from /dev/null and its output in dir's files
+// "stdout" and "stderr".
 // -1 when it cannot be started.
 pid_t SpawnCli(const std::string& cliPath, const TempDir& dir, const std::string& dataDir,
                const std::vector<std::string>& args);

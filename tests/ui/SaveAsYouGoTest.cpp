@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "ComposeTestSupport.h"
@@ -121,6 +122,19 @@ struct RunningProgram
     }
 
     CSendMessageView* Compose() { return dynamic_cast<CSendMessageView*>(frame->GetActiveView()); }
+
+    // The connection settings page, with a proxy host and an empty "Port:".
+    void LeaveTheProxyPortEmpty()
+    {
+        frame->SwitchView(CommandId::ViewSettings);
+        auto* sheet = frame->findChild<CSettingsSheet*>();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(sheet->SetActivePage(CSettingsSheet::kConnection));
+        auto edits = sheet->GetConnectionPage().findChildren<QLineEdit*>();
+        ASSERT_EQ(edits.size(), 2);
+        edits[0]->setText(QStringLiteral("proxy.example"));
+        edits[1]->clear();
+    }
 };
 
 void ReportReadyAndRunOn()
@@ -186,16 +200,8 @@ TEST(ProgramTerminated, SavesWithoutQuestionsAndReleasesTheLock)
         CSendMessageView* view = program.Compose();
         ASSERT_NE(view, nullptr);
         TypeText(&view->GetTextEdit(), QStringLiteral("Pisane w chwili wylogowania"));
-        program.frame->SwitchView(CommandId::ViewSettings);
-        auto* settingsView = dynamic_cast<CSettingsView*>(program.frame->GetActiveView());
-        ASSERT_NE(settingsView, nullptr);
-        auto* sheet = program.frame->findChild<CSettingsSheet*>();
-        ASSERT_NE(sheet, nullptr);
-        ASSERT_TRUE(sheet->SetActivePage(CSettingsSheet::kConnection));
-        auto edits = sheet->GetConnectionPage().findChildren<QLineEdit*>();
-        ASSERT_EQ(edits.size(), 2);
-        edits[0]->setText(QStringLiteral("proxy.example"));
-        edits[1]->clear();
+        ASSERT_NO_FATAL_FAILURE(program.LeaveTheProxyPortEmpty());
+        ASSERT_NE(dynamic_cast<CSettingsView*>(program.frame->GetActiveView()), nullptr);
         ReportReadyAndRunOn();
     }
     QTemporaryDir data;
@@ -223,14 +229,7 @@ TEST(CloseSequence, AnInvalidProxyPortDoesNotHoldTheSaveHostage)
     QTemporaryDir data;
     RunningProgram program;
     ASSERT_TRUE(program.Start(data.path(), false));
-    program.frame->SwitchView(CommandId::ViewSettings);
-    auto* sheet = program.frame->findChild<CSettingsSheet*>();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(sheet->SetActivePage(CSettingsSheet::kConnection));
-    auto edits = sheet->GetConnectionPage().findChildren<QLineEdit*>();
-    ASSERT_EQ(edits.size(), 2);
-    edits[0]->setText(QStringLiteral("proxy.example"));
-    edits[1]->clear();
+    ASSERT_NO_FATAL_FAILURE(program.LeaveTheProxyPortEmpty());
     program.ui.answers = {true};
     TriggerEnabled(program.frame->Action(CommandId::Exit));
     EXPECT_FALSE(program.frame->isVisible());
@@ -259,38 +258,41 @@ protected:
     // The rows the list itself shows: its header follows the model's announcements only.
     static int ShownRows(CReportListCtrl& list) { return list.GetTable().verticalHeader()->count(); }
 
-    CReportListCtrl& ListOf(CBrivantelFrame& frame)
+    // The window shown on the folder view given; list is that view's list.
+    void Show(CommandId folder)
     {
-        auto* view = dynamic_cast<CFolderView*>(frame.GetActiveView());
-        EXPECT_NE(view, nullptr);
-        return view->GetList();
+        frame.emplace(doc, settings);
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*frame));
+        frame->SwitchView(folder);
+        auto* view = dynamic_cast<CFolderView*>(frame->GetActiveView());
+        ASSERT_NE(view, nullptr);
+        list = &view->GetList();
     }
 
     CGatewaySimulator sim;
     RecordingUserInterface ui;
     CMemorySettingsStore settings;
     CBrivantelDoc doc{ui, settings};
+    std::optional<CBrivantelFrame> frame;
+    CReportListCtrl* list = nullptr;
 };
 
 // "Tak" to the outbox question, then "Nie" to the quit question: the outbox view stays, and
 // lists none of the messages that went out.
 TEST_F(FollowingViews, OutboxViewAfterTheClosingTimeSendListsWhatIsLeft)
 {
-    CBrivantelFrame frame(doc, settings);
-    frame.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.SwitchView(CommandId::ViewOutbox);
-    CReportListCtrl& list = ListOf(frame);
-    ASSERT_EQ(ShownRows(list), 2);
-    list.SelectRow(1);
+    ASSERT_NO_FATAL_FAILURE(Show(CommandId::ViewOutbox));
+    ASSERT_EQ(ShownRows(*list), 2);
+    list->SelectRow(1);
     ui.answers = {true, false};
-    frame.close();
+    frame->close();
     ASSERT_EQ(ui.questions.size(), 2u);
-    EXPECT_TRUE(frame.isVisible());
+    EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(sim.MessageCount(), 2u);
     EXPECT_EQ(doc.GetOutbox().GetCount(), 0u);
-    EXPECT_EQ(ShownRows(list), 0);
-    EXPECT_EQ(list.GetSelectedCount(), 0);
+    EXPECT_EQ(ShownRows(*list), 0);
+    EXPECT_EQ(list->GetSelectedCount(), 0);
     EXPECT_EQ(doc.GetSent().GetCount(), 2u);
 }
 
@@ -299,16 +301,12 @@ TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
 {
     auto first = std::make_unique<CMessage>("Ewa", "Wcześniej");
     ASSERT_TRUE(doc.GetSent().AddMessage(first));
-    CBrivantelFrame frame(doc, settings);
-    frame.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    frame.SwitchView(CommandId::ViewSent);
-    CReportListCtrl& list = ListOf(frame);
-    ASSERT_EQ(ShownRows(list), 1);
-    list.SelectRow(0);
+    ASSERT_NO_FATAL_FAILURE(Show(CommandId::ViewSent));
+    ASSERT_EQ(ShownRows(*list), 1);
+    list->SelectRow(0);
     ASSERT_TRUE(doc.SendToRecipients("Jan", "+48602555666", "Teraz", ROUTE_CONFIGURED));
-    EXPECT_EQ(ShownRows(list), 2);
-    EXPECT_EQ(list.GetSelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(ShownRows(*list), 2);
+    EXPECT_EQ(list->GetSelectedRows(), std::vector<int>{0});
     // The outbox held two messages before and holds them still: the send put its own there only
     // until it was confirmed.
     EXPECT_EQ(doc.GetOutbox().GetCount(), 2u);

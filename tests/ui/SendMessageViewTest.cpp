@@ -16,6 +16,7 @@
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "gateway-sim/GatewaySimulator.h"
+#include "send/SendTestSupport.h"
 #include "store/Windows1250.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/CheckRecipientsDialog.h"
@@ -37,14 +38,6 @@ std::string Polish(const char* utf8)
     return windows1250::FromUtf8Lossy(utf8);
 }
 
-std::vector<std::string> Recipients(const CMessageList& list)
-{
-    std::vector<std::string> r;
-    for (const auto& m : list.GetMessages())
-        r.push_back(m->GetRecipients());
-    return r;
-}
-
 using Strings = std::vector<std::string>;
 
 class ComposeTest : public ::testing::Test
@@ -62,17 +55,8 @@ protected:
         t.exchange = std::chrono::milliseconds(8000);
         m_doc.GetSender().SetTimeouts(t);
         m_doc.SetSignature("Jan");
-        Add("Anna", "502", "111222");
-        Add("Jan", "601", "333444");
-    }
-    void Add(const std::string& name, const std::string& op, const std::string& number)
-    {
-        auto entry = std::make_unique<CAddress>();
-        entry->SetDisplayName(name);
-        entry->SetCountryPrefix("+48");
-        entry->SetOperatorCode(op);
-        entry->SetSubscriberNumber(number);
-        ASSERT_TRUE(m_doc.GetAddressBook().AddAddress(entry));
+        ASSERT_TRUE(AddPerson(m_doc.GetAddressBook(), "Anna", "502", "111222"));
+        ASSERT_TRUE(AddPerson(m_doc.GetAddressBook(), "Jan", "601", "333444"));
     }
     CBrivantelFrame& Frame()
     {
