@@ -367,7 +367,8 @@ std::u32string Unescape(const std::u32string& value)
     return out;
 }
 
-VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)>& progress)
+VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)>& progress,
+                           const std::vector<std::string>& keep)
 {
     VCardReadResult result;
     std::string converted;
@@ -455,6 +456,8 @@ VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)
         auto text = DecodeText(qp ? std::string_view(unquoted) : rawValue, params.charset, v21);
         if (!text)
             return fail(VCardError::NotUtf8, line.number);
+        if (!keep.empty() && std::find(keep.begin(), keep.end(), property.name) == keep.end())
+            return true;
         property.value = std::move(*text);
         card->properties.push_back(std::move(property));
         return true;

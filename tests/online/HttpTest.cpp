@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "TestHttpServer.h"
-#include "support/Loopback.h"
 #include "online/HttpFetcher.h"
 #include "online/VersionCheck.h"
 #include "store/SettingsData.h"
+#include "support/Loopback.h"
 
 namespace {
 
@@ -76,6 +76,21 @@ TEST(HttpFetch, DirectRequestOnTheWireAndCompleteBodies)
     EXPECT_EQ(f.body, "kept");
     ASSERT_EQ(f.Get("/chunked"), Result::Ok);
     EXPECT_EQ(f.body, "abcdefg");
+}
+
+// Old servers end their lines with a bare LF; a couple of interim replies may come first.
+TEST(HttpFetch, HeadsEndedByBareLineFeedsAndInterimRepliesAreRead)
+{
+    Fetch f;
+    f.server.Route("/lf", {"HTTP/1.0 200 OK\nContent-Length: 5\n\nhello"});
+    f.server.Route("/mixed", {"HTTP/1.0 200 OK\r\nContent-Length: 5\n\r\nhello"});
+    f.server.Route("/continue",
+                   {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"});
+    for (const char* path : {"/lf", "/mixed", "/continue"}) {
+        f.body.clear();
+        EXPECT_EQ(f.Get(path), Result::Ok) << path;
+        EXPECT_EQ(f.body, "hello") << path;
+    }
 }
 
 TEST(HttpFetch, AnythingButACompleteOkFails)
@@ -170,6 +185,54 @@ TEST(HttpResponse, HeadParsing)
     EXPECT_EQ(http_response::ParseHead("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", head),
               http_response::Parse::Bad);
     EXPECT_EQ(http_response::ParseHead("HTTP/1.1 2000\r\n\r\n", head), http_response::Parse::Bad);
+    EXPECT_EQ(http_response::ParseHead("HTTP/1.0 200 OK\nServer: x\n\nbody", head),
+              http_response::Parse::Complete);
+    EXPECT_EQ(head.size, 27u);
+    EXPECT_EQ(head.header, "Server: x\r\n");
+}
+
+TEST(HttpResponse, HeadReaderEndsAtTheEmptyLineSkipsAFewInterimRepliesAndCapsTheHead)
+{
+    const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+    const struct
+    {
+        std::string raw;
+        CHttpHeadReader::State state;
+        int status;
+        std::string rest;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nA: b\r\n\r\nbody", CHttpHeadReader::State::Complete, 200, "body"},
+        {"HTTP/1.0 200 OK\nA: b\n\nbody", CHttpHeadReader::State::Complete, 200, "body"},
+        {"HTTP/1.0 200 OK\r\nA: b\n\r\nbody", CHttpHeadReader::State::Complete, 200, "body"},
+        {"HTTP/1.0 200 OK\r\nA: b\r\n", CHttpHeadReader::State::NeedMore, 0, ""},
+        {interim + interim + interim + interim + "HTTP/1.1 201 Created\n\nx",
+         CHttpHeadReader::State::Complete, 201, "x"},
+        {interim + interim + interim + interim + interim + "HTTP/1.1 200 OK\n\nx",
+         CHttpHeadReader::State::Failed, 0, ""},
+        {"HTTP/1.1 200 OK\r\nX: " + std::string(CHttpHeadReader::kMaxHead, 'a'),
+         CHttpHeadReader::State::Failed, 0, ""},
+        {"SSH-2.0-OpenSSH\r\n\r\n", CHttpHeadReader::State::Failed, 0, ""},
+    };
+    for (const auto& c : cases) {
+        // Whole, and a byte at a time: the end may be split anywhere.
+        for (const bool bytewise : {false, true}) {
+            CHttpHeadReader reader;
+            CHttpHeadReader::State state = CHttpHeadReader::State::NeedMore;
+            if (bytewise) {
+                for (std::size_t i = 0; i < c.raw.size() && state == CHttpHeadReader::State::NeedMore; ++i)
+                    state = reader.Feed(std::string_view(c.raw).substr(i, 1));
+            } else {
+                state = reader.Feed(c.raw);
+            }
+            EXPECT_EQ(state, c.state) << c.raw.substr(0, 60) << bytewise;
+            if (state != CHttpHeadReader::State::Complete)
+                continue;
+            EXPECT_EQ(reader.Head().status, c.status);
+            if (!bytewise) {
+                EXPECT_EQ(reader.TakeRest(), c.rest);
+            }
+        }
+    }
 }
 
 TEST(VersionCheck, ComparesFourCharactersAfterTheMarkerByteByByte)
