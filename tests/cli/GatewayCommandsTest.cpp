@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <sys/stat.h>
+#include <thread>
 
 #include "../send/HttpsTestServer.h"
 #include "app/Document.h"
