@@ -15,6 +15,7 @@
 
 #include "ui/BrivantelFrame.h"
 #include "ui/FolderListBar.h"
+#include "ui/MenuAccessible.h"
 #include "ui/controls/FolderListCtrl.h"
 
 namespace frame_access {
@@ -119,6 +120,7 @@ void NextPane(CBrivantelFrame& frame, bool backwards)
 
 void Prepare(CBrivantelFrame& frame)
 {
+    CMenuAccessible::Install();
     for (QToolBar* bar : frame.findChildren<QToolBar*>())
         NameToolButtons(*bar);
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), &frame);

@@ -190,6 +190,7 @@ TEST_F(AccessibilityTest, CaptionIsAHeadingNamedAfterTheShownView)
 TEST_F(AccessibilityTest, NoNameInTheMainWindowHoldsATab)
 {
     int named = 0;
+    QString newAddressKey, newAddressPrompt;
     for (const CViewInfo& view : ViewTable()) {
         Frame().SwitchView(view.command);
         Walk(QAccessible::queryAccessibleInterface(&Frame()), [&](QAccessibleInterface* iface) {
@@ -197,9 +198,16 @@ TEST_F(AccessibilityTest, NoNameInTheMainWindowHoldsATab)
             named += !name.isEmpty();
             EXPECT_FALSE(name.contains(QLatin1Char('\t')))
                 << view.name << ": " << name.toStdString() << " (role " << iface->role() << ")";
+            if (iface->role() == QAccessible::MenuItem && name == QStringLiteral("Dodaj Nowy")) {
+                newAddressKey = iface->text(QAccessible::Accelerator);
+                newAddressPrompt = iface->text(QAccessible::Description);
+            }
         });
     }
     EXPECT_GT(named, 100);
+    // The view menu's item keeps its key hint and prompt, apart from its name.
+    EXPECT_EQ(newAddressKey, QStringLiteral("Insert"));
+    EXPECT_EQ(newAddressPrompt, QStringLiteral("Dodaje nową pozycje w Książce Adresowej."));
 }
 
 TEST_F(AccessibilityTest, ToolButtonsAreDescribedByTheirPromptsAndKeys)
