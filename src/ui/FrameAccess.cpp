@@ -54,11 +54,16 @@ void NameToolButtons(QToolBar& bar)
     }
 }
 
+// A list or a text of several lines: a pane of its own.
+bool IsPane(const QWidget* w)
+{
+    return qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QTextEdit*>(w) ||
+           qobject_cast<const QAbstractItemView*>(w);
+}
+
 bool IsField(const QWidget* w)
 {
-    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w) ||
-           qobject_cast<const QTextEdit*>(w) || qobject_cast<const QAbstractItemView*>(w) ||
-           qobject_cast<const QAbstractSpinBox*>(w);
+    return IsPane(w) || qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w);
 }
 
 bool Takes(const QWidget* w)
@@ -77,7 +82,8 @@ std::vector<QWidget*> Panes(CBrivantelFrame& frame)
     QWidget* view = frame.GetActiveView();
     if (!view)
         return panes;
-    // The view's fields in their Tab order.
+    // The view's stops in their Tab order: the first field (where typing starts), then every list
+    // and every text of several lines; the other fields are Tab's.
     std::vector<QWidget*> fields;
     QWidget* first = nullptr;
     for (QWidget* w = view->nextInFocusChain(); w != view && view->isAncestorOf(w);
@@ -86,7 +92,7 @@ std::vector<QWidget*> Panes(CBrivantelFrame& frame)
             continue;
         if (!first)
             first = w;
-        if (IsField(w))
+        if (fields.empty() ? IsField(w) : IsPane(w))
             fields.push_back(w);
     }
     if (fields.empty())

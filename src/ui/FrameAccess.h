@@ -14,8 +14,8 @@ namespace frame_access {
 
 void Prepare(CBrivantelFrame& frame);
 
-// The panes F6 walks, in order: the folder list when it is shown, then the view's fields (edits
-// and lists), or the view itself when it has none.
+// The panes F6 walks, in order: the folder list when it is shown, then the view's first field
+// and its lists and texts of several lines (or its first control, or the view itself).
 std::vector<QWidget*> Panes(CBrivantelFrame& frame);
 // Moves the focus to the next pane (or the previous one) after the one that holds it.
 void NextPane(CBrivantelFrame& frame, bool backwards);
