@@ -5,6 +5,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolBar>
@@ -236,6 +238,35 @@ TEST_F(AccessibilityTest, ToolButtonsAreDescribedByTheirPromptsAndKeys)
     }
 }
 
+// The tool buttons take no focus: each of their commands must be in a menu that a key opens.
+TEST_F(AccessibilityTest, EveryToolbarCommandIsInAMenuTheKeyboardOpens)
+{
+    std::function<bool(QMenu*, QAction*)> holds = [&](QMenu* menu, QAction* action) {
+        for (QAction* entry : menu->actions()) {
+            if (entry == action || (entry->menu() && holds(entry->menu(), action)))
+                return true;
+        }
+        return false;
+    };
+    for (const CViewInfo& view : ViewTable()) {
+        Frame().SwitchView(view.command);
+        for (QToolBar* bar : Frame().findChildren<QToolBar*>()) {
+            if (!bar->isVisibleTo(&Frame()))
+                continue;
+            for (QAction* action : bar->actions()) {
+                if (action->isSeparator())
+                    continue;
+                bool found = false;
+                for (QAction* top : Frame().menuBar()->actions()) {
+                    EXPECT_NE(top->text().indexOf(QLatin1Char('&')), -1) << top->text().toStdString();
+                    found = found || (top->menu() && holds(top->menu(), action));
+                }
+                EXPECT_TRUE(found) << view.name << ": " << action->text().toStdString();
+            }
+        }
+    }
+}
+
 TEST(FrameAccessNames, SpokenNameDropsTheMenuKeyAndTheHint)
 {
     const struct
@@ -327,6 +358,8 @@ TEST_F(AccessibilityTest, ArrowsWalkFolderButtonsAndItemsAndAnnounceTheFocus)
         EXPECT_EQ(List().GetKeyItem(), step.item) << step.key;
     }
     EXPECT_TRUE(SaveScreenshot(Frame().GetFolderListBar(), QStringLiteral("folder-list-focus")));
+    Key(Qt::Key_End);
+    EXPECT_TRUE(SaveScreenshot(Frame().GetFolderListBar(), QStringLiteral("folder-list-focus-button")));
 }
 
 TEST_F(AccessibilityTest, EveryViewCanBeShownByKeysAlone)
