@@ -2,7 +2,6 @@
 
 #include <QAccessibleWidget>
 
-#include "app/qt/WebAddress.h"
 #include "ui/controls/BannerCtrl.h"
 #include "ui/controls/BannerLabelCtrl.h"
 #include "ui/controls/FolderCaptionBar.h"
@@ -57,7 +56,7 @@ public:
     }
     QStringList keyBindingsForAction(const QString& action) const override
     {
-        return action == pressAction() ? QStringList{QStringLiteral("Enter")} : QStringList{};
+        return action == pressAction() ? QStringList{PressKey()} : QStringList{};
     }
     void doAction(const QString& action) override
     {
@@ -72,6 +71,7 @@ protected:
     virtual QString Description() const = 0;
     virtual QString Address() const = 0;
     virtual bool Visited() const { return false; }
+    virtual QString PressKey() const { return QStringLiteral("Enter"); }
     virtual void Press() = 0;
 };
 
@@ -86,6 +86,7 @@ private:
     QString Description() const override { return Link()->GetAddress(); }
     QString Address() const override { return Link()->GetAddress(); }
     bool Visited() const override { return Link()->IsVisited(); }
+    QString PressKey() const override { return QStringLiteral("Space"); }
     void Press() override { Link()->FollowLink(); }
 };
 

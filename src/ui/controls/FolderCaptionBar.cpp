@@ -1,12 +1,12 @@
 #include "ui/controls/FolderCaptionBar.h"
 
-#include "ui/controls/ControlsAccessible.h"
-
 #include <QAccessible>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QTextLayout>
+
+#include "ui/controls/ControlsAccessible.h"
 
 namespace {
 
