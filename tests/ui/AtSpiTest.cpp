@@ -231,6 +231,10 @@ TEST_F(AtSpiTest, MainWindowPublishesItsControlsByNameAndRoleWithoutTabs)
     EXPECT_TRUE(Has(all, QStringLiteral("tree"), QString()));
     EXPECT_TRUE(Has(all, QStringLiteral("heading"), QStringLiteral("Wyślij wiadomość")));
     EXPECT_TRUE(Has(all, QStringLiteral("link"), QStringLiteral("Reklama")));
+    // The strip beside the banner: a link named by the address it opens.
+    EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](const Published& p) {
+        return p.role == QStringLiteral("link") && p.name.startsWith(QStringLiteral("http"));
+    }));
     for (const Published& p : all)
         EXPECT_FALSE(p.name.contains(QLatin1Char('\t')))
             << p.role.toStdString() << ": " << p.name.toStdString();
