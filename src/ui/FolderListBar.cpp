@@ -50,6 +50,11 @@ void CFolderListBar::Fill()
     }
 }
 
+CommandId CFolderListBar::GetItemCommand(int index) const
+{
+    return CommandId(m_list->GetItemData(index));
+}
+
 void CFolderListBar::SelectCommand(CommandId command)
 {
     for (int f = 0; f < m_list->GetFolderCount(); ++f) {
@@ -61,9 +66,4 @@ void CFolderListBar::SelectCommand(CommandId command)
         }
     }
     m_list->SetSelectedItem(-1, -1);
-}
-
-CommandId CFolderListBar::GetItemCommand(int index) const
-{
-    return CommandId(m_list->GetItemData(index));
 }

@@ -37,11 +37,11 @@ public:
     void SetCurrentFolder(int folder);
     int GetCurrentFolder() const { return m_current; }
     int GetFolderCount() const { return static_cast<int>(m_folders.size()); }
+    QString GetFolderName(int folder) const { return m_folders.at(static_cast<std::size_t>(folder)).name; }
     int GetItemCount(int folder) const;
     int GetFirstVisibleItem() const { return m_firstItem; }
     void SetSlideDelay(int ms) { m_slideDelay = ms; }
 
-    QString GetFolderName(int folder) const;
     QString GetItemText(int folder, int item) const;
     int GetItemDataOf(int folder, int item) const; // 0 when out of range
     // The item whose view is shown (-1, -1: none): what assistive tools hear as selected.

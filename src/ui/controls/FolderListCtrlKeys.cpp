@@ -9,11 +9,6 @@
 // The folder list from the keyboard and for assistive tools: a cursor that walks the folder
 // buttons and the open folder's items, the item of the shown view, and what they announce.
 
-QString CFolderListCtrl::GetFolderName(int folder) const
-{
-    return folder >= 0 && folder < GetFolderCount() ? m_folders[folder].name : QString();
-}
-
 QString CFolderListCtrl::GetItemText(int folder, int item) const
 {
     return item >= 0 && item < GetItemCount(folder) ? m_folders[folder].items[item].text : QString();
