@@ -156,13 +156,17 @@ void FakeSmsPhone::Loop()
         if (n <= 0)
             continue;
         std::lock_guard lock(m_mutex);
+        // The echo goes back as the bytes came, up to each command's end.
+        std::string echo;
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buffer[i];
             const bool silent =
                 m_options.silentAfter >= 0 && static_cast<int>(m_commands.size()) >= m_options.silentAfter;
             if (m_options.echo && !silent)
-                Write(std::string(1, c));
+                echo += c;
             if (c == '\r') {
+                Write(echo);
+                echo.clear();
                 if (!line.empty()) {
                     m_commands.push_back(line);
                     if (!silent)
@@ -173,6 +177,7 @@ void FakeSmsPhone::Loop()
                 line += c;
             }
         }
+        Write(echo);
     }
 }
 
