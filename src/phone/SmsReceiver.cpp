@@ -227,13 +227,15 @@ IncomingMessage CSmsReceiver::Incoming(const Listed& entry, std::int64_t now) co
     return m;
 }
 
-bool CSmsReceiver::StoreAndDelete(CSerialLink& link, const std::vector<Listed>& entries, std::int64_t now,
-                                  ReceiveReport& report)
+bool CSmsReceiver::StoreAndDelete(CSerialLink& link, const std::vector<Listed>& entries, bool complete,
+                                  std::int64_t now, ReceiveReport& report)
 {
     std::vector<IncomingMessage> batch;
     std::vector<int> slots;
     for (const auto& entry : entries) {
-        if (!entry.whole) {
+        // In a listing cut short a PDU shorter than announced may be the cut itself; in a whole
+        // one it is how the phone holds it, and it is kept raw like any unreadable message.
+        if (!entry.whole && !complete) {
             report.notes.push_back("Wiadomość z miejsca " + std::to_string(entry.index) +
                                    " nie doszła cała; zostaje w telefonie.");
             continue;
@@ -325,7 +327,7 @@ ReceiveReport CSmsReceiver::Receive(std::int64_t now)
             return report;
         }
     }
-    if (!StoreAndDelete(link, entries, now, report))
+    if (!StoreAndDelete(link, entries, answer.end == End::Ok, now, report))
         return report;
 
     // Messages the phone announced meanwhile, one by one.
@@ -335,7 +337,7 @@ ReceiveReport CSmsReceiver::Receive(std::int64_t now)
         answer = Exchange(link, "AT+CMGR=" + std::to_string(slot), m_timeouts.command);
         if (answer.end != End::Ok)
             continue; // already read and deleted with the list
-        if (!StoreAndDelete(link, ParseListing(answer.lines, slot), now, report))
+        if (!StoreAndDelete(link, ParseListing(answer.lines, slot), true, now, report))
             return report;
     }
     if (m_fullSeen && !m_fullReported)

@@ -82,9 +82,9 @@ private:
     void TakeLine(const std::string& line, const std::string& command, bool& echoSkipped, Answer& answer);
     bool ChooseStorage(CSerialLink& link, ReceiveReport& report);
     // Stores the entries and deletes what was stored; false when the database refused or the
-    // phone went away.
-    bool StoreAndDelete(CSerialLink& link, const std::vector<Listed>& entries, std::int64_t now,
-                        ReceiveReport& report);
+    // phone went away. complete: the phone's answer ended as it should.
+    bool StoreAndDelete(CSerialLink& link, const std::vector<Listed>& entries, bool complete,
+                        std::int64_t now, ReceiveReport& report);
     IncomingMessage Incoming(const Listed& entry, std::int64_t now) const;
 
     std::string m_device;
