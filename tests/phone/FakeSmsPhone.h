@@ -26,6 +26,9 @@ public:
         // Delivered by the network once the listing's first entry has gone out.
         std::vector<std::string> deliverDuringListing;
         int silentAfter = -1; // after this many commands the phone answers nothing
+        // Some phones tell of a full storage only by refusing a command: the answer to AT+CNMI
+        // instead of "OK" when not empty.
+        std::string cnmiAnswer;
     };
 
     explicit FakeSmsPhone(Options options);

@@ -175,6 +175,19 @@ TEST_F(SmsReceiverTest, AFullStorageIsReportedOnceAndTheImportClearsIt)
     EXPECT_EQ(inbox[3].raw, kBroken);
 }
 
+TEST_F(SmsReceiverTest, APhoneThatAnswersMemoryFullIsReportedAsFull)
+{
+    FakeSmsPhone::Options options;
+    options.cnmiAnswer = "+CMS ERROR: 322";
+    FakeSmsPhone phone(options);
+    phone.Put("ME", kHello);
+    const ReceiveReport report = Receive(phone);
+    ASSERT_TRUE(report.ok) << report.problem;
+    EXPECT_TRUE(report.storageFull);
+    EXPECT_EQ(report.stored, 1);
+    EXPECT_EQ(phone.Used("ME"), 0);
+}
+
 TEST_F(SmsReceiverTest, AListingCutShortStoresWhatCameWholeAndLeavesTheRest)
 {
     FakeSmsPhone::Options options;
