@@ -1,6 +1,7 @@
 #include "messagedb/MessageDb.h"
 
 #include "contacts/PhoneNumber.h"
+#include "store/Windows1250.h"
 
 #include <sqlite3.h>
 
@@ -43,6 +44,8 @@ const char* const kMigrations[] = {
     "  sequence INTEGER NOT NULL,"
     "  text TEXT NOT NULL,"
     "  raw TEXT NOT NULL DEFAULT '',"
+    "  lead INTEGER NOT NULL DEFAULT 0,"
+    "  trail INTEGER NOT NULL DEFAULT 0,"
     "  PRIMARY KEY (message, sequence)) WITHOUT ROWID;"
     "CREATE TABLE source (key TEXT PRIMARY KEY, message INTEGER NOT NULL) WITHOUT ROWID;"
     "CREATE INDEX message_waiting ON message(sender, reference, total) WHERE present < total;"
@@ -484,8 +487,10 @@ bool CMessageDb::ImportOne(const IncomingMessage& in, ImportResult& result)
     if (!isPart)
         return true;
 
-    Statement part(m_db, "INSERT INTO part(message, sequence, text, raw) VALUES (?, ?, ?, ?)");
-    if (part.Bind(1, message).Bind(2, in.sequence).Bind(3, in.text).Bind(4, in.raw).Step() != SQLITE_DONE)
+    Statement part(m_db,
+                   "INSERT INTO part(message, sequence, text, raw, lead, trail) VALUES (?, ?, ?, ?, ?, ?)");
+    part.Bind(1, message).Bind(2, in.sequence).Bind(3, in.text).Bind(4, in.raw);
+    if (part.Bind(5, in.leadingLowSurrogate).Bind(6, in.trailingHighSurrogate).Step() != SQLITE_DONE)
         return fail();
     // The message's time is its earliest part's; a flash part makes it a flash message.
     Statement times(
@@ -521,23 +526,52 @@ bool CMessageDb::Rejoin(std::int64_t message, bool& completed)
         total = q.Int(0);
         completed = q.Int(1) >= total;
     }
-    std::map<std::int64_t, std::string> parts;
+    struct Piece
     {
-        Statement q(m_db, "SELECT sequence, text FROM part WHERE message = ?");
+        std::string text;
+        char32_t lead = 0;
+        char32_t trail = 0;
+    };
+    std::map<std::int64_t, Piece> parts;
+    {
+        Statement q(m_db, "SELECT sequence, text, lead, trail FROM part WHERE message = ?");
         q.Bind(1, message);
         int rc = 0;
         while ((rc = q.Step()) == SQLITE_ROW)
-            parts[q.Int(0)] = q.Text(1);
+            parts[q.Int(0)] = {q.Text(1), static_cast<char32_t>(q.Int(2)), static_cast<char32_t>(q.Int(3))};
         if (rc != SQLITE_DONE) {
             m_error = sqlite3_errmsg(m_db);
             return false;
         }
     }
+    // A character split between two parts is whole again once both are here; a half whose
+    // neighbour is missing shows as the replacement character.
+    constexpr char32_t kReplacement = 0xFFFD;
     std::string text;
+    char32_t high = 0;
     for (std::int64_t n = 1; n <= total; ++n) {
         const auto found = parts.find(n);
-        text += found != parts.end() ? found->second : "[brak części " + std::to_string(n) + "]";
+        if (found == parts.end()) {
+            if (high)
+                windows1250::AppendUtf8(text, kReplacement);
+            high = 0;
+            text += "[brak części " + std::to_string(n) + "]";
+            continue;
+        }
+        const Piece& piece = found->second;
+        if (high && piece.lead) {
+            windows1250::AppendUtf8(text, 0x10000 + ((high - 0xD800) << 10) + (piece.lead - 0xDC00));
+        } else {
+            if (high)
+                windows1250::AppendUtf8(text, kReplacement);
+            if (piece.lead)
+                windows1250::AppendUtf8(text, kReplacement);
+        }
+        text += piece.text;
+        high = piece.trail;
     }
+    if (high)
+        windows1250::AppendUtf8(text, kReplacement);
     Statement update(m_db, "UPDATE message SET text = ? WHERE id = ?");
     if (update.Bind(1, text).Bind(2, message).Step() != SQLITE_DONE) {
         m_error = sqlite3_errmsg(m_db);

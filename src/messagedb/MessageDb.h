@@ -30,6 +30,10 @@ struct IncomingMessage
     int reference = 0;
     int total = 0;
     int sequence = 0;
+    // UTF-16 halves of a character split between this part and its neighbours (0: none): the
+    // low half it begins with, the high half it ends with. Not in text.
+    int leadingLowSurrogate = 0;
+    int trailingHighSurrogate = 0;
 };
 
 struct StoredMessage

@@ -223,6 +223,8 @@ IncomingMessage CSmsReceiver::Incoming(const Listed& entry, std::int64_t now) co
         m.reference = pdu.part.reference;
         m.total = pdu.part.total;
         m.sequence = pdu.part.sequence;
+        m.leadingLowSurrogate = pdu.leadingLowSurrogate;
+        m.trailingHighSurrogate = pdu.trailingHighSurrogate;
     }
     return m;
 }

@@ -244,7 +244,24 @@ bool ReadUserData(Cursor& in, ReceivedPdu& pdu, bool hasHeader)
     if (pdu.coding == TextCoding::Ucs2) {
         if (size % 2 != 0)
             return Fail(pdu, "tekst UCS-2 ma nieparzystą liczbę bajtów");
-        pdu.text = Utf16BeToUtf8(text, size);
+        std::size_t from = 0;
+        std::size_t to = size;
+        // Phones cut long texts every 67 units, an emoji's two halves sometimes falling into two
+        // parts: a half at either edge of a part is kept aside for joining.
+        if (pdu.part.present) {
+            const auto unit = [&](std::size_t i) {
+                return static_cast<char16_t>(text[i] << 8 | text[i + 1]);
+            };
+            if (to - from >= 2 && unit(from) >= 0xDC00 && unit(from) <= 0xDFFF) {
+                pdu.leadingLowSurrogate = unit(from);
+                from += 2;
+            }
+            if (to - from >= 2 && unit(to - 2) >= 0xD800 && unit(to - 2) <= 0xDBFF) {
+                pdu.trailingHighSurrogate = unit(to - 2);
+                to -= 2;
+            }
+        }
+        pdu.text = Utf16BeToUtf8(text + from, to - from);
     } else {
         pdu.text = ToHex(text, size);
     }

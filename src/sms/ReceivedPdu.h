@@ -67,6 +67,10 @@ struct ReceivedPdu
     // good, read as a whole message.
     std::string note;
     std::string text; // UTF-8
+    // A part in UCS-2 that begins with the second half of a character split between parts, or
+    // ends with the first half: the half, left out of text (0: none).
+    char16_t leadingLowSurrogate = 0;
+    char16_t trailingHighSurrogate = 0;
 
     // STATUS-REPORT only.
     int messageReference = 0; // TP-MR of the message the report is about

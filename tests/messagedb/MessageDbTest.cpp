@@ -188,6 +188,19 @@ TEST_F(MessageDbTest, AMessageMissingAPartIsShownAfterADayAndALatePartCompletesI
     EXPECT_TRUE(list[0].complete);
 }
 
+TEST_F(MessageDbTest, AnEmojiSplitBetweenPartsIsWholeOnceBothAreHere)
+{
+    IncomingMessage first = Part("e1", "+48602123456", 5, 3, 1, "A");
+    first.trailingHighSurrogate = 0xD83D;
+    IncomingMessage second = Part("e2", "+48602123456", 5, 3, 2, "B");
+    second.leadingLowSurrogate = 0xDE00;
+    second.trailingHighSurrogate = 0xD83D; // its partner would be in part 3, which never comes
+    ASSERT_TRUE(m_db.Import({second, first}).ok);
+    const auto list = All(kNow + 25 * kHour);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].text, "A😀B\xEF\xBF\xBD[brak części 3]");
+}
+
 TEST_F(MessageDbTest, ReadAndDeletedStates)
 {
     ASSERT_TRUE(m_db.Import({Sms("1", "+48602123456", "one"), Sms("2", "+48602123456", "two", kNow + 5)}).ok);

@@ -108,6 +108,19 @@ TEST_F(SmsReceiverTest, EveryMessageArrivesOnceJoinedInOrderAndTheStorageEmpties
     EXPECT_TRUE(Sent(commands, "AT+CMGL=4"));
 }
 
+TEST_F(SmsReceiverTest, AnEmojiSplitBetweenTwoPartsArrivesWhole)
+{
+    FakeSmsPhone phone({});
+    // UCS-2 parts of reference 07: "A" and the high half of U+1F600, then its low half and "B".
+    phone.Put("ME", Deliver(kOlek, 1, "44", "08", {"0A", "050003070202", "DE000042"}));
+    phone.Put("ME", Deliver(kOlek, 0, "44", "08", {"0A", "050003070201", "0041D83D"}));
+    const ReceiveReport report = Receive(phone);
+    ASSERT_TRUE(report.ok) << report.problem;
+    const auto inbox = Inbox();
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_EQ(inbox[0].text, "A😀B");
+}
+
 TEST_F(SmsReceiverTest, APhoneWithoutItsOwnMemoryIsReadFromTheSim)
 {
     FakeSmsPhone::Options options;

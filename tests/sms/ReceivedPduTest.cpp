@@ -116,6 +116,25 @@ TEST(ReceivedPdu, ReadsUcs2PolishTextAndSurrogatePairs)
     }
 }
 
+TEST(ReceivedPdu, KeepsTheHalvesOfACharacterSplitBetweenPartsAside)
+{
+    // Part 1 of 2 ends with the high half of U+1F600, part 2 begins with the low half.
+    const auto first = ReadPdu(
+        Pdu({kNoCentre, kDeliverWithHeader, kSender, kUcs2, kTime, "0A", "0500030702", "01", "0041D83D"}));
+    ASSERT_TRUE(first.ok) << first.reason;
+    EXPECT_EQ(first.text, "A");
+    EXPECT_EQ(first.trailingHighSurrogate, 0xD83D);
+    EXPECT_EQ(first.leadingLowSurrogate, 0);
+    const auto second = ReadPdu(
+        Pdu({kNoCentre, kDeliverWithHeader, kSender, kUcs2, kTime, "0A", "0500030702", "02", "DE000042"}));
+    ASSERT_TRUE(second.ok) << second.reason;
+    EXPECT_EQ(second.text, "B");
+    EXPECT_EQ(second.leadingLowSurrogate, 0xDE00);
+    // In a whole message a lone half is a fault of the sender, shown as the replacement character.
+    const auto whole = ReadPdu(Pdu({kNoCentre, kDeliver, kSender, kUcs2, kTime, "04", "0041D83D"}));
+    EXPECT_EQ(whole.text, "A\xEF\xBF\xBD");
+}
+
 TEST(ReceivedPdu, ShowsEightBitDataAsHex)
 {
     const auto pdu = ReadPdu(Pdu({kNoCentre, kDeliver, kSender, "0004", kTime, "03", "00FF7F"}));
