@@ -49,7 +49,7 @@ const char* const kMigrations[] = {
     "  PRIMARY KEY (message, sequence)) WITHOUT ROWID;"
     "CREATE TABLE source (key TEXT PRIMARY KEY, message INTEGER NOT NULL) WITHOUT ROWID;"
     "CREATE INDEX message_waiting ON message(sender, reference, total) WHERE present < total;"
-    "CREATE INDEX message_order ON message(deleted, sent, received);",
+    "CREATE INDEX message_order ON message(coalesce(sent, received), id);",
 };
 constexpr int kLatestVersion = static_cast<int>(sizeof kMigrations / sizeof kMigrations[0]);
 static_assert(kApplicationId == 1112692308);
@@ -591,9 +591,9 @@ std::vector<StoredMessage> CMessageDb::List(const ListOptions& options, std::int
         sql += " AND deleted = 0";
     if (options.unreadOnly)
         sql += " AND read = 0";
-    sql += " ORDER BY coalesce(sent, received), id";
+    sql += " ORDER BY coalesce(sent, received), id LIMIT ?2 OFFSET ?3";
     Statement q(m_db, sql.c_str());
-    q.Bind(1, now - kPartWait);
+    q.Bind(1, now - kPartWait).Bind(2, options.limit).Bind(3, options.offset);
     int rc = 0;
     while ((rc = q.Step()) == SQLITE_ROW)
         out.push_back(RowToMessage(q));

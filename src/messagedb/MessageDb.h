@@ -60,6 +60,9 @@ struct ListOptions
 {
     bool unreadOnly = false;
     bool withDeleted = false;
+    // A window of the list, for a view that shows a screenful of a large inbox first.
+    std::int64_t offset = 0;
+    std::int64_t limit = -1; // -1: to the end
 };
 
 // The outcome of one import, committed as a whole or not at all.

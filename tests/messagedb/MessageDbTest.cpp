@@ -214,6 +214,12 @@ TEST_F(MessageDbTest, ReadAndDeletedStates)
     ASSERT_EQ(m_db.List(unread, kNow).size(), 1u);
     EXPECT_EQ(m_db.List(unread, kNow)[0].text, "two");
 
+    ListOptions window;
+    window.offset = 1;
+    window.limit = 1;
+    ASSERT_EQ(m_db.List(window, kNow).size(), 1u);
+    EXPECT_EQ(m_db.List(window, kNow)[0].text, "two");
+
     ASSERT_TRUE(m_db.Delete(list[1].id));
     EXPECT_EQ(All().size(), 1u);
     EXPECT_EQ(m_db.UnreadCount(kNow), 0);
