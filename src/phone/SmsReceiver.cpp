@@ -56,6 +56,21 @@ int Number(const std::string& s)
     return std::stoi(s);
 }
 
+// Lines a phone sends on its own at any moment (calls, network news) besides "+CMTI": they may
+// fall between a listing's lines and belong to none of them.
+bool IsUnsolicited(const std::string& line)
+{
+    static const char* const kPrefixes[] = {
+        "RING",   "+CRING:", "+CLIP:",  "+CMT:",   "+CDSI:", "+CDS:",     "+CBM:",
+        "+CUSD:", "+CIEV:",  "+CGREG:", "+CEREG:", "^",      "NO CARRIER"};
+    for (const char* prefix : kPrefixes) {
+        if (StartsWith(line, prefix))
+            return true;
+    }
+    // "+CREG: 1" is news; an answer to a question would give the mode first.
+    return StartsWith(line, "+CREG:") && line.find(',') == std::string::npos;
+}
+
 bool IsFinalError(const std::string& line)
 {
     return line == "ERROR" || StartsWith(line, "+CMS ERROR:") || StartsWith(line, "+CME ERROR:");
@@ -86,10 +101,10 @@ std::vector<CSmsReceiver::Listed> CSmsReceiver::ParseListing(const std::vector<s
         ++i;
         // The octets after the centre's address must be as many as the phone announced.
         const std::string& hex = entry.pdu;
-        const bool even = hex.size() % 2 == 0 && hex.size() >= 2 &&
-                          std::all_of(hex.begin(), hex.end(),
-                                      [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-        if (even && length >= 0) {
+        entry.hex = hex.size() % 2 == 0 && hex.size() >= 2 && std::all_of(hex.begin(), hex.end(), [](char c) {
+                        return std::isxdigit(static_cast<unsigned char>(c));
+                    });
+        if (entry.hex && length >= 0) {
             const std::size_t centre = static_cast<std::size_t>(std::stoi(hex.substr(0, 2), nullptr, 16));
             entry.whole = hex.size() / 2 == centre + 1 + static_cast<std::size_t>(length);
         }
@@ -114,6 +129,8 @@ void CSmsReceiver::TakeLine(const std::string& raw, const std::string& command, 
             m_notices.push_back(Number(fields[1]));
         return;
     }
+    if (IsUnsolicited(line))
+        return;
     if (StartsWith(line, kMemoryFull))
         m_fullSeen = true;
     if (line == "OK") {
@@ -237,7 +254,7 @@ bool CSmsReceiver::StoreAndDelete(CSerialLink& link, const std::vector<Listed>& 
     for (const auto& entry : entries) {
         // In a listing cut short a PDU shorter than announced may be the cut itself; in a whole
         // one it is how the phone holds it, and it is kept raw like any unreadable message.
-        if (!entry.whole && !complete) {
+        if (!entry.hex || (!entry.whole && !complete)) {
             report.notes.push_back("Wiadomość z miejsca " + std::to_string(entry.index) +
                                    " nie doszła cała; zostaje w telefonie.");
             continue;

@@ -72,7 +72,8 @@ public:
     {
         int index = 0;
         std::string pdu;
-        bool whole = false; // its PDU holds as many octets as announced
+        bool hex = false;   // its PDU line is hexadecimal, as a PDU must be
+        bool whole = false; // and holds as many octets as announced
     };
     // The entries of a listing's lines; an entry without its PDU line is left out.
     static std::vector<Listed> ParseListing(const std::vector<std::string>& lines, int defaultIndex = -1);

@@ -65,6 +65,7 @@ void FakeSmsPhone::SetOptions(const Options& options)
     m_options.cutListingAfter = options.cutListingAfter;
     m_options.deliverDuringListing = options.deliverDuringListing;
     m_options.silentAfter = options.silentAfter;
+    m_options.lineInListing = options.lineInListing;
     m_commands.clear();
 }
 
@@ -243,7 +244,10 @@ std::string FakeSmsPhone::Command(const std::string& command)
                                      std::to_string(TpduLength(slots[i])) + "\r\n";
             if (listed == m_options.cutListingAfter)
                 return out + head + slots[i].substr(0, slots[i].size() / 2);
-            out += head + slots[i];
+            out += head;
+            if (listed == 0 && !m_options.lineInListing.empty())
+                out += m_options.lineInListing + "\r\n";
+            out += slots[i];
             if (++listed == 1 && !m_options.deliverDuringListing.empty()) {
                 Write(out);
                 out.clear();

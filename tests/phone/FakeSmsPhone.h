@@ -26,6 +26,8 @@ public:
         // Delivered by the network once the listing's first entry has gone out.
         std::vector<std::string> deliverDuringListing;
         int silentAfter = -1; // after this many commands the phone answers nothing
+        // A line of its own (a call's "RING") between the first entry's header and its PDU.
+        std::string lineInListing;
         // Some phones tell of a full storage only by refusing a command: the answer to AT+CNMI
         // instead of "OK" when not empty.
         std::string cnmiAnswer;

@@ -201,6 +201,23 @@ TEST_F(SmsReceiverTest, APhoneThatAnswersMemoryFullIsReportedAsFull)
     EXPECT_EQ(phone.Used("ME"), 0);
 }
 
+TEST_F(SmsReceiverTest, ACallRingingInTheMiddleOfTheListingCostsNoMessage)
+{
+    FakeSmsPhone::Options options;
+    options.lineInListing = "RING";
+    FakeSmsPhone phone(options);
+    phone.Put("ME", kHello);
+    phone.Put("ME", kPolish);
+    const ReceiveReport report = Receive(phone);
+    ASSERT_TRUE(report.ok) << report.problem;
+    EXPECT_EQ(report.stored, 2);
+    EXPECT_TRUE(report.notes.empty());
+    EXPECT_EQ(phone.Used("ME"), 0);
+    const auto inbox = Inbox();
+    ASSERT_EQ(inbox.size(), 2u);
+    EXPECT_EQ(inbox[0].text, "hellohello");
+}
+
 TEST_F(SmsReceiverTest, AListingCutShortStoresWhatCameWholeAndLeavesTheRest)
 {
     FakeSmsPhone::Options options;
@@ -294,15 +311,19 @@ TEST(SmsReceiverListing, TakesOnlyEntriesWhosePduCameWhole)
         "+CMGL: 2,1,,19",        "00040B91",               // cut
         "+CMGL: 3,1,,19",                                  // no PDU line at all
         "+CMGL: 4,0,\"Anna\",3", "07918406921511F1040000", // a name field, a centre address
+        "+CMGL: 5,1,,3",         "NO CARRIER",             // not a PDU
     };
     const auto entries = CSmsReceiver::ParseListing(lines);
-    ASSERT_EQ(entries.size(), 3u);
+    ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].index, 1);
     EXPECT_FALSE(entries[0].whole) << "announced 14, has 25";
     EXPECT_EQ(entries[1].index, 2);
     EXPECT_FALSE(entries[1].whole);
     EXPECT_EQ(entries[2].index, 4);
     EXPECT_TRUE(entries[2].whole);
+    EXPECT_EQ(entries[3].index, 5);
+    EXPECT_FALSE(entries[3].hex);
+    EXPECT_TRUE(entries[1].hex) << "a cut PDU is still hexadecimal";
 }
 
 } // namespace
