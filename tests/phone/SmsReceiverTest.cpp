@@ -307,7 +307,7 @@ TEST_F(SmsReceiverTest, KilledBetweenTheCommitAndTheDelete)
 TEST(SmsReceiverListing, TakesOnlyEntriesWhosePduCameWhole)
 {
     const std::vector<std::string> lines = {
-        "+CMGL: 1,1,,14",        kHello,                   // announced 14 octets, holds 19
+        "+CMGL: 1,1,,14",        kHello,                   // announced 14 octets, holds 28
         "+CMGL: 2,1,,19",        "00040B91",               // cut
         "+CMGL: 3,1,,19",                                  // no PDU line at all
         "+CMGL: 4,0,\"Anna\",3", "07918406921511F1040000", // a name field, a centre address
