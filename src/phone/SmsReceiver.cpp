@@ -329,13 +329,21 @@ ReceiveReport CSmsReceiver::Receive(std::int64_t now)
         m_modemId = m_device;
     if (!ChooseStorage(link, report))
         return report;
+    // From here a full storage is told even when the reading goes wrong later.
+    auto finish = [&](bool ok) {
+        if (m_fullSeen && !m_fullReported)
+            report.storageFull = true;
+        m_fullReported = m_fullSeen;
+        report.ok = ok;
+        return report;
+    };
     // Notices while the port is ours; a phone that cannot send them is read at each poll alone.
     Exchange(link, "AT+CNMI=2,1,0,0,0", m_timeouts.command);
 
     answer = Exchange(link, "AT+CMGL=4", m_timeouts.listing);
     if (answer.end == End::Error) {
         report.problem = "Telefon nie podał listy wiadomości (" + answer.error + ").";
-        return report;
+        return finish(false);
     }
     std::vector<Listed> entries = ParseListing(answer.lines);
     if (answer.end == End::None) {
@@ -343,11 +351,11 @@ ReceiveReport CSmsReceiver::Receive(std::int64_t now)
         report.notes.push_back("Telefon przerwał listę wiadomości.");
         if (!answer.heard && entries.empty()) {
             report.problem = "Telefon nie odpowiada.";
-            return report;
+            return finish(false);
         }
     }
     if (!StoreAndDelete(link, entries, answer.end == End::Ok, now, report))
-        return report;
+        return finish(false);
 
     // Messages the phone announced meanwhile, one by one.
     for (int round = 0; round < kMaxNoticeRounds && !m_notices.empty(); ++round) {
@@ -357,11 +365,7 @@ ReceiveReport CSmsReceiver::Receive(std::int64_t now)
         if (answer.end != End::Ok)
             continue; // already read and deleted with the list
         if (!StoreAndDelete(link, ParseListing(answer.lines, slot), true, now, report))
-            return report;
+            return finish(false);
     }
-    if (m_fullSeen && !m_fullReported)
-        report.storageFull = true;
-    m_fullReported = m_fullSeen;
-    report.ok = true;
-    return report;
+    return finish(true);
 }
