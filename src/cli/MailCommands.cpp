@@ -189,7 +189,7 @@ int CheckNow(CCommandContext& ctx)
     const bool checked = Report(*doc);
     const bool kept = KeepLastCount(ctx, *doc);
     const bool saved = doc->SaveDataFile();
-    if (const int interrupted = InterruptedStatus())
+    if (const int interrupted = InterruptedStatus(saved))
         return interrupted;
     return checked && kept && saved ? kExitOk : kExitFailed;
 }
