@@ -506,20 +506,34 @@ std::optional<std::string> KeepDamagedCopy(const std::string& path, const std::v
 
 std::string RecoveryDirectory()
 {
+    const uid_t uid = ::geteuid();
+    // A folder of the user's own that no one else can read: the copy holds the mailbox password.
+    const auto usable = [uid](const std::string& dir) {
+        if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        struct stat st
+        {
+        };
+        return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
+               (st.st_mode & 0077) == 0 && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    };
     std::string base;
     if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
         base = cache;
     else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
         base = std::string(home) + "/.cache";
-    else {
-        errno = ENOENT;
-        return {};
+    if (!base.empty()) {
+        ::mkdir(base.c_str(), 0700);
+        if (usable(base + "/brivantel"))
+            return base + "/brivantel";
     }
-    ::mkdir(base.c_str(), 0700);
-    const std::string dir = base + "/brivantel";
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return {};
-    return dir;
+    // No cache folder of the user's (a system account, a home that cannot be written): a folder
+    // that survives a restart, as the copy must.
+    const std::string spare = "/var/tmp/brivantel-" + std::to_string(uid);
+    if (usable(spare))
+        return spare;
+    errno = EACCES;
+    return {};
 }
 
 std::optional<std::string> FindRecoveryCopy(const std::string& path)

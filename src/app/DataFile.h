@@ -58,7 +58,8 @@ std::optional<std::string> FindRecoveryCopy(const std::string& path);
 bool RestoreRecoveryCopy(const std::string& path, Error& error);
 // Removes the recovery copy of path (the user chose to keep the file as it is).
 void DiscardRecoveryCopy(const std::string& path);
-// The folder of the recovery copies: $XDG_CACHE_HOME/brivantel (or ~/.cache/brivantel).
+// The folder of the recovery copies: $XDG_CACHE_HOME/brivantel (or ~/.cache/brivantel; where the
+// user has no such folder, /var/tmp/brivantel-UID). Empty when none can be had.
 std::string RecoveryDirectory();
 
 // Where a save of path really writes: the final target of its symbolic links (which need not exist).
