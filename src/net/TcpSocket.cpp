@@ -352,6 +352,10 @@ std::string CTcpSocket::FailureReason(const std::string& peer) const
         return "serwer " + peer +
                " zamkn\xB9\xB3 po\xB3\xB9"
                "czenie";
+    case Failure::Stopped: // a signal or the program's end cut the wait short
+        return "przerwano po\xB3\xB9"
+               "czenie z serwerem " +
+               peer;
     default:
         return "b\xB3\xB9"
                "d po\xB3\xB9"

@@ -63,6 +63,8 @@ CMailCheckerView::CMailCheckerView(CBrivantelDoc& document, int kind, QWidget* p
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     m_password->setEchoMode(QLineEdit::Password);
+    m_server->setObjectName(QStringLiteral("Server"));
+    m_interval->setObjectName(QStringLiteral("Interval"));
     m_interval->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_interval));
     m_interval->setFixedWidth(60);
