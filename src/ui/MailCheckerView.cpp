@@ -230,8 +230,8 @@ void CMailCheckerView::OnIntervalFinished()
     const auto interval = integer_field::Parse(m_interval->text());
     if (interval && *interval >= kMinInterval && *interval <= kMaxInterval)
         return;
-    // The focus went to a menu or another window: the user has not finished with the field.
-    if (QApplication::activePopupWidget() || !isActiveWindow())
+    // The focus went to a menu: the user has not finished with the field.
+    if (QApplication::activePopupWidget())
         return;
     CUserInterface& ui = GetDocument().GetUserInterface();
     ui.ShowMessage(interval ? integer_field::OutOfRange(kMinInterval, kMaxInterval)

@@ -28,6 +28,7 @@
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
 #include "gateway-sim/GatewaySimulator.h"
+#include "send/SendTestSupport.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/BrivantelFrame.h"
@@ -362,6 +363,8 @@ void OpenAndReportReady(RunningProgram& program, OpenWindow window)
         break;
     case OpenWindow::NewEntry:
     case OpenWindow::FindEntry:
+        // "Znajdź" needs someone to find.
+        ASSERT_TRUE(AddPerson(program.app->GetDocument()->GetAddressBook(), "Anna", "502", "111222"));
         frame.SwitchView(CommandId::ViewAddressBook);
         open = [&frame, window] {
             TriggerEnabled(frame.Action(window == OpenWindow::NewEntry ? CommandId::NewAddress : CommandId::Find));
