@@ -32,6 +32,7 @@
 #include "send/SendTestSupport.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SmallFilesystem.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/OutboxView.h"
@@ -473,4 +474,27 @@ TEST(MailPage, KeystrokesAreSavedAsYouGoAndTheEndAsksNothing)
     EXPECT_TRUE(program.ui.messages.empty()) << program.ui.messages.front().text;
     EXPECT_TRUE(program.ui.saveDialogs.empty());
     EXPECT_EQ(program.app->GetDocument()->GetMailCheckerData().interval, CMailCheckerData().interval);
+}
+
+// SIGTERM when the disk has filled up meanwhile: the end still tries to save, and its status says
+// that it could not (1, not 143).
+TEST(ProgramTerminated, OnAFullDiskSaysTheSaveFailed)
+{
+    if (IsChild("full-disk")) {
+        RunningProgram program;
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable), true));
+        TypeText(&program.Compose()->GetTextEdit(), QStringLiteral("Nie zmieści się"));
+        ReportReadyAndRunOn();
+    }
+    SmallFilesystem fs(1024);
+    if (!fs.Mounted())
+        GTEST_SKIP() << fs.Why();
+    ChildProgram child("full-disk", QStringLiteral("ProgramTerminated.OnAFullDisk*"),
+                       QString::fromStdString(fs.file("")));
+    ASSERT_TRUE(child.WaitReady()) << child.Output();
+    fs.Fill();
+    ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
+    ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
+    EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit) << child.Output();
+    EXPECT_EQ(child.Process().exitCode(), 1) << child.Output();
 }

@@ -389,6 +389,9 @@ TEST_F(ComposeTest, ATextThatCannotBeKeptIsRefusedNotEmptied)
                                                       : nullptr;
         ASSERT_NE(box, nullptr) << static_cast<int>(command);
         EXPECT_TRUE(box->text().contains(QStringLiteral("„ж” (U+0436)"))) << box->text().toStdString();
+        if (command == CommandId::Send) {
+            EXPECT_TRUE(SaveScreenshot(*box, QStringLiteral("compose-unstorable-character")));
+        }
         box->close();
         QTest::qWait(20);
     }
