@@ -33,6 +33,8 @@
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SmallFilesystem.h"
+#include "ui/AddressBookView.h"
+#include "ui/AddressPage.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/OutboxView.h"
@@ -42,6 +44,7 @@
 #include "ui/SettingsSheet.h"
 #include "ui/SettingsView.h"
 #include "ui/Win1250Edit.h"
+#include "ui/controls/AddressListCtrl.h"
 #include "ui/controls/ReportListCtrl.h"
 
 namespace {
@@ -375,6 +378,7 @@ void OpenAndReportReady(RunningProgram& program, OpenWindow window)
         // "Znajdź" needs someone to find.
         ASSERT_TRUE(AddPerson(program.app->GetDocument()->GetAddressBook(), "Anna", "502", "111222"));
         frame.SwitchView(CommandId::ViewAddressBook);
+        dynamic_cast<CAddressBookView*>(frame.GetActiveView())->GetPage().GetList().SetColumnWidth(0, 233);
         open = [&frame, window] {
             TriggerEnabled(frame.Action(window == OpenWindow::NewEntry ? CommandId::NewAddress : CommandId::Find));
         };
@@ -442,6 +446,9 @@ TEST_P(ProgramTerminatedUnder, AnyWindowEndsInOrder)
     }
     SavedFile saved(data.path());
     EXPECT_EQ(saved.doc.GetSendMessageViewData().text, "Pisane pod oknem");
+    if (GetParam() == OpenWindow::NewEntry || GetParam() == OpenWindow::FindEntry) {
+        EXPECT_EQ(saved.doc.GetAddressBookViewData().nameWidth, 233);
+    }
     if (GetParam() == OpenWindow::MailPage) {
         EXPECT_EQ(saved.doc.GetMailCheckerData().server, "pop.example");
         EXPECT_EQ(saved.doc.GetMailCheckerData().interval, CMailCheckerData().interval);
