@@ -37,7 +37,12 @@ constexpr uid_t kNobody = 65534;
     }
 }
 
-enum Verdict { kWhole, kRestored, kBroken };
+enum Verdict
+{
+    kWhole,
+    kRestored,
+    kBroken
+};
 
 // What the next start does, as the same user (the recovery copies are in that user's folder): a
 // copy left by a cut save is restored; the file must then hold one of the two contents.
@@ -83,7 +88,8 @@ int main(int argc, char** argv)
         CBrivantelDoc doc(ui, settings);
         FillLargeDocument(doc, 10000, 100000);
         a = doc.Store();
-        doc.GetDefinedMessages().GetTexts().push_back("Jeszcze jedna gotowa wiadomosc, zeby obie tresci sie roznily.");
+        doc.GetDefinedMessages().GetTexts().push_back(
+            "Jeszcze jedna gotowa wiadomosc, zeby obie tresci sie roznily.");
         b = doc.Store();
     }
     data_file::Error error;
@@ -134,7 +140,7 @@ int main(int argc, char** argv)
     }
     if (asNobody)
         ::chmod(folder.c_str(), 0755);
-    std::printf("after %d kills: %d whole, %d restored whole from the recovery copy, %d damaged\n", kills, whole,
-                restored, broken);
+    std::printf("after %d kills: %d whole, %d restored whole from the recovery copy, %d damaged\n", kills,
+                whole, restored, broken);
     return broken == 0 ? 0 : 1;
 }

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>

@@ -222,8 +222,8 @@ std::optional<CDataFileLock::HolderInfo> CDataFileLock::HolderOf(const std::stri
     struct stat st
     {
     };
-    for (const std::string& lockPath :
-         {StatTarget(dataFilePath, st) ? FileLockName(dir, st) : std::string(), PathLockName(dir, dataFilePath)}) {
+    for (const std::string& lockPath : {StatTarget(dataFilePath, st) ? FileLockName(dir, st) : std::string(),
+                                        PathLockName(dir, dataFilePath)}) {
         if (lockPath.empty())
             continue;
         FILE* file = std::fopen(lockPath.c_str(), "r");

@@ -17,7 +17,11 @@ public:
     CDataFileLock(const CDataFileLock&) = delete;
     CDataFileLock& operator=(const CDataFileLock&) = delete;
 
-    enum class Holder { Program, CommandLine };
+    enum class Holder
+    {
+        Program,
+        CommandLine
+    };
     enum class Result { Acquired, HeldByAnother, Failed };
     Result Acquire(const std::string& dataFilePath, Holder holder = Holder::Program);
     // After a save that replaced the file (a new inode) or made it: the lock moves to the file

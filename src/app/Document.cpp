@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <unistd.h>
-#include <new>
 #include <chrono>
 #include <functional>
+#include <new>
 #include <string_view>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 
 #include "app/DataFile.h"
@@ -37,7 +37,8 @@ std::size_t HashOf(const std::vector<std::uint8_t>& bytes)
 
 std::string SaveFailure(const std::string& target, const data_file::Error& error)
 {
-    const std::string failed = Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe();
+    const std::string failed =
+        Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe();
     // "Intact" is said only when it was checked: an in-place save that could not undo itself
     // names where the old bytes are.
     if (error.oldIntact)
@@ -45,7 +46,8 @@ std::string SaveFailure(const std::string& target, const data_file::Error& error
     if (error.recoveryCopy.empty())
         return failed + Polish("\nPlik może być uszkodzony.");
     return failed + Polish("\nPlik może być uszkodzony. Jego poprzednią zawartość zachowano w kopii ") +
-           Quoted(error.recoveryCopy) + Polish("; program zaproponuje jej przywrócenie przy następnym uruchomieniu.");
+           Quoted(error.recoveryCopy) +
+           Polish("; program zaproponuje jej przywrócenie przy następnym uruchomieniu.");
 }
 
 } // namespace
@@ -184,10 +186,11 @@ CDataFileLock::Result CBrivantelDoc::AcquireLock(const std::string& path)
             return result; // the desktop program holds it for its whole run
         if (!told) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_lockWait).count();
-            m_ui.ShowMessage(Polish("Plik danych ") + Quoted(path) + Polish(" jest używany przez brivantel-cli (PID ") +
-                                 std::to_string(holder->pid) + Polish("); czekam na jego zwolnienie najwyżej ") +
-                                 std::to_string(seconds) + " s.",
-                             CUserInterface::Icon::Information);
+            m_ui.ShowMessage(
+                Polish("Plik danych ") + Quoted(path) + Polish(" jest używany przez brivantel-cli (PID ") +
+                    std::to_string(holder->pid) + Polish("); czekam na jego zwolnienie najwyżej ") +
+                    std::to_string(seconds) + " s.",
+                CUserInterface::Icon::Information);
             told = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -257,8 +260,8 @@ void CBrivantelDoc::OfferRecoveryCopy(const std::string& path)
         return; // the copy stays where it is
     data_file::Error error;
     if (!data_file::RestoreRecoveryCopy(path, error))
-        m_ui.ShowMessage(Polish("Nie udało się przywrócić pliku danych ") + Quoted(path) + Polish(" z kopii ") +
-                             Quoted(*copy) + ".\n" + error.Describe(),
+        m_ui.ShowMessage(Polish("Nie udało się przywrócić pliku danych ") + Quoted(path) +
+                             Polish(" z kopii ") + Quoted(*copy) + ".\n" + error.Describe(),
                          CUserInterface::Icon::Error);
 }
 

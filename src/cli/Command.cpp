@@ -28,7 +28,7 @@ std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Acce
     }
     auto doc = std::make_unique<CBrivantelDoc>(m_ui, m_settings);
     const int wait = m_parser.isSet(QStringLiteral("wait")) ? m_parser.value(QStringLiteral("wait")).toInt()
-                                                           : kDefaultLockWaitSeconds;
+                                                            : kDefaultLockWaitSeconds;
     doc->SetLockWait(CDataFileLock::Holder::CommandLine, std::chrono::seconds(wait));
     if (!doc->Open(QDir::toNativeSeparators(path).toStdString(), access))
         return nullptr;

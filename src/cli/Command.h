@@ -14,7 +14,13 @@
 #include "app/qt/QtSettingsStore.h"
 #include "cli/ConsoleUserInterface.h"
 
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitDamaged = 3 };
+enum ExitCode
+{
+    kExitOk = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitDamaged = 3
+};
 
 // How long a writer waits for another command-line writer's lock unless --wait says otherwise.
 inline constexpr int kDefaultLockWaitSeconds = 10;

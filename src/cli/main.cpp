@@ -10,10 +10,11 @@ namespace {
 
 const QCommandLineOption kDataDir(QStringLiteral("data-dir"), QStringLiteral("Katalog z plikiem Brivantel.vs."),
                                   QStringLiteral("DIR"));
-const QCommandLineOption kWait(QStringLiteral("wait"),
-                               QStringLiteral("Ile sekund czekać, aż inne polecenie brivantel-cli zwolni plik danych "
-                                              "(domyślnie 10; 0: nie czekać)."),
-                               QStringLiteral("S"));
+const QCommandLineOption
+    kWait(QStringLiteral("wait"),
+          QStringLiteral("Ile sekund czekać, aż inne polecenie brivantel-cli zwolni plik danych "
+                         "(domyślnie 10; 0: nie czekać)."),
+          QStringLiteral("S"));
 
 std::vector<CCommand> AllCommands()
 {

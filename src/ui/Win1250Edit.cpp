@@ -33,8 +33,8 @@ QString Normalised(QString text)
 
 bool Storable(char32_t c)
 {
-    return c == U'\n' || c == text_codec::kLoneCarriageReturn.unicode() || c == text_codec::kLoneLineFeed.unicode() ||
-           windows1250::FromCodePoint(c).has_value();
+    return c == U'\n' || c == text_codec::kLoneCarriageReturn.unicode() ||
+           c == text_codec::kLoneLineFeed.unicode() || windows1250::FromCodePoint(c).has_value();
 }
 
 // Refuses a change of a line edit that brings in a character Windows-1250 cannot hold.
@@ -97,8 +97,9 @@ QString UnstorableReason(const QString& editText)
         const QString code = QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
         const QString named =
             QChar::isPrint(c) ? QStringLiteral("„%1” (%2)").arg(QString::fromUcs4(&c, 1), code) : code;
-        return QStringLiteral("Wiadomość zawiera znak %1, którego nie można zapisać w kodowaniu Windows-1250. "
-                              "Usuń go i spróbuj ponownie.")
+        return QStringLiteral(
+                   "Wiadomość zawiera znak %1, którego nie można zapisać w kodowaniu Windows-1250. "
+                   "Usuń go i spróbuj ponownie.")
             .arg(named);
     }
     return {};
@@ -106,7 +107,8 @@ QString UnstorableReason(const QString& editText)
 
 void ShowUnstorable(QWidget* owner, const QString& reason)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Brivantel"), reason, QMessageBox::Ok, owner);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Brivantel"), reason, QMessageBox::Ok, owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

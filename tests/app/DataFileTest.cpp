@@ -257,7 +257,8 @@ TEST_F(InPlaceTest, TheNextStartOffersToRestoreACutSave)
     if (!cut)
         GTEST_SKIP() << "the save had finished before the kill";
     ASSERT_EQ(ui.questions.size(), 1u);
-    EXPECT_NE(windows1250::ToUtf8(ui.questions[0]).find("Czy przywrócić plik danych z tej kopii?"), std::string::npos);
+    EXPECT_NE(windows1250::ToUtf8(ui.questions[0]).find("Czy przywrócić plik danych z tej kopii?"),
+              std::string::npos);
     EXPECT_FALSE(doc.WasDamaged());
     EXPECT_EQ(ReadFileBytes(path), old);
 }

@@ -2,9 +2,9 @@
 
 #include <array>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -173,7 +173,8 @@ TEST(Cli, AWriterWaitsForAnotherCommandLineWriter)
     ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
     WriteFileBytes(cli.DataFile(), sample_file::Full());
     CDataFileLock held;
-    ASSERT_EQ(held.Acquire(cli.DataFile(), CDataFileLock::Holder::CommandLine), CDataFileLock::Result::Acquired);
+    ASSERT_EQ(held.Acquire(cli.DataFile(), CDataFileLock::Holder::CommandLine),
+              CDataFileLock::Result::Acquired);
     Result r = cli.Run({"--wait", "0", "resave"});
     EXPECT_EQ(r.status, 1) << r.err;
     const pid_t waiting = SpawnCli(BRIVANTEL_CLI_PATH, cli.dir, cli.data, {"resave"});

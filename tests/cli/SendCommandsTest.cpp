@@ -197,7 +197,8 @@ TEST_F(SendCommandsTest, TerminatedSendWhoseSaveFailsSaysSo)
         RecordingUserInterface ui;
         CMemorySettingsStore store;
         CBrivantelDoc doc(ui, store);
-        queued = doc.Open(fs.file("Brivantel.vs"), CBrivantelDoc::Access::ReadOnly) && doc.GetOutbox().GetCount() == 1;
+        queued = doc.Open(fs.file("Brivantel.vs"), CBrivantelDoc::Access::ReadOnly) &&
+                 doc.GetOutbox().GetCount() == 1;
     }
     fs.Fill();
     ::kill(pid, SIGTERM);

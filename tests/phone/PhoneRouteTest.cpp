@@ -110,5 +110,6 @@ TEST_F(PhoneRouteTest, AnEarlierNamesWarningSurvivesTheLastNamesSuccess)
     EXPECT_EQ(m_doc.GetSent().GetCount(), 1u);
     ASSERT_EQ(m_ui.sendFailures.size(), 1u);
     const std::string information = windows1250::ToUtf8(m_ui.sendFailures[0].information);
-    EXPECT_NE(information.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos) << information;
+    EXPECT_NE(information.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos)
+        << information;
 }

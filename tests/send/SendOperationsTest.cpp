@@ -88,7 +88,8 @@ TEST_F(SendOperationsTest, EachConfirmedMessageIsOnDiskBeforeTheNextExchange)
         RecordingUserInterface readerUi;
         CMemorySettingsStore readerStore;
         CBrivantelDoc reader{readerUi, readerStore};
-        const std::size_t sent = reader.Open(path, CBrivantelDoc::Access::ReadOnly) ? reader.GetSent().GetCount() : 99;
+        const std::size_t sent =
+            reader.Open(path, CBrivantelDoc::Access::ReadOnly) ? reader.GetSent().GetCount() : 99;
         std::lock_guard lock(mutex);
         sentOnDisk.push_back(sent);
     });

@@ -17,8 +17,8 @@
 
 #include <csignal>
 #include <functional>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -336,7 +336,15 @@ TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
 namespace {
 
 // The windows the program can have open when a signal or the session's end comes.
-enum class OpenWindow { RecipientChooser, ReadyMadeTexts, UnknownNames, NewEntry, FindEntry, MailPage };
+enum class OpenWindow
+{
+    RecipientChooser,
+    ReadyMadeTexts,
+    UnknownNames,
+    NewEntry,
+    FindEntry,
+    MailPage
+};
 
 const char* NameOf(OpenWindow window)
 {
@@ -364,7 +372,9 @@ void OpenAndReportReady(RunningProgram& program, OpenWindow window)
     std::function<void()> open;
     switch (window) {
     case OpenWindow::RecipientChooser:
-        open = [&program] { program.Compose()->findChild<QPushButton*>(QStringLiteral("ToButton"))->click(); };
+        open = [&program] {
+            program.Compose()->findChild<QPushButton*>(QStringLiteral("ToButton"))->click();
+        };
         break;
     case OpenWindow::ReadyMadeTexts:
         open = [&frame] { TriggerEnabled(frame.Action(CommandId::InsertMessage)); };
@@ -380,7 +390,8 @@ void OpenAndReportReady(RunningProgram& program, OpenWindow window)
         frame.SwitchView(CommandId::ViewAddressBook);
         dynamic_cast<CAddressBookView*>(frame.GetActiveView())->GetPage().GetList().SetColumnWidth(0, 233);
         open = [&frame, window] {
-            TriggerEnabled(frame.Action(window == OpenWindow::NewEntry ? CommandId::NewAddress : CommandId::Find));
+            TriggerEnabled(
+                frame.Action(window == OpenWindow::NewEntry ? CommandId::NewAddress : CommandId::Find));
         };
         break;
     case OpenWindow::MailPage: {
@@ -414,8 +425,8 @@ class ProgramTerminatedUnder : public ::testing::TestWithParam<OpenWindow>
 
 INSTANTIATE_TEST_SUITE_P(Windows, ProgramTerminatedUnder,
                          ::testing::Values(OpenWindow::RecipientChooser, OpenWindow::ReadyMadeTexts,
-                                           OpenWindow::UnknownNames, OpenWindow::NewEntry, OpenWindow::FindEntry,
-                                           OpenWindow::MailPage),
+                                           OpenWindow::UnknownNames, OpenWindow::NewEntry,
+                                           OpenWindow::FindEntry, OpenWindow::MailPage),
                          [](const auto& p) { return std::string(NameOf(p.param)); });
 
 // SIGTERM with a dialog open over a view (or the mailbox page with an empty interval): the program

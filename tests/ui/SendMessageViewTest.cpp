@@ -355,12 +355,14 @@ TEST_F(ComposeTest, EveryKeyOfTheTextEditReachesTheOutboxAndTheDrafts)
     QTest::keyClick(&edit, Qt::Key_Return, Qt::ControlModifier);
     TypeText(&edit, QString(QChar(0xA0)) + QStringLiteral("d"));
     QTest::keyClick(&edit, Qt::Key_Tab);
-    const std::string typed = "a\r\nb\r\nc\r\n\xA0" "d";
+    const std::string typed = "a\r\nb\r\nc\r\n\xA0"
+                              "d";
     EXPECT_EQ(edit.GetStoredText(), typed);
     EXPECT_EQ(view.GetProgress(), static_cast<int>(typed.size()));
     // A separator that came in some other way (an input method, a program) is a line break too.
     edit.moveCursor(QTextCursor::End);
-    edit.insertPlainText(QString(QChar(QChar::LineSeparator)) + QChar(QChar::ParagraphSeparator) + QStringLiteral("e"));
+    edit.insertPlainText(QString(QChar(QChar::LineSeparator)) + QChar(QChar::ParagraphSeparator) +
+                         QStringLiteral("e"));
     const std::string kept = typed + "\r\n\r\ne";
     EXPECT_EQ(edit.GetStoredText(), kept);
 
@@ -385,8 +387,9 @@ TEST_F(ComposeTest, ATextThatCannotBeKeptIsRefusedNotEmptied)
     EXPECT_EQ(edit.GetStoredText(), std::nullopt);
     for (CommandId command : {CommandId::Send, CommandId::SendLater, CommandId::SaveDraft}) {
         TriggerEnabled(Frame().Action(command));
-        auto* box = QApplication::activeModalWidget() ? qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-                                                      : nullptr;
+        auto* box = QApplication::activeModalWidget()
+                        ? qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+                        : nullptr;
         ASSERT_NE(box, nullptr) << static_cast<int>(command);
         EXPECT_TRUE(box->text().contains(QStringLiteral("„ж” (U+0436)"))) << box->text().toStdString();
         if (command == CommandId::Send) {

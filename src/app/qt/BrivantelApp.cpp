@@ -1,14 +1,14 @@
 #include "app/qt/BrivantelApp.h"
 
 #include <QCoreApplication>
-#include <QMainWindow>
-#include <QStatusBar>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMainWindow>
 #include <QSessionManager>
+#include <QStatusBar>
 #include <QTranslator>
 #include <QWidget>
 
@@ -267,7 +267,8 @@ void CBrivantelApp::ReportSaveFailure()
         return;
     // The status bar says it at every failed try; the dialog once a run. The next change tries again.
     if (auto* main = m_frame ? qobject_cast<QMainWindow*>(m_frame->Window()) : nullptr)
-        main->statusBar()->showMessage(QStringLiteral("Nie udało się zapisać pliku danych; zmiany są tylko w pamięci."));
+        main->statusBar()->showMessage(
+            QStringLiteral("Nie udało się zapisać pliku danych; zmiany są tylko w pamięci."));
     if (m_saveFailureShown)
         return;
     m_saveFailureShown = true;
