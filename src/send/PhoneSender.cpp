@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "send/SerialLink.h"
+#include "phone/SerialLink.h"
 #include "send/SmsEncoding.h"
 #include "store/Windows1250.h"
 
@@ -223,6 +223,12 @@ std::string SignalText(const std::string& value)
     return std::to_string(rssi * 100 / 31) + "%";
 }
 
+std::string PartlySent()
+{
+    return Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu zostaną wysłane "
+                  "wszystkie części.");
+}
+
 std::uint8_t NextReference()
 {
     // Each long message gets its own reference, so a phone never joins parts of two messages.
@@ -343,6 +349,10 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
         answer.heard = answer.heard || arrived;
         if (arrived && judge())
             return answer;
+        if (link.HungUp()) {
+            answer.gone = true;
+            return answer;
+        }
         const auto now = Clock::now();
         if (now >= end)
             return answer;
@@ -355,6 +365,7 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
                 answer.heard = true;
                 judge();
             }
+            answer.gone = answer.verdict == Reply::Pending && link.HungUp();
             return answer;
         }
     }
@@ -374,7 +385,9 @@ bool CPhoneSender::TakeInput(CSerialLink& link, std::string& reply)
 
 void CPhoneSender::Refused(const Answer& answer, const char* silence)
 {
-    if (answer.verdict == Reply::Error && !answer.lines.empty())
+    if (answer.gone)
+        m_reason = Polish("Telefon został odłączony.");
+    else if (answer.verdict == Reply::Error && !answer.lines.empty())
         m_reason = Polish("Telefon odpowiedział: ") + answer.lines.back() + ".";
     else if (!answer.heard)
         m_reason = Polish("Telefon nie odpowiada.");
@@ -385,8 +398,8 @@ void CPhoneSender::Refused(const Answer& answer, const char* silence)
 bool CPhoneSender::SimReady(CSerialLink& link)
 {
     const Answer answer = Exchange(link, "at+cpin?\r", "OK", m_timeouts.query);
-    if (answer.verdict == Reply::Pending && !answer.heard) {
-        m_reason = Polish("Telefon nie odpowiada.");
+    if (answer.verdict == Reply::Pending && (answer.gone || !answer.heard)) {
+        Refused(answer, "Telefon nie odpowiada.");
         return false;
     }
     const std::string error = answer.verdict == Reply::Error ? answer.lines.back() : std::string();
@@ -458,6 +471,8 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
         if (answer.verdict != Reply::Expected) {
             link.Write(&kEscape, 1);
             Refused(answer, "Telefon nie poprosił o treść wiadomości.");
+            if (confirmed > 0)
+                m_warning = PartlySent();
             break;
         }
         answer = Exchange(link, pdu.hex + kCtrlZ, "OK", m_timeouts.answer);
@@ -467,8 +482,7 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
             Refused(answer, "Telefon nie potwierdził wysłania wiadomości.");
             // Unconfirmed is not undelivered: a part the network took may already be on its way.
             if (pdus.size() > 1 && (confirmed > 0 || answer.verdict != Reply::Error))
-                m_warning = Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu "
-                                   "zostaną wysłane wszystkie części.");
+                m_warning = PartlySent();
             break;
         }
         ++confirmed;
@@ -521,8 +535,8 @@ PhoneReport CPhoneSender::Inspect()
         return report;
     }
     Answer answer = Exchange(link, "at+cgmi\r", "OK", m_timeouts.query);
-    if (!answer.heard) {
-        report.problem = Polish("Telefon nie odpowiada.");
+    if (!answer.heard || answer.gone) {
+        report.problem = Polish(answer.gone ? "Telefon został odłączony." : "Telefon nie odpowiada.");
         return report;
     }
     if (answer.verdict == Reply::Expected)

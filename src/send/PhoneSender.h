@@ -103,6 +103,7 @@ private:
         Reply verdict = Reply::Pending;
         std::vector<std::string> lines;
         bool heard = false; // the phone sent anything at all
+        bool gone = false;  // the device hung up: nothing more will come
     };
     Answer Exchange(CSerialLink& link, const std::string& bytes, const std::string& expected,
                     std::chrono::milliseconds timeout);

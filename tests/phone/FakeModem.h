@@ -34,6 +34,9 @@ public:
         std::string cpin = "+CPIN: READY";    // the answer to "at+cpin?"
         std::string cpinError;                // given instead, when not empty ("+CME ERROR: 10")
         int refuse = 0;                       // the n-th message taken (from 1) is refused
+        int noPrompt = 0;                     // the n-th "at+cmgs=" (from 1) gets no prompt
+        int hangUp = 0;                       // unplugged instead of answering the n-th message
+        bool refusePdu = false;               // an old phone: "at+cmgf=0" is an error
         std::vector<std::string> unsolicited; // one line slipped in before each answer while they last
         std::string maker = "Fakecom";
         std::string model = "FM-1";
@@ -93,6 +96,7 @@ private:
     std::vector<Sms> m_messages;
     bool m_pduMode = false;
     bool m_input = false; // between the prompt and the Ctrl-Z
+    int m_starts = 0;     // "at+cmgs=" commands so far
     std::string m_line;
     Sms m_current;
 };

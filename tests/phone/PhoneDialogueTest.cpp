@@ -243,3 +243,39 @@ TEST_P(PhoneDialogueTest, ASilentPhoneSaysSo)
     EXPECT_FALSE(outcome);
     EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "Telefon nie odpowiada.");
 }
+
+TEST_P(PhoneDialogueTest, AnUnpluggedPhoneEndsTheSendAtOnce)
+{
+    // The message parts as they fail: one part, and the second of three after the first went out.
+    struct Case
+    {
+        int hangUp;
+        std::string text;
+        bool warned;
+    };
+    for (const Case& c : {Case{1, "Hello", false}, Case{2, Cp1250(LongPolishUtf8().c_str()), true}}) {
+        FakeModem modem;
+        ASSERT_TRUE(modem.IsReady());
+        FakeModem::Phone phone;
+        phone.echo = GetParam();
+        phone.hangUp = c.hangUp;
+        modem.Behave(phone);
+        PhoneTimeouts waits; // the real minute for the network's confirmation
+        CPhoneSender sender(modem.DevicePath(), {}, waits);
+        const auto start = std::chrono::steady_clock::now();
+        const SendOutcome outcome = sender.Send(kNumber, c.text);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_FALSE(outcome.done);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "Telefon został odłączony.");
+        EXPECT_EQ(outcome.warning.empty(), !c.warned) << c.hangUp;
+    }
+}
+
+TEST_P(PhoneDialogueTest, NoPromptAfterAConfirmedPartStillWarnsThatPartsMayHaveArrived)
+{
+    FakeModem::Phone phone;
+    phone.noPrompt = 2;
+    EXPECT_FALSE(Send(phone, kNumber, Cp1250(LongPolishUtf8().c_str())));
+    EXPECT_EQ(m_modem.Messages().size(), 1u);
+    EXPECT_NE(m_reason.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos) << m_reason;
+}

@@ -2,7 +2,7 @@
 
 #include "phone/FakeModem.h"
 #include "send/PhoneSender.h"
-#include "send/SerialLink.h"
+#include "phone/SerialLink.h"
 #include "support/Bytes.h"
 
 namespace {
