@@ -79,14 +79,19 @@ bool CSerialLink::OpenDevice(const std::string& path, int baud)
     // The flock keeps out other programs that lock the port the same way (and a second link of
     // ours); TIOCEXCL makes the kernel refuse any further open of the terminal.
     int failure = 0;
+    int exclusive = 0;
     if (!::isatty(m_fd))
         failure = ENOTTY;
+    else if (::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+        failure = EBUSY; // another program's TIOCEXCL, which the kernel waives for root only
     else if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
         failure = errno == EWOULDBLOCK ? EBUSY : errno;
     else if (::ioctl(m_fd, TIOCEXCL) != 0)
         failure = errno;
-    else if (!Configure(baud))
+    else if (!Configure(baud)) {
         failure = EINVAL;
+        ::ioctl(m_fd, TIOCNXCL); // ours to give back, or the next open would find it busy
+    }
     if (failure != 0) {
         ::close(m_fd);
         m_fd = -1;

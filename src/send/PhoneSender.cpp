@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "phone/SerialLink.h"
+#include "phone/PortProblem.h"
 #include "send/SmsEncoding.h"
 #include "store/Windows1250.h"
 
@@ -261,6 +262,13 @@ CPhoneSender::CPhoneSender(std::string port, WaitHook hook, PhoneTimeouts timeou
 {
 }
 
+std::string CPhoneSender::OpenProblem(const CSerialLink& link, const std::string& device) const
+{
+    if (device.empty())
+        return Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
+    return port_problem::Describe(device, link.OpenError(), m_heldByService);
+}
+
 PhoneEncoding CPhoneSender::EncodingFor(const std::string& setting)
 {
     return Lower(setting) == "text" ? PhoneEncoding::Text : PhoneEncoding::Auto;
@@ -512,7 +520,7 @@ SendOutcome CPhoneSender::Send(const std::string& number, const std::string& tex
     CSerialLink link(m_hook);
     link.SetByteTimeout(m_timeouts.byte);
     if (device.empty() || !link.OpenDevice(device, kBaud))
-        return failed(Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".");
+        return failed(OpenProblem(link, device));
     bool sent = false;
     if (SimReady(link)) {
         if (coding == sms::Coding::Text)
@@ -531,7 +539,7 @@ PhoneReport CPhoneSender::Inspect()
     CSerialLink link(m_hook);
     link.SetByteTimeout(m_timeouts.byte);
     if (device.empty() || !link.OpenDevice(device, kBaud)) {
-        report.problem = Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
+        report.problem = OpenProblem(link, device);
         return report;
     }
     Answer answer = Exchange(link, "at+cgmi\r", "OK", m_timeouts.query);

@@ -71,6 +71,8 @@ public:
     void SetTimeouts(const PhoneTimeouts& timeouts) { m_timeouts = timeouts; }
     void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
     void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }
+    // The system's modem service lists the port as one of its modems': a busy port is its.
+    void SetHeldByService(bool held) { m_heldByService = held; }
 
     // "text" is Text; anything else (the default, "auto", nothing) is Auto.
     static PhoneEncoding EncodingFor(const std::string& setting);
@@ -114,11 +116,13 @@ private:
     bool SendText(CSerialLink& link, const std::string& number, const std::string& text);
     bool SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2);
     void Refused(const Answer& answer, const char* silence);
+    std::string OpenProblem(const CSerialLink& link, const std::string& device) const;
 
     std::string m_port;
     WaitHook m_hook;
     PhoneTimeouts m_timeouts;
     PhoneEncoding m_encoding = PhoneEncoding::Auto;
+    bool m_heldByService = false;
     std::string m_reason;
     std::string m_warning;
 };
