@@ -17,6 +17,9 @@ struct PhoneTimeouts
     std::chrono::milliseconds answer{60000}; // "OK" after the text: the network's confirmation
     std::chrono::milliseconds byte{1000};    // handing one byte to the port
     std::chrono::milliseconds query{2000};   // the SIM's state, and each question of the phone check
+    // The whole wait for the system's modem service to confirm a message (it gives each part up
+    // to 300 s itself).
+    std::chrono::milliseconds service{330000};
 };
 
 // "Settings"/"PhoneEncoding": auto (the program picks text or PDU mode per message) or text
