@@ -224,6 +224,33 @@ std::string SignalText(const std::string& value)
     return std::to_string(rssi * 100 / 31) + "%";
 }
 
+// What an old phone's text mode can carry: the Polish letters lose their marks, anything else
+// outside printable ASCII (line breaks aside) becomes '?'.
+std::string PlainLetters(const std::string& text)
+{
+    static const std::pair<unsigned char, char> kPolish[] = {
+        {0xB9, 'a'}, {0xA5, 'A'}, {0xE6, 'c'}, {0xC6, 'C'}, {0xEA, 'e'}, {0xCA, 'E'},
+        {0xB3, 'l'}, {0xA3, 'L'}, {0xF1, 'n'}, {0xD1, 'N'}, {0xF3, 'o'}, {0xD3, 'O'},
+        {0x9C, 's'}, {0x8C, 'S'}, {0x9F, 'z'}, {0x8F, 'Z'}, {0xBF, 'z'}, {0xAF, 'Z'}};
+    std::string plain;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 0x20 && b < 0x7F) || c == '\r' || c == '\n') {
+            plain += c;
+            continue;
+        }
+        char replaced = '?';
+        for (const auto& [letter, base] : kPolish) {
+            if (letter == b)
+                replaced = base;
+        }
+        plain += replaced;
+    }
+    return plain;
+}
+
+constexpr std::size_t kTextModeLimit = 160;
+
 std::string PartlySent()
 {
     return Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu zostaną wysłane "
@@ -459,6 +486,21 @@ bool CPhoneSender::SendText(CSerialLink& link, const std::string& number, const 
     return true;
 }
 
+bool CPhoneSender::SendWithoutPolishLetters(CSerialLink& link, const std::string& number, const std::string& text)
+{
+    // An old phone without PDU mode: its text mode takes plain letters only, in one message.
+    const std::string plain = PlainLetters(text);
+    if (plain.size() > kTextModeLimit) {
+        m_reason = Polish("Telefon nie zna trybu PDU, a w trybie tekstowym wiadomość może mieć najwyżej "
+                          "160 znaków.");
+        return false;
+    }
+    m_withoutPolishLetters = plain != text;
+    const bool sent = SendText(link, number, plain);
+    m_withoutPolishLetters = sent && m_withoutPolishLetters;
+    return sent;
+}
+
 bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2)
 {
     const auto pdus = sms::SubmitPdus(number, sms::FromWindows1250(text),
@@ -471,6 +513,7 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
     Answer answer = Exchange(link, "at+cmgf=0\r", "OK", m_timeouts.mode);
     if (answer.verdict != Reply::Expected) {
         Refused(answer, "Telefon nie przyjął trybu PDU.");
+        m_pduRefused = answer.verdict == Reply::Error;
         return false;
     }
     std::size_t confirmed = 0;
@@ -501,6 +544,8 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
 SendOutcome CPhoneSender::Send(const std::string& number, const std::string& text)
 {
     m_warning.clear();
+    m_pduRefused = false;
+    m_withoutPolishLetters = false;
     const auto failed = [this](std::string reason) {
         return SendOutcome{COutcome::Failed(reason), m_warning};
     };
@@ -527,6 +572,8 @@ SendOutcome CPhoneSender::Send(const std::string& number, const std::string& tex
             sent = SendText(link, dial, text);
         else
             sent = SendPdus(link, dial, text, coding == sms::Coding::Ucs2);
+        if (!sent && m_pduRefused && m_encoding == PhoneEncoding::Auto)
+            sent = SendWithoutPolishLetters(link, dial, text);
     }
     link.Close();
     return sent ? SendOutcome{COutcome::Done(), {}} : failed(m_reason);

@@ -76,6 +76,9 @@ public:
     void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }
     // The system's modem service lists the port as one of its modems': a busy port is its.
     void SetHeldByService(bool held) { m_heldByService = held; }
+    // The last message went out in text mode with its Polish letters made plain, as a phone that
+    // refused PDU mode can carry it.
+    bool SentWithoutPolishLetters() const { return m_withoutPolishLetters; }
 
     // "text" is Text; anything else (the default, "auto", nothing) is Auto.
     static PhoneEncoding EncodingFor(const std::string& setting);
@@ -118,6 +121,7 @@ private:
     bool SimReady(CSerialLink& link);
     bool SendText(CSerialLink& link, const std::string& number, const std::string& text);
     bool SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2);
+    bool SendWithoutPolishLetters(CSerialLink& link, const std::string& number, const std::string& text);
     void Refused(const Answer& answer, const char* silence);
     std::string OpenProblem(const CSerialLink& link, const std::string& device) const;
 
@@ -126,6 +130,8 @@ private:
     PhoneTimeouts m_timeouts;
     PhoneEncoding m_encoding = PhoneEncoding::Auto;
     bool m_heldByService = false;
+    bool m_pduRefused = false;
+    bool m_withoutPolishLetters = false;
     std::string m_reason;
     std::string m_warning;
 };

@@ -99,7 +99,8 @@ SendOutcome CSender::SendByPhone(const std::string& number, const std::string& t
     phone.SetHeldByService(phone_backend::ServiceHolds(modems, device));
     SendOutcome outcome = phone.Send(number, text);
     if (outcome)
-        m_environment.NoteSendRoute(Polish("SMS przez port ") + device);
+        m_environment.NoteSendRoute(Polish("SMS przez port ") + device +
+                                    (phone.SentWithoutPolishLetters() ? Polish(" (wysłano bez polskich liter)") : ""));
     return outcome;
 }
 

@@ -279,3 +279,37 @@ TEST_P(PhoneDialogueTest, NoPromptAfterAConfirmedPartStillWarnsThatPartsMayHaveA
     EXPECT_EQ(m_modem.Messages().size(), 1u);
     EXPECT_NE(m_reason.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos) << m_reason;
 }
+
+TEST_P(PhoneDialogueTest, APhoneWithoutPduModeGetsPlainLettersInTextMode)
+{
+    FakeModem::Phone phone;
+    phone.refusePdu = true;
+    phone.echo = GetParam();
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    const SendOutcome outcome = sender.Send(kNumber, Cp1250("Zażółć gęślą jaźń! ĄĆĘŁŃÓŚŹŻ €"));
+    EXPECT_TRUE(outcome.done) << windows1250::ToUtf8(outcome.reason);
+    EXPECT_TRUE(sender.SentWithoutPolishLetters());
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_FALSE(messages[0].pdu);
+    EXPECT_EQ(messages[0].number, kNumber);
+    EXPECT_EQ(messages[0].body, "Zazolc gesla jazn! ACELNOSZZ ?");
+}
+
+TEST_P(PhoneDialogueTest, APhoneWithoutPduModeRefusesWhatTextModeCannotHold)
+{
+    FakeModem::Phone phone;
+    phone.refusePdu = true;
+    phone.echo = GetParam();
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    std::string text;
+    for (int i = 0; i < 161; ++i)
+        text += Cp1250("ą");
+    const SendOutcome outcome = sender.Send(kNumber, text);
+    EXPECT_FALSE(outcome.done);
+    EXPECT_EQ(windows1250::ToUtf8(outcome.reason),
+              "Telefon nie zna trybu PDU, a w trybie tekstowym wiadomość może mieć najwyżej 160 znaków.");
+    EXPECT_TRUE(m_modem.Messages().empty());
+}

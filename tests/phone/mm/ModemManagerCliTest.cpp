@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "app/Document.h"
 #include "app/SettingsStore.h"
@@ -167,4 +169,22 @@ TEST_F(ModemManagerCliTest, PhoneListAndPhoneInfoNameTheModems)
     EXPECT_EQ(run.out, "Przez: ModemManager (Qualcomm incorporated SIM7600E)\nProducent: QUALCOMM INCORPORATED\n"
                        "Model: SIM7600E\nKarta SIM: czeka na kod PIN\nSieć: zarejestrowany w sieci macierzystej\n"
                        "Sygnał: 40%\n");
+}
+
+TEST_F(ModemManagerCliTest, ASignalEndsAHangingSendWithTheMessageQueued)
+{
+    FakeModemManager mm(json{{"modems", {OneModem()}}, {"send", "hang"}});
+    ASSERT_EQ(mm.Problem(), "");
+    const pid_t pid = SpawnCli(BRIVANTEL_CLI_PATH, m_dir, m_dir.path(), {"send", "--number", kNumber, "--text", kText},
+                               {mm.BusEnvironment()});
+    ASSERT_GT(pid, 0);
+    // Give it the time to reach the wait for the service's answer (its bound is minutes away).
+    const auto start = std::chrono::steady_clock::now();
+    while (mm.State()["messages"] != 1 && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(pid, SIGTERM);
+    const CliResult run = WaitCli(pid, m_dir);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+    EXPECT_EQ(Folders(), std::make_pair(std::size_t{1}, std::size_t{0}));
 }
