@@ -143,6 +143,7 @@ public:
     void SetPhonePortName(std::string port) { m_phonePort = std::move(port); }
     // The system's modem service the phone route may send through; the program owns it.
     void SetModemService(CModemService* service) { m_modemService = service; }
+    CModemService* ModemService() { return m_modemService; }
     // For this run only, instead of "Settings"/"PhoneBackend" (the command-line tool's --backend).
     void SetPhoneBackend(std::string backend) { m_phoneBackend = std::move(backend); }
 

@@ -133,7 +133,11 @@ std::string Seconds(std::chrono::milliseconds bound)
 
 } // namespace
 
-CModemManagerService::CModemManagerService() : m_bus(QDBusConnection::systemBus()) {}
+CModemManagerService::CModemManagerService(const QString& busAddress)
+    : m_bus(busAddress.isEmpty() ? QDBusConnection::systemBus()
+                                 : QDBusConnection::connectToBus(busAddress, QStringLiteral("brivantel-modems-") + busAddress))
+{
+}
 
 bool CModemManagerService::IsRunning()
 {

@@ -15,7 +15,8 @@
 class CModemManagerService final : public CModemService
 {
 public:
-    CModemManagerService();
+    // On the system bus, or on the bus at busAddress (a private one, for tests).
+    explicit CModemManagerService(const QString& busAddress = {});
 
     bool IsRunning() override;
     std::vector<ModemInfo> Modems() override;
