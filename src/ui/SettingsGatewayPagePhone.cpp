@@ -54,13 +54,11 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
     auto* check = new QHBoxLayout;
     check->addLayout(buttons);
     check->addWidget(m_phoneResult, 1);
-    auto* encoding = new QHBoxLayout;
-    encoding->addWidget(m_encoding, 1);
-    encoding->addWidget(backendLabel);
-    encoding->addWidget(m_backend);
     layout->addWidget(encodingLabel, row, 0);
-    layout->addLayout(encoding, row, 1);
-    layout->addLayout(check, row + 1, 1, 1, 2);
+    layout->addWidget(m_encoding, row, 1);
+    layout->addWidget(backendLabel, row + 1, 0);
+    layout->addWidget(m_backend, row + 1, 1, Qt::AlignLeft);
+    layout->addLayout(check, row + 2, 1, 1, 2);
 }
 
 void CSettingsGatewayPage::LoadPhoneEncoding()
