@@ -444,7 +444,7 @@ bool CPhoneSender::SimReady(CSerialLink& link)
         return true;
     case Sim::Pin:
         m_reason = Polish("Telefon czeka na kod PIN karty SIM.");
-        return false;
+        return m_askPin && Unlock(link);
     case Sim::Puk:
         m_reason = Polish("Telefon czeka na kod PUK karty SIM.");
         return false;
@@ -458,6 +458,38 @@ bool CPhoneSender::SimReady(CSerialLink& link)
         m_reason =
             Polish("Karta SIM w telefonie nie jest gotowa (") + Field(answer.lines, "+CPIN:") + error + ").";
         return false;
+    }
+    return false;
+}
+
+bool CPhoneSender::Unlock(CSerialLink& link)
+{
+    const std::optional<std::string> pin = m_askPin(Polish("Karta SIM w telefonie czeka na kod PIN. Podaj kod PIN:"));
+    if (!pin || pin->empty())
+        return false; // the reason stays: the phone waits for its PIN
+    // Digits only: anything else would reach the phone as part of a command.
+    if (pin->size() > 8 || !std::all_of(pin->begin(), pin->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        m_reason = Polish("Kod PIN składa się z 4 do 8 cyfr.");
+        return false;
+    }
+    const Answer answer = Exchange(link, "at+cpin=\"" + *pin + "\"\r", "OK", m_timeouts.mode);
+    if (answer.verdict == Reply::Expected)
+        return true;
+    if (answer.verdict != Reply::Error) {
+        Refused(answer, "Telefon nie potwierdził kodu PIN.");
+        return false;
+    }
+    // Never tried again here: a SIM locks after three wrong PINs. The tries left, where the
+    // phone tells them (+CPINR: SIM PIN,<left>,<max>).
+    m_pinRefused = true;
+    m_reason = Polish("Kod PIN jest błędny.");
+    const Answer left = Exchange(link, "at+cpinr=\"SIM PIN\"\r", "OK", m_timeouts.query);
+    const std::string value = Field(left.lines, "+CPINR:");
+    const auto comma = value.find(',');
+    if (left.verdict == Reply::Expected && comma != std::string::npos) {
+        const std::string tries = value.substr(comma + 1, value.find(',', comma + 1) - comma - 1);
+        if (!tries.empty() && std::all_of(tries.begin(), tries.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            m_reason = Polish("Kod PIN jest błędny; pozostało prób: ") + tries + ".";
     }
     return false;
 }
@@ -545,6 +577,7 @@ SendOutcome CPhoneSender::Send(const std::string& number, const std::string& tex
 {
     m_warning.clear();
     m_pduRefused = false;
+    m_pinRefused = false;
     m_withoutPolishLetters = false;
     const auto failed = [this](std::string reason) {
         return SendOutcome{COutcome::Failed(reason), m_warning};

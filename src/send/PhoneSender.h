@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,12 @@ public:
     void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }
     // The system's modem service lists the port as one of its modems': a busy port is its.
     void SetHeldByService(bool held) { m_heldByService = held; }
+    // Asked for the SIM's PIN when the phone waits for it (the prompt is Windows-1250); nothing
+    // when the user gives none. Without a source such a phone fails the message with the reason.
+    using PinSource = std::function<std::optional<std::string>(const std::string& prompt)>;
+    void SetPinSource(PinSource source) { m_askPin = std::move(source); }
+    // The PIN given for the last message was wrong.
+    bool PinRefused() const { return m_pinRefused; }
     // The last message went out in text mode with its Polish letters made plain, as a phone that
     // refused PDU mode can carry it.
     bool SentWithoutPolishLetters() const { return m_withoutPolishLetters; }
@@ -119,6 +126,7 @@ private:
     static bool TakeInput(CSerialLink& link, std::string& reply);
 
     bool SimReady(CSerialLink& link);
+    bool Unlock(CSerialLink& link);
     bool SendText(CSerialLink& link, const std::string& number, const std::string& text);
     bool SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2);
     bool SendWithoutPolishLetters(CSerialLink& link, const std::string& number, const std::string& text);
@@ -131,6 +139,8 @@ private:
     PhoneEncoding m_encoding = PhoneEncoding::Auto;
     bool m_heldByService = false;
     bool m_pduRefused = false;
+    bool m_pinRefused = false;
+    PinSource m_askPin;
     bool m_withoutPolishLetters = false;
     std::string m_reason;
     std::string m_warning;

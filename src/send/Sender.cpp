@@ -97,7 +97,10 @@ SendOutcome CSender::SendByPhone(const std::string& number, const std::string& t
     CPhoneSender phone(port, [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
     phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
     phone.SetHeldByService(phone_backend::ServiceHolds(modems, device));
+    phone.SetPinSource([this](const std::string& prompt) { return m_environment.AskPin(prompt); });
     SendOutcome outcome = phone.Send(number, text);
+    if (phone.PinRefused())
+        m_environment.PinWasWrong();
     if (outcome)
         m_environment.NoteSendRoute(Polish("SMS przez port ") + device +
                                     (phone.SentWithoutPolishLetters() ? Polish(" (wysłano bez polskich liter)") : ""));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "phone/FakeModem.h"
 #include "send/PhoneSender.h"
 #include "store/Windows1250.h"
@@ -312,4 +314,42 @@ TEST_P(PhoneDialogueTest, APhoneWithoutPduModeRefusesWhatTextModeCannotHold)
     EXPECT_EQ(windows1250::ToUtf8(outcome.reason),
               "Telefon nie zna trybu PDU, a w trybie tekstowym wiadomość może mieć najwyżej 160 znaków.");
     EXPECT_TRUE(m_modem.Messages().empty());
+}
+
+TEST_P(PhoneDialogueTest, APinIsAskedOnceAndAWrongOneSaysTheTriesLeft)
+{
+    struct Case
+    {
+        std::optional<std::string> typed; // nothing: the user cancelled
+        bool sent;
+        const char* reason;
+        std::vector<std::string> given;
+    };
+    const Case cases[] = {
+        {"1234", true, "", {"1234"}},
+        {"4321", false, "Kod PIN jest błędny; pozostało prób: 2.", {"4321"}},
+        {std::nullopt, false, "Telefon czeka na kod PIN karty SIM.", {}},
+        {"12\"4", false, "Kod PIN składa się z 4 do 8 cyfr.", {}},
+    };
+    for (const Case& c : cases) {
+        FakeModem modem;
+        ASSERT_TRUE(modem.IsReady());
+        FakeModem::Phone phone;
+        phone.echo = GetParam();
+        phone.cpin = "+CPIN: SIM PIN";
+        modem.Behave(phone);
+        CPhoneSender sender(modem.DevicePath(), {}, Short());
+        int asked = 0;
+        sender.SetPinSource([&](const std::string&) {
+            ++asked;
+            return c.typed;
+        });
+        const SendOutcome outcome = sender.Send(kNumber, "Hello");
+        EXPECT_EQ(outcome.done, c.sent) << windows1250::ToUtf8(outcome.reason);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), c.reason);
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(modem.Pins(), c.given); // never a second try on its own
+        EXPECT_EQ(sender.PinRefused(), c.reason == std::string("Kod PIN jest błędny; pozostało prób: 2."));
+        EXPECT_EQ(modem.Messages().size(), c.sent ? 1u : 0u);
+    }
 }
