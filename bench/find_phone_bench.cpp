@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
         worstList = std::max(worstList, list);
         worstGap = std::max(worstGap, gap);
     }
-    std::printf("worst: %.0f ms to the complete list (target 2500), %.1f ms gap (target 100): %s\n", worstList,
-                worstGap, worstList <= 2500 && worstGap < 100 ? "met" : "NOT MET");
+    std::printf("worst: %.0f ms to the complete list (target 2500), %.1f ms gap (target 100): %s\n",
+                worstList, worstGap, worstList <= 2500 && worstGap < 100 ? "met" : "NOT MET");
     return 0;
 }

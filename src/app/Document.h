@@ -8,10 +8,10 @@
 
 #include "app/DataFileLock.h"
 #include "app/SettingsKeys.h"
-#include "phone/ModemService.h"
 #include "mailwatch/MailCheckResult.h"
 #include "mailwatch/MailCheckerData.h"
 #include "mailwatch/Pop3Options.h"
+#include "phone/ModemService.h"
 #include "send/SendEnvironment.h"
 #include "send/Sender.h"
 #include "store/AddressBook.h"

@@ -52,12 +52,14 @@ CModemService& CCommandContext::ModemService()
 bool CCommandContext::PhoneBackendChoice(std::string& backend)
 {
     if (m_parser.optionNames().contains(QStringLiteral("pin"))) {
-        PrintErrorUtf8("Kodu PIN nie podaje się w wierszu poleceń (zostałby w historii powłoki): program zapyta o "
-                       "niego na terminalu albo weźmie go ze zmiennej BRIVANTEL_PIN.");
+        PrintErrorUtf8(
+            "Kodu PIN nie podaje się w wierszu poleceń (zostałby w historii powłoki): program zapyta o "
+            "niego na terminalu albo weźmie go ze zmiennej BRIVANTEL_PIN.");
         return false;
     }
-    backend = m_parser.isSet(QStringLiteral("backend")) ? m_parser.value(QStringLiteral("backend")).toStdString()
-                                                          : m_settings.Get(settings_keys::kPhoneBackend);
+    backend = m_parser.isSet(QStringLiteral("backend"))
+                  ? m_parser.value(QStringLiteral("backend")).toStdString()
+                  : m_settings.Get(settings_keys::kPhoneBackend);
     if (!phone_backend::IsName(backend)) {
         PrintErrorUtf8("Podaj --backend auto, modemmanager albo serial.");
         return false;

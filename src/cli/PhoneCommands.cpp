@@ -40,8 +40,8 @@ int PhoneInfo(CCommandContext& ctx)
     if (choice != PhoneBackend::Serial) {
         const std::vector<ModemInfo> modems = ctx.ModemService().Modems();
         if (const ModemInfo* modem = phone_backend::ModemFor(modems, CPhoneSender::DeviceFor(port))) {
-            std::cout << windows1250::ToUtf8(windows1250::FromUtf8Lossy("Przez: ModemManager (") + modem->Name() +
-                                             ")\n" + ReportOf(*modem).Text())
+            std::cout << windows1250::ToUtf8(windows1250::FromUtf8Lossy("Przez: ModemManager (") +
+                                             modem->Name() + ")\n" + ReportOf(*modem).Text())
                       << std::endl;
             return kExitOk;
         }
@@ -76,8 +76,8 @@ int PhoneList(CCommandContext& ctx)
             std::string ports;
             for (const auto& p : modem.ports)
                 ports += (ports.empty() ? "" : ",") + p;
-            std::cout << "modemmanager\t" << modem.id << '\t' << windows1250::ToUtf8(modem.Name()) << "\tSIM: "
-                      << windows1250::ToUtf8(modem.SimText()) << "\t"
+            std::cout << "modemmanager\t" << modem.id << '\t' << windows1250::ToUtf8(modem.Name())
+                      << "\tSIM: " << windows1250::ToUtf8(modem.SimText()) << "\t"
                       << windows1250::ToUtf8(windows1250::FromUtf8Lossy("Sygnał: ")) << Percent(modem.signal)
                       << "\tPorty: " << ports << '\n';
             ++found;
@@ -96,9 +96,10 @@ int PhoneList(CCommandContext& ctx)
 std::vector<CCommand> PhoneCommands()
 {
     const QCommandLineOption port("port", "Port telefonu zamiast Settings/Port (np. /dev/ttyUSB0).", "PORT");
-    const QCommandLineOption backend("backend", "auto, modemmanager albo serial zamiast Settings/PhoneBackend.",
-                                     "BACKEND");
-    const QCommandLineOption pin("pin", "Nie używać: kod PIN podaje się na terminalu albo w BRIVANTEL_PIN.", "PIN");
+    const QCommandLineOption backend(
+        "backend", "auto, modemmanager albo serial zamiast Settings/PhoneBackend.", "BACKEND");
+    const QCommandLineOption pin("pin", "Nie używać: kod PIN podaje się na terminalu albo w BRIVANTEL_PIN.",
+                                 "PIN");
     return {
         {{"phone-info"},
          "phone-info [--port PORT] [--backend auto|modemmanager|serial]",

@@ -177,9 +177,10 @@ std::vector<CCommand> SendCommands()
     const QCommandLineOption number("number", "Pełne numery (+48...) rozdzielone „;”.", "NUMERY");
     const QCommandLineOption text("text", "Treść wiadomości (najwyżej 160 znaków).", "TEKST");
     const QCommandLineOption timeout("timeout", "Ile sekund czekać na bramkę (domyślnie 30).", "SEKUNDY");
-    const QCommandLineOption backend("backend", "Telefon: auto, modemmanager albo serial zamiast Settings/PhoneBackend.",
-                                     "BACKEND");
-    const QCommandLineOption pin("pin", "Nie używać: kod PIN podaje się na terminalu albo w BRIVANTEL_PIN.", "PIN");
+    const QCommandLineOption backend(
+        "backend", "Telefon: auto, modemmanager albo serial zamiast Settings/PhoneBackend.", "BACKEND");
+    const QCommandLineOption pin("pin", "Nie używać: kod PIN podaje się na terminalu albo w BRIVANTEL_PIN.",
+                                 "PIN");
     return {
         {{"send"},
          "send (--to \"NAZWA;NAZWA\" | --number \"NUMER;NUMER\") --text TEKST",

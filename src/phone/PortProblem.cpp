@@ -101,7 +101,9 @@ std::string Describe(const std::string& device, int error, bool heldByService)
         return Polish("Port ") + device + Polish(" jest zajęty przez inny program.");
     case EACCES:
     case EPERM: {
-        struct stat st{};
+        struct stat st
+        {
+        };
         const group* owner = ::stat(device.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
         if (!owner || std::strcmp(owner->gr_name, "root") == 0)
             return Polish("Brak uprawnień do portu ") + device + ".";

@@ -139,7 +139,8 @@ Probe ProbePort(const std::string& device, std::chrono::milliseconds each)
     }
     const Answer at = Ask(link, "at\r", each);
     if (!at.final) {
-        probe.problem = Polish(link.HungUp() ? "Telefon został odłączony." : "Nie odpowiada na polecenia AT.");
+        probe.problem =
+            Polish(link.HungUp() ? "Telefon został odłączony." : "Nie odpowiada na polecenia AT.");
         return probe;
     }
     probe.answered = true;

@@ -18,7 +18,8 @@ struct Port
 };
 
 // Every entry of byIdDir, sorted by name; sysRoot is where sysfs is mounted.
-std::vector<Port> ListPorts(const std::string& byIdDir = "/dev/serial/by-id", const std::string& sysRoot = "/sys");
+std::vector<Port> ListPorts(const std::string& byIdDir = "/dev/serial/by-id",
+                            const std::string& sysRoot = "/sys");
 
 struct Probe
 {

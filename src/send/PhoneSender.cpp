@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "phone/SerialLink.h"
 #include "phone/PortProblem.h"
+#include "phone/SerialLink.h"
 #include "send/SmsEncoding.h"
 #include "store/Windows1250.h"
 
@@ -464,11 +464,13 @@ bool CPhoneSender::SimReady(CSerialLink& link)
 
 bool CPhoneSender::Unlock(CSerialLink& link)
 {
-    const std::optional<std::string> pin = m_askPin(Polish("Karta SIM w telefonie czeka na kod PIN. Podaj kod PIN:"));
+    const std::optional<std::string> pin =
+        m_askPin(Polish("Karta SIM w telefonie czeka na kod PIN. Podaj kod PIN:"));
     if (!pin || pin->empty())
         return false; // the reason stays: the phone waits for its PIN
     // Digits only: anything else would reach the phone as part of a command.
-    if (pin->size() > 8 || !std::all_of(pin->begin(), pin->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (pin->size() > 8 ||
+        !std::all_of(pin->begin(), pin->end(), [](char c) { return c >= '0' && c <= '9'; })) {
         m_reason = Polish("Kod PIN składa się z 4 do 8 cyfr.");
         return false;
     }
@@ -488,7 +490,8 @@ bool CPhoneSender::Unlock(CSerialLink& link)
     const auto comma = value.find(',');
     if (left.verdict == Reply::Expected && comma != std::string::npos) {
         const std::string tries = value.substr(comma + 1, value.find(',', comma + 1) - comma - 1);
-        if (!tries.empty() && std::all_of(tries.begin(), tries.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (!tries.empty() &&
+            std::all_of(tries.begin(), tries.end(), [](char c) { return c >= '0' && c <= '9'; }))
             m_reason = Polish("Kod PIN jest błędny; pozostało prób: ") + tries + ".";
     }
     return false;
@@ -518,7 +521,8 @@ bool CPhoneSender::SendText(CSerialLink& link, const std::string& number, const 
     return true;
 }
 
-bool CPhoneSender::SendWithoutPolishLetters(CSerialLink& link, const std::string& number, const std::string& text)
+bool CPhoneSender::SendWithoutPolishLetters(CSerialLink& link, const std::string& number,
+                                            const std::string& text)
 {
     // An old phone without PDU mode: its text mode takes plain letters only, in one message.
     const std::string plain = PlainLetters(text);

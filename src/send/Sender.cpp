@@ -91,10 +91,12 @@ SendOutcome CSender::SendByPhone(const std::string& number, const std::string& t
             return Failed(Polish("Usługa ModemManager nie działa."));
         if (modems.empty())
             return Failed(Polish("ModemManager nie widzi żadnego modemu."));
-        return Failed(device.empty() ? Polish("ModemManager widzi kilka modemów; wybierz jeden (\"Znajdź telefon...\").")
-                                     : Polish("ModemManager nie obsługuje portu ") + device + ".");
+        return Failed(device.empty()
+                          ? Polish("ModemManager widzi kilka modemów; wybierz jeden (\"Znajdź telefon...\").")
+                          : Polish("ModemManager nie obsługuje portu ") + device + ".");
     }
-    CPhoneSender phone(port, [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
+    CPhoneSender phone(
+        port, [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
     phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
     phone.SetHeldByService(phone_backend::ServiceHolds(modems, device));
     phone.SetPinSource([this](const std::string& prompt) { return m_environment.AskPin(prompt); });
@@ -102,8 +104,9 @@ SendOutcome CSender::SendByPhone(const std::string& number, const std::string& t
     if (phone.PinRefused())
         m_environment.PinWasWrong();
     if (outcome)
-        m_environment.NoteSendRoute(Polish("SMS przez port ") + device +
-                                    (phone.SentWithoutPolishLetters() ? Polish(" (wysłano bez polskich liter)") : ""));
+        m_environment.NoteSendRoute(
+            Polish("SMS przez port ") + device +
+            (phone.SentWithoutPolishLetters() ? Polish(" (wysłano bez polskich liter)") : ""));
     return outcome;
 }
 

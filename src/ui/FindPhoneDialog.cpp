@@ -38,7 +38,8 @@ QString JoinName(const std::string& maker, const std::string& model)
 
 } // namespace
 
-CFindPhoneDialog::CFindPhoneDialog(CModemService* service, QWidget* parent, std::string byIdDir, std::string sysRoot)
+CFindPhoneDialog::CFindPhoneDialog(CModemService* service, QWidget* parent, std::string byIdDir,
+                                   std::string sysRoot)
     : QDialog(parent), m_service(service), m_byIdDir(std::move(byIdDir)), m_sysRoot(std::move(sysRoot))
 {
     setObjectName(QStringLiteral("FindPhoneDialog"));
@@ -48,8 +49,8 @@ CFindPhoneDialog::CFindPhoneDialog(CModemService* service, QWidget* parent, std:
     m_list->setRootIsDecorated(false);
     m_list->setAllColumnsShowFocus(true);
     m_list->setColumnCount(kColumns);
-    m_list->setHeaderLabels({QStringLiteral("Przez"), QStringLiteral("Producent i model"), QStringLiteral("Karta SIM"),
-                             QStringLiteral("Sygnał"), QStringLiteral("Port")});
+    m_list->setHeaderLabels({QStringLiteral("Przez"), QStringLiteral("Producent i model"),
+                             QStringLiteral("Karta SIM"), QStringLiteral("Sygnał"), QStringLiteral("Port")});
     m_status = new QLabel(QStringLiteral("Szukanie telefonów…"));
     m_status->setObjectName(QStringLiteral("FindPhoneStatus"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
@@ -92,7 +93,9 @@ void CFindPhoneDialog::Start()
         item->setText(kSignal, modem.signal < 0 ? QString() : QStringLiteral("%1%").arg(modem.signal));
         item->setText(kPort, QString::fromStdString(modem.primaryPort));
         item->setData(kDevice, kPortRole,
-                      modem.primaryPort.empty() ? QString() : QStringLiteral("/dev/") + QString::fromStdString(modem.primaryPort));
+                      modem.primaryPort.empty()
+                          ? QString()
+                          : QStringLiteral("/dev/") + QString::fromStdString(modem.primaryPort));
         item->setData(kDevice, kBackendRole, QStringLiteral("modemmanager"));
     }
     for (const port_search::Port& port : port_search::ListPorts(m_byIdDir, m_sysRoot)) {
@@ -112,8 +115,8 @@ void CFindPhoneDialog::Start()
         }
         item->setText(kSim, QStringLiteral("sprawdzanie…"));
         m_pending.push_back(
-            {m_list->indexOfTopLevelItem(item), std::async(std::launch::async, port_search::ProbePort, port.device,
-                                                           std::chrono::milliseconds(2000))});
+            {m_list->indexOfTopLevelItem(item), std::async(std::launch::async, port_search::ProbePort,
+                                                           port.device, std::chrono::milliseconds(2000))});
     }
     for (int c = 0; c < kColumns; ++c)
         m_list->resizeColumnToContents(c);

@@ -12,8 +12,8 @@
 #include "app/Document.h"
 #include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
-#include "send/PhoneSender.h"
 #include "phone/PhoneBackend.h"
+#include "send/PhoneSender.h"
 #include "ui/FindPhoneDialog.h"
 #include "ui/SettingsGatewayPage.h"
 

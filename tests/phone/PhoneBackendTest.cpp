@@ -37,7 +37,8 @@ TEST(PhoneBackendTest, TheModemIsTheOneWhosePortsIncludeTheDevice)
     const std::string byId = dir.file("usb-Quectel_EC25-if02-port0");
     std::filesystem::create_symlink(device, byId);
 
-    const std::vector<ModemInfo> two = {Modem("/m/0", {"ttyUSB2", "cdc-wdm0"}), Modem("/m/1", {"ttyUSB5", "cdc-wdm1"})};
+    const std::vector<ModemInfo> two = {Modem("/m/0", {"ttyUSB2", "cdc-wdm0"}),
+                                        Modem("/m/1", {"ttyUSB5", "cdc-wdm1"})};
     const std::vector<ModemInfo> one = {Modem("/m/0", {"ttyUSB2"})};
     struct Case
     {
@@ -46,9 +47,14 @@ TEST(PhoneBackendTest, TheModemIsTheOneWhosePortsIncludeTheDevice)
         const char* modem; // nullptr: none, the port is opened directly
     };
     const Case cases[] = {
-        {&two, "/dev/ttyUSB2", "/m/0"}, {&two, device, "/m/1"},  {&two, byId, "/m/1"},
-        {&two, "/dev/ttyUSB9", nullptr}, {&two, "", nullptr},     {&one, "", "/m/0"},
-        {&one, "/dev/ttyACM0", nullptr}, {&one, "/dev/ttyUSB2", "/m/0"},
+        {&two, "/dev/ttyUSB2", "/m/0"},
+        {&two, device, "/m/1"},
+        {&two, byId, "/m/1"},
+        {&two, "/dev/ttyUSB9", nullptr},
+        {&two, "", nullptr},
+        {&one, "", "/m/0"},
+        {&one, "/dev/ttyACM0", nullptr},
+        {&one, "/dev/ttyUSB2", "/m/0"},
     };
     for (const Case& c : cases) {
         const ModemInfo* found = phone_backend::ModemFor(*c.modems, c.device);

@@ -79,9 +79,10 @@ TEST(PortProblemTest, APortHeldExclusivelyByAnotherProgramIsNamedBusy)
     };
     const Case cases[] = {
         {"minicom", " jest zajęty przez inny program."},
-        {"ModemManager", " jest zajęty przez usługę ModemManager; wybierz modem z listy (\"Znajdź telefon...\") "
-                         "albo wyłącz obsługę tego portu w ModemManager (reguła udev "
-                         "ENV{ID_MM_DEVICE_IGNORE}=\"1\")."},
+        {"ModemManager",
+         " jest zajęty przez usługę ModemManager; wybierz modem z listy (\"Znajdź telefon...\") "
+         "albo wyłącz obsługę tego portu w ModemManager (reguła udev "
+         "ENV{ID_MM_DEVICE_IGNORE}=\"1\")."},
     };
     for (const Case& c : cases) {
         FakeModem modem; // a fresh terminal: exclusive mode outlives the holder
@@ -111,7 +112,8 @@ TEST(PortProblemTest, ADeviceTheUserMayNotOpenNamesItsGroupAndTheCommand)
         PhoneTimeouts t;
         CPhoneSender sender(modem.DevicePath(), {}, t);
         const std::string reason = windows1250::ToUtf8(sender.Send(kNumber, "Hello").reason);
-        const bool written = ::write(out[1], reason.data(), reason.size()) == static_cast<ssize_t>(reason.size());
+        const bool written =
+            ::write(out[1], reason.data(), reason.size()) == static_cast<ssize_t>(reason.size());
         ::_exit(written ? 0 : 1);
     }
     ::close(out[1]);

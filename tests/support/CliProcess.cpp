@@ -29,9 +29,10 @@ pid_t SpawnCli(const std::string& cliPath, const TempDir& dir, const std::string
     cargv.push_back(nullptr);
     // The user's own settings are never touched: the store lives in the test's directory.
     std::vector<std::string> env = extraEnv;
-    for (std::string value : {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(), std::string("LANG=C.UTF-8"),
-                              // Never the machine's own bus and its modem service.
-                              std::string("DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/brivantel-test-bus")})
+    for (std::string value :
+         {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(), std::string("LANG=C.UTF-8"),
+          // Never the machine's own bus and its modem service.
+          std::string("DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/brivantel-test-bus")})
         env.push_back(std::move(value));
     std::vector<char*> cenv;
     for (auto& e : env)

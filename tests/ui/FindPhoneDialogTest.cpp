@@ -40,7 +40,8 @@ TEST(FindPhoneDialogTest, ListsTheServicesModemsAndAsksEachPort)
          {{{"maker", "huawei"}, {"model", "E3372"}, {"port", "ttyUSB2"}},
           {{"maker", "Quectel"}, {"model", "EC25"}, {"port", "ttyUSB5"}, {"lock", "pin"}, {"signal", 40}}}}});
     ASSERT_EQ(mm.Problem(), "");
-    CModemManagerService service(QString::fromStdString(mm.BusEnvironment().substr(mm.BusEnvironment().find('=') + 1)));
+    CModemManagerService service(
+        QString::fromStdString(mm.BusEnvironment().substr(mm.BusEnvironment().find('=') + 1)));
     // Three ports under by-id: a phone, a phone waiting for its PIN, and a port that stays silent.
     FakeModem phone, locked, silent;
     ASSERT_TRUE(phone.IsReady() && locked.IsReady() && silent.IsReady());
@@ -65,10 +66,12 @@ TEST(FindPhoneDialogTest, ListsTheServicesModemsAndAsksEachPort)
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->topLevelItemCount(), 5);
     EXPECT_EQ(Row(list, 0), QStringList({"ModemManager", "Huawei E3372", "gotowa", "71%", "ttyUSB2"}));
-    EXPECT_EQ(Row(list, 1), QStringList({"ModemManager", "Quectel EC25", "czeka na kod PIN", "40%", "ttyUSB5"}));
-    EXPECT_EQ(Row(list, 2), QStringList({"Port szeregowy", "Fakecom", "gotowa", "", "usb-Fakecom_FM-1-if00-port0"}));
-    EXPECT_EQ(Row(list, 3),
-              QStringList({"Port szeregowy", "Siemens", "czeka na kod PIN", "", "usb-Siemens_MC35i-if00-port0"}));
+    EXPECT_EQ(Row(list, 1),
+              QStringList({"ModemManager", "Quectel EC25", "czeka na kod PIN", "40%", "ttyUSB5"}));
+    EXPECT_EQ(Row(list, 2),
+              QStringList({"Port szeregowy", "Fakecom", "gotowa", "", "usb-Fakecom_FM-1-if00-port0"}));
+    EXPECT_EQ(Row(list, 3), QStringList({"Port szeregowy", "Siemens", "czeka na kod PIN", "",
+                                         "usb-Siemens_MC35i-if00-port0"}));
     EXPECT_EQ(Row(list, 4)[2], QStringLiteral("Nie odpowiada na polecenia AT."));
     EXPECT_TRUE(SaveScreenshot(dialog, QStringLiteral("find-phone")));
 

@@ -1,5 +1,5 @@
-#include "phone/mm/ModemManagerService.h"
 #include "app/qt/BrivantelApp.h"
+#include "phone/mm/ModemManagerService.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -127,22 +127,24 @@ std::string RegistrationText(uint state)
 
 std::string Seconds(std::chrono::milliseconds bound)
 {
-    return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(bound + std::chrono::milliseconds(500))
-                              .count());
+    return std::to_string(
+        std::chrono::duration_cast<std::chrono::seconds>(bound + std::chrono::milliseconds(500)).count());
 }
 
 } // namespace
 
 CModemManagerService::CModemManagerService(const QString& busAddress)
-    : m_bus(busAddress.isEmpty() ? QDBusConnection::systemBus()
-                                 : QDBusConnection::connectToBus(busAddress, QStringLiteral("brivantel-modems-") + busAddress))
+    : m_bus(busAddress.isEmpty()
+                ? QDBusConnection::systemBus()
+                : QDBusConnection::connectToBus(busAddress, QStringLiteral("brivantel-modems-") + busAddress))
 {
 }
 
 bool CModemManagerService::IsRunning()
 {
     // Asking the bus who owns the name starts nothing; a call to the service itself could.
-    return m_bus.isConnected() && m_bus.interface() && m_bus.interface()->isServiceRegistered(kService).value();
+    return m_bus.isConnected() && m_bus.interface() &&
+           m_bus.interface()->isServiceRegistered(kService).value();
 }
 
 CModemManagerService::Reply CModemManagerService::Call(QDBusMessage message, std::chrono::milliseconds bound)
@@ -170,11 +172,12 @@ std::vector<ModemInfo> CModemManagerService::Modems()
     std::vector<ModemInfo> modems;
     if (!IsRunning())
         return modems;
-    const Reply reply =
-        Call(QDBusMessage::createMethodCall(kService, kRoot, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                                            QStringLiteral("GetManagedObjects")),
-             m_queryTimeout);
-    if (!reply.message || reply.message->type() != QDBusMessage::ReplyMessage || reply.message->arguments().isEmpty())
+    const Reply reply = Call(
+        QDBusMessage::createMethodCall(kService, kRoot, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                       QStringLiteral("GetManagedObjects")),
+        m_queryTimeout);
+    if (!reply.message || reply.message->type() != QDBusMessage::ReplyMessage ||
+        reply.message->arguments().isEmpty())
         return modems;
     ManagedObjects objects;
     reply.message->arguments().first().value<QDBusArgument>() >> objects;
@@ -222,8 +225,8 @@ std::string CModemManagerService::ReasonFor(const QString& errorName, const QStr
     if (name.endsWith(QLatin1String("Core.WrongState")))
         return Polish("Modem nie jest gotowy do wysyłania (ModemManager).");
     if (name.startsWith(QLatin1String("org.freedesktop.ModemManager1.Error.Message.")))
-        return Polish("Sieć odrzuciła wiadomość (ModemManager: ") + Local(name.section(QLatin1Char('.'), -1)) +
-               ").";
+        return Polish("Sieć odrzuciła wiadomość (ModemManager: ") +
+               Local(name.section(QLatin1Char('.'), -1)) + ").";
     if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
         name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
         name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
@@ -233,7 +236,8 @@ std::string CModemManagerService::ReasonFor(const QString& errorName, const QStr
     return Polish("ModemManager: ") + Local(message.isEmpty() ? name : message);
 }
 
-COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& number, const std::string& text)
+COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& number,
+                                    const std::string& text)
 {
     if (!IsRunning())
         return COutcome::Failed(Polish("Usługa ModemManager nie działa."));
@@ -245,7 +249,8 @@ COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& n
         return COutcome::Failed(ReasonFor(reply.message->errorName(), reply.message->errorMessage()));
     };
     const QString modemPath = QString::fromStdString(modem.id);
-    QDBusMessage create = QDBusMessage::createMethodCall(kService, modemPath, kMessaging, QStringLiteral("Create"));
+    QDBusMessage create =
+        QDBusMessage::createMethodCall(kService, modemPath, kMessaging, QStringLiteral("Create"));
     QVariantMap properties;
     properties.insert(QStringLiteral("number"), QString::fromStdString(number));
     properties.insert(QStringLiteral("text"), QString::fromStdString(windows1250::ToUtf8(text)));
@@ -253,19 +258,21 @@ COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& n
     const Reply created = Call(create, m_queryTimeout);
     if (!created.message || created.message->type() != QDBusMessage::ReplyMessage ||
         created.message->arguments().isEmpty())
-        return failure(created, Polish("ModemManager nie odpowiedział w ciągu ") + Seconds(m_queryTimeout) + " s.");
+        return failure(created,
+                       Polish("ModemManager nie odpowiedział w ciągu ") + Seconds(m_queryTimeout) + " s.");
     const QString smsPath = created.message->arguments().first().value<QDBusObjectPath>().path();
-    const Reply sent = Call(QDBusMessage::createMethodCall(kService, smsPath, kSms, QStringLiteral("Send")),
-                            m_sendTimeout);
+    const Reply sent =
+        Call(QDBusMessage::createMethodCall(kService, smsPath, kSms, QStringLiteral("Send")), m_sendTimeout);
     COutcome outcome = COutcome::Done();
     if (!sent.message || sent.message->type() != QDBusMessage::ReplyMessage)
-        outcome = failure(sent, Polish("ModemManager nie potwierdził wysłania w ciągu ") + Seconds(m_sendTimeout) +
-                                    " s.");
+        outcome = failure(sent, Polish("ModemManager nie potwierdził wysłania w ciągu ") +
+                                    Seconds(m_sendTimeout) + " s.");
     // Sent or not, the copy in the modem's list is ours to clear: the list is the modem's storage,
     // and a message that failed is sent anew from the outbox. A service that has gone deletes
     // nothing, and needs nothing deleted.
     if (!sent.stopped && IsRunning()) {
-        QDBusMessage remove = QDBusMessage::createMethodCall(kService, modemPath, kMessaging, QStringLiteral("Delete"));
+        QDBusMessage remove =
+            QDBusMessage::createMethodCall(kService, modemPath, kMessaging, QStringLiteral("Delete"));
         remove << QVariant::fromValue(QDBusObjectPath(smsPath));
         (void)Call(remove, m_queryTimeout);
     }
@@ -285,13 +292,15 @@ COutcome CModemManagerService::SendPin(const ModemInfo& modem, const std::string
     if (reply.stopped)
         return COutcome::Failed(Polish("Wysyłanie przerwano."));
     if (!reply.message)
-        return COutcome::Failed(Polish("ModemManager nie odpowiedział w ciągu ") + Seconds(m_queryTimeout) + " s.");
+        return COutcome::Failed(Polish("ModemManager nie odpowiedział w ciągu ") + Seconds(m_queryTimeout) +
+                                " s.");
     std::string reason = ReasonFor(reply.message->errorName(), reply.message->errorMessage());
     if (reply.message->errorName().endsWith(QLatin1String("IncorrectPassword"))) {
         // The count the service keeps for the SIM, read again now that it went down.
         for (const ModemInfo& now : Modems()) {
             if (now.id == modem.id && now.pinRetries >= 0)
-                reason = Polish("Kod PIN jest błędny; pozostało prób: ") + std::to_string(now.pinRetries) + ".";
+                reason =
+                    Polish("Kod PIN jest błędny; pozostało prób: ") + std::to_string(now.pinRetries) + ".";
         }
     }
     return COutcome::Failed(reason);

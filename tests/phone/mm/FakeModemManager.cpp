@@ -15,7 +15,8 @@ extern char** environ;
 
 namespace {
 
-pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int out, const std::string& log)
+pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int out,
+            const std::string& log)
 {
     std::vector<char*> args;
     for (auto& a : argv)
@@ -108,8 +109,8 @@ bool FakeModemManager::StartBus()
 bool FakeModemManager::StartService(nlohmann::json parameters)
 {
     parameters["state"] = m_dir.file("state.json");
-    m_service = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", BRIVANTEL_MM_TEMPLATE, "--parameters",
-                       parameters.dump()},
+    m_service = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", BRIVANTEL_MM_TEMPLATE,
+                       "--parameters", parameters.dump()},
                       {BusEnvironment()}, -1, m_dir.file("service.log"));
     // The template writes its state once the bus name is taken and every object is in place.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -30,14 +30,16 @@ class ModemManagerCliTest : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_EQ(Cli({"route", "phone"}, {}).status, 0); }
 
-    CliResult Cli(const std::vector<std::string>& args, const FakeModemManager* mm, std::vector<std::string> env = {})
+    CliResult Cli(const std::vector<std::string>& args, const FakeModemManager* mm,
+                  std::vector<std::string> env = {})
     {
         if (mm)
             env.push_back(mm->BusEnvironment());
         return RunCli(BRIVANTEL_CLI_PATH, m_dir, m_dir.path(), args, env);
     }
 
-    CliResult Send(const FakeModemManager& mm, std::vector<std::string> extra = {}, std::vector<std::string> env = {})
+    CliResult Send(const FakeModemManager& mm, std::vector<std::string> extra = {},
+                   std::vector<std::string> env = {})
     {
         std::vector<std::string> args = {"send", "--number", kNumber, "--text", kText};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -153,30 +155,35 @@ TEST_F(ModemManagerCliTest, TheChosenBackendIsKept)
 TEST_F(ModemManagerCliTest, PhoneListAndPhoneInfoNameTheModems)
 {
     FakeModemManager mm(json{{"modems",
-                          {OneModem(),
-                           {{"maker", "QUALCOMM INCORPORATED"}, {"model", "SIM7600E"}, {"port", "ttyUSB5"},
-                            {"lock", "pin"}, {"signal", 40}}}}});
+                              {OneModem(),
+                               {{"maker", "QUALCOMM INCORPORATED"},
+                                {"model", "SIM7600E"},
+                                {"port", "ttyUSB5"},
+                                {"lock", "pin"},
+                                {"signal", 40}}}}});
     ASSERT_EQ(mm.Problem(), "");
     CliResult run = Cli({"phone-list"}, &mm);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "modemmanager\t/org/freedesktop/ModemManager1/Modem/0\tHuawei E3372\tSIM: gotowa\t"
-                       "Sygnał: 71%\tPorty: ttyUSB2,cdc-wdm0\n"
-                       "modemmanager\t/org/freedesktop/ModemManager1/Modem/1\tQualcomm incorporated SIM7600E\t"
-                       "SIM: czeka na kod PIN\tSygnał: 40%\tPorty: ttyUSB5,cdc-wdm1\n");
+    EXPECT_EQ(run.out,
+              "modemmanager\t/org/freedesktop/ModemManager1/Modem/0\tHuawei E3372\tSIM: gotowa\t"
+              "Sygnał: 71%\tPorty: ttyUSB2,cdc-wdm0\n"
+              "modemmanager\t/org/freedesktop/ModemManager1/Modem/1\tQualcomm incorporated SIM7600E\t"
+              "SIM: czeka na kod PIN\tSygnał: 40%\tPorty: ttyUSB5,cdc-wdm1\n");
     run = Cli({"phone-info", "--port", "/dev/ttyUSB5"}, &mm);
     // No such device here: the port's own name is matched.
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Przez: ModemManager (Qualcomm incorporated SIM7600E)\nProducent: QUALCOMM INCORPORATED\n"
-                       "Model: SIM7600E\nKarta SIM: czeka na kod PIN\nSieć: zarejestrowany w sieci macierzystej\n"
-                       "Sygnał: 40%\n");
+    EXPECT_EQ(run.out,
+              "Przez: ModemManager (Qualcomm incorporated SIM7600E)\nProducent: QUALCOMM INCORPORATED\n"
+              "Model: SIM7600E\nKarta SIM: czeka na kod PIN\nSieć: zarejestrowany w sieci macierzystej\n"
+              "Sygnał: 40%\n");
 }
 
 TEST_F(ModemManagerCliTest, ASignalEndsAHangingSendWithTheMessageQueued)
 {
     FakeModemManager mm(json{{"modems", {OneModem()}}, {"send", "hang"}});
     ASSERT_EQ(mm.Problem(), "");
-    const pid_t pid = SpawnCli(BRIVANTEL_CLI_PATH, m_dir, m_dir.path(), {"send", "--number", kNumber, "--text", kText},
-                               {mm.BusEnvironment()});
+    const pid_t pid = SpawnCli(BRIVANTEL_CLI_PATH, m_dir, m_dir.path(),
+                               {"send", "--number", kNumber, "--text", kText}, {mm.BusEnvironment()});
     ASSERT_GT(pid, 0);
     // Give it the time to reach the wait for the service's answer (its bound is minutes away).
     const auto start = std::chrono::steady_clock::now();
