@@ -27,6 +27,8 @@ std::vector<CCommand> AllCommands()
         all.push_back(std::move(c));
     for (auto& c : GatewayCommands())
         all.push_back(std::move(c));
+    for (auto& c : ReceiveCommands())
+        all.push_back(std::move(c));
     return all;
 }
 
