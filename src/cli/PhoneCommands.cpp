@@ -2,6 +2,7 @@
 
 #include "cli/Command.h"
 #include "phone/PhoneBackend.h"
+#include "phone/PortSearch.h"
 #include "send/PhoneSender.h"
 #include "store/Windows1250.h"
 
@@ -71,17 +72,32 @@ int PhoneList(CCommandContext& ctx)
     if (!ctx.PhoneBackendChoice(backend))
         return kExitUsage;
     int found = 0;
-    if (phone_backend::FromSetting(backend) != PhoneBackend::Serial) {
-        for (const ModemInfo& modem : ctx.ModemService().Modems()) {
-            std::string ports;
-            for (const auto& p : modem.ports)
-                ports += (ports.empty() ? "" : ",") + p;
-            std::cout << "modemmanager\t" << modem.id << '\t' << windows1250::ToUtf8(modem.Name())
-                      << "\tSIM: " << windows1250::ToUtf8(modem.SimText()) << "\t"
-                      << windows1250::ToUtf8(windows1250::FromUtf8Lossy("Sygnał: ")) << Percent(modem.signal)
-                      << "\tPorty: " << ports << '\n';
-            ++found;
-        }
+    std::vector<ModemInfo> modems;
+    if (phone_backend::FromSetting(backend) != PhoneBackend::Serial)
+        modems = ctx.ModemService().Modems();
+    for (const ModemInfo& modem : modems) {
+        std::string ports;
+        for (const auto& p : modem.ports)
+            ports += (ports.empty() ? "" : ",") + p;
+        std::cout << "modemmanager\t" << modem.id << '\t' << windows1250::ToUtf8(modem.Name())
+                  << "\tSIM: " << windows1250::ToUtf8(modem.SimText()) << "\t"
+                  << windows1250::ToUtf8(windows1250::FromUtf8Lossy("Sygnał: ")) << Percent(modem.signal)
+                  << "\tPorty: " << ports << '\n';
+        ++found;
+    }
+    // The serial ports with a stable name, each asked briefly unless ModemManager holds it.
+    for (const port_search::Port& port : port_search::ListPorts()) {
+        const bool held = phone_backend::ServiceHolds(modems, port.device);
+        const port_search::Probe probe = held ? port_search::Probe{} : port_search::ProbePort(port.device);
+        std::string name = port.maker + (port.maker.empty() || port.model.empty() ? "" : " ") + port.model;
+        if (name.empty())
+            name = probe.maker;
+        const std::string state = held             ? windows1250::FromUtf8Lossy("port ModemManager")
+                                  : probe.answered ? "SIM: " + probe.sim
+                                                   : probe.problem;
+        std::cout << "serial\t" << port.path << '\t' << windows1250::ToUtf8(name) << '\t'
+                  << windows1250::ToUtf8(state) << '\t' << port.device << '\n';
+        ++found;
     }
     std::cout << std::flush;
     if (found == 0) {
