@@ -12,6 +12,7 @@
 #include "mailwatch/MailCheckResult.h"
 #include "mailwatch/MailCheckerData.h"
 #include "mailwatch/Pop3Options.h"
+#include "phone/ModemService.h"
 #include "send/SendEnvironment.h"
 #include "send/Sender.h"
 #include "store/AddressBook.h"
@@ -148,6 +149,11 @@ public:
     // The phone's port for the phone route, held for the run like the signature.
     const std::string& GetPhonePortName() const { return m_phonePort; }
     void SetPhonePortName(std::string port) { m_phonePort = std::move(port); }
+    // The system's modem service the phone route may send through; the program owns it.
+    void SetModemService(CModemService* service) { m_modemService = service; }
+    CModemService* ModemService() { return m_modemService; }
+    // For this run only, instead of "Settings"/"PhoneBackend" (the command-line tool's --backend).
+    void SetPhoneBackend(std::string backend) { m_phoneBackend = std::move(backend); }
 
     // How many numbers of a send operation went out and how many were queued or stayed queued.
     struct SendCount
@@ -207,6 +213,14 @@ private:
     {
         return m_settingsStore.Get(settings_keys::kPhoneEncoding);
     }
+    std::string GetPhoneBackend() const override
+    {
+        return m_phoneBackend.empty() ? m_settingsStore.Get(settings_keys::kPhoneBackend) : m_phoneBackend;
+    }
+    CModemService* GetModemService() override { return m_modemService; }
+    std::optional<std::string> AskPin(const std::string& prompt) override;
+    void PinWasWrong() override { m_pinAsked = false; }
+    void NoteSendRoute(const std::string& text) override;
     OwnGatewaySettings GetOwnGateway() const override { return settings_keys::OwnGatewayOf(m_settingsStore); }
     bool SendOutboxMessage(CMessage& message, SendCount& count);
     // A failed send's reason goes to its message in the outbox (when queued) and to the user.
@@ -245,6 +259,9 @@ private:
     bool m_checking = false;
     std::string m_signature;
     std::string m_phonePort;
+    CModemService* m_modemService = nullptr;
+    std::string m_phoneBackend;
+    bool m_pinAsked = false; // the user is asked for the SIM's PIN once in a run
     CPop3Options m_mailOptions;
     CMailCheckResult m_lastMailCheck;
 

@@ -123,6 +123,21 @@ void CBrivantelDoc::SendWaitHook()
     m_ui.WaitHook();
 }
 
+void CBrivantelDoc::NoteSendRoute(const std::string& text)
+{
+    m_ui.ShowSendRoute(text);
+}
+
+std::optional<std::string> CBrivantelDoc::AskPin(const std::string& prompt)
+{
+    // Once in a run: a SIM locks after three wrong PINs, so the program never asks on its own
+    // again; after a wrong one the next send may ask, as the user then tried again.
+    if (m_pinAsked)
+        return std::nullopt;
+    m_pinAsked = true;
+    return m_ui.AskPassword(prompt);
+}
+
 bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::string& numbers,
                                      const std::string& text, int route, SendCount* count)
 {

@@ -13,6 +13,9 @@ inline constexpr StringSetting kSignature{"Settings", "Sign", ""};
 inline constexpr StringSetting kPhonePort{"Settings", "Port", ""};
 // "auto" (text or PDU mode per message) or "text"; written only once the user chose otherwise.
 inline constexpr StringSetting kPhoneEncoding{"Settings", "PhoneEncoding", "auto"};
+// Who talks to the phone: "auto" (the system's modem service when it manages the port's modem,
+// the port itself otherwise), "modemmanager" or "serial".
+inline constexpr StringSetting kPhoneBackend{"Settings", "PhoneBackend", "auto", true};
 // Seconds between readings of the phone's received messages; 0 turns them off.
 inline constexpr IntSetting kReceiveInterval{"Settings", "ReceiveInterval", 60};
 // The main window's placement (see WindowPlacement.h).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // Everything the document shows or asks goes through this interface: the desktop program answers
@@ -25,6 +26,11 @@ public:
     // Why the send to one number failed, in a few words, for each failed number: the desktop
     // program shows the latest in its status bar, the command-line tool prints each.
     virtual void ShowFailureReason(const std::string& /*number*/, const std::string& /*reason*/) {}
+    // Which way a message went out ("SMS przez ModemManager (Huawei E3372)"): the desktop
+    // program's status bar; the command-line tool prints it.
+    virtual void ShowSendRoute(const std::string& /*text*/) {}
+    // A secret the user types without it being shown (the SIM's PIN); nothing when cancelled.
+    virtual std::optional<std::string> AskPassword(const std::string& /*text*/) { return std::nullopt; }
 
     // The progress dialog of a long operation: a title, one line of text and a bar from 0 to the
     // range's upper end. One opened while another is open (a mail check during a send's failure

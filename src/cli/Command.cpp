@@ -5,6 +5,8 @@
 #include "app/qt/DataLocation.h"
 #include "app/qt/SignalPipe.h"
 #include "app/qt/TextCodec.h"
+#include "phone/PhoneBackend.h"
+#include "phone/mm/ModemManagerService.h"
 
 CCommandContext::CCommandContext(QCommandLineParser& parser, QStringList positional)
     : m_parser(parser), m_positional(std::move(positional))
@@ -35,9 +37,37 @@ std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Acce
     // What the desktop program's application object holds for the run.
     doc->SetSignature(m_settings.Get(settings_keys::kSignature));
     doc->SetPhonePortName(m_settings.Get(settings_keys::kPhonePort));
+    doc->SetModemService(&ModemService());
+    if (m_parser.isSet(QStringLiteral("backend")))
+        doc->SetPhoneBackend(m_parser.value(QStringLiteral("backend")).toStdString());
     if (doc->WasDamaged() && access == CBrivantelDoc::Access::ReadOnly)
         PrintErrorUtf8("Uwaga: plik danych jest uszkodzony; pokazano to, co dało się odczytać.");
     return doc;
+}
+
+CModemService& CCommandContext::ModemService()
+{
+    if (!m_modemService)
+        m_modemService = std::make_unique<CModemManagerService>();
+    return *m_modemService;
+}
+
+bool CCommandContext::PhoneBackendChoice(std::string& backend)
+{
+    if (m_parser.optionNames().contains(QStringLiteral("pin"))) {
+        PrintErrorUtf8(
+            "Kodu PIN nie podaje się w wierszu poleceń (zostałby w historii powłoki): program zapyta o "
+            "niego na terminalu albo weźmie go ze zmiennej BRIVANTEL_PIN.");
+        return false;
+    }
+    backend = m_parser.isSet(QStringLiteral("backend"))
+                  ? m_parser.value(QStringLiteral("backend")).toStdString()
+                  : m_settings.Get(settings_keys::kPhoneBackend);
+    if (!phone_backend::IsName(backend)) {
+        PrintErrorUtf8("Podaj --backend auto, modemmanager albo serial.");
+        return false;
+    }
+    return true;
 }
 
 bool CCommandContext::OptionText(const QString& name, std::string& out) const

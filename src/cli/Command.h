@@ -43,6 +43,13 @@ public:
     // An option's value in Windows-1250; false (and a message) when the code page cannot hold it.
     bool OptionText(const QString& name, std::string& out) const;
 
+    // The system's modem service (ModemManager on the system bus), made at first use.
+    CModemService& ModemService();
+    // The phone backend: --backend when given, else "Settings"/"PhoneBackend". False (and a
+    // message) when --backend names none, or when --pin was given: a PIN belongs in no shell
+    // history.
+    bool PhoneBackendChoice(std::string& backend);
+
     CConsoleUserInterface& Ui() { return m_ui; }
     CQtSettingsStore& Settings() { return m_settings; }
 
@@ -51,6 +58,7 @@ private:
     QStringList m_positional;
     CConsoleUserInterface m_ui;
     CQtSettingsStore m_settings;
+    std::unique_ptr<CModemService> m_modemService;
 };
 
 // One command of the tool: the words that name it, its options and what it does.

@@ -1,5 +1,9 @@
 #include "cli/ConsoleUserInterface.h"
 
+#include <cstdlib>
+#include <termios.h>
+#include <unistd.h>
+
 #include <iostream>
 
 #include "store/Windows1250.h"
@@ -62,4 +66,34 @@ void CConsoleUserInterface::ShowSendFailed(const std::string& text, const std::s
     PrintError(windows1250::FromUtf8Lossy("nie została wysłana."));
     if (!information.empty())
         PrintError(information);
+}
+
+void CConsoleUserInterface::ShowSendRoute(const std::string& text)
+{
+    PrintError(text);
+}
+
+std::optional<std::string> CConsoleUserInterface::AskPassword(const std::string& text)
+{
+    // From the environment, so that a script need not put the PIN on its command line.
+    if (const char* given = std::getenv("BRIVANTEL_PIN"); given && *given)
+        return std::string(given);
+    if (!::isatty(STDIN_FILENO))
+        return std::nullopt;
+    std::cerr << windows1250::ToUtf8(text) << ' ' << std::flush;
+    termios saved{};
+    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios noEcho = saved;
+        noEcho.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &noEcho);
+    }
+    std::string line;
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (quiet)
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << std::endl;
+    if (!read)
+        return std::nullopt;
+    return line;
 }

@@ -24,6 +24,11 @@ public:
     void ProgressSetRange(int) override {}
     void ProgressSetPos(int) override {}
     void ProgressClose() override {}
+    // "SMS przez ModemManager (Huawei E3372)" on standard error.
+    void ShowSendRoute(const std::string& text) override;
+    // BRIVANTEL_PIN when set, else a line typed on the terminal with its echo off; nothing
+    // without a terminal.
+    std::optional<std::string> AskPassword(const std::string& text) override;
 };
 
 // Prints Windows-1250 text as UTF-8 on standard error, followed by a line break.

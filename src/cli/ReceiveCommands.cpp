@@ -144,6 +144,7 @@ int Receive(CCommandContext& ctx)
     EndOnSignals();
     CSmsReceiver receiver(device, db);
     const bool read = ReadPhone(receiver, db, names);
+    // Every message read is committed to Brivantel.db as it comes: nothing is left unsaved.
     if (const int interrupted = InterruptedStatus(true))
         return interrupted;
     return read ? kExitOk : kExitFailed;

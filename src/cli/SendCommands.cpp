@@ -91,8 +91,13 @@ std::unique_ptr<CBrivantelDoc> OpenForSending(CCommandContext& ctx)
         return nullptr;
     }
     auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
-    if (doc && ctx.Parser().isSet("timeout"))
+    if (doc && ctx.Parser().isSet("timeout")) {
         doc->GetSender().SetTimeouts({{seconds, seconds, seconds}, 3 * seconds});
+        // The same bound on the whole wait for ModemManager's confirmation.
+        PhoneTimeouts phone;
+        phone.service = seconds;
+        doc->GetSender().SetPhoneTimeouts(phone);
+    }
     return doc;
 }
 
@@ -116,6 +121,8 @@ int Send(CCommandContext& ctx)
     if (!ReadText(ctx, text))
         return kExitUsage;
     if (byName ? !ReadRecipients(ctx, recipients) : !ctx.OptionText("number", recipients))
+        return kExitUsage;
+    if (std::string backend; !ctx.PhoneBackendChoice(backend))
         return kExitUsage;
     if (!TimeoutIsValid(ctx))
         return kExitUsage;
@@ -162,6 +169,8 @@ int Later(CCommandContext& ctx)
 
 int SendOutbox(CCommandContext& ctx)
 {
+    if (std::string backend; !ctx.PhoneBackendChoice(backend))
+        return kExitUsage;
     if (!TimeoutIsValid(ctx))
         return kExitUsage;
     EndOnSignals();
@@ -185,11 +194,15 @@ std::vector<CCommand> SendCommands()
     const QCommandLineOption number("number", "Pełne numery (+48...) rozdzielone „;”.", "NUMERY");
     const QCommandLineOption text("text", "Treść wiadomości (najwyżej 160 znaków).", "TEKST");
     const QCommandLineOption timeout("timeout", "Ile sekund czekać na bramkę (domyślnie 30).", "SEKUNDY");
+    const QCommandLineOption backend(
+        "backend", "Telefon: auto, modemmanager albo serial zamiast Settings/PhoneBackend.", "BACKEND");
+    const QCommandLineOption pin("pin", "Nie używać: kod PIN podaje się na terminalu albo w BRIVANTEL_PIN.",
+                                 "PIN");
     return {
         {{"send"},
          "send (--to \"NAZWA;NAZWA\" | --number \"NUMER;NUMER\") --text TEKST",
          "Wysyła wiadomość jak przycisk „Wyślij”; kod 0, gdy wyszła do każdego numeru.",
-         {to, number, text, timeout},
+         {to, number, text, timeout, backend, pin},
          0,
          Send},
         {{"later"},
@@ -201,7 +214,7 @@ std::vector<CCommand> SendCommands()
         {{"send-outbox"},
          "send-outbox",
          "Wysyła wiadomości z folderu „Wiadomości wysyłane”; każda niewysłana jest wypisana.",
-         {timeout},
+         {timeout, backend, pin},
          0,
          SendOutbox},
     };

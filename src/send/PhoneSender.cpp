@@ -6,7 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "send/SerialLink.h"
+#include "phone/PortProblem.h"
+#include "phone/SerialLink.h"
 #include "send/SmsEncoding.h"
 #include "store/Windows1250.h"
 
@@ -223,6 +224,39 @@ std::string SignalText(const std::string& value)
     return std::to_string(rssi * 100 / 31) + "%";
 }
 
+// What an old phone's text mode can carry: the Polish letters lose their marks, anything else
+// outside printable ASCII (line breaks aside) becomes '?'.
+std::string PlainLetters(const std::string& text)
+{
+    static const std::pair<unsigned char, char> kPolish[] = {
+        {0xB9, 'a'}, {0xA5, 'A'}, {0xE6, 'c'}, {0xC6, 'C'}, {0xEA, 'e'}, {0xCA, 'E'},
+        {0xB3, 'l'}, {0xA3, 'L'}, {0xF1, 'n'}, {0xD1, 'N'}, {0xF3, 'o'}, {0xD3, 'O'},
+        {0x9C, 's'}, {0x8C, 'S'}, {0x9F, 'z'}, {0x8F, 'Z'}, {0xBF, 'z'}, {0xAF, 'Z'}};
+    std::string plain;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 0x20 && b < 0x7F) || c == '\r' || c == '\n') {
+            plain += c;
+            continue;
+        }
+        char replaced = '?';
+        for (const auto& [letter, base] : kPolish) {
+            if (letter == b)
+                replaced = base;
+        }
+        plain += replaced;
+    }
+    return plain;
+}
+
+constexpr std::size_t kTextModeLimit = 160;
+
+std::string PartlySent()
+{
+    return Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu zostaną wysłane "
+                  "wszystkie części.");
+}
+
 std::uint8_t NextReference()
 {
     // Each long message gets its own reference, so a phone never joins parts of two messages.
@@ -253,6 +287,13 @@ std::string PhoneReport::Text() const
 CPhoneSender::CPhoneSender(std::string port, WaitHook hook, PhoneTimeouts timeouts)
     : m_port(std::move(port)), m_hook(std::move(hook)), m_timeouts(timeouts)
 {
+}
+
+std::string CPhoneSender::OpenProblem(const CSerialLink& link, const std::string& device) const
+{
+    if (device.empty())
+        return Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
+    return port_problem::Describe(device, link.OpenError(), m_heldByService);
 }
 
 PhoneEncoding CPhoneSender::EncodingFor(const std::string& setting)
@@ -343,6 +384,10 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
         answer.heard = answer.heard || arrived;
         if (arrived && judge())
             return answer;
+        if (link.HungUp()) {
+            answer.gone = true;
+            return answer;
+        }
         const auto now = Clock::now();
         if (now >= end)
             return answer;
@@ -355,6 +400,7 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
                 answer.heard = true;
                 judge();
             }
+            answer.gone = answer.verdict == Reply::Pending && link.HungUp();
             return answer;
         }
     }
@@ -374,7 +420,9 @@ bool CPhoneSender::TakeInput(CSerialLink& link, std::string& reply)
 
 void CPhoneSender::Refused(const Answer& answer, const char* silence)
 {
-    if (answer.verdict == Reply::Error && !answer.lines.empty())
+    if (answer.gone)
+        m_reason = Polish("Telefon został odłączony.");
+    else if (answer.verdict == Reply::Error && !answer.lines.empty())
         m_reason = Polish("Telefon odpowiedział: ") + answer.lines.back() + ".";
     else if (!answer.heard)
         m_reason = Polish("Telefon nie odpowiada.");
@@ -385,8 +433,8 @@ void CPhoneSender::Refused(const Answer& answer, const char* silence)
 bool CPhoneSender::SimReady(CSerialLink& link)
 {
     const Answer answer = Exchange(link, "at+cpin?\r", "OK", m_timeouts.query);
-    if (answer.verdict == Reply::Pending && !answer.heard) {
-        m_reason = Polish("Telefon nie odpowiada.");
+    if (answer.verdict == Reply::Pending && (answer.gone || !answer.heard)) {
+        Refused(answer, "Telefon nie odpowiada.");
         return false;
     }
     const std::string error = answer.verdict == Reply::Error ? answer.lines.back() : std::string();
@@ -396,7 +444,7 @@ bool CPhoneSender::SimReady(CSerialLink& link)
         return true;
     case Sim::Pin:
         m_reason = Polish("Telefon czeka na kod PIN karty SIM.");
-        return false;
+        return m_askPin && Unlock(link);
     case Sim::Puk:
         m_reason = Polish("Telefon czeka na kod PUK karty SIM.");
         return false;
@@ -410,6 +458,41 @@ bool CPhoneSender::SimReady(CSerialLink& link)
         m_reason =
             Polish("Karta SIM w telefonie nie jest gotowa (") + Field(answer.lines, "+CPIN:") + error + ").";
         return false;
+    }
+    return false;
+}
+
+bool CPhoneSender::Unlock(CSerialLink& link)
+{
+    const std::optional<std::string> pin =
+        m_askPin(Polish("Karta SIM w telefonie czeka na kod PIN. Podaj kod PIN:"));
+    if (!pin || pin->empty())
+        return false; // the reason stays: the phone waits for its PIN
+    // Digits only: anything else would reach the phone as part of a command.
+    if (pin->size() > 8 ||
+        !std::all_of(pin->begin(), pin->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        m_reason = Polish("Kod PIN składa się z 4 do 8 cyfr.");
+        return false;
+    }
+    const Answer answer = Exchange(link, "at+cpin=\"" + *pin + "\"\r", "OK", m_timeouts.mode);
+    if (answer.verdict == Reply::Expected)
+        return true;
+    if (answer.verdict != Reply::Error) {
+        Refused(answer, "Telefon nie potwierdził kodu PIN.");
+        return false;
+    }
+    // Never tried again here: a SIM locks after three wrong PINs. The tries left, where the
+    // phone tells them (+CPINR: SIM PIN,<left>,<max>).
+    m_pinRefused = true;
+    m_reason = Polish("Kod PIN jest błędny.");
+    const Answer left = Exchange(link, "at+cpinr=\"SIM PIN\"\r", "OK", m_timeouts.query);
+    const std::string value = Field(left.lines, "+CPINR:");
+    const auto comma = value.find(',');
+    if (left.verdict == Reply::Expected && comma != std::string::npos) {
+        const std::string tries = value.substr(comma + 1, value.find(',', comma + 1) - comma - 1);
+        if (!tries.empty() &&
+            std::all_of(tries.begin(), tries.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            m_reason = Polish("Kod PIN jest błędny; pozostało prób: ") + tries + ".";
     }
     return false;
 }
@@ -438,6 +521,22 @@ bool CPhoneSender::SendText(CSerialLink& link, const std::string& number, const 
     return true;
 }
 
+bool CPhoneSender::SendWithoutPolishLetters(CSerialLink& link, const std::string& number,
+                                            const std::string& text)
+{
+    // An old phone without PDU mode: its text mode takes plain letters only, in one message.
+    const std::string plain = PlainLetters(text);
+    if (plain.size() > kTextModeLimit) {
+        m_reason = Polish("Telefon nie zna trybu PDU, a w trybie tekstowym wiadomość może mieć najwyżej "
+                          "160 znaków.");
+        return false;
+    }
+    m_withoutPolishLetters = plain != text;
+    const bool sent = SendText(link, number, plain);
+    m_withoutPolishLetters = sent && m_withoutPolishLetters;
+    return sent;
+}
+
 bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2)
 {
     const auto pdus = sms::SubmitPdus(number, sms::FromWindows1250(text),
@@ -450,6 +549,7 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
     Answer answer = Exchange(link, "at+cmgf=0\r", "OK", m_timeouts.mode);
     if (answer.verdict != Reply::Expected) {
         Refused(answer, "Telefon nie przyjął trybu PDU.");
+        m_pduRefused = answer.verdict == Reply::Error;
         return false;
     }
     std::size_t confirmed = 0;
@@ -458,6 +558,8 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
         if (answer.verdict != Reply::Expected) {
             link.Write(&kEscape, 1);
             Refused(answer, "Telefon nie poprosił o treść wiadomości.");
+            if (confirmed > 0)
+                m_warning = PartlySent();
             break;
         }
         answer = Exchange(link, pdu.hex + kCtrlZ, "OK", m_timeouts.answer);
@@ -467,8 +569,7 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
             Refused(answer, "Telefon nie potwierdził wysłania wiadomości.");
             // Unconfirmed is not undelivered: a part the network took may already be on its way.
             if (pdus.size() > 1 && (confirmed > 0 || answer.verdict != Reply::Error))
-                m_warning = Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu "
-                                   "zostaną wysłane wszystkie części.");
+                m_warning = PartlySent();
             break;
         }
         ++confirmed;
@@ -479,6 +580,9 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
 SendOutcome CPhoneSender::Send(const std::string& number, const std::string& text)
 {
     m_warning.clear();
+    m_pduRefused = false;
+    m_pinRefused = false;
+    m_withoutPolishLetters = false;
     const auto failed = [this](std::string reason) {
         return SendOutcome{COutcome::Failed(reason), m_warning};
     };
@@ -498,13 +602,15 @@ SendOutcome CPhoneSender::Send(const std::string& number, const std::string& tex
     CSerialLink link(m_hook);
     link.SetByteTimeout(m_timeouts.byte);
     if (device.empty() || !link.OpenDevice(device, kBaud))
-        return failed(Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".");
+        return failed(OpenProblem(link, device));
     bool sent = false;
     if (SimReady(link)) {
         if (coding == sms::Coding::Text)
             sent = SendText(link, dial, text);
         else
             sent = SendPdus(link, dial, text, coding == sms::Coding::Ucs2);
+        if (!sent && m_pduRefused && m_encoding == PhoneEncoding::Auto)
+            sent = SendWithoutPolishLetters(link, dial, text);
     }
     link.Close();
     return sent ? SendOutcome{COutcome::Done(), {}} : failed(m_reason);
@@ -517,12 +623,12 @@ PhoneReport CPhoneSender::Inspect()
     CSerialLink link(m_hook);
     link.SetByteTimeout(m_timeouts.byte);
     if (device.empty() || !link.OpenDevice(device, kBaud)) {
-        report.problem = Polish("Nie można otworzyć portu telefonu \"") + m_port + "\".";
+        report.problem = OpenProblem(link, device);
         return report;
     }
     Answer answer = Exchange(link, "at+cgmi\r", "OK", m_timeouts.query);
-    if (!answer.heard) {
-        report.problem = Polish("Telefon nie odpowiada.");
+    if (!answer.heard || answer.gone) {
+        report.problem = Polish(answer.gone ? "Telefon został odłączony." : "Telefon nie odpowiada.");
         return report;
     }
     if (answer.verdict == Reply::Expected)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct PhoneTimeouts
     std::chrono::milliseconds answer{60000}; // "OK" after the text: the network's confirmation
     std::chrono::milliseconds byte{1000};    // handing one byte to the port
     std::chrono::milliseconds query{2000};   // the SIM's state, and each question of the phone check
+    // The whole wait for the system's modem service to confirm a message (it gives each part up
+    // to 300 s itself).
+    std::chrono::milliseconds service{330000};
 };
 
 // "Settings"/"PhoneEncoding": auto (the program picks text or PDU mode per message) or text
@@ -71,6 +75,17 @@ public:
     void SetTimeouts(const PhoneTimeouts& timeouts) { m_timeouts = timeouts; }
     void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
     void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }
+    // The system's modem service lists the port as one of its modems': a busy port is its.
+    void SetHeldByService(bool held) { m_heldByService = held; }
+    // Asked for the SIM's PIN when the phone waits for it (the prompt is Windows-1250); nothing
+    // when the user gives none. Without a source such a phone fails the message with the reason.
+    using PinSource = std::function<std::optional<std::string>(const std::string& prompt)>;
+    void SetPinSource(PinSource source) { m_askPin = std::move(source); }
+    // The PIN given for the last message was wrong.
+    bool PinRefused() const { return m_pinRefused; }
+    // The last message went out in text mode with its Polish letters made plain, as a phone that
+    // refused PDU mode can carry it.
+    bool SentWithoutPolishLetters() const { return m_withoutPolishLetters; }
 
     // "text" is Text; anything else (the default, "auto", nothing) is Auto.
     static PhoneEncoding EncodingFor(const std::string& setting);
@@ -103,6 +118,7 @@ private:
         Reply verdict = Reply::Pending;
         std::vector<std::string> lines;
         bool heard = false; // the phone sent anything at all
+        bool gone = false;  // the device hung up: nothing more will come
     };
     Answer Exchange(CSerialLink& link, const std::string& bytes, const std::string& expected,
                     std::chrono::milliseconds timeout);
@@ -110,14 +126,22 @@ private:
     static bool TakeInput(CSerialLink& link, std::string& reply);
 
     bool SimReady(CSerialLink& link);
+    bool Unlock(CSerialLink& link);
     bool SendText(CSerialLink& link, const std::string& number, const std::string& text);
     bool SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2);
+    bool SendWithoutPolishLetters(CSerialLink& link, const std::string& number, const std::string& text);
     void Refused(const Answer& answer, const char* silence);
+    std::string OpenProblem(const CSerialLink& link, const std::string& device) const;
 
     std::string m_port;
     WaitHook m_hook;
     PhoneTimeouts m_timeouts;
     PhoneEncoding m_encoding = PhoneEncoding::Auto;
+    bool m_heldByService = false;
+    bool m_pduRefused = false;
+    bool m_pinRefused = false;
+    PinSource m_askPin;
+    bool m_withoutPolishLetters = false;
     std::string m_reason;
     std::string m_warning;
 };

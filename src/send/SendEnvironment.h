@@ -1,8 +1,10 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 
+class CModemService;
 class CSettingsData;
 
 // The gateways whose host ("host" or "host:port") the settings store may name. IdeaHome is shown
@@ -38,6 +40,18 @@ public:
     virtual std::string GetPhonePort() const = 0;
     // "auto" (or nothing) or "text".
     virtual std::string GetPhoneEncoding() const { return {}; }
+    // "auto" (or nothing), "modemmanager" or "serial".
+    virtual std::string GetPhoneBackend() const { return {}; }
+    // The system's modem service, when the program can reach one (the desktop program and the
+    // command-line tool); none in the Qt-free core.
+    virtual CModemService* GetModemService() { return nullptr; }
+    // Asks the user for the SIM's PIN (Windows-1250 prompt); nothing when the user gave none. The
+    // PIN is never kept.
+    virtual std::optional<std::string> AskPin(const std::string& /*prompt*/) { return std::nullopt; }
+    // The PIN given was wrong: the user may be asked once more at the next send.
+    virtual void PinWasWrong() {}
+    // Tells the user which way a message went out ("SMS przez ModemManager (Huawei E3372)").
+    virtual void NoteSendRoute(const std::string& /*text*/) {}
     virtual std::tm LocalTime() const;
     // Read at each use, so a change counts at once.
     virtual OwnGatewaySettings GetOwnGateway() const = 0;

@@ -1,11 +1,28 @@
 #include "send/Sender.h"
 
+#include "phone/PhoneBackend.h"
 #include "send/ERASender.h"
 #include "send/IdeaSender.h"
 #include "send/PLUSSender.h"
 #include "send/SendEnvironment.h"
 #include "store/SettingsData.h"
 #include "store/Windows1250.h"
+
+#include <string_view>
+
+namespace {
+
+std::string Polish(std::string_view utf8)
+{
+    return windows1250::FromUtf8Lossy(utf8);
+}
+
+SendOutcome Failed(std::string reason)
+{
+    return {COutcome::Failed(std::move(reason)), {}};
+}
+
+} // namespace
 
 CSender::CSender(CSendEnvironment& environment) : m_environment(environment)
 {
@@ -56,11 +73,67 @@ SendOutcome CSender::SendByInternet(const std::string& number, const std::string
 
 SendOutcome CSender::SendByPhone(const std::string& number, const std::string& text)
 {
-    // The port is read at every send, so a port chosen on the settings page counts at once.
+    // The port and the backend are read at every send, so a choice on the settings page counts
+    // at once.
+    const std::string port = m_environment.GetPhonePort();
+    const std::string device = CPhoneSender::DeviceFor(port);
+    const PhoneBackend backend = phone_backend::FromSetting(m_environment.GetPhoneBackend());
+    CModemService* service = m_environment.GetModemService();
+    std::vector<ModemInfo> modems;
+    if (service && backend != PhoneBackend::Serial) {
+        service->SetWaitHook([this] { m_environment.SendWaitHook(); });
+        modems = service->Modems();
+        if (const ModemInfo* modem = phone_backend::ModemFor(modems, device))
+            return SendByService(*service, *modem, number, text);
+    }
+    if (backend == PhoneBackend::ModemManager) {
+        if (!service || !service->IsRunning())
+            return Failed(Polish("Usługa ModemManager nie działa."));
+        if (modems.empty())
+            return Failed(Polish("ModemManager nie widzi żadnego modemu."));
+        return Failed(device.empty()
+                          ? Polish("ModemManager widzi kilka modemów; wybierz jeden (\"Znajdź telefon...\").")
+                          : Polish("ModemManager nie obsługuje portu ") + device + ".");
+    }
     CPhoneSender phone(
-        m_environment.GetPhonePort(), [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
+        port, [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
     phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
-    return phone.Send(number, text);
+    phone.SetHeldByService(phone_backend::ServiceHolds(modems, device));
+    phone.SetPinSource([this](const std::string& prompt) { return m_environment.AskPin(prompt); });
+    SendOutcome outcome = phone.Send(number, text);
+    if (phone.PinRefused())
+        m_environment.PinWasWrong();
+    if (outcome)
+        m_environment.NoteSendRoute(
+            Polish("SMS przez port ") + device +
+            (phone.SentWithoutPolishLetters() ? Polish(" (wysłano bez polskich liter)") : ""));
+    return outcome;
+}
+
+SendOutcome CSender::SendByService(CModemService& service, const ModemInfo& modem, const std::string& number,
+                                   const std::string& text)
+{
+    if (modem.lock == SimLock::Puk)
+        return Failed(Polish("Karta SIM w modemie ") + modem.Name() + Polish(" czeka na kod PUK."));
+    if (modem.lock == SimLock::Pin) {
+        const auto pin = m_environment.AskPin(Polish("Karta SIM w modemie ") + modem.Name() +
+                                              Polish(" czeka na kod PIN. Podaj kod PIN:"));
+        if (!pin || pin->empty())
+            return Failed(Polish("Karta SIM w modemie ") + modem.Name() + Polish(" czeka na kod PIN."));
+        const COutcome unlocked = service.SendPin(modem, *pin);
+        if (!unlocked) {
+            m_environment.PinWasWrong();
+            return {unlocked, {}};
+        }
+    }
+    service.SetSendTimeout(m_phoneTimeouts.service);
+    const std::string dial = CPhoneSender::DialableNumber(number);
+    if (dial.empty())
+        return Failed(Polish("Numer \"") + number + Polish("\" nie nadaje się do wybrania w telefonie."));
+    SendOutcome outcome{service.Send(modem, dial, text), {}};
+    if (outcome)
+        m_environment.NoteSendRoute(Polish("SMS przez ModemManager (") + modem.Name() + ")");
+    return outcome;
 }
 
 std::vector<CSender::Method> CSender::MethodList() const

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "phone/ModemService.h"
 #include "send/OwnGatewaySender.h"
 #include "send/PhoneSender.h"
 #include "send/SMSMessageSender.h"
@@ -44,6 +45,8 @@ public:
 private:
     SendOutcome SendByInternet(const std::string& number, const std::string& text);
     SendOutcome SendByPhone(const std::string& number, const std::string& text);
+    SendOutcome SendByService(CModemService& service, const ModemInfo& modem, const std::string& number,
+                              const std::string& text);
 
     CSendEnvironment& m_environment;
     // Era, Plus, Idea: asked from the last to the first.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -106,6 +108,25 @@ void CQtUserInterface::ShowFailureReason(const std::string& number, const std::s
 {
     if (auto* window = qobject_cast<QMainWindow*>(m_owner.data()))
         window->statusBar()->showMessage(Text(number + ": " + reason));
+}
+
+void CQtUserInterface::ShowSendRoute(const std::string& text)
+{
+    if (auto* window = qobject_cast<QMainWindow*>(m_owner.data()))
+        window->statusBar()->showMessage(Text(text));
+}
+
+std::optional<std::string> CQtUserInterface::AskPassword(const std::string& text)
+{
+    QInputDialog dialog(m_owner);
+    dialog.setObjectName(QStringLiteral("pinDialog"));
+    dialog.setWindowTitle(QStringLiteral("Kod PIN"));
+    dialog.setLabelText(Text(text));
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setInputMethodHints(Qt::ImhDigitsOnly | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
+    if (dialog.exec() != QDialog::Accepted || dialog.textValue().isEmpty())
+        return std::nullopt;
+    return dialog.textValue().toStdString(); // digits only: the same bytes in any code page
 }
 
 void CQtUserInterface::ProgressOpen(const std::string& title)

@@ -29,6 +29,10 @@ public:
                         const std::string& information) override;
     // In the main window's status bar, until the next message there.
     void ShowFailureReason(const std::string& number, const std::string& reason) override;
+    // "SMS przez ModemManager (Huawei E3372)" in the status bar.
+    void ShowSendRoute(const std::string& text) override;
+    // A password field in a small dialog.
+    std::optional<std::string> AskPassword(const std::string& text) override;
     void ProgressOpen(const std::string& title) override;
     void ProgressSetTitle(const std::string& title) override;
     void ProgressSetText(const std::string& text) override;

@@ -29,6 +29,8 @@ public:
     QComboBox* PortBox() const { return m_port; }
     QComboBox* EncodingBox() const { return m_encoding; }
     QPushButton* CheckPhoneButton() const { return m_checkPhone; }
+    QPushButton* FindPhoneButton() const { return m_findPhone; }
+    QComboBox* BackendBox() const { return m_backend; }
     QLabel* PhoneCheckResult() const { return m_phoneResult; }
 
 private:
@@ -39,6 +41,7 @@ private:
     void LoadPhoneEncoding();
     void StorePhoneEncoding();
     void CheckPhone();
+    void FindPhone();
 
     CBrivantelDoc& m_document;
     QTreeWidget* m_methods;
@@ -48,5 +51,7 @@ private:
     QComboBox* m_port;
     QComboBox* m_encoding = nullptr;
     QPushButton* m_checkPhone = nullptr;
+    QPushButton* m_findPhone = nullptr;
+    QComboBox* m_backend = nullptr;
     QLabel* m_phoneResult = nullptr;
 };

@@ -7,11 +7,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app/Document.h"
 #include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
+#include "phone/PhoneBackend.h"
 #include "send/PhoneSender.h"
+#include "ui/FindPhoneDialog.h"
 #include "ui/SettingsGatewayPage.h"
 
 void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
@@ -23,6 +26,16 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
     m_encoding->addItem(QStringLiteral("Zawsze tryb tekstowy (starsze telefony)"), QStringLiteral("text"));
     auto* encodingLabel = new QLabel(QStringLiteral("Kodowanie:"));
     encodingLabel->setBuddy(m_encoding);
+    m_backend = new QComboBox;
+    m_backend->setObjectName(QStringLiteral("BackendBox"));
+    m_backend->addItem(QStringLiteral("Automatycznie"), QStringLiteral("auto"));
+    m_backend->addItem(QStringLiteral("ModemManager"), QStringLiteral("modemmanager"));
+    m_backend->addItem(QStringLiteral("Port szeregowy"), QStringLiteral("serial"));
+    auto* backendLabel = new QLabel(QStringLiteral("Obsługa:"));
+    backendLabel->setBuddy(m_backend);
+    m_findPhone = new QPushButton(QStringLiteral("Znajdź telefon..."));
+    m_findPhone->setObjectName(QStringLiteral("FindPhoneButton"));
+    connect(m_findPhone, &QPushButton::clicked, this, [this] { FindPhone(); });
 
     m_checkPhone = new QPushButton(QStringLiteral("Sprawdź telefon"));
     m_checkPhone->setObjectName(QStringLiteral("CheckPhoneButton"));
@@ -34,12 +47,18 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
     m_phoneResult->setMinimumHeight(m_phoneResult->fontMetrics().lineSpacing() * 5 + 4);
     connect(m_checkPhone, &QPushButton::clicked, this, [this] { CheckPhone(); });
 
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_checkPhone);
+    buttons->addWidget(m_findPhone);
+    buttons->addStretch(1);
     auto* check = new QHBoxLayout;
-    check->addWidget(m_checkPhone, 0, Qt::AlignTop);
+    check->addLayout(buttons);
     check->addWidget(m_phoneResult, 1);
     layout->addWidget(encodingLabel, row, 0);
     layout->addWidget(m_encoding, row, 1);
-    layout->addLayout(check, row + 1, 1, 1, 2);
+    layout->addWidget(backendLabel, row + 1, 0);
+    layout->addWidget(m_backend, row + 1, 1, Qt::AlignLeft);
+    layout->addLayout(check, row + 2, 1, 1, 2);
 }
 
 void CSettingsGatewayPage::LoadPhoneEncoding()
@@ -47,6 +66,9 @@ void CSettingsGatewayPage::LoadPhoneEncoding()
     const auto encoding =
         CPhoneSender::EncodingFor(m_document.GetSettingsStore().Get(settings_keys::kPhoneEncoding));
     m_encoding->setCurrentIndex(encoding == PhoneEncoding::Text ? 1 : 0);
+    const PhoneBackend backend =
+        phone_backend::FromSetting(m_document.GetSettingsStore().Get(settings_keys::kPhoneBackend));
+    m_backend->setCurrentIndex(static_cast<int>(backend));
 }
 
 void CSettingsGatewayPage::StorePhoneEncoding()
@@ -55,6 +77,22 @@ void CSettingsGatewayPage::StorePhoneEncoding()
     // An unset value means the default; it is written only once the user has chosen otherwise.
     if (value != m_document.GetSettingsStore().Get(settings_keys::kPhoneEncoding))
         m_document.GetSettingsStore().Set(settings_keys::kPhoneEncoding, value);
+    const std::string backend = m_backend->currentData().toString().toStdString();
+    if (backend != m_document.GetSettingsStore().Get(settings_keys::kPhoneBackend))
+        m_document.GetSettingsStore().Set(settings_keys::kPhoneBackend, backend);
+}
+
+void CSettingsGatewayPage::FindPhone()
+{
+    CFindPhoneDialog dialog(m_document.ModemService(), this);
+    dialog.Start();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!dialog.ChosenPort().empty())
+        m_port->setCurrentText(text_codec::ToQString(dialog.ChosenPort()));
+    const int backend = m_backend->findData(QString::fromStdString(dialog.ChosenBackend()));
+    if (backend >= 0)
+        m_backend->setCurrentIndex(backend);
 }
 
 void CSettingsGatewayPage::CheckPhone()

@@ -164,6 +164,12 @@ std::vector<FakeModem::Sms> FakeModem::Messages()
     return m_messages;
 }
 
+std::vector<std::string> FakeModem::Pins()
+{
+    std::lock_guard lock(m_mutex);
+    return m_pins;
+}
+
 void FakeModem::Answer(Phone& phone, const std::string& bytes)
 {
     if (phone.silent)
@@ -183,11 +189,30 @@ std::string FakeModem::Command(Phone& phone, const std::string& command)
     auto ok = [](const std::string& line) { return "\r\n" + line + "\r\n\r\nOK\r\n"; };
     if (command == "at+cpin?")
         return phone.cpinError.empty() ? ok(phone.cpin) : "\r\n" + phone.cpinError + "\r\n";
+    if (command.rfind("at+cpin=\"", 0) == 0 && command.size() > 9 && command.back() == '"') {
+        const std::string given = command.substr(9, command.size() - 10);
+        {
+            std::lock_guard lock(m_mutex);
+            m_pins.push_back(given);
+        }
+        if (given != phone.pin) {
+            --phone.pinTries;
+            return "\r\n+CME ERROR: 16\r\n";
+        }
+        phone.cpin = "+CPIN: READY";
+        return "\r\nOK\r\n";
+    }
+    if (command == "at+cpinr=\"SIM PIN\"")
+        return ok("+CPINR: SIM PIN," + std::to_string(phone.pinTries) + ",3");
+    if (command == "at+cmgf=0" && phone.refusePdu)
+        return "\r\nERROR\r\n";
     if (command == "at+cmgf=0" || command == "at+cmgf=1") {
         m_pduMode = command.back() == '0';
         return "\r\nOK\r\n";
     }
     if (command.rfind("at+cmgs=", 0) == 0) {
+        if (++m_starts == phone.noPrompt)
+            return {};
         m_current = Sms{};
         m_current.pdu = m_pduMode;
         const std::string arg = command.substr(8);
@@ -257,7 +282,15 @@ void FakeModem::Act(Phone phone)
             if (m_input) {
                 if (c == '\x1a') {
                     m_input = false;
-                    Answer(phone, Take(phone));
+                    const std::string answer = Take(phone);
+                    if (static_cast<int>(Messages().size()) == phone.hangUp) {
+                        // Unplugged: the program's side of the terminal hangs up.
+                        std::lock_guard lock(m_mutex);
+                        ::close(m_master);
+                        m_master = -1;
+                        return;
+                    }
+                    Answer(phone, answer);
                 } else if (c == '\x1b') {
                     m_input = false; // cancelled: nothing is sent
                 } else {

@@ -34,6 +34,11 @@ public:
         std::string cpin = "+CPIN: READY";    // the answer to "at+cpin?"
         std::string cpinError;                // given instead, when not empty ("+CME ERROR: 10")
         int refuse = 0;                       // the n-th message taken (from 1) is refused
+        int noPrompt = 0;                     // the n-th "at+cmgs=" (from 1) gets no prompt
+        int hangUp = 0;                       // unplugged instead of answering the n-th message
+        bool refusePdu = false;               // an old phone: "at+cmgf=0" is an error
+        std::string pin = "1234";             // what "at+cpin=" must give to make the SIM ready
+        int pinTries = 3;                     // told by "at+cpinr"
         std::vector<std::string> unsolicited; // one line slipped in before each answer while they last
         std::string maker = "Fakecom";
         std::string model = "FM-1";
@@ -66,6 +71,8 @@ public:
     void Run(std::vector<Step> script);
     void Behave(Phone phone);
     std::vector<Sms> Messages();
+    // Every PIN the program gave, in order.
+    std::vector<std::string> Pins();
     // Everything the program wrote: waits (boundedly) until at least expectedLength bytes are
     // there, then a little more so that stray extra bytes show up too. Stops the modem.
     std::vector<std::uint8_t> Transcript(std::size_t expectedLength);
@@ -93,6 +100,8 @@ private:
     std::vector<Sms> m_messages;
     bool m_pduMode = false;
     bool m_input = false; // between the prompt and the Ctrl-Z
+    int m_starts = 0;     // "at+cmgs=" commands so far
+    std::vector<std::string> m_pins;
     std::string m_line;
     Sms m_current;
 };

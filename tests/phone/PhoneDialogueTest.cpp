@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "phone/FakeModem.h"
 #include "send/PhoneSender.h"
 #include "store/Windows1250.h"
@@ -242,4 +244,112 @@ TEST_P(PhoneDialogueTest, ASilentPhoneSaysSo)
     const SendOutcome outcome = sender.Send(kNumber, "Hej");
     EXPECT_FALSE(outcome);
     EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "Telefon nie odpowiada.");
+}
+
+TEST_P(PhoneDialogueTest, AnUnpluggedPhoneEndsTheSendAtOnce)
+{
+    // The message parts as they fail: one part, and the second of three after the first went out.
+    struct Case
+    {
+        int hangUp;
+        std::string text;
+        bool warned;
+    };
+    for (const Case& c : {Case{1, "Hello", false}, Case{2, Cp1250(LongPolishUtf8().c_str()), true}}) {
+        FakeModem modem;
+        ASSERT_TRUE(modem.IsReady());
+        FakeModem::Phone phone;
+        phone.echo = GetParam();
+        phone.hangUp = c.hangUp;
+        modem.Behave(phone);
+        PhoneTimeouts waits; // the real minute for the network's confirmation
+        CPhoneSender sender(modem.DevicePath(), {}, waits);
+        const auto start = std::chrono::steady_clock::now();
+        const SendOutcome outcome = sender.Send(kNumber, c.text);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_FALSE(outcome.done);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "Telefon został odłączony.");
+        EXPECT_EQ(outcome.warning.empty(), !c.warned) << c.hangUp;
+    }
+}
+
+TEST_P(PhoneDialogueTest, NoPromptAfterAConfirmedPartStillWarnsThatPartsMayHaveArrived)
+{
+    FakeModem::Phone phone;
+    phone.noPrompt = 2;
+    EXPECT_FALSE(Send(phone, kNumber, Cp1250(LongPolishUtf8().c_str())));
+    EXPECT_EQ(m_modem.Messages().size(), 1u);
+    EXPECT_NE(m_reason.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos) << m_reason;
+}
+
+TEST_P(PhoneDialogueTest, APhoneWithoutPduModeGetsPlainLettersInTextMode)
+{
+    FakeModem::Phone phone;
+    phone.refusePdu = true;
+    phone.echo = GetParam();
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    const SendOutcome outcome = sender.Send(kNumber, Cp1250("Zażółć gęślą jaźń! ĄĆĘŁŃÓŚŹŻ €"));
+    EXPECT_TRUE(outcome.done) << windows1250::ToUtf8(outcome.reason);
+    EXPECT_TRUE(sender.SentWithoutPolishLetters());
+    const auto messages = m_modem.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_FALSE(messages[0].pdu);
+    EXPECT_EQ(messages[0].number, kNumber);
+    EXPECT_EQ(messages[0].body, "Zazolc gesla jazn! ACELNOSZZ ?");
+}
+
+TEST_P(PhoneDialogueTest, APhoneWithoutPduModeRefusesWhatTextModeCannotHold)
+{
+    FakeModem::Phone phone;
+    phone.refusePdu = true;
+    phone.echo = GetParam();
+    m_modem.Behave(phone);
+    CPhoneSender sender(m_modem.DevicePath(), {}, Short());
+    std::string text;
+    for (int i = 0; i < 161; ++i)
+        text += Cp1250("ą");
+    const SendOutcome outcome = sender.Send(kNumber, text);
+    EXPECT_FALSE(outcome.done);
+    EXPECT_EQ(windows1250::ToUtf8(outcome.reason),
+              "Telefon nie zna trybu PDU, a w trybie tekstowym wiadomość może mieć najwyżej 160 znaków.");
+    EXPECT_TRUE(m_modem.Messages().empty());
+}
+
+TEST_P(PhoneDialogueTest, APinIsAskedOnceAndAWrongOneSaysTheTriesLeft)
+{
+    struct Case
+    {
+        std::optional<std::string> typed; // nothing: the user cancelled
+        bool sent;
+        const char* reason;
+        std::vector<std::string> given;
+    };
+    const Case cases[] = {
+        {"1234", true, "", {"1234"}},
+        {"4321", false, "Kod PIN jest błędny; pozostało prób: 2.", {"4321"}},
+        {std::nullopt, false, "Telefon czeka na kod PIN karty SIM.", {}},
+        {"12\"4", false, "Kod PIN składa się z 4 do 8 cyfr.", {}},
+    };
+    for (const Case& c : cases) {
+        FakeModem modem;
+        ASSERT_TRUE(modem.IsReady());
+        FakeModem::Phone phone;
+        phone.echo = GetParam();
+        phone.cpin = "+CPIN: SIM PIN";
+        modem.Behave(phone);
+        CPhoneSender sender(modem.DevicePath(), {}, Short());
+        int asked = 0;
+        sender.SetPinSource([&](const std::string&) {
+            ++asked;
+            return c.typed;
+        });
+        const SendOutcome outcome = sender.Send(kNumber, "Hello");
+        EXPECT_EQ(outcome.done, c.sent) << windows1250::ToUtf8(outcome.reason);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), c.reason);
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(modem.Pins(), c.given); // never a second try on its own
+        EXPECT_EQ(sender.PinRefused(), c.reason == std::string("Kod PIN jest błędny; pozostało prób: 2."));
+        EXPECT_EQ(modem.Messages().size(), c.sent ? 1u : 0u);
+    }
 }

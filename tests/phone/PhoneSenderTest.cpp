@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "phone/FakeModem.h"
+#include "phone/SerialLink.h"
 #include "send/PhoneSender.h"
-#include "send/SerialLink.h"
 #include "support/Bytes.h"
 
 namespace {

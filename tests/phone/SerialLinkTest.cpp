@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "phone/FakeModem.h"
-#include "send/SerialLink.h"
+#include "phone/SerialLink.h"
 #include "support/TempDir.h"
 
 namespace {

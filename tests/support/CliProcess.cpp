@@ -17,7 +17,7 @@ std::string Text(const std::string& path)
 } // namespace
 
 pid_t SpawnCli(const std::string& cliPath, const TempDir& dir, const std::string& dataDir,
-               const std::vector<std::string>& args)
+               const std::vector<std::string>& args, const std::vector<std::string>& extraEnv)
 {
     std::vector<std::string> argv = {cliPath};
     if (!dataDir.empty())
@@ -28,8 +28,12 @@ pid_t SpawnCli(const std::string& cliPath, const TempDir& dir, const std::string
         cargv.push_back(a.data());
     cargv.push_back(nullptr);
     // The user's own settings are never touched: the store lives in the test's directory.
-    std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(),
-                                    "LANG=C.UTF-8"};
+    std::vector<std::string> env = extraEnv;
+    for (std::string value :
+         {"XDG_CONFIG_HOME=" + dir.file("config"), "HOME=" + dir.path(), std::string("LANG=C.UTF-8"),
+          // Never the machine's own bus and its modem service.
+          std::string("DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/brivantel-test-bus")})
+        env.push_back(std::move(value));
     std::vector<char*> cenv;
     for (auto& e : env)
         cenv.push_back(e.data());

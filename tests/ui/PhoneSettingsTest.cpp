@@ -92,6 +92,21 @@ TEST_F(PhoneSettingsTest, TheEncodingChoiceIsKeptInTheSettingsStore)
     EXPECT_EQ(page->EncodingBox()->currentIndex(), 1);
 }
 
+TEST_F(PhoneSettingsTest, TheBackendChoiceIsKeptInTheSettingsStore)
+{
+    CSettingsGatewayPage* page = SendingPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->BackendBox()->currentData().toString(), QStringLiteral("auto"));
+    EXPECT_TRUE(page->FindPhoneButton()->isEnabled());
+    for (const char* backend : {"serial", "modemmanager", "auto"}) {
+        page->BackendBox()->setCurrentIndex(page->BackendBox()->findData(QString::fromLatin1(backend)));
+        EXPECT_TRUE(page->OnKillActive());
+        EXPECT_EQ(m_settings.GetString("Settings", "PhoneBackend"), backend);
+        page->OnSetActive();
+        EXPECT_EQ(page->BackendBox()->currentData().toString(), QString::fromLatin1(backend));
+    }
+}
+
 TEST_F(PhoneSettingsTest, TheStatusBarCountsSmsOnThePhoneRoute)
 {
     m_doc.GetSettings().SetRoute(ROUTE_PHONE);

@@ -1,4 +1,5 @@
 #include "app/qt/BrivantelApp.h"
+#include "phone/mm/ModemManagerService.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -113,6 +114,9 @@ CBrivantelApp::Start CBrivantelApp::InitInstance(const Options& options, const F
         return Start::Failed;
     document->SetSignature(m_signature);
     document->SetPhonePortName(m_port);
+    if (!m_modemService)
+        m_modemService = std::make_unique<CModemManagerService>();
+    document->SetModemService(m_modemService.get());
     m_document = std::move(document);
     m_document->AddListener(*this);
     if (options.endOnSignals) {

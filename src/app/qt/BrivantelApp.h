@@ -111,6 +111,8 @@ private:
     std::string m_signature;
     std::string m_port;
     std::unique_ptr<CSingleInstance> m_instance;
+    // The system's modem service for the phone route; outlives the document that uses it.
+    std::unique_ptr<CModemService> m_modemService;
     std::unique_ptr<CBrivantelDoc> m_document;
     std::unique_ptr<CMainWindowHost> m_frame;
     CBrivantelDoc* m_shownDocument = nullptr;

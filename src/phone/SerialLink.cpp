@@ -1,4 +1,4 @@
-#include "send/SerialLink.h"
+#include "phone/SerialLink.h"
 
 #include "net/StopRequest.h"
 
@@ -66,20 +66,39 @@ bool CSerialLink::OpenDevice(const std::string& path, int baud)
 {
     if (IsOpen())
         return true;
+    m_hungUp = false;
+    m_openError = ENOENT;
     if (path.empty())
         return false;
     // Non-blocking: the open must not hang on a modem line, and Read must never wait.
     m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0)
-        return false;
-    // The flock keeps out other programs that lock the port the same way (and a second link of
-    // ours); TIOCEXCL makes the kernel refuse any further open of the terminal.
-    if (!::isatty(m_fd) || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(m_fd, TIOCEXCL) != 0 ||
-        !Configure(baud)) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_fd < 0) {
+        m_openError = errno;
         return false;
     }
+    // The flock keeps out other programs that lock the port the same way (and a second link of
+    // ours); TIOCEXCL makes the kernel refuse any further open of the terminal.
+    int failure = 0;
+    int exclusive = 0;
+    if (!::isatty(m_fd))
+        failure = ENOTTY;
+    else if (::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+        failure = EBUSY; // another program's TIOCEXCL, which the kernel waives for root only
+    else if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
+        failure = errno == EWOULDBLOCK ? EBUSY : errno;
+    else if (::ioctl(m_fd, TIOCEXCL) != 0)
+        failure = errno;
+    else if (!Configure(baud)) {
+        failure = EINVAL;
+        ::ioctl(m_fd, TIOCNXCL); // ours to give back, or the next open would find it busy
+    }
+    if (failure != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        m_openError = failure;
+        return false;
+    }
+    m_openError = 0;
     return true;
 }
 
@@ -128,8 +147,15 @@ bool CSerialLink::WaitFor(short events, std::chrono::milliseconds timeout)
         const auto slice = std::max(std::chrono::milliseconds(1), std::min(kSlice, left));
         pollfd p{m_fd, events, 0};
         const int n = ::poll(&p, 1, static_cast<int>(slice.count()));
-        if (n > 0)
+        if (n > 0) {
+            // A hung-up line also reports POLLIN, yet a read gives nothing: taking that as input
+            // would spin until the deadline.
+            if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                m_hungUp = true;
+                return false;
+            }
             return (p.revents & events) != 0;
+        }
         if (n < 0 && errno != EINTR)
             return false;
         if (m_hook)
@@ -139,14 +165,14 @@ bool CSerialLink::WaitFor(short events, std::chrono::milliseconds timeout)
 
 bool CSerialLink::WaitReadable(std::chrono::milliseconds timeout)
 {
-    return IsOpen() && WaitFor(POLLIN, timeout);
+    return IsOpen() && !m_hungUp && WaitFor(POLLIN, timeout);
 }
 
 int CSerialLink::Write(const char* bytes, int length)
 {
     if (!IsOpen() || bytes == nullptr || length <= 0)
         return 0;
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0; i < length && !m_hungUp; ++i) {
         const auto end = Clock::now() + m_byteTimeout;
         for (;;) {
             const ssize_t n = ::write(m_fd, bytes + i, 1);
@@ -154,6 +180,10 @@ int CSerialLink::Write(const char* bytes, int length)
                 break;
             if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0 && (errno == EIO || errno == ENXIO)) {
+                m_hungUp = true;
+                return length;
+            }
             const auto now = Clock::now();
             // A byte the device does not take in time, or refuses, is dropped: the phone's
             // answer (or its absence) tells the caller how the dialogue went.
@@ -173,6 +203,15 @@ int CSerialLink::Read(char* buffer, int capacity)
         const ssize_t n = ::read(m_fd, buffer, static_cast<std::size_t>(capacity));
         if (n < 0 && errno == EINTR)
             continue;
+        // A raw terminal gives 0 for "nothing yet" as well as for a line that hung up; only
+        // poll tells the two apart.
+        if (n < 0 && (errno == EIO || errno == ENXIO)) {
+            m_hungUp = true;
+        } else if (n == 0) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+                m_hungUp = true;
+        }
         return n > 0 ? static_cast<int>(n) : 0;
     }
 }
