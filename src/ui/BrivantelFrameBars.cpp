@@ -207,11 +207,14 @@ void CBrivantelFrame::CreateTray()
     m_tray = new QSystemTrayIcon(icons::AppIcon(), this);
     m_tray->setToolTip(QStringLiteral("Brivantel"));
     m_tray->setContextMenu(m_trayMenu);
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick) {
-            SwitchView(CommandId::ViewSend);
-            Restore();
-        }
-    });
+    connect(m_tray, &QSystemTrayIcon::activated, this, &CBrivantelFrame::OnTrayActivated);
     m_tray->show();
+}
+
+void CBrivantelFrame::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // The same command as the menu's default item, with the same wait for a dialog or an
+    // operation to end: a switch under a modal dialog would destroy the dialog's view.
+    if (reason == QSystemTrayIcon::DoubleClick)
+        OnTrayCommand(CommandId::ViewSend);
 }
