@@ -128,7 +128,7 @@ void CBrivantelFrame::CreateFolderList()
 {
     m_folderList = new CFolderListBar(this);
     addDockWidget(Qt::LeftDockWidgetArea, m_folderList);
-    resizeDocks({m_folderList}, {CFolderListBar::kWidth}, Qt::Horizontal);
+    resizeDocks({m_folderList}, {m_folderList->PreferredWidth()}, Qt::Horizontal);
     connect(&m_folderList->GetList(), &CFolderListCtrl::notify, this, [this](int code, int index) {
         // Only a clicked item matters here; a new open group changes nothing in the window.
         if (code == CFolderListCtrl::kItemClicked)

@@ -250,13 +250,14 @@ QString COwnGatewayDialog::HeadersText() const
 
 void COwnGatewayDialog::ShowHeaders(bool shown)
 {
+    if (!shown && m_headersShown)
+        m_hiddenHeaders = m_headers->toPlainText();
+    m_headersShown = shown;
     if (shown) {
         m_headers->setReadOnly(false);
         m_headers->setPlainText(m_hiddenHeaders);
         m_showHeaders->setText(QStringLiteral("Ukryj"));
     } else {
-        if (!m_headers->isReadOnly())
-            m_hiddenHeaders = m_headers->toPlainText();
         m_headers->setPlainText(text_codec::ToQString(own_gateway::HideHeaderValues(Text(m_hiddenHeaders))));
         m_headers->setReadOnly(true);
         m_showHeaders->setText(QStringLiteral("Pokaż"));

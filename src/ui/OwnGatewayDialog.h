@@ -42,6 +42,7 @@ private:
     QPlainTextEdit* m_headers;
     QPushButton* m_showHeaders;
     QString m_hiddenHeaders; // the real text while the field shows it masked
+    bool m_headersShown = false;
     QLineEdit* m_success;
     QLineEdit* m_numbers;
     QLineEdit* m_caFile;

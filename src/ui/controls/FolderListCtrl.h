@@ -37,6 +37,7 @@ public:
     void SetCurrentFolder(int folder);
     int GetCurrentFolder() const { return m_current; }
     int GetFolderCount() const { return static_cast<int>(m_folders.size()); }
+    QString GetFolderName(int folder) const { return m_folders.at(static_cast<std::size_t>(folder)).name; }
     int GetItemCount(int folder) const;
     int GetFirstVisibleItem() const { return m_firstItem; }
     void SetSlideDelay(int ms) { m_slideDelay = ms; }
