@@ -39,8 +39,9 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
     m_list->SetColumnWidth(1, widths.textWidth);
     if (dateWidth)
         m_list->SetColumnWidth(2, *dateWidth);
-    // The names (or numbers) of a new record's 100-pixel column are cut after a dozen letters.
-    m_list->FitUntouchedColumns({0}, CFolderViewData{}.recipientsWidth);
+    // The names (or numbers) and texts of a new record's 100-pixel columns are cut after a dozen
+    // letters.
+    m_list->FitUntouchedColumns({0, 1}, CFolderViewData{}.recipientsWidth);
     connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::ShowCommandPopup);
     connect(m_list, &CReportListCtrl::selectionChanged, this, [this] {
         RememberSelection();

@@ -313,6 +313,15 @@ void CReportListCtrl::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (m_fitColumns.empty() || !m_model)
         return;
+    // Once the layouts around have given the list its width: a list inside a page is shown
+    // before the page has its size.
+    QMetaObject::invokeMethod(this, &CReportListCtrl::FitColumns, Qt::QueuedConnection);
+}
+
+void CReportListCtrl::FitColumns()
+{
+    if (m_fitColumns.empty() || !m_model || !isVisible())
+        return;
     // Once: later shows keep whatever the user made of the columns.
     const std::vector<int> columns = std::exchange(m_fitColumns, {});
     const int limit = width() * 2 / 5;

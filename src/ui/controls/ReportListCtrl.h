@@ -109,6 +109,7 @@ protected:
 
 private:
     void EnsureIconView();
+    void FitColumns();
     void Connect(QAbstractItemView& view);
 
     QAbstractItemModel* m_model = nullptr;
