@@ -22,6 +22,8 @@ public:
     int PreferredWidth() const;
     // The command of an item of the open group; CommandId::None when there is none.
     CommandId GetItemCommand(int index) const;
+    // Marks the item that shows the command's view as the selected one (none when no item does).
+    void SelectCommand(CommandId command);
 
 private:
     void Fill();
