@@ -27,6 +27,11 @@ CAddressBookView::CAddressBookView(CBrivantelDoc& document, int kind, QWidget* p
             [this] { RunCommand(CommandId::Properties); });
 }
 
+void CAddressBookView::HandBackQuietly()
+{
+    GetPage().HandBackQuietly();
+}
+
 void CAddressBookView::OnInitialUpdate()
 {
     m_sheet->show();
