@@ -137,8 +137,9 @@ public:
     bool IsChecking() const { return m_checking; }
 
     // One look at the watched mailbox (MailCheck.cpp): the message count found, or 0 when watching
-    // is off, the login failed or STAT failed. A changed, nonzero count sends the notice.
-    int CheckMail();
+    // is off, the login failed or STAT failed. A changed, nonzero count sends the notice. A check
+    // the user asks for ("Sprawdź teraz") runs whether or not the schedule is on.
+    int CheckMail(bool onRequest = false);
     const CMailCheckResult& GetLastMailCheck() const { return m_lastMailCheck; }
     // Time-outs and trusted certificates of the mail check's connections.
     CPop3Options& GetMailOptions() { return m_mailOptions; }

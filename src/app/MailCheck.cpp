@@ -23,10 +23,10 @@ std::string NoticeText(int count)
 
 } // namespace
 
-int CBrivantelDoc::CheckMail()
+int CBrivantelDoc::CheckMail(bool onRequest)
 {
     m_lastMailCheck = {};
-    if (!m_mailChecker.enabled)
+    if (!m_mailChecker.enabled && !onRequest)
         return 0;
     const std::string server = m_mailChecker.server;
     const std::string user = m_mailChecker.user;

@@ -82,6 +82,17 @@ std::vector<std::string> Numbers(const std::string& numbers)
     }
 }
 
+// The user stopped the send with "Przerwij": what did not go out waits in the outbox, and the
+// failure dialog says so. The stop ends with the operation it stopped.
+void ReportUserStop(CUserInterface& ui, const std::string& text, const std::string& recipients)
+{
+    if (!net_stop::RequestedByUser())
+        return;
+    net_stop::ClearUserRequest();
+    if (!net_stop::EndRequested())
+        ui.ShowSendFailed(text, recipients, Polish("Wysyłanie zostało przerwane.\n") + QueuedInformation());
+}
+
 // Counts a running send, so that saving as you go waits for its end.
 class BusyGuard
 {
@@ -155,6 +166,7 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
     m_ui.SetWaitCursor(true);
     const int total = 1 + static_cast<int>(std::count(recipients.begin(), recipients.end(), ';'));
     m_ui.ProgressOpen(ProgressTitle());
+    m_ui.ProgressAddStopButton(Polish("Przerwij"));
     m_ui.ProgressSetRange(total);
     m_ui.ProgressSetPos(0);
     // Every message waits in the outbox, on disk, before its first byte leaves; a confirmed one
@@ -171,6 +183,7 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
     }
     NotifyChanged(DocChange::Outbox);
     WriteAhead();
+    std::vector<std::string> unsent;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
         const bool last = i + 1 == pieces.size();
@@ -188,6 +201,7 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
                 SaveConfirmed();
         } else {
             ++tally.failed;
+            unsent.push_back(names[i]);
             NoteFailure(queued[i], pieces[i], outcome.reason);
             // Earlier failures stay queued without a word; only the last number brings the dialog,
             // and none when the program is ending.
@@ -198,6 +212,7 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
     }
     m_ui.ProgressClose();
     m_ui.SetWaitCursor(false);
+    ReportUserStop(m_ui, text, ::recipients::Join(unsent));
     return true;
 }
 
@@ -266,20 +281,30 @@ void CBrivantelDoc::SendOutbox(SendCount* count)
     const int total = static_cast<int>(queued.size());
     m_ui.SetWaitCursor(true);
     m_ui.ProgressOpen(ProgressTitle());
+    m_ui.ProgressAddStopButton(Polish("Przerwij"));
     m_ui.ProgressSetRange(total);
     m_ui.ProgressSetPos(0);
     int index = 1;
+    CMessage* stopped = nullptr;
     for (CMessage* message : queued) {
-        if (net_stop::Requested())
-            break; // the program is ending: the rest stay queued
+        if (net_stop::Requested()) {
+            // The program is ending, or the user stopped: the rest stay queued.
+            if (!stopped && net_stop::RequestedByUser())
+                stopped = message;
+            break;
+        }
         m_ui.ProgressSetText(ProgressLine(index++, total));
         const int sentBefore = tally.sent;
-        SendOutboxMessage(*message, tally);
+        if (!SendOutboxMessage(*message, tally) && net_stop::RequestedByUser())
+            stopped = message;
         if (tally.sent > sentBefore && message != queued.back())
             SaveConfirmed();
     }
     m_ui.ProgressClose();
     m_ui.SetWaitCursor(false);
+    if (stopped)
+        ReportUserStop(m_ui, stopped->GetText(), stopped->GetRecipients());
+    net_stop::ClearUserRequest();
 }
 
 void CBrivantelDoc::OfferToSendOutbox()

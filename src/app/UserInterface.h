@@ -45,4 +45,7 @@ public:
     // A button of the newest progress dialog that the operation cannot honour and so keeps
     // disabled (the mail check's "Przerwij"); an interface without buttons ignores it.
     virtual void ProgressAddDisabledButton(const std::string& /*text*/) {}
+    // A button of the newest progress dialog that stops the operation (a send's "Przerwij"): it
+    // raises the user's stop request (net/StopRequest.h), which ends the wait in progress.
+    virtual void ProgressAddStopButton(const std::string& /*text*/) {}
 };

@@ -7,7 +7,15 @@
 namespace net_stop {
 
 void Request() noexcept;
-bool Requested() noexcept;
+bool Requested() noexcept; // either request: the program's end or the user's stop
 void Clear() noexcept;
+bool EndRequested() noexcept; // the program's end only
+
+// The user's own stop ("Przerwij" on a send's progress): it ends the waits the same way, but
+// only the operation in progress, which reports it and then clears it. An end request that
+// comes meanwhile outlives ClearUserRequest().
+void RequestByUser() noexcept;
+bool RequestedByUser() noexcept;
+void ClearUserRequest() noexcept;
 
 } // namespace net_stop

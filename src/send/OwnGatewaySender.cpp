@@ -237,6 +237,21 @@ std::string COwnGatewaySender::Encode(std::string_view value, Encoding encoding)
                 out.push_back(c);
             }
             break;
+        case Encoding::Xml:
+            // Text and attribute values alike: a raw "&" or "<" would break the provider's XML.
+            if (byte == '&')
+                out += "&amp;";
+            else if (byte == '<')
+                out += "&lt;";
+            else if (byte == '>')
+                out += "&gt;";
+            else if (byte == '"')
+                out += "&quot;";
+            else if (byte == '\'')
+                out += "&apos;";
+            else
+                out.push_back(c);
+            break;
         case Encoding::Raw:
             out.push_back(c);
             break;
@@ -252,6 +267,8 @@ COwnGatewaySender::Encoding COwnGatewaySender::BodyEncoding(std::string_view con
         return Encoding::Form;
     if (type == "application/json" || type.ends_with("+json"))
         return Encoding::Json;
+    if (type.ends_with("xml")) // text/xml, application/xml, application/soap+xml
+        return Encoding::Xml;
     return Encoding::Raw;
 }
 

@@ -42,6 +42,7 @@ public:
         Url,
         Form,
         Json,
+        Xml,
         Raw
     };
 

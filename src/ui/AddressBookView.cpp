@@ -19,6 +19,12 @@ CAddressBookView::CAddressBookView(CBrivantelDoc& document, int kind, QWidget* p
     connect(&page, &CAddressPage::viewRequested, this, &CBrivantelView::viewRequested);
     connect(&page.GetList(), &CReportListCtrl::contextMenuRequested, this,
             &CAddressBookView::ShowCommandPopup);
+    // The keys the menu shows, while the list has the focus; a double-click opens the entry.
+    connect(&page.GetList(), &CReportListCtrl::deletePressed, this,
+            [this] { RunCommand(CommandId::Delete); });
+    BindListKey(page.GetList(), QKeyCombination(Qt::Key_Insert), CommandId::NewAddress);
+    connect(&page.GetList(), &CReportListCtrl::rowDoubleClicked, this,
+            [this] { RunCommand(CommandId::Properties); });
 }
 
 void CAddressBookView::HandBackQuietly()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QSaveFile>
 #include <QVBoxLayout>
@@ -61,6 +62,7 @@ CAddressPage::CAddressPage(CBrivantelDoc& document, QWidget* parent)
     m_list->SetMode(m_viewData.viewMode);
     m_list->SetColumnWidth(0, m_viewData.nameWidth);
     m_list->SetColumnWidth(1, m_viewData.phoneWidth);
+    m_list->FitUntouchedColumns({0, 1}, CAddressBookViewData{}.nameWidth);
     FillList();
     connect(m_list, &CReportListCtrl::selectionChanged, this, &CAddressPage::commandStateChanged);
 }
@@ -238,6 +240,7 @@ void CAddressPage::OnImportContacts()
         return;
     }
     std::unique_ptr<QProgressDialog> progress;
+    QProgressBar* bar = nullptr;
     if (static_cast<qint64>(bytes.size()) >= kProgressFrom) {
         progress = std::make_unique<QProgressDialog>(QStringLiteral("Wczytywanie kontaktów..."), QString(), 0,
                                                      100, this);
@@ -245,16 +248,29 @@ void CAddressPage::OnImportContacts()
         progress->setWindowTitle(kBookTitle);
         progress->setWindowModality(Qt::WindowModal);
         progress->setMinimumDuration(0);
-        progress->setValue(0);
+        // The bar is moved directly: the dialog's own setValue() serves every event while a
+        // modal progress is up, timers included.
+        bar = new QProgressBar(progress.get());
+        bar->setRange(0, 100);
+        progress->setBar(bar);
+    }
+    // Only repaints between the steps: a timer's work (a mail check with its modal error box) or a
+    // click must not run in the middle of an import.
+    const auto paint = [bar](int percent) {
+        if (!bar)
+            return;
+        bar->setValue(percent);
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                    QEventLoop::X11ExcludeTimers);
+    };
+    // The window is drawn before the first step, not blank until the second.
+    if (progress) {
+        progress->show();
+        paint(0);
+        progress->repaint();
     }
     contacts::ImportSummary summary;
-    const bool ok =
-        contacts::ImportVCards(bytes, m_document.GetAddressBook(), summary, error, [&](int percent) {
-            if (progress) {
-                progress->setValue(percent);
-                QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            }
-        });
+    const bool ok = contacts::ImportVCards(bytes, m_document.GetAddressBook(), summary, error, paint);
     progress.reset();
     if (!ok) {
         QMessageBox::warning(this, kBookTitle, text_codec::ToQString(error));

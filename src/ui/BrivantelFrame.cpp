@@ -136,7 +136,11 @@ void CBrivantelFrame::InstallViewMenu(int kind)
 {
     m_viewMenu->clear();
     m_viewMenu->setTitle(QStringLiteral("&") + KindName(kind));
-    for (CommandId command : ViewMenu(kind)) {
+    // A view without commands has no menu: an empty one would open as nothing and leave the menu
+    // bar waiting for a popup that never comes, so that no later menu dropped down.
+    const std::vector<CommandId> commands = ViewMenu(kind);
+    m_viewMenu->menuAction()->setVisible(!commands.empty());
+    for (CommandId command : commands) {
         if (command == CommandId::None)
             m_viewMenu->addSeparator();
         else

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "app/MailSchedule.h"
@@ -19,7 +20,6 @@ class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
-class QSystemTrayIcon;
 class QToolBar;
 class QVBoxLayout;
 
@@ -80,6 +80,8 @@ public:
     QLabel& GetMailIndicator() { return *m_mailIndicator; }
     QMenu& GetTrayMenu() { return *m_trayMenu; }
     QSystemTrayIcon* GetTrayIcon() const { return m_tray; }
+    // A click on the notification-area icon (a double-click opens the composing view).
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     // Refreshes the enabled and checked marks of every command and the status-bar indicators:
     // when the view says its commands changed, at a view switch, before a menu opens and around
     // a mail check.

@@ -128,7 +128,7 @@ void CBrivantelFrame::CreateFolderList()
 {
     m_folderList = new CFolderListBar(this);
     addDockWidget(Qt::LeftDockWidgetArea, m_folderList);
-    resizeDocks({m_folderList}, {CFolderListBar::kWidth}, Qt::Horizontal);
+    resizeDocks({m_folderList}, {m_folderList->PreferredWidth()}, Qt::Horizontal);
     connect(&m_folderList->GetList(), &CFolderListCtrl::notify, this, [this](int code, int index) {
         // Only a clicked item matters here; a new open group changes nothing in the window.
         if (code == CFolderListCtrl::kItemClicked)
@@ -207,11 +207,14 @@ void CBrivantelFrame::CreateTray()
     m_tray = new QSystemTrayIcon(icons::AppIcon(), this);
     m_tray->setToolTip(QStringLiteral("Brivantel"));
     m_tray->setContextMenu(m_trayMenu);
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick) {
-            SwitchView(CommandId::ViewSend);
-            Restore();
-        }
-    });
+    connect(m_tray, &QSystemTrayIcon::activated, this, &CBrivantelFrame::OnTrayActivated);
     m_tray->show();
+}
+
+void CBrivantelFrame::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // The same command as the menu's default item, with the same wait for a dialog or an
+    // operation to end: a switch under a modal dialog would destroy the dialog's view.
+    if (reason == QSystemTrayIcon::DoubleClick)
+        OnTrayCommand(CommandId::ViewSend);
 }

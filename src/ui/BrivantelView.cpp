@@ -1,5 +1,6 @@
 #include "ui/BrivantelView.h"
 
+#include <QAction>
 #include <QMenu>
 
 #include "ui/AddressBookView.h"
@@ -12,6 +13,7 @@
 #include "ui/SettingsView.h"
 
 #include "ui/SendMessageView.h"
+#include "ui/controls/ReportListCtrl.h"
 
 CBrivantelView::CBrivantelView(CBrivantelDoc& document, int kind, QWidget* parent)
     : QWidget(parent), m_document(document), m_kind(kind)
@@ -63,4 +65,24 @@ void CBrivantelView::ShowCommandPopup(const QPoint& globalPos)
             menu.addAction(m_host->Action(command));
     }
     menu.exec(globalPos);
+}
+
+void CBrivantelView::RunCommand(CommandId command)
+{
+    const auto state = QueryCommand(command);
+    if (!state || !state->enabled)
+        return;
+    if (QAction* action = m_host ? m_host->Action(command) : nullptr)
+        action->trigger();
+    else
+        OnCommand(command);
+}
+
+void CBrivantelView::BindListKey(CReportListCtrl& list, QKeyCombination key, CommandId command)
+{
+    list.AddCommandKey(key);
+    connect(&list, &CReportListCtrl::commandKeyPressed, this, [this, key, command](QKeyCombination pressed) {
+        if (pressed == key)
+            RunCommand(command);
+    });
 }

@@ -3,11 +3,13 @@
 #include <memory>
 #include <optional>
 
+#include <QKeySequence>
 #include <QWidget>
 
 #include "ui/Commands.h"
 
 class CBrivantelDoc;
+class CReportListCtrl;
 
 // What a command looks like in the menus and bars while a view is shown.
 struct CCommandState
@@ -64,6 +66,12 @@ signals:
 protected:
     // The view's popup menu at globalPos: the window's actions of the items of the view's menu.
     void ShowCommandPopup(const QPoint& globalPos);
+    // Runs a command the way its menu item does (through the window's action), and only while
+    // the view offers it: keys and double-clicks meet the menu commands here.
+    void RunCommand(CommandId command);
+    // A key that runs a command while `list`, or a part of it, has the focus: a text field
+    // elsewhere in the view keeps its own keys.
+    void BindListKey(CReportListCtrl& list, QKeyCombination key, CommandId command);
 
 private:
     CBrivantelDoc& m_document;

@@ -85,6 +85,7 @@ CCheckRecipientsDialog::CCheckRecipientsDialog(std::vector<std::string>& names, 
     m_list->SetSingleSelection(true);
     m_list->SetColumnWidth(0, 140);
     m_list->SetColumnWidth(1, 100);
+    m_list->FitUntouchedColumns({0}, 140);
     m_list->setMinimumSize(260, 200);
 
     auto* side = new QVBoxLayout;

@@ -61,6 +61,11 @@ CDefinedMessagesDialog::CDefinedMessagesDialog(CDefinedMessages& texts, std::str
 
     connect(m_add, &QPushButton::clicked, this, &CDefinedMessagesDialog::OnAdd);
     connect(m_change, &QPushButton::clicked, this, &CDefinedMessagesDialog::OnChange);
+    // A double-click on a text opens it as "Zmień..." does.
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] {
+        if (m_change->isEnabled())
+            m_change->click();
+    });
     connect(m_delete, &QPushButton::clicked, this, &CDefinedMessagesDialog::OnDelete);
     connect(m_insert, &QPushButton::clicked, this, &CDefinedMessagesDialog::OnInsert);
     connect(m_close, &QPushButton::clicked, this, &CDefinedMessagesDialog::reject);

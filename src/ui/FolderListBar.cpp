@@ -2,6 +2,8 @@
 
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "ui/Commands.h"
 #include "ui/Icons.h"
 #include "ui/controls/FolderListCtrl.h"
@@ -24,7 +26,7 @@ CFolderListBar::CFolderListBar(QWidget* parent)
         if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea)
             resize(width(), kHeight);
         else
-            resize(kWidth, height());
+            resize(PreferredWidth(), height());
     });
     Fill();
 }
@@ -48,6 +50,19 @@ void CFolderListBar::Fill()
         const QString text = e.view == 5 ? QStringLiteral("Podstawowa") : QString::fromUtf8(v.name);
         m_list->InsertItem(e.folder, -1, text, v.kind - kFirstViewKind, static_cast<int>(v.command));
     }
+}
+
+int CFolderListBar::PreferredWidth() const
+{
+    QFont bold = m_list->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    int widest = 0;
+    for (int folder = 0; folder < m_list->GetFolderCount(); ++folder)
+        widest = std::max(widest, metrics.horizontalAdvance(m_list->GetFolderName(folder)));
+    // The button's text margins, the list's frame and the panel's own edges.
+    const int around = 8 + 2 * m_list->frameWidth() + 12;
+    return std::max(kWidth, widest + around);
 }
 
 CommandId CFolderListBar::GetItemCommand(int index) const

@@ -17,6 +17,9 @@ public:
     explicit CFolderListBar(QWidget* parent);
 
     CFolderListCtrl& GetList() { return *m_list; }
+    // kWidth, or more when the font needs it: the longest group title, bold as the open group
+    // shows it, fits its button.
+    int PreferredWidth() const;
     // The command of an item of the open group; CommandId::None when there is none.
     CommandId GetItemCommand(int index) const;
     // Marks the item that shows the command's view as the selected one (none when no item does).

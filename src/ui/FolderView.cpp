@@ -39,12 +39,18 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
     m_list->SetColumnWidth(1, widths.textWidth);
     if (dateWidth)
         m_list->SetColumnWidth(2, *dateWidth);
+    // The names (or numbers) and texts of a new record's 100-pixel columns are cut after a dozen
+    // letters.
+    m_list->FitUntouchedColumns({0, 1}, CFolderViewData{}.recipientsWidth);
     connect(m_list, &CReportListCtrl::contextMenuRequested, this, &CFolderView::ShowCommandPopup);
     connect(m_list, &CReportListCtrl::selectionChanged, this, [this] {
         RememberSelection();
         emit commandStateChanged();
     });
     document.AddListener(*this);
+    // The keys the menus show beside their commands, while the list has the focus.
+    const CommandId remove = kind == kFirstViewKind + 3 ? CommandId::DeleteMessage : CommandId::Delete;
+    connect(m_list, &CReportListCtrl::deletePressed, this, [this, remove] { RunCommand(remove); });
 }
 
 CFolderView::~CFolderView()
@@ -137,9 +143,13 @@ void CFolderView::ShowComposeView()
 }
 
 COutgoingFolderView::COutgoingFolderView(CBrivantelDoc& document, int kind, QWidget* parent,
-                                         CRemovableMessageList& folder, CFolderViewData& widths, bool sendsOne)
+                                         CRemovableMessageList& folder, CFolderViewData& widths,
+                                         bool sendsOne)
     : CFolderView(document, kind, parent, folder, widths, nullptr), m_folder(folder), m_sendsOne(sendsOne)
 {
+    BindListKey(GetList(), Qt::CTRL | Qt::Key_E, CommandId::Edit);
+    // A message waiting to go out opens for editing, as "Edytuj" opens it.
+    connect(&GetList(), &CReportListCtrl::rowDoubleClicked, this, [this] { RunCommand(CommandId::Edit); });
 }
 
 std::optional<CCommandState> COutgoingFolderView::QueryCommand(CommandId command) const

@@ -1,8 +1,10 @@
 #include "ui/Icons.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QtMath>
 
 #include "ui/Commands.h"
 
@@ -17,22 +19,34 @@ QString PathOf(const char* name)
     return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
 }
 
-QPixmap Render(const char* name, int size)
+// The screen's own pixels: a picture drawn at 1x would be stretched, and blurred, on a 2x screen.
+qreal ScreenRatio()
 {
-    QPixmap pix(size, size);
+    return qApp ? qApp->devicePixelRatio() : 1.0;
+}
+
+// A picture of size x size logical pixels holding size * dpr device pixels on each side.
+QPixmap Render(const char* name, int size, qreal dpr)
+{
+    const int pixels = qCeil(size * dpr);
+    QPixmap pix(pixels, pixels);
     pix.fill(Qt::transparent);
     QSvgRenderer renderer(PathOf(name));
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&p, QRectF(0, 0, size, size));
+    renderer.render(&p, QRectF(0, 0, pixels, pixels));
+    p.end();
+    pix.setDevicePixelRatio(dpr);
     return pix;
 }
 
 QIcon MakeIcon(const char* name)
 {
+    // An icon picks the largest of its pictures that fits the pixels it is drawn on, so a set of
+    // plain sizes serves every scale.
     QIcon icon;
-    for (int size : {16, 20, 22, 24, 32, 48, 64})
-        icon.addPixmap(Render(name, size));
+    for (int size : {16, 20, 22, 24, 32, 40, 44, 48, 64, 96, 128})
+        icon.addPixmap(Render(name, size, 1.0));
     return icon;
 }
 
@@ -52,11 +66,12 @@ QPixmap ViewPixmap(int index, int size)
 {
     const char* name = ViewName(index);
     if (!name) {
-        QPixmap empty(size, size);
+        QPixmap empty(qCeil(size * ScreenRatio()), qCeil(size * ScreenRatio()));
         empty.fill(Qt::transparent);
+        empty.setDevicePixelRatio(ScreenRatio());
         return empty;
     }
-    return Render(name, size);
+    return Render(name, size, ScreenRatio());
 }
 
 QIcon ViewIcon(int index)
@@ -85,7 +100,7 @@ QIcon AppIcon()
 
 QPixmap AppPixmap(int size)
 {
-    return Render(kApp, size);
+    return Render(kApp, size, ScreenRatio());
 }
 
 } // namespace icons

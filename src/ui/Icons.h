@@ -11,6 +11,7 @@ namespace icons {
 
 // The icon of the view with kind 1000 + index (index 0 to 7).
 QIcon ViewIcon(int index);
+// Pictures hold the screen's own pixels (device pixel ratio), with the given logical size.
 QPixmap ViewPixmap(int index, int size);
 // Image lists of the eight view icons, in kind order.
 std::vector<QPixmap> ViewPixmaps(int size);

@@ -260,10 +260,10 @@ void CMailCheckerView::ShowCount()
 void CMailCheckerView::OnCheckNow()
 {
     CUserInterface& ui = GetDocument().GetUserInterface();
-    if (GetDocument().GetMailCheckerData().enabled)
-        emit mailCheckStarting();
+    // The button checks at once whatever the schedule: "Sprawdzaj co" only sets the schedule.
+    emit mailCheckStarting();
     ui.SetWaitCursor(true);
-    GetDocument().CheckMail();
+    GetDocument().CheckMail(true);
     ui.SetWaitCursor(false);
     ShowCount();
     emit commandStateChanged();

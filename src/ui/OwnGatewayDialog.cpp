@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +17,8 @@
 #include "app/Document.h"
 #include "app/SettingsKeys.h"
 #include "app/qt/TextCodec.h"
+#include "net/StopRequest.h"
+#include "ui/StopButton.h"
 #include "ui/Windows1250Validator.h"
 
 namespace {
@@ -63,6 +66,11 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     m_headers->setPlaceholderText(QStringLiteral("Authorization: Bearer ..."));
     m_headers->setTabChangesFocus(true);
     m_headers->setFixedHeight(m_headers->fontMetrics().lineSpacing() * 3 + 12);
+    m_showHeaders = new QPushButton(QStringLiteral("Pokaż"), this);
+    m_showHeaders->setObjectName(QStringLiteral("ShowHeaders"));
+    m_showHeaders->setCheckable(true);
+    m_showHeaders->setAutoDefault(false);
+    connect(m_showHeaders, &QPushButton::toggled, this, &COwnGatewayDialog::ShowHeaders);
     m_success = Field("Success", this);
     m_numbers = Field("Numbers", this);
     m_numbers->setPlaceholderText(QStringLiteral("wszystkie, albo np. +48602;+48501"));
@@ -76,10 +84,21 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     form->addRow(QStringLiteral("&Metoda:"), m_method);
     form->addRow(QStringLiteral("&Treść zapytania:"), m_body);
     form->addRow(QStringLiteral("&Typ treści:"), m_contentType);
-    form->addRow(QStringLiteral("Nagłów&ki:"), m_headers);
+    auto* headersRow = new QHBoxLayout;
+    headersRow->addWidget(m_headers, 1);
+    headersRow->addWidget(m_showHeaders, 0, Qt::AlignTop);
+    form->addRow(QStringLiteral("Nagłów&ki:"), headersRow);
     form->addRow(QStringLiteral("Tekst &potwierdzenia:"), m_success);
     form->addRow(QStringLiteral("N&umery:"), m_numbers);
-    form->addRow(QStringLiteral("Plik &CA:"), m_caFile);
+    auto* chooseCa = new QPushButton(QStringLiteral("..."), this);
+    chooseCa->setObjectName(QStringLiteral("ChooseCaFile"));
+    chooseCa->setAutoDefault(false);
+    chooseCa->setFixedWidth(chooseCa->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+    connect(chooseCa, &QPushButton::clicked, this, &COwnGatewayDialog::ChooseCaFile);
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(m_caFile, 1);
+    caRow->addWidget(chooseCa);
+    form->addRow(QStringLiteral("Plik &CA:"), caRow);
     auto* hint = new QLabel(
         QStringLiteral("W adresie i treści: {number}, {number_digits}, {text}, {signature}."), this);
     hint->setWordWrap(true);
@@ -90,6 +109,9 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     m_testNumber->setPlaceholderText(QStringLiteral("+48..."));
     m_testButton = new QPushButton(QStringLiteral("Wyślij próbną wiadomość"), test);
     m_testButton->setObjectName(QStringLiteral("SendTest"));
+    m_testButton->setAutoDefault(false);
+    // Room around the long label, whatever the style's own padding.
+    m_testButton->setMinimumWidth(m_testButton->fontMetrics().horizontalAdvance(m_testButton->text()) + 32);
     m_status = new QLabel(test);
     m_status->setObjectName(QStringLiteral("TestStatus"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -110,7 +132,8 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COwnGatewayDialog::reject);
+    m_cancel = buttons->button(QDialogButtonBox::Cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -124,7 +147,12 @@ COwnGatewayDialog::COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent)
     m_method->setCurrentIndex(c.method == "GET" ? 1 : 0);
     m_body->setText(text_codec::ToQString(c.body));
     m_contentType->setEditText(text_codec::ToQString(c.contentType));
-    m_headers->setPlainText(text_codec::ToQString(c.headers));
+    m_hiddenHeaders = text_codec::ToQString(c.headers);
+    // Nothing to hide in an empty field: it opens ready for typing.
+    if (m_hiddenHeaders.isEmpty())
+        m_showHeaders->setChecked(true);
+    else
+        ShowHeaders(false);
     m_success->setText(text_codec::ToQString(c.success));
     m_numbers->setText(text_codec::ToQString(c.numbers));
     m_caFile->setText(text_codec::ToQString(c.caFile));
@@ -142,7 +170,7 @@ COwnGatewaySender::Config COwnGatewayDialog::FieldValues() const
     c.method = Text(m_method->currentText());
     c.body = Text(m_body->text());
     c.contentType = Text(m_contentType->currentText().trimmed());
-    c.headers = Text(m_headers->toPlainText());
+    c.headers = Text(HeadersText());
     c.success = Text(m_success->text());
     c.numbers = Text(m_numbers->text().trimmed());
     c.caFile = Text(m_caFile->text().trimmed());
@@ -178,10 +206,24 @@ void COwnGatewayDialog::SendTest()
     m_testButton->setEnabled(false);
     m_status->setText(QStringLiteral("Wysyłanie..."));
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto outcome =
-        m_document.GetSender().OwnGateway().Deliver(FieldValues(), number, own_gateway::kTestText);
+    m_testing = true;
+    COwnGatewaySender::Outcome outcome;
+    {
+        // "Anuluj" stays pressable while the gateway is waited for, and stops the wait.
+        const CStopButton stop(m_cancel);
+        outcome = m_document.GetSender().OwnGateway().Deliver(FieldValues(), number, own_gateway::kTestText);
+    }
+    m_testing = false;
     QApplication::restoreOverrideCursor();
     m_testButton->setEnabled(true);
+    m_cancel->setEnabled(true);
+    const bool stopped = net_stop::RequestedByUser();
+    net_stop::ClearUserRequest();
+    if (stopped || m_rejectAfterTest) {
+        m_rejectAfterTest = false;
+        QDialog::reject();
+        return;
+    }
     QString status = QString::fromUtf8(outcome.statusLine);
     if (!outcome.delivered)
         status += (status.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("Nie wysłano: ") +
@@ -190,4 +232,42 @@ void COwnGatewayDialog::SendTest()
         status += QStringLiteral("\nBramka przyjęła wiadomość.");
     m_status->setText(status);
     m_reply->setPlainText(QString::fromUtf8(outcome.body).left(kShownReply));
+}
+
+void COwnGatewayDialog::reject()
+{
+    if (m_testing) {
+        m_rejectAfterTest = true; // the test send is still on the stack: close when it returns
+        return;
+    }
+    QDialog::reject();
+}
+
+QString COwnGatewayDialog::HeadersText() const
+{
+    return m_showHeaders->isChecked() ? m_headers->toPlainText() : m_hiddenHeaders;
+}
+
+void COwnGatewayDialog::ShowHeaders(bool shown)
+{
+    if (!shown && m_headersShown)
+        m_hiddenHeaders = m_headers->toPlainText();
+    m_headersShown = shown;
+    if (shown) {
+        m_headers->setReadOnly(false);
+        m_headers->setPlainText(m_hiddenHeaders);
+        m_showHeaders->setText(QStringLiteral("Ukryj"));
+    } else {
+        m_headers->setPlainText(text_codec::ToQString(own_gateway::HideHeaderValues(Text(m_hiddenHeaders))));
+        m_headers->setReadOnly(true);
+        m_showHeaders->setText(QStringLiteral("Pokaż"));
+    }
+}
+
+void COwnGatewayDialog::ChooseCaFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Plik CA"), m_caFile->text(),
+                                                      QStringLiteral("Certyfikaty (*.pem *.crt *.cer);;*"));
+    if (!path.isEmpty())
+        m_caFile->setText(path);
 }

@@ -21,10 +21,16 @@ public:
     explicit COwnGatewayDialog(CBrivantelDoc& document, QWidget* parent = nullptr);
 
     void accept() override;
+    // During the test send "Anuluj" stops the send; the dialog closes once the send has wound up.
+    void reject() override;
 
 private:
     COwnGatewaySender::Config FieldValues() const;
     void SendTest();
+    // "Nagłówki" shows the values as "***" until "Pokaż" is pressed: they hold tokens.
+    void ShowHeaders(bool shown);
+    QString HeadersText() const;
+    void ChooseCaFile();
 
     CBrivantelDoc& m_document;
     QCheckBox* m_enabled;
@@ -34,6 +40,9 @@ private:
     QLineEdit* m_body;
     QComboBox* m_contentType;
     QPlainTextEdit* m_headers;
+    QPushButton* m_showHeaders;
+    QString m_hiddenHeaders; // the real text while the field shows it masked
+    bool m_headersShown = false;
     QLineEdit* m_success;
     QLineEdit* m_numbers;
     QLineEdit* m_caFile;
@@ -41,4 +50,7 @@ private:
     QPushButton* m_testButton;
     QLabel* m_status;
     QPlainTextEdit* m_reply;
+    QPushButton* m_cancel = nullptr;
+    bool m_testing = false;
+    bool m_rejectAfterTest = false;
 };

@@ -80,3 +80,14 @@ void CProgressDlg::AddDisabledButton(const QString& text)
     button->show();
     button->repaint();
 }
+
+void CProgressDlg::AddStopButton(const QString& text)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QStringLiteral("StopButton"));
+    button->setAutoDefault(false);
+    m_layout->addWidget(button, 0, Qt::AlignHCenter);
+    button->show();
+    m_stop = std::make_unique<CStopButton>(button);
+    button->repaint();
+}

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include <QDialog>
+
+#include "ui/StopButton.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -23,6 +27,8 @@ public:
     void SetPos(int pos);
     // A button under the bar that stays disabled: the operation cannot be stopped halfway.
     void AddDisabledButton(const QString& text);
+    // A button under the bar that stops the operation: see CStopButton.
+    void AddStopButton(const QString& text);
 
     QString GetText() const;
     int GetPos() const;
@@ -33,4 +39,5 @@ private:
     QProgressBar* m_bar;
     QVBoxLayout* m_layout;
     int m_step = 1;
+    std::unique_ptr<CStopButton> m_stop;
 };

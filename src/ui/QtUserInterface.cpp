@@ -11,10 +11,23 @@
 #include "app/qt/TextCodec.h"
 #include "ui/ProgressDlg.h"
 #include "ui/SendFailedDlg.h"
+#include "ui/StopButton.h"
 
 namespace {
 
+// Boxes, labels and titles show the program's texts as they are meant: every CR LF, CR or LF
+// is a line break. (Edits keep lone CRs and LFs as marks of their own, so that they come back
+// as the same bytes; a box gives nothing back.)
 QString Text(const std::string& text)
+{
+    QString s = text_codec::ToQString(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+// The message of the failure dialog is shown in an edit, byte for byte.
+QString EditText(const std::string& text)
 {
     return text_codec::ToEditText(text);
 }
@@ -84,6 +97,11 @@ void CQtUserInterface::WaitHook()
     if (m_inWaitHook)
         return;
     m_inWaitHook = true;
+    // A stop button that is up gets its clicks; nothing else does.
+    if (CStopButton::ServeEvents()) {
+        m_inWaitHook = false;
+        return;
+    }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
                                     QEventLoop::X11ExcludeTimers);
@@ -94,7 +112,7 @@ void CQtUserInterface::WaitHook()
 void CQtUserInterface::ShowSendFailed(const std::string& text, const std::string& recipient,
                                       const std::string& information)
 {
-    CSendFailedDlg dialog(Text(text), Text(recipient), Text(information), m_owner);
+    CSendFailedDlg dialog(EditText(text), Text(recipient), Text(information), m_owner);
     // A modal window in the middle of a send: the arrow, not the hourglass, while it is up.
     const bool waiting = m_waitCursors > 0;
     if (waiting)
@@ -175,6 +193,12 @@ void CQtUserInterface::ProgressClose()
         outer->show();
         outer->raise();
     }
+}
+
+void CQtUserInterface::ProgressAddStopButton(const std::string& text)
+{
+    if (CProgressDlg* dialog = GetProgress())
+        dialog->AddStopButton(Text(text));
 }
 
 void CQtUserInterface::ProgressAddDisabledButton(const std::string& text)

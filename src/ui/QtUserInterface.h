@@ -40,6 +40,7 @@ public:
     void ProgressSetPos(int pos) override;
     void ProgressClose() override;
     void ProgressAddDisabledButton(const std::string& text) override;
+    void ProgressAddStopButton(const std::string& text) override;
 
     // The newest open progress dialog (the one shown), or null.
     CProgressDlg* GetProgress() const { return m_progress.empty() ? nullptr : m_progress.back().get(); }

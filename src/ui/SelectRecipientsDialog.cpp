@@ -21,6 +21,7 @@ void SetUpList(CAddressListCtrl& list, CAddressModel& model)
     list.SetSingleSelection(true);
     list.SetColumnWidth(0, kColumnWidth);
     list.SetColumnWidth(1, kColumnWidth);
+    list.FitUntouchedColumns({0, 1}, kColumnWidth);
     list.setMinimumSize(220, 220);
 }
 
@@ -89,6 +90,9 @@ CSelectRecipientsDialog::CSelectRecipientsDialog(CAddressBook& book, std::vector
             [this] { m_remove->setEnabled(m_recipientsList->GetSelectedCount() > 0); });
     connect(m_recipientsList, &CReportListCtrl::deletePressed, this, &CSelectRecipientsDialog::OnRemove);
     connect(m_add, &QPushButton::clicked, this, &CSelectRecipientsDialog::OnAdd);
+    // A double-click moves a name across, as "-->" and "<--" do.
+    connect(m_addressList, &CReportListCtrl::rowDoubleClicked, this, &CSelectRecipientsDialog::OnAdd);
+    connect(m_recipientsList, &CReportListCtrl::rowDoubleClicked, this, &CSelectRecipientsDialog::OnRemove);
     connect(m_remove, &QPushButton::clicked, this, &CSelectRecipientsDialog::OnRemove);
     connect(m_new, &QPushButton::clicked, this, &CSelectRecipientsDialog::OnNew);
     connect(m_properties, &QPushButton::clicked, this, &CSelectRecipientsDialog::OnProperties);

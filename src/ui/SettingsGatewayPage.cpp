@@ -44,6 +44,10 @@ CSettingsGatewayPage::CSettingsGatewayPage(CBrivantelDoc& document, QWidget* par
     m_methods->resizeColumnToContents(1);
     m_methods->setColumnWidth(0, std::max(50, m_methods->columnWidth(0) + 8));
     m_methods->setColumnWidth(1, std::max(150, m_methods->columnWidth(1) + 8));
+    // Room for the three gateways and the own one, without a scroll bar.
+    const int row = std::max(m_methods->sizeHintForRow(0), m_methods->fontMetrics().height() + 4);
+    m_methods->setMinimumHeight(m_methods->header()->sizeHint().height() + 4 * row +
+                                2 * m_methods->frameWidth() + 4);
 
     auto* methods = new QGroupBox(QStringLiteral("Metody"));
     auto* methodsLayout = new QGridLayout(methods);

@@ -43,6 +43,8 @@ TEST(OwnGatewayFillTest, PlaceholdersAreEncodedForWhereTheyStand)
         {"{\"to\":\"{number}\",\"m\":\"{text}\",\"s\":\"{signature}\"}", Encoding::Json,
          "{\"to\":\"+48602123456\",\"m\":\"a b+\\\"\xC4\x87\\r\\n{x}\",\"s\":\"Jan & Co\"}"},
         {"{text}", Encoding::Raw, text},
+        {"<m to=\"{number}\">{text}</m><s a='{signature}'/>", Encoding::Xml,
+         "<m to=\"+48602123456\">a b+&quot;\xC4\x87\r\n{x}</m><s a='Jan &amp; Co'/>"},
         // Not placeholders: a lone brace, an unknown name, an unclosed one, a brace at the end.
         {"{ {to} {number {", Encoding::Form, "{ {to} {number {"},
         {"", Encoding::Form, ""},
@@ -56,6 +58,9 @@ TEST(OwnGatewayFillTest, PlaceholdersAreEncodedForWhereTheyStand)
     EXPECT_EQ(COwnGatewaySender::BodyEncoding("Application/JSON; charset=utf-8"), Encoding::Json);
     EXPECT_EQ(COwnGatewaySender::BodyEncoding("application/vnd.sms+json"), Encoding::Json);
     EXPECT_EQ(COwnGatewaySender::BodyEncoding("text/plain"), Encoding::Raw);
+    EXPECT_EQ(COwnGatewaySender::BodyEncoding("application/xml"), Encoding::Xml);
+    EXPECT_EQ(COwnGatewaySender::BodyEncoding("application/soap+xml; charset=utf-8"), Encoding::Xml);
+    EXPECT_EQ(COwnGatewaySender::Encode("<'&'>", Encoding::Xml), "&lt;&apos;&amp;&apos;&gt;");
 }
 
 TEST(OwnGatewayFillTest, HeaderValuesAreHiddenNamesStay)

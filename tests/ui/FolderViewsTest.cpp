@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMenu>
 #include <QSignalSpy>
@@ -359,10 +360,11 @@ TEST_F(FolderViewsTest, SelectingARowEnablesDeleteAtOnce)
     EXPECT_TRUE(shown.Offers(CommandId::Delete));
 }
 
-// The window's keys run their commands; Delete, which the menus only name, stays with the fields.
+// The window's keys run their commands; Delete in a list deletes, in a text field it stays there.
 TEST_F(FolderViewsTest, KeysRunTheirCommandsAndDeleteStaysWithTheFields)
 {
     File(m_doc.GetDeletedMessages(), "Jan", "a");
+    File(m_doc.GetDeletedMessages(), "Ewa", "b");
     views_test::AddEntry(m_doc.GetAddressBook(), "Jan", "Lis", "Jan Lis", "602", "1234567");
     InFrame<CSendMessageView> shown(m_doc, CommandId::ViewSend);
     CBrivantelFrame& frame = shown.frame;
@@ -384,7 +386,8 @@ TEST_F(FolderViewsTest, KeysRunTheirCommandsAndDeleteStaysWithTheFields)
     QWidget& table = deleted.GetList().GetTable();
     table.setFocus();
     QTest::keyClick(&table, Qt::Key_Delete);
-    EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 1u);
+    ASSERT_EQ(m_doc.GetDeletedMessages().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetDeletedMessages().GetMessages()[0]->GetRecipients(), "Ewa");
     QTest::keyClick(&table, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(m_doc.GetDeletedMessages().GetCount(), 0u);
 
@@ -397,6 +400,78 @@ TEST_F(FolderViewsTest, KeysRunTheirCommandsAndDeleteStaysWithTheFields)
     book.GetPage().GetList().GetTable().setFocus();
     QTest::keyClick(&book.GetPage().GetList().GetTable(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(found);
+}
+
+// Del, Ctrl+E and Insert where the menus name them, while a list has the focus, and the
+// double-clicks that open what a row holds; both run the menu's own commands.
+TEST_F(FolderViewsTest, ListKeysAndDoubleClicksRunTheMenuCommands)
+{
+    File(m_doc.GetOutbox(), "Jan", "pierwsza");
+    File(m_doc.GetOutbox(), "Ewa", "druga");
+    File(m_doc.GetDrafts(), "Ola", "szkic");
+    views_test::AddEntry(m_doc.GetAddressBook(), "Jan", "Lis", "Jan Lis", "602", "1234567");
+    InFrame<COutboxView> shown(m_doc, CommandId::ViewOutbox);
+    CBrivantelFrame& frame = shown.frame;
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+
+    QWidget* table = &shown.view.GetList().GetTable();
+    shown.view.GetList().SelectRow(0);
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+    // Ctrl+E opens the one that is left for editing, in the composing view.
+    COutboxView& outbox = InFrame<COutboxView>::Switch(frame, CommandId::ViewOutbox);
+    outbox.GetList().SelectRow(0);
+    outbox.GetList().GetTable().setFocus();
+    QTest::keyClick(&outbox.GetList().GetTable(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.GetCurrentKind() == 1000; }, 2000))
+        << "frame.GetCurrentKind()";
+    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "druga");
+
+    // A double-click on a draft opens it the same way.
+    CDraftsView& drafts = InFrame<CDraftsView>::Switch(frame, CommandId::ViewDrafts);
+    auto* view = qobject_cast<QAbstractItemView*>(&drafts.GetList().GetTable());
+    ASSERT_NE(view, nullptr);
+    const QRect cell = view->visualRect(view->model()->index(0, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.GetCurrentKind() == 1000; }, 2000))
+        << "frame.GetCurrentKind()";
+    EXPECT_EQ(m_doc.GetSendMessageViewData().text, "szkic");
+
+    // The address book: a double-click opens the entry, Insert a new one, Delete removes.
+    CAddressBookView& book = InFrame<CAddressBookView>::Switch(frame, CommandId::ViewAddressBook);
+    auto* list = qobject_cast<QAbstractItemView*>(&book.GetPage().GetList().GetTable());
+    ASSERT_NE(list, nullptr);
+    QStringList opened;
+    OnNextModal([&opened](QWidget* modal) {
+        opened << modal->windowTitle();
+        modal->close();
+    });
+    const QRect entry = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entry.center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened.size() == 1; }, 2000)) << "opened.size()";
+    OnNextModal([&opened](QWidget* modal) {
+        opened << modal->windowTitle();
+        modal->close();
+    });
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Insert);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened.size() == 2; }, 2000)) << "opened.size()";
+    book.GetPage().GetList().SelectRow(0);
+    list->setFocus();
+    OnNextModal([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Yes)->click();
+    });
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return m_doc.GetAddressBook().GetEntries().size() == std::size_t{0}; }, 2000))
+        << "m_doc.GetAddressBook().GetEntries().size()";
 }
 
 TEST_F(FolderViewsTest, EachKindMakesItsOwnView)

@@ -15,6 +15,7 @@
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "store/Message.h"
+#include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
@@ -148,15 +149,23 @@ TEST_F(MailCheckerViewTest, AnIntervalThatIsNoNumberOrOutOfRangeIsRefused)
     EXPECT_EQ(m_doc.GetMailCheckerData().interval, 30);
 }
 
-TEST_F(MailCheckerViewTest, CheckNowWithWatchingOffDoesNothing)
+// "Sprawdź teraz" checks at once whatever the schedule: with "Sprawdzaj co" unticked it still
+// connects (here to a closed port, which the error box reports).
+TEST_F(MailCheckerViewTest, CheckNowWithWatchingOffStillChecks)
 {
     CMailCheckerView& view = Open();
     view.ServerEdit()->setText(QStringLiteral("127.0.0.1:1"));
     view.UserEdit()->setText(QStringLiteral("jan"));
     view.PasswordEdit()->setText(QStringLiteral("tajne"));
+    ASSERT_FALSE(view.EnabledBox()->isChecked());
     view.CheckNowButton()->click();
-    EXPECT_TRUE(m_ui.messages.empty());
-    EXPECT_TRUE(m_ui.progress.empty());
+    EXPECT_EQ(m_doc.GetLastMailCheck().outcome, CMailCheckResult::Outcome::LoginFailed);
+    ASSERT_EQ(m_ui.messages.size(), 1u);
+    EXPECT_EQ(m_ui.messages[0].text.rfind(windows1250::FromUtf8Lossy("Błąd podczas sprawdania poczty.\n"), 0),
+              0u)
+        << m_ui.messages[0].text;
+    EXPECT_FALSE(m_ui.progress.empty());
+    EXPECT_FALSE(m_doc.GetMailCheckerData().enabled); // the schedule stays as it was
 }
 
 TEST_F(MailCheckerViewTest, TheCountIsShownEverySecond)

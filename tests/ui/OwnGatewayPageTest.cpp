@@ -86,8 +86,20 @@ TEST_F(OwnGatewayPageTest, FourthRowWhileEnabledAndTheDialogKeepsAndTriesTheSett
         ASSERT_TRUE(enabled && name && number && send);
         EXPECT_FALSE(enabled->isChecked());
         EXPECT_EQ(name->text(), QStringLiteral("Własna bramka"));
-        EXPECT_EQ(dialog->findChild<QPlainTextEdit*>(QStringLiteral("Headers"))->toPlainText(),
-                  QStringLiteral("Authorization: Bearer T0K3N"));
+        // The token is not shown until asked for; "Pokaż" shows it, a second press hides it.
+        auto* headers = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Headers"));
+        auto* show = dialog->findChild<QPushButton*>(QStringLiteral("ShowHeaders"));
+        ASSERT_TRUE(headers && show);
+        EXPECT_EQ(headers->toPlainText(), QStringLiteral("Authorization: ***"));
+        EXPECT_TRUE(headers->isReadOnly());
+        EXPECT_EQ(show->text(), QStringLiteral("Pokaż"));
+        EXPECT_TRUE(SaveScreenshot(*dialog, QStringLiteral("own-gateway-dialog-masked")));
+        show->click();
+        EXPECT_EQ(headers->toPlainText(), QStringLiteral("Authorization: Bearer T0K3N"));
+        EXPECT_FALSE(headers->isReadOnly());
+        show->click();
+        EXPECT_EQ(headers->toPlainText(), QStringLiteral("Authorization: ***"));
+        EXPECT_NE(dialog->findChild<QPushButton*>(QStringLiteral("ChooseCaFile")), nullptr);
         EXPECT_EQ(send->text(), QStringLiteral("Wyślij próbną wiadomość"));
         enabled->setChecked(true);
         name->setText(QStringLiteral("SMS Bramka"));
@@ -112,6 +124,9 @@ TEST_F(OwnGatewayPageTest, FourthRowWhileEnabledAndTheDialogKeepsAndTriesTheSett
         << requests[0];
     EXPECT_EQ(m_settings.GetString("Gateway", "Enabled"), "1");
     EXPECT_EQ(m_settings.GetString("Gateway", "Name"), "SMS Bramka");
+    // The masked field gave the real headers back, not the stars.
+    EXPECT_EQ(m_settings.GetString("Gateway", "Headers"), "Authorization: Bearer T0K3N");
+    EXPECT_NE(requests[0].find("Authorization: Bearer T0K3N\r\n"), std::string::npos) << requests[0];
     ASSERT_EQ(page.MethodList()->topLevelItemCount(), 4);
     EXPECT_EQ(Row(page.MethodList(), 3),
               (QStringList{QStringLiteral("SMS Bramka"), QStringLiteral("127.0.0.1"),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSettings>
 
 #include "app/SettingsStore.h"
@@ -26,5 +27,15 @@ public:
     bool Sync();
 
 private:
+    // The file changed on disk since we last looked (`brivantel-cli config set`, another copy):
+    // read it again. Values we changed and have not written yet win over the file's.
+    void Refresh() const;
+    // A file that is to hold the own gateway's section is made the owner's alone before the
+    // first byte of it is written.
+    void Protect(const std::string& section);
+
     mutable QSettings m_settings;
+    mutable QDateTime m_seenModified;
+    mutable QDateTime m_seenChanged;
+    mutable qint64 m_seenSize = -1;
 };

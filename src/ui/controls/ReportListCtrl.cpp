@@ -1,5 +1,8 @@
 #include "ui/controls/ReportListCtrl.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -121,6 +124,10 @@ void CReportListCtrl::Connect(QAbstractItemView& view)
         emit contextMenuRequested(view.viewport()->mapToGlobal(pos));
     });
     connect(&view, &QAbstractItemView::clicked, this, [this] { emit clicked(); });
+    connect(&view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            emit rowDoubleClicked();
+    });
     view.installEventFilter(this);
     view.viewport()->installEventFilter(this);
 }
@@ -284,8 +291,48 @@ bool CReportListCtrl::eventFilter(QObject* watched, QEvent* event)
             emit deletePressed();
             return true;
         }
+        const QKeyCombination combination = key.keyCombination();
+        if (std::find(m_commandKeys.begin(), m_commandKeys.end(), combination) != m_commandKeys.end()) {
+            emit commandKeyPressed(combination);
+            return true;
+        }
         if (IgnoresKey(key))
             return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CReportListCtrl::FitUntouchedColumns(std::vector<int> columns, int untouched)
+{
+    m_fitColumns = std::move(columns);
+    m_untouchedWidth = untouched;
+}
+
+void CReportListCtrl::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_fitColumns.empty() || !m_model)
+        return;
+    // Once the layouts around have given the list its width: a list inside a page is shown
+    // before the page has its size.
+    QMetaObject::invokeMethod(this, &CReportListCtrl::FitColumns, Qt::QueuedConnection);
+}
+
+void CReportListCtrl::FitColumns()
+{
+    if (m_fitColumns.empty() || !m_model || !isVisible())
+        return;
+    // Once: later shows keep whatever the user made of the columns.
+    const std::vector<int> columns = std::exchange(m_fitColumns, {});
+    const int limit = width() * 2 / 5;
+    QHeaderView* header = m_table->horizontalHeader();
+    for (int column : columns) {
+        if (column >= m_model->columnCount() || header->sectionSize(column) != m_untouchedWidth)
+            continue;
+        const int contents =
+            std::max(static_cast<const QAbstractItemView*>(m_table)->sizeHintForColumn(column),
+                     header->sectionSizeHint(column));
+        header->resizeSection(column,
+                              std::clamp(contents + 8, m_untouchedWidth, std::max(m_untouchedWidth, limit)));
+    }
 }

@@ -68,6 +68,12 @@ public:
     int GetMode() const { return m_mode; }
     void SetColumnWidth(int column, int width);
     int GetColumnWidth(int column) const;
+    // When the list is first shown, each of these columns that still has the width `untouched`
+    // (a new record's width) takes the width of its contents, at most 40% of the list's. Widths
+    // the user has set are kept.
+    void FitUntouchedColumns(std::vector<int> columns, int untouched);
+    // A key that the list hands to its owner (commandKeyPressed) instead of handling it.
+    void AddCommandKey(QKeyCombination key) { m_commandKeys.push_back(key); }
 
     int GetRowCount() const;
     // Selected rows in ascending order.
@@ -90,14 +96,20 @@ signals:
     void contextMenuRequested(const QPoint& globalPos);
     // The Delete key was pressed in the list.
     void deletePressed();
+    // A double-click on a row (the list has selected it).
+    void rowDoubleClicked();
+    // A key given to AddCommandKey() was pressed in the list.
+    void commandKeyPressed(QKeyCombination key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Typed characters that the list should not see; the default lets all through.
     virtual bool IgnoresKey(const QKeyEvent& /*event*/) const { return false; }
 
 private:
     void EnsureIconView();
+    void FitColumns();
     void Connect(QAbstractItemView& view);
 
     QAbstractItemModel* m_model = nullptr;
@@ -106,4 +118,7 @@ private:
     int m_mode = Details;
     bool m_single = false;
     bool m_alwaysShowSelection = false;
+    std::vector<int> m_fitColumns;
+    std::vector<QKeyCombination> m_commandKeys;
+    int m_untouchedWidth = 0;
 };
