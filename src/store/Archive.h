@@ -6,9 +6,21 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "store/Object.h"
+
+// How far a storing archive's numbering has gone: the classes it has described with their
+// indices, in the order described, and the next free index. A record stored by an archive that
+// starts from the state a whole file reaches before it gives the same bytes as inside that file.
+struct CArchiveIndexState
+{
+    std::uint32_t nextIndex = 1;
+    std::vector<std::pair<const CRuntimeClass*, std::uint32_t>> classes;
+
+    bool operator==(const CArchiveIndexState&) const = default;
+};
 
 // Raised inside the store when the bytes being read are not a well-formed archive. It never leaves
 // the store's callers: the document catches it and keeps what was read so far. what() says why in
@@ -39,6 +51,17 @@ public:
 
     bool IsLoading() const { return m_mode == Mode::Load; }
     bool IsStoring() const { return m_mode == Mode::Store; }
+
+    // Where the numbering stands (loading keeps the same numbering); a storing archive may be
+    // set to continue from a state.
+    const CArchiveIndexState& GetIndexState() const { return m_stored; }
+    void SetIndexState(CArchiveIndexState state) { m_stored = std::move(state); }
+
+    // Loading: false once anything has been read in a form that storing would not write (a long
+    // length prefix for a short string, UTF-16, a null or repeated reference, a class described
+    // twice): such bytes cannot stand in for a fresh encoding of what was read from them.
+    bool ReadAsWritten() const { return m_asWritten; }
+    void RestartAsWrittenCheck() { m_asWritten = true; }
 
     void WriteUInt16(std::uint16_t value);
     void WriteUInt32(std::uint32_t value);
@@ -88,9 +111,10 @@ private:
     Mode m_mode;
     std::size_t m_pos = 0;
 
-    // One index counter for classes and objects alike, starting at 1 (0 is the null reference).
-    std::uint32_t m_nextIndex = 1;
-    std::unordered_map<const CRuntimeClass*, std::uint32_t> m_storedClasses;
+    // One index counter for classes and objects alike, starting at 1 (0 is the null reference),
+    // and the classes described so far (a file has one or two of them).
+    CArchiveIndexState m_stored;
+    bool m_asWritten = true;
     // While loading: what each index stands for.
     struct LoadedEntry
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -20,10 +21,18 @@ public:
     const MessageArray& GetMessages() const { return m_messages; }
     std::size_t GetCount() const { return m_messages.size(); }
     void Serialize(CArchive& ar);
+    // New after every change to the folder's list (a message filed, taken out, destroyed, or the
+    // folder read); changes inside a message show in CMessage::LastEdit instead.
+    std::uint64_t GetChangeStamp() const { return m_stamp; }
 
 protected:
-    CMessageList() = default;
+    CMessageList();
+    void Touch();
+
     MessageArray m_messages;
+
+private:
+    std::uint64_t m_stamp = 0;
 };
 
 // Folders from which a view takes a message back without destroying it.
