@@ -10,7 +10,8 @@ int Dump(CCommandContext& ctx)
     auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadOnly);
     if (!doc)
         return kExitFailed;
-    std::cout << DumpDocument(*doc).dump(2) << std::endl;
+    WriteDump(*doc, std::cout);
+    std::cout << std::endl;
     return kExitOk;
 }
 

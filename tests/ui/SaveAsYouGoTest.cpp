@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <iostream>
 #include <optional>
 #include <thread>
@@ -26,6 +27,7 @@
 #include "gateway-sim/GatewaySimulator.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/OutboxView.h"
@@ -313,3 +315,40 @@ TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
 }
 
 } // namespace
+
+// A release of a key or a mouse button saves what an unannounced edit changed, and nothing when
+// nothing changed: the file is not written again.
+TEST(SaveAsYouGo, ReleaseSavesOnlyWhenSomethingChanged)
+{
+    QTemporaryDir data;
+    const std::string path = QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString();
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(data.path(), false));
+    CBrivantelDoc* doc = program.app->GetDocument();
+    ASSERT_NE(doc, nullptr);
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto release = [&] {
+        QTest::keyRelease(program.frame, Qt::Key_Shift);
+        QTest::mouseRelease(program.frame, Qt::LeftButton);
+    };
+    const int settle = CBrivantelApp::kSaveDelayMs + 700;
+    release();
+    QTest::qWait(settle); // whatever the start changed is written now
+    doc->WaitForBackgroundSave();
+    const ino_t before = inode();
+
+    release();
+    QTest::qWait(settle);
+    doc->WaitForBackgroundSave();
+    EXPECT_EQ(inode(), before); // every save writes a new file: there was none
+
+    doc->GetSentViewData().dateWidth = 321; // as a header dragged wider does it, without a word
+    release();
+    QTest::qWait(settle);
+    doc->WaitForBackgroundSave();
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(ReadFileBytes(path), doc->Store());
+}
