@@ -178,13 +178,6 @@ std::string MakeFile(std::size_t sent)
     return doc.SaveDataFile() ? path : std::string();
 }
 
-// Counts the repaints a wait asks for.
-struct CountingUserInterface : QuietUserInterface
-{
-    int hooks = 0;
-    void WaitHook() override { ++hooks; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -243,7 +236,7 @@ int main(int argc, char** argv)
 
         CopyAndSync(source, path);
         {
-            CountingUserInterface ui;
+            QuietUserInterface ui;
             CMemorySettingsStore settings;
             CBrivantelDoc doc(ui, settings);
             if (!doc.Open(path, CBrivantelDoc::Access::ReadWrite))
@@ -259,7 +252,7 @@ int main(int argc, char** argv)
                 uiThread.push_back(Ms(t1 - t0));
                 worker.push_back(Ms(Clock::now() - t0));
             }
-            const int hooksBefore = ui.hooks;
+            const int hooksBefore = ui.waitHooks;
             for (int i = 0; i < runs; ++i) {
                 auto m = std::make_unique<CMessage>("Ewa", "Wysyłana zaraz");
                 doc.GetOutbox().AddMessage(m);
@@ -284,7 +277,7 @@ int main(int argc, char** argv)
             std::printf("one message queued: UI thread %.2f ms per save; the worker's write %.0f ms (%.2fx floor)\n",
                         Median(uiThread), Median(worker), Median(worker) / floor);
             std::printf("write-ahead to first byte: %.0f ms (%.2fx floor), %d repaints while waiting\n",
-                        Median(ahead), Median(ahead) / floor, ui.hooks - hooksBefore);
+                        Median(ahead), Median(ahead) / floor, ui.waitHooks - hooksBefore);
             std::printf("release with nothing changed: %.3f ms, save scheduled: %s\n", check,
                         unsaved ? "yes" : "no");
         }

@@ -117,7 +117,7 @@ bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint
         for (std::size_t i = 0; i < stretches.size(); ++i) {
             const Stretch& read = stretches[i];
             if (read.asWritten)
-                m_encoded.Adopt(i, bytes, read.begin, read.end, read.entry, read.exit, records[i].stamp);
+                m_encoded.Adopt(i, bytes, read.begin, read.end, read.entry, read.exit, records[i]);
         }
     };
     try {

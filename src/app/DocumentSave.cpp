@@ -65,15 +65,27 @@ WriteResult WriteOut(const std::string& path, const std::vector<CEncodedRecords:
 std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
 {
     using Record = CEncodedRecords::Record;
-    const auto small = [](auto& record) { return Record{[&record](CArchive& ar) { record.Serialize(ar); }}; };
+    const auto small = [](auto& record) {
+        Record plain;
+        plain.serialize = [&record](CArchive& ar) { record.Serialize(ar); };
+        return plain;
+    };
     const auto folder = [](CMessageList& list) {
         return Record{[&list](CArchive& ar) { list.Serialize(ar); },
                       true,
-                      {list.GetChangeStamp(), CMessage::LastEdit()}};
+                      {list.GetChangeStamp(), CMessage::LastEdit()},
+                      list.GetCount(),
+                      list.GetReshapeStamp(),
+                      [&list](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, list.GetMessages(), from); }};
     };
     const Record book{[this](CArchive& ar) { m_addressBook.Serialize(ar); },
                       true,
-                      {m_addressBook.GetChangeStamp(), CAddress::LastEdit()}};
+                      {m_addressBook.GetChangeStamp(), CAddress::LastEdit()},
+                      m_addressBook.GetEntries().size(),
+                      m_addressBook.GetReshapeStamp(),
+                      [this](CArchive& ar, std::size_t from) {
+                          StoreObjectsFrom(ar, m_addressBook.GetEntries(), from);
+                      }};
     return {small(m_addressBookView), book,
             small(m_settings),        small(m_composeView),
             small(m_definedMessages), folder(m_drafts),
@@ -118,6 +130,10 @@ bool CBrivantelDoc::EncodeChanges(std::string* failure)
 
 bool CBrivantelDoc::HasUnsavedChanges()
 {
+    // While a write runs its buffers are shared and a grown folder would be encoded whole: the
+    // save that follows the write tells.
+    if (!CollectBackgroundSave())
+        return true;
     if (!EncodeChanges(nullptr))
         return true;
     const bool writing = m_background.valid() && m_backgroundVersion == m_encodedVersion;

@@ -35,7 +35,46 @@ void CEncodedRecords::Encode(Slot& slot, const Record& record, CArchiveIndexStat
     slot.exit = state;
     slot.piece = Piece{buffer, 0, buffer->size()};
     slot.stamp = record.stamp;
+    slot.count = record.count;
     slot.known = true;
+}
+
+bool CEncodedRecords::Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse)
+{
+    const Piece& old = slot.piece;
+    // The slot's elements must still be the array's first ones, none changed in place, and its
+    // buffer its own with nobody reading it.
+    if (!record.storeFrom || !mayReuse || slot.stamp[1] != record.stamp[1] || slot.stamp[0] < record.reshaped ||
+        record.count < slot.count || !FitsNumbering(slot, state) || !old.owner || old.owner.use_count() != 1 ||
+        old.offset != 0 || old.size != old.owner->size())
+        return false;
+    // The count leads the record; it is rewritten in place only when its width stays.
+    constexpr std::size_t kWideCount = 0xFFFF;
+    if ((slot.count >= kWideCount) != (record.count >= kWideCount))
+        return false;
+    Bytes count;
+    CArchive countAr(count, CArchive::Mode::Store);
+    countAr.WriteCount(record.count);
+    auto buffer = std::const_pointer_cast<Bytes>(old.owner);
+    if (buffer->size() < count.size())
+        return false;
+    // The numbering where the slot's elements end, as it stands now.
+    CArchiveIndexState atEnd = state;
+    atEnd.nextIndex += slot.exit.nextIndex - slot.entry.nextIndex;
+    atEnd.classes = slot.exit.classes;
+    slot.known = false; // until the buffer is whole again
+    CArchive ar(*buffer, CArchive::Mode::Store);
+    ar.SetIndexState(atEnd);
+    record.storeFrom(ar, slot.count);
+    std::copy(count.begin(), count.end(), buffer->begin());
+    slot.entry = state;
+    state = ar.GetIndexState();
+    slot.exit = state;
+    slot.piece.size = buffer->size();
+    slot.stamp = record.stamp;
+    slot.count = record.count;
+    slot.known = true;
+    return true;
 }
 
 bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
@@ -61,7 +100,8 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
                     slot.exit = state;
                     continue;
                 }
-                Encode(slot, record, state, mayReuse);
+                if (!Append(slot, record, state, mayReuse))
+                    Encode(slot, record, state, mayReuse);
                 changed = true;
                 continue;
             }
@@ -93,7 +133,7 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
 
 void CEncodedRecords::Adopt(std::size_t index, const std::shared_ptr<const Bytes>& bytes, std::size_t begin,
                             std::size_t end, const CArchiveIndexState& entry, const CArchiveIndexState& exit,
-                            const Stamp& stamp)
+                            const Record& record)
 {
     if (m_slots.size() <= index)
         m_slots.resize(index + 1);
@@ -101,7 +141,8 @@ void CEncodedRecords::Adopt(std::size_t index, const std::shared_ptr<const Bytes
     slot.piece = Piece{bytes, begin, end - begin};
     slot.entry = entry;
     slot.exit = exit;
-    slot.stamp = stamp;
+    slot.stamp = record.stamp;
+    slot.count = record.count;
     slot.known = true;
 }
 

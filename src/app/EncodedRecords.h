@@ -41,6 +41,12 @@ public:
         // store/ChangeStamp.h); small ones are encoded each time and compared with their bytes.
         bool stamped = false;
         Stamp stamp{};
+        // An array that can grow at its end without its earlier elements changing: its count,
+        // the stamp of its last change other than an element added at the end, and how to store
+        // the elements from a position on. A save after such additions stores only them.
+        std::size_t count = 0;
+        std::uint64_t reshaped = 0;
+        std::function<void(CArchive&, std::size_t)> storeFrom;
     };
 
     // Brings every record's bytes up to date. True when any record's bytes differ from before.
@@ -52,7 +58,7 @@ public:
     // numbering `entry` to `exit`, in the form storing writes (see CArchive::ReadAsWritten).
     void Adopt(std::size_t index, const std::shared_ptr<const Bytes>& bytes, std::size_t begin,
                std::size_t end, const CArchiveIndexState& entry, const CArchiveIndexState& exit,
-               const Stamp& stamp);
+               const Record& record);
     // Nothing kept: the next update encodes everything.
     void Forget();
 
@@ -67,10 +73,14 @@ private:
         CArchiveIndexState entry;
         CArchiveIndexState exit;
         Stamp stamp{};
+        std::size_t count = 0;
     };
     // Whether the slot's bytes hold when the numbering stands at `state`.
     static bool FitsNumbering(const Slot& slot, const CArchiveIndexState& state);
     void Encode(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
+    // Stores only the elements added at the end since the slot was written, into its own buffer;
+    // false when that cannot give the same bytes (or nobody else's buffer may be written to).
+    bool Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
     // A read file's buffer mostly replaced by newer encodings: the few records still in it get
     // buffers of their own, so the whole file's bytes can go.
     void ReleaseReadBuffer();

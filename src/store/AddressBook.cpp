@@ -24,7 +24,7 @@ void CAddressBook::DeleteAddress(const CAddress* entry)
         if (it->get() == entry) {
             m_entries.erase(it);
             m_entries.shrink_to_fit();
-            m_stamp = change_stamp::Next();
+            m_stamp = m_reshaped = change_stamp::Next();
             return;
         }
     }
@@ -118,6 +118,6 @@ void CAddressBook::EndSearch()
 void CAddressBook::Serialize(CArchive& ar)
 {
     if (ar.IsLoading())
-        m_stamp = change_stamp::Next();
+        m_stamp = m_reshaped = change_stamp::Next();
     SerializeObjectArray(ar, m_entries);
 }

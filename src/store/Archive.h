@@ -149,4 +149,12 @@ void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
     }
 }
 
+// Stores the elements from `from` on, as they follow the earlier ones in an array.
+template <class T>
+void StoreObjectsFrom(CArchive& ar, const std::vector<std::unique_ptr<T>>& items, std::size_t from)
+{
+    for (std::size_t i = from; i < items.size(); ++i)
+        ar.WriteObject(items[i].get());
+}
+
 void SerializeStringArray(CArchive& ar, std::vector<std::string>& texts);

@@ -5,11 +5,13 @@
 #include "store/Archive.h"
 #include "store/ChangeStamp.h"
 
-CMessageList::CMessageList() : m_stamp(change_stamp::Next()) {}
+CMessageList::CMessageList() : m_stamp(change_stamp::Next()), m_reshaped(m_stamp) {}
 
-void CMessageList::Touch()
+void CMessageList::Touch(bool reshaped)
 {
     m_stamp = change_stamp::Next();
+    if (reshaped)
+        m_reshaped = m_stamp;
 }
 
 bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
@@ -18,7 +20,7 @@ bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
         return false;
     try {
         m_messages.push_back(std::move(message));
-        Touch();
+        Touch(false);
     } catch (const std::bad_alloc&) {
         return false; // push_back leaves the argument alone when it cannot grow
     }

@@ -160,6 +160,39 @@ TEST(SaveByRecord, NumberingPastTheShortTagsStaysExact)
     }
 }
 
+// A folder that only grew at its end stores only the new messages, and its count in front of them:
+// from none (the class described by the first), and across the count's change to the wide form.
+TEST(SaveByRecord, FoldersThatGrowAtTheEndStayExact)
+{
+    Fixture f;
+    auto doc = f.Open({});
+    ASSERT_TRUE(doc);
+    AddEntry(*doc, "Ewa");
+    ASSERT_TRUE(doc->SaveDataFile());
+    const auto save = [&](const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(doc->SaveDataFile());
+        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    };
+    File(doc->GetOutbox(), "Ewa", "Pierwsza");
+    save("first message of the file, at the end of the outbox");
+    File(doc->GetOutbox(), "Ewa", "Druga");
+    AddEntry(*doc, "Jan");
+    save("one more message and one more entry");
+    File(doc->GetSent(), "Jan", "Wcześniej opisana klasa");
+    save("the first sent message: the class now described ahead of the outbox");
+    for (int i = 0; i < 0xFFFE - 1; ++i)
+        File(doc->GetSent(), "Jan", "Tekst");
+    save("0xFFFE sent messages");
+    File(doc->GetSent(), "Jan", "Szeroka liczba");
+    save("0xFFFF: the count in its 6-byte form");
+    File(doc->GetSent(), "Jan", "Jeszcze jedna");
+    save("and one more in that form");
+    doc->GetOutbox().RemoveMessage(doc->GetOutbox().GetMessages()[0].get());
+    File(doc->GetOutbox(), "Ewa", "Po usunięciu");
+    save("a message taken out of the middle, one added");
+}
+
 // Bytes read in a form that storing would not write cannot stand in for their record.
 TEST(SaveByRecord, RecordsReadInAnotherFormAreEncodedAgain)
 {
