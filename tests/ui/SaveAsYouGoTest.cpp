@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -316,8 +317,8 @@ TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
 
 } // namespace
 
-// A release of a key or a mouse button saves what an unannounced edit changed, and nothing when
-// nothing changed: the file is not written again.
+// A release of a key or a mouse button saves what an unannounced edit changed, and schedules
+// nothing when nothing changed (not even the encoding that would find the file up to date).
 TEST(SaveAsYouGo, ReleaseSavesOnlyWhenSomethingChanged)
 {
     QTemporaryDir data;
@@ -335,18 +336,22 @@ TEST(SaveAsYouGo, ReleaseSavesOnlyWhenSomethingChanged)
         QTest::mouseRelease(program.frame, Qt::LeftButton);
     };
     const int settle = CBrivantelApp::kSaveDelayMs + 700;
+    auto* timer = program.app->findChild<QTimer*>(QStringLiteral("saveTimer"));
+    ASSERT_NE(timer, nullptr);
     release();
     QTest::qWait(settle); // whatever the start changed is written now
     doc->WaitForBackgroundSave();
     const ino_t before = inode();
 
     release();
+    EXPECT_FALSE(timer->isActive());
     QTest::qWait(settle);
     doc->WaitForBackgroundSave();
     EXPECT_EQ(inode(), before); // every save writes a new file: there was none
 
     doc->GetSentViewData().dateWidth = 321; // as a header dragged wider does it, without a word
     release();
+    EXPECT_TRUE(timer->isActive());
     QTest::qWait(settle);
     doc->WaitForBackgroundSave();
     EXPECT_NE(inode(), before);

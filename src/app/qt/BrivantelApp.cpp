@@ -41,6 +41,9 @@ QString ProgramName()
 CBrivantelApp::CBrivantelApp(CUserInterface& ui, CSettingsStore& settings) : m_ui(ui), m_settings(settings)
 {
     g_app = this;
+    // Found by name: whether a save is scheduled is what saving as you go is about.
+    m_saveTimer.setParent(this);
+    m_saveTimer.setObjectName(QStringLiteral("saveTimer"));
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &CBrivantelApp::OnSaveTimer);
