@@ -251,3 +251,16 @@ TEST(SaveByRecord, WriteAheadIsOnDiskWhenItReturns)
     EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
     EXPECT_FALSE(doc->HasUnsavedChanges());
 }
+
+// A file cut anywhere keeps the records read whole as their bytes; the others are encoded.
+TEST(SaveByRecord, FileCutAnywhereSavesWhatAWholeEncodeWrites)
+{
+    const std::vector<std::uint8_t> full = sample_file::Full().vec();
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        RecordingUserInterface ui;
+        CMemorySettingsStore settings;
+        CBrivantelDoc doc(ui, settings);
+        doc.Load(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        ASSERT_EQ(doc.StoreByRecord(), doc.Store()) << "cut at " << cut;
+    }
+}
