@@ -187,11 +187,13 @@ int CheckNow(CCommandContext& ctx)
         RestoreLastCount(ctx, doc->GetMailCheckerData());
     doc->CheckMail();
     const bool checked = Report(*doc);
+    // A notice that waits in the outbox has not reached the phone: a cron job must see that.
+    const bool noticeWaits = doc->GetLastMailCheck().notice == CMailCheckResult::Notice::Queued;
     const bool kept = KeepLastCount(ctx, *doc);
     const bool saved = doc->SaveDataFile();
     if (const int interrupted = InterruptedStatus())
         return interrupted;
-    return checked && kept && saved ? kExitOk : kExitFailed;
+    return checked && !noticeWaits && kept && saved ? kExitOk : kExitFailed;
 }
 
 void SleepUntilNextSecond()

@@ -67,6 +67,19 @@ bool ReadRecipients(CCommandContext& ctx, std::string& recipients)
     return true;
 }
 
+// A --timeout that is not a whole number of seconds from 1 up is bad usage; false (and the message)
+// then.
+bool TimeoutIsValid(CCommandContext& ctx)
+{
+    bool valid = true;
+    const int seconds = ctx.Parser().value("timeout").toInt(&valid);
+    if (ctx.Parser().isSet("timeout") && (!valid || seconds < 1)) {
+        PrintErrorUtf8("Podaj czas oczekiwania w sekundach (--timeout).");
+        return false;
+    }
+    return true;
+}
+
 // The document for sending; the context fills in the signature and the phone's port. --timeout
 // bounds each wait for a gateway, and three such waits the whole exchange.
 std::unique_ptr<CBrivantelDoc> OpenForSending(CCommandContext& ctx)
@@ -103,6 +116,8 @@ int Send(CCommandContext& ctx)
     if (!ReadText(ctx, text))
         return kExitUsage;
     if (byName ? !ReadRecipients(ctx, recipients) : !ctx.OptionText("number", recipients))
+        return kExitUsage;
+    if (!TimeoutIsValid(ctx))
         return kExitUsage;
     EndOnSignals();
     auto doc = OpenForSending(ctx);
@@ -147,6 +162,8 @@ int Later(CCommandContext& ctx)
 
 int SendOutbox(CCommandContext& ctx)
 {
+    if (!TimeoutIsValid(ctx))
+        return kExitUsage;
     EndOnSignals();
     auto doc = OpenForSending(ctx);
     if (!doc)

@@ -139,7 +139,8 @@ bool ImportVCards(std::string_view bytes, CAddressBook& book, ImportSummary& sum
         error = Text("Nie zaimportowano kontaktów: plik ma więcej niż 20 MB.");
         return false;
     }
-    const VCardReadResult read = ReadVCards(bytes, progress);
+    // Only what becomes an entry is kept of each card.
+    const VCardReadResult read = ReadVCards(bytes, progress, {"N", "FN", "ORG", "TEL"});
     if (read.error != VCardError::None) {
         error = ErrorText(read);
         return false;

@@ -204,26 +204,6 @@ Params ParseParams(std::string_view text)
     return p;
 }
 
-// The position of the colon that ends the name and parameters, skipping quoted parameter values.
-std::size_t ValueColon(std::string_view line)
-{
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (line[i] == ':' && !quoted)
-            return i;
-    }
-    return std::string_view::npos;
-}
-
-bool IsQuotedPrintableLine(std::string_view line)
-{
-    const std::size_t colon = ValueColon(line);
-    return colon != std::string_view::npos &&
-           Upper(line.substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
-}
-
 std::u32string Latin(std::string_view bytes, bool latin2)
 {
     std::u32string out;
@@ -259,23 +239,6 @@ std::optional<std::u32string> DecodeText(std::string_view bytes, const std::stri
     return std::nullopt;
 }
 
-std::vector<std::string_view> PhysicalLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
 struct LogicalLine
 {
     std::string text;
@@ -283,38 +246,86 @@ struct LogicalLine
     std::size_t offset = 0; // in the input, for the progress
 };
 
-// Joins folded lines (a line starting with a blank goes on the previous one) and quoted-printable
-// soft line breaks (a value ending in "=" goes on with the next line, blank or not).
-std::vector<LogicalLine> LogicalLines(std::string_view text)
+// Finds the colon that ends the name and parameters of a logical line while the line grows by its
+// continuations, looking at each byte once: a long folded line without a colon (or with an
+// unclosed quote) would otherwise be searched again for every continuation.
+class ColonScan
 {
-    std::vector<LogicalLine> out;
-    bool inV21 = false;
-    std::size_t number = 0;
-    for (std::string_view line : PhysicalLines(text)) {
-        ++number;
-        const std::size_t offset = static_cast<std::size_t>(line.data() - text.data());
-        if (!out.empty()) {
-            LogicalLine& last = out.back();
-            const bool qp = IsQuotedPrintableLine(last.text);
-            if (qp && !last.text.empty() && last.text.back() == '=') {
-                last.text.pop_back();
-                last.text.append(line);
-                continue;
-            }
-            if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !last.text.empty()) {
-                // 2.1 folds at a blank and keeps it; 3.0 and 4.0 insert one to be taken out.
-                last.text.append(inV21 ? line : line.substr(1));
-                continue;
+public:
+    // The colon's position, or npos while the line has none.
+    std::size_t Colon(std::string_view text)
+    {
+        for (; m_colon == std::string_view::npos && m_scanned < text.size(); ++m_scanned) {
+            if (text[m_scanned] == '"') {
+                m_quoted = !m_quoted;
+            } else if (text[m_scanned] == ':' && !m_quoted) {
+                m_colon = m_scanned;
+                m_quotedPrintable =
+                    Upper(text.substr(0, m_colon)).find("QUOTED-PRINTABLE") != std::string::npos;
             }
         }
-        const std::string upper = Upper(Trim(line));
-        if (upper == "VERSION:2.1")
-            inV21 = true;
-        else if (upper == "END:VCARD" || upper == "BEGIN:VCARD")
-            inV21 = false;
-        out.push_back({std::string(line), number, offset});
+        return m_colon;
     }
-    return out;
+    // Whether the parameters name QUOTED-PRINTABLE; known once the colon is found.
+    bool QuotedPrintable(std::string_view text)
+    {
+        return Colon(text) != std::string_view::npos && m_quotedPrintable;
+    }
+
+private:
+    std::size_t m_scanned = 0;
+    bool m_quoted = false;
+    std::size_t m_colon = std::string_view::npos;
+    bool m_quotedPrintable = false;
+};
+
+// Joins folded lines (a line starting with a blank goes on the previous one) and quoted-printable
+// soft line breaks (a value ending in "=" goes on with the next line, blank or not), and hands each
+// logical line to handle as soon as it is whole; false from handle stops the reading. Nothing is
+// kept of the lines already handed over, so a file of empty lines costs no memory.
+template <typename Handle> bool ForEachLogicalLine(std::string_view text, Handle&& handle)
+{
+    LogicalLine current;
+    ColonScan scan;
+    bool have = false;
+    bool inV21 = false;
+    std::size_t number = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        const std::size_t offset = start;
+        start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+        ++number;
+        if (have) {
+            if (!current.text.empty() && current.text.back() == '=' && scan.QuotedPrintable(current.text)) {
+                current.text.pop_back();
+                current.text.append(line);
+                continue;
+            }
+            if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !current.text.empty()) {
+                // 2.1 folds at a blank and keeps it; 3.0 and 4.0 insert one to be taken out.
+                current.text.append(inV21 ? line : line.substr(1));
+                continue;
+            }
+            if (!handle(current, scan))
+                return false;
+        }
+        const std::string_view trimmed = Trim(line);
+        if (trimmed.size() <= 11) {
+            const std::string upper = Upper(trimmed);
+            if (upper == "VERSION:2.1")
+                inV21 = true;
+            else if (upper == "END:VCARD" || upper == "BEGIN:VCARD")
+                inV21 = false;
+        }
+        current.text.assign(line);
+        current.number = number;
+        current.offset = offset;
+        scan = ColonScan();
+        have = true;
+    }
+    return !have || handle(current, scan);
 }
 
 bool IsBlank(std::string_view s)
@@ -356,7 +367,8 @@ std::u32string Unescape(const std::u32string& value)
     return out;
 }
 
-VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)>& progress)
+VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)>& progress,
+                           const std::vector<std::string>& keep)
 {
     VCardReadResult result;
     std::string converted;
@@ -376,28 +388,32 @@ VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)
         return result;
     }
 
-    const std::vector<LogicalLine> lines = LogicalLines(bytes);
     VCard* card = nullptr;
     std::size_t lastReport = 0;
+    std::size_t firstNumber = 0;
+    std::size_t lastNumber = 0;
     auto fail = [&](VCardError error, std::size_t line) {
         result.error = error;
         result.line = line;
         result.cards.clear();
-        return result;
+        return false;
     };
-    for (const LogicalLine& line : lines) {
+    const bool whole = ForEachLogicalLine(bytes, [&](const LogicalLine& line, ColonScan& scan) {
+        if (firstNumber == 0)
+            firstNumber = line.number;
+        lastNumber = line.number;
         if (progress && bytes.size() > 0 && line.offset - lastReport > 256 * 1024) {
             lastReport = line.offset;
             progress(static_cast<int>(line.offset * 100 / bytes.size()));
         }
         if (IsBlank(line.text))
-            continue;
-        const std::size_t colon = ValueColon(line.text);
+            return true;
+        const std::size_t colon = scan.Colon(line.text);
         if (colon == std::string::npos) {
             // Inside a card: the undented rest of a 2.1 picture. Outside: not a vCard file.
             if (!card)
                 return fail(VCardError::NotVCard, line.number);
-            continue;
+            return true;
         }
         std::string_view head = std::string_view(line.text).substr(0, colon);
         const std::string_view rawValue = std::string_view(line.text).substr(colon + 1);
@@ -405,51 +421,59 @@ VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)
         std::string name = Upper(Trim(head.substr(0, semicolon)));
         if (const std::size_t dot = name.rfind('.'); dot != std::string::npos)
             name.erase(0, dot + 1);
-        const std::string value = Upper(Trim(rawValue));
+        const bool beginOrEnd = (name == "BEGIN" || name == "END") && Trim(rawValue).size() == 5;
+        const bool vcard = beginOrEnd && Upper(Trim(rawValue)) == "VCARD";
 
-        if (name == "BEGIN" && value == "VCARD") {
+        if (name == "BEGIN" && vcard) {
             if (card)
                 return fail(VCardError::CutOff, line.number);
             result.cards.emplace_back();
             result.card = result.cards.size();
             card = &result.cards.back();
-            continue;
+            return true;
         }
-        if (name == "END" && value == "VCARD") {
+        if (name == "END" && vcard) {
             if (!card)
                 return fail(VCardError::NotVCard, line.number);
             card = nullptr;
-            continue;
+            return true;
         }
         if (!card)
             return fail(VCardError::NotVCard, line.number);
         if (name == "VERSION") {
             card->version = std::string(Trim(rawValue));
-            continue;
+            return true;
         }
         const Params params = ParseParams(head.substr(semicolon));
         VCardProperty property;
         property.name = std::move(name);
         property.types = params.types;
         if (params.encoding == "BASE64" || params.encoding == "B")
-            continue; // pictures and sounds: nothing the address book keeps
+            return true; // pictures and sounds: nothing the address book keeps
         const bool v21 = card->version == "2.1";
-        const std::string decoded =
-            params.encoding == "QUOTED-PRINTABLE" ? DecodeQuotedPrintable(rawValue) : std::string(rawValue);
-        auto text = DecodeText(decoded, params.charset, v21);
+        const bool qp = params.encoding == "QUOTED-PRINTABLE";
+        const std::string unquoted = qp ? DecodeQuotedPrintable(rawValue) : std::string();
+        auto text = DecodeText(qp ? std::string_view(unquoted) : rawValue, params.charset, v21);
         if (!text)
             return fail(VCardError::NotUtf8, line.number);
+        if (!keep.empty() && std::find(keep.begin(), keep.end(), property.name) == keep.end())
+            return true;
         property.value = std::move(*text);
         card->properties.push_back(std::move(property));
-    }
+        return true;
+    });
+    if (!whole)
+        return result;
     if (card) {
-        result.line = lines.empty() ? 0 : lines.back().number;
+        result.line = lastNumber;
         result.error = VCardError::CutOff;
         result.cards.clear();
         return result;
     }
-    if (result.cards.empty())
-        return fail(VCardError::NotVCard, lines.empty() ? 0 : lines.front().number);
+    if (result.cards.empty()) {
+        fail(VCardError::NotVCard, firstNumber);
+        return result;
+    }
     result.card = 0;
     if (progress)
         progress(100);

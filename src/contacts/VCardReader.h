@@ -42,8 +42,12 @@ struct VCardReadResult
 
 // Reads every card of a file. Understands vCard 2.1 (bare types, QUOTED-PRINTABLE with soft line
 // breaks, CHARSET=), 3.0 and 4.0, folded lines, groups, quoted parameter values, a byte-order mark
-// and UTF-16. progress gets the share of the input read so far, 0 to 100.
-VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)>& progress = {});
+// and UTF-16. progress gets the share of the input read so far, 0 to 100. keep names the properties
+// kept (upper case, without group); empty keeps every one. The others are still checked, so a file
+// is refused for the same faults either way, but cost no memory: a card of a million tiny
+// properties the caller has no use for must not take gigabytes.
+VCardReadResult ReadVCards(std::string_view bytes, const std::function<void(int)>& progress = {},
+                           const std::vector<std::string>& keep = {});
 
 // Splits a structured value (N) at unescaped ";" and unescapes each part.
 std::vector<std::u32string> SplitStructured(const std::u32string& value);

@@ -55,23 +55,24 @@ public:
     bool Open(const std::string& host, std::uint16_t port, bool tls, const std::string& caFile,
               const std::optional<Proxy>& proxy);
     // Sends the request in one piece and reads the whole reply: up to its length, its last chunk,
-    // or the server's close.
+    // or the server's close. A reply cut before its length or its last chunk, or ended by a reset,
+    // is a failure.
     std::optional<HttpResponse> Exchange(std::string_view request);
     void Close();
 
     const std::string& ErrorText() const { return m_error; }
 
-    // Takes the body off the chunked coding; false while the last chunk has not arrived.
-    static bool DecodeChunked(std::string_view data, std::string& body);
-
 private:
     bool SendAll(std::string_view data);
     long Receive(char* buffer, std::size_t capacity);
     bool Fail(std::string reason);
+    // Why the last send or read failed: the TLS layer's reason, or the socket's.
+    std::string ReadFailure() const;
     bool ProxyConnect(const std::string& host, std::uint16_t port);
 
     CTcpSocket m_socket;
     std::unique_ptr<CTlsStream> m_tls;
     Timeouts m_timeouts;
+    std::string m_peer; // "host:port" of the server, for the reasons
     std::string m_error;
 };

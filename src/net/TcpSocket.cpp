@@ -58,11 +58,31 @@ void CTcpSocket::Close()
     }
 }
 
-bool CTcpSocket::Fail(Failure failure, int error)
+bool CTcpSocket::Fail(Failure failure, int error, bool deadline)
 {
     m_failure = failure;
     m_errno = error;
+    m_deadlinePassed = deadline;
     return false;
+}
+
+void CTcpSocket::SetDeadline(Clock::time_point deadline)
+{
+    m_deadline = deadline;
+    m_deadlineSeconds = 0;
+    if (deadline != Clock::time_point::max()) {
+        const auto span = deadline - Clock::now();
+        m_deadlineSeconds = std::max<long long>(1, std::chrono::ceil<std::chrono::seconds>(span).count());
+    }
+}
+
+bool CTcpSocket::MayGoOn()
+{
+    if (Stopped())
+        return Fail(Failure::Stopped, EINTR);
+    if (Clock::now() >= m_deadline)
+        return Fail(Failure::Timeout, ETIMEDOUT, true);
+    return true;
 }
 
 bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
@@ -74,7 +94,7 @@ bool CTcpSocket::WaitFor(short events, std::chrono::milliseconds timeout)
             return Fail(Failure::Stopped, EINTR);
         const auto now = Clock::now();
         if (now >= end)
-            return Fail(Failure::Timeout, ETIMEDOUT);
+            return Fail(Failure::Timeout, ETIMEDOUT, now >= m_deadline);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
         const auto slice = std::max(std::chrono::milliseconds(1), std::min(kSlice, left));
         pollfd p{m_fd, events, 0};
@@ -214,10 +234,8 @@ bool CTcpSocket::SendAll(std::string_view data)
     if (m_fd < 0)
         return Fail(Failure::NotConnected, ENOTCONN);
     while (!data.empty()) {
-        if (Stopped())
-            return Fail(Failure::Stopped, EINTR);
-        if (Clock::now() >= m_deadline)
-            return Fail(Failure::Timeout, ETIMEDOUT);
+        if (!MayGoOn())
+            return false;
         const ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (n > 0) {
             data.remove_prefix(static_cast<std::size_t>(n));
@@ -248,14 +266,8 @@ long CTcpSocket::Receive(char* buffer, std::size_t capacity)
     for (;;) {
         // A peer that keeps sending never makes us wait, so the exchange's deadline is checked here
         // too; otherwise a flood would outlive it.
-        if (Stopped()) {
-            Fail(Failure::Stopped, EINTR);
+        if (!MayGoOn())
             return -1;
-        }
-        if (Clock::now() >= m_deadline) {
-            Fail(Failure::Timeout, ETIMEDOUT);
-            return -1;
-        }
         const ssize_t n = ::recv(m_fd, buffer, capacity, 0);
         if (n > 0)
             return static_cast<long>(n);
@@ -347,15 +359,36 @@ std::string CTcpSocket::FailureReason(const std::string& peer) const
                "czy\xE6 si\xEA z serwerem " +
                peer;
     case Failure::Timeout:
+        if (m_deadlinePassed && m_deadlineSeconds > 0)
+            return "wymiana z serwerem " + peer +
+                   " trwa\xB3"
+                   "a d\xB3u\xBF"
+                   "ej ni\xBF " +
+                   std::to_string(m_deadlineSeconds) + " s";
         return "serwer " + peer + " nie odpowiedzia\xB3 w wyznaczonym czasie";
     case Failure::Closed:
         return "serwer " + peer +
                " zamkn\xB9\xB3 po\xB3\xB9"
                "czenie";
+    case Failure::Stopped:
+        return "przerwano po\xB3\xB9"
+               "czenie z serwerem " +
+               peer +
+               ", bo program ko\xF1"
+               "czy prac\xEA";
     default:
+        if (m_errno == ECONNRESET || m_errno == EPIPE)
+            return "serwer " + peer +
+                   " zerwa\xB3 po\xB3\xB9"
+                   "czenie";
+        if (m_errno == ENETUNREACH || m_errno == EHOSTUNREACH)
+            return "sie\xE6 nie prowadzi do serwera " + peer;
         return "b\xB3\xB9"
                "d po\xB3\xB9"
                "czenia z serwerem " +
-               peer + ": " + LastErrorText();
+               peer +
+               " (kod b\xB3\xEA"
+               "du systemu " +
+               std::to_string(m_errno) + ")";
     }
 }

@@ -61,7 +61,7 @@ public:
     void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
     // Bounds everything that follows, whatever the single time-outs say; Clock::time_point::max()
     // removes the bound.
-    void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    void SetDeadline(Clock::time_point deadline);
     // While the flag is raised every wait, send and read ends at once with Failure::Stopped; the
     // flag may be raised from another thread or a signal handler. Null: no stop.
     void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
@@ -94,9 +94,17 @@ public:
     // hook; false on time-out (Failure::Timeout) or poll failure. Public for the TLS layer, which
     // waits on the same descriptor.
     bool WaitFor(short events, std::chrono::milliseconds timeout);
+    // False (and the failure set) once the stop flag is raised or the deadline has passed. A layer
+    // that may find data waiting on every pass (TLS) asks on every pass, so a peer that never
+    // stops sending cannot outlive either.
+    bool MayGoOn();
+    // Whether the last time-out was the deadline of the whole exchange rather than one wait.
+    bool DeadlinePassed() const { return m_deadlinePassed; }
+    // The whole exchange's time as SetDeadline gave it, in seconds (rounded up).
+    long long DeadlineSeconds() const { return m_deadlineSeconds; }
 
 private:
-    bool Fail(Failure failure, int error);
+    bool Fail(Failure failure, int error, bool deadline = false);
     // The caller's flag, or the whole program ending (a signal, the end of the session).
     bool Stopped() const { return (m_stop && m_stop->load()) || net_stop::Requested(); }
     // The addresses of host, within the connect limit; null (and the failure set) otherwise.
@@ -107,6 +115,8 @@ private:
     WaitHook m_hook;
     Timeouts m_timeouts;
     Clock::time_point m_deadline = Clock::time_point::max();
+    long long m_deadlineSeconds = 0;
+    bool m_deadlinePassed = false;
     const std::atomic<bool>* m_stop = nullptr;
     Resolver m_resolver;
     Failure m_failure = Failure::None;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
 #include <poll.h>
 
 #include <openssl/err.h>
@@ -25,7 +27,16 @@ constexpr const char* kOtherName = "certyfikat wystawiono dla innej nazwy serwer
 constexpr const char* kExpired = "certyfikat wygas\xB3";
 constexpr const char* kNoTls12 = "serwer nie obs\xB3uguje TLS 1.2";
 constexpr const char* kTimedOut = "serwer nie odpowiedzia\xB3 w wyznaczonym czasie";
-constexpr const char* kClosed = "serwer zamkn\xB9\xB3 po\xB3\xB9" "czenie";
+constexpr const char* kClosed = "serwer zamkn\xB9\xB3 po\xB3\xB9"
+                                "czenie";
+constexpr const char* kReset = "serwer zerwa\xB3 po\xB3\xB9"
+                               "czenie";
+constexpr const char* kStopped = "przerwano po\xB3\xB9"
+                                 "czenie, bo program ko\xF1"
+                                 "czy prac\xEA";
+constexpr const char* kNotTls = "serwer nie odpowiada po TLS";
+constexpr const char* kRefused = "serwer odrzuci\xB3 po\xB3\xB9"
+                                 "czenie TLS";
 
 std::chrono::milliseconds Left(CTcpSocket::Clock::time_point end)
 {
@@ -55,7 +66,7 @@ bool CTlsStream::Fail(const std::string& reason)
     return false;
 }
 
-std::optional<std::string> CTlsStream::VerifyReason(long verifyResult)
+std::string CTlsStream::VerifyReason(long verifyResult)
 {
     switch (verifyResult) {
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
@@ -73,8 +84,10 @@ std::optional<std::string> CTlsStream::VerifyReason(long verifyResult)
         return kOtherName;
     case X509_V_ERR_CERT_HAS_EXPIRED:
         return kExpired;
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return "certyfikat serwera nie jest jeszcze wa\xBFny";
     default:
-        return std::nullopt;
+        return "certyfikat serwera nie przeszed\xB3 sprawdzenia (kod " + std::to_string(verifyResult) + ")";
     }
 }
 
@@ -90,26 +103,53 @@ std::string CTlsStream::OpenSslReason(const std::string& fallback)
     case SSL_R_NO_PROTOCOLS_AVAILABLE:
     case SSL_R_VERSION_TOO_LOW:
         return kNoTls12;
+    case SSL_R_WRONG_VERSION_NUMBER:
+    case SSL_R_PACKET_LENGTH_TOO_LONG:
+    case SSL_R_RECORD_LENGTH_MISMATCH:
+        return kNotTls;
+    case SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE:
+    case SSL_R_NO_SHARED_CIPHER:
+        return kRefused;
     default:
         break;
     }
-    char text[256];
-    ::ERR_error_string_n(code, text, sizeof text);
-    return text;
+    // OpenSSL's own texts are English; the code lets a helper look the cause up.
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%lX", code);
+    return fallback + " (kod OpenSSL " + hex + ")";
 }
 
 std::string CTlsStream::SocketReason() const
 {
-    if (m_socket.LastFailure() == CTcpSocket::Failure::Timeout)
+    switch (m_socket.LastFailure()) {
+    case CTcpSocket::Failure::Timeout:
+        if (m_socket.DeadlinePassed() && m_socket.DeadlineSeconds() > 0)
+            return "wymiana z serwerem trwa\xB3"
+                   "a d\xB3u\xBF"
+                   "ej ni\xBF " +
+                   std::to_string(m_socket.DeadlineSeconds()) + " s";
         return kTimedOut;
-    return m_socket.LastErrorText();
+    case CTcpSocket::Failure::Stopped:
+        return kStopped;
+    case CTcpSocket::Failure::Closed:
+        return kClosed;
+    default:
+        if (m_socket.LastErrno() == ECONNRESET || m_socket.LastErrno() == EPIPE)
+            return kReset;
+        return "b\xB3\xB9"
+               "d po\xB3\xB9"
+               "czenia (kod b\xB3\xEA"
+               "du systemu " +
+               std::to_string(m_socket.LastErrno()) + ")";
+    }
 }
 
 bool CTlsStream::Configure(const std::string& host, const std::string& caFile)
 {
     m_context = ::SSL_CTX_new(::TLS_client_method());
     if (!m_context)
-        return Fail(OpenSslReason("cannot create a TLS context"));
+        return Fail(OpenSslReason("nie mo\xBFna przygotowa\xE6 po\xB3\xB9"
+                                  "czenia TLS"));
     ::SSL_CTX_set_min_proto_version(m_context, TLS1_2_VERSION);
     ::SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER, nullptr);
     // Every POP3 reply carries its own end (CR LF or the "." line), so a cut connection is seen
@@ -118,19 +158,21 @@ bool CTlsStream::Configure(const std::string& host, const std::string& caFile)
     const int loaded = caFile.empty() ? ::SSL_CTX_set_default_verify_paths(m_context)
                                       : ::SSL_CTX_load_verify_locations(m_context, caFile.c_str(), nullptr);
     if (loaded != 1)
-        return Fail(OpenSslReason("cannot load the trusted certificates"));
+        return Fail(OpenSslReason(caFile.empty() ? "nie mo\xBFna wczyta\xE6 zaufanych certyfikat\xF3w systemu"
+                                                 : "nie mo\xBFna wczyta\xE6 pliku certyfikatu CA " + caFile));
     m_ssl = ::SSL_new(m_context);
     if (!m_ssl || ::SSL_set_fd(m_ssl, m_socket.NativeHandle()) != 1)
-        return Fail(OpenSslReason("cannot create a TLS session"));
+        return Fail(OpenSslReason("nie mo\xBFna przygotowa\xE6 po\xB3\xB9"
+                                  "czenia TLS"));
     X509_VERIFY_PARAM* param = ::SSL_get0_param(m_ssl);
     if (IsIpAddress(host)) {
         if (::X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1)
-            return Fail("cannot verify the address " + host);
+            return Fail("nie mo\xBFna sprawdzi\xE6 adresu " + host);
         return true;
     }
     ::X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
     if (::SSL_set1_host(m_ssl, host.c_str()) != 1 || ::SSL_set_tlsext_host_name(m_ssl, host.c_str()) != 1)
-        return Fail("cannot verify the host name " + host);
+        return Fail("nie mo\xBFna sprawdzi\xE6 nazwy serwera " + host);
     return true;
 }
 
@@ -144,11 +186,17 @@ bool CTlsStream::WaitAfter(int result, std::chrono::milliseconds timeout)
     case SSL_ERROR_ZERO_RETURN:
         m_closed = true;
         return Fail(kClosed);
-    case SSL_ERROR_SYSCALL:
+    case SSL_ERROR_SYSCALL: {
+        // With unexpected ends of file taken as a close, this is a real failure: a reset, most
+        // likely. The reply is cut, never whole.
+        const int error = errno;
         m_closed = true;
-        return Fail(OpenSslReason(kClosed));
+        ::ERR_clear_error();
+        return Fail(error == ECONNRESET || error == EPIPE || error == 0 ? kReset : kClosed);
+    }
     default:
-        return Fail(OpenSslReason("TLS failure"));
+        return Fail(OpenSslReason("po\xB3\xB9"
+                                  "czenie TLS nie powiod\xB3o si\xEA"));
     }
 }
 
@@ -164,9 +212,10 @@ bool CTlsStream::Handshake(const std::string& host, const std::string& caFile)
         const long verify = ::SSL_get_verify_result(m_ssl);
         if (verify != X509_V_OK) {
             ::ERR_clear_error();
-            return Fail(VerifyReason(verify).value_or(std::string("certificate verify failed: ") +
-                                                      ::X509_verify_cert_error_string(verify)));
+            return Fail(VerifyReason(verify));
         }
+        if (!m_socket.MayGoOn())
+            return Fail(SocketReason());
         if (!WaitAfter(rc, Left(end)))
             return false;
     }
@@ -179,6 +228,8 @@ bool CTlsStream::SendAll(std::string_view data)
         std::size_t written = 0;
         int rc = 0;
         while ((rc = ::SSL_write_ex(m_ssl, data.data(), data.size(), &written)) != 1) {
+            if (!m_socket.MayGoOn())
+                return Fail(SocketReason());
             if (!WaitAfter(rc, Left(end)))
                 return false;
         }
@@ -189,15 +240,27 @@ bool CTlsStream::SendAll(std::string_view data)
 
 long CTlsStream::Receive(char* buffer, std::size_t capacity)
 {
-    if (m_closed)
+    if (m_ended)
         return 0;
+    if (m_closed)
+        return -1;
     const auto end = CTcpSocket::Clock::now() + m_socket.GetTimeouts().read;
     for (;;) {
+        // Decrypted data may be waiting on every pass, so no wait would ever see the deadline or
+        // the stop request: a server streaming interim replies held the program for minutes.
+        if (!m_socket.MayGoOn()) {
+            Fail(SocketReason());
+            return -1;
+        }
         std::size_t got = 0;
         const int rc = ::SSL_read_ex(m_ssl, buffer, capacity, &got);
         if (rc == 1)
             return static_cast<long>(got);
+        if (::SSL_get_error(m_ssl, rc) == SSL_ERROR_ZERO_RETURN) {
+            m_closed = m_ended = true;
+            return 0;
+        }
         if (!WaitAfter(rc, Left(end)))
-            return m_closed ? 0 : -1;
+            return -1;
     }
 }

@@ -25,16 +25,15 @@ public:
     // The handshake with verification; false with ErrorText() saying why.
     bool Handshake(const std::string& host, const std::string& caFile);
     bool SendAll(std::string_view data);
-    // As CTcpSocket::Receive: the count read, 0 when the peer closed, -1 on a failure or time-out.
+    // As CTcpSocket::Receive: the count read, 0 when the peer closed, -1 on a failure, a reset or
+    // a time-out.
     long Receive(char* buffer, std::size_t capacity);
 
-    // The reason for the last failure, in Polish (Windows-1250) where the program has words for
-    // it, OpenSSL's English text otherwise.
+    // The reason for the last failure, in Polish (Windows-1250).
     const std::string& ErrorText() const { return m_error; }
 
-    // The Polish reason for a certificate verification result, or nothing when the program has
-    // no words for it.
-    static std::optional<std::string> VerifyReason(long verifyResult);
+    // The Polish reason for a certificate verification result.
+    static std::string VerifyReason(long verifyResult);
 
 private:
     bool Configure(const std::string& host, const std::string& caFile);
@@ -47,6 +46,7 @@ private:
     CTcpSocket& m_socket;
     SSL_CTX* m_context = nullptr;
     SSL* m_ssl = nullptr;
-    bool m_closed = false;
+    bool m_closed = false; // no close_notify is to be sent
+    bool m_ended = false;  // the peer closed in order
     std::string m_error;
 };

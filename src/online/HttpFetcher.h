@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/HttpHead.h"
 #include "net/TcpSocket.h"
 
 class CSettingsData;
@@ -64,29 +65,3 @@ private:
     std::string m_peer; // the server, or the proxy on the way to it, as the reasons name it
     std::string m_reason;
 };
-
-// The pieces of an HTTP response the fetcher judges, kept apart for tests.
-namespace http_response {
-
-struct Head
-{
-    int status = 0;
-    bool hasLength = false;
-    std::size_t length = 0;
-    bool chunked = false;
-    std::size_t size = 0; // bytes of the head, empty line included
-};
-
-enum class Parse
-{
-    Complete,
-    NeedMore,
-    Bad
-};
-
-// Parses the status line and the headers when raw holds them whole.
-Parse ParseHead(std::string_view raw, Head& head);
-// Decodes a chunked body; Complete once the last chunk and the trailer are there.
-Parse DecodeChunked(std::string_view raw, std::size_t maxBody, std::string& body);
-
-} // namespace http_response

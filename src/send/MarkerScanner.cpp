@@ -70,7 +70,9 @@ bool CConfirmationScanner::EndsInNegation(std::string_view before)
         if (before.empty())
             return false;
         const char last = before.back();
-        if (last == ' ' || last == '\t' || last == '\r' || last == '\n' || last == '\xA0') {
+        if (before.ends_with("\xC2\xA0")) { // a UTF-8 no-break space (own gateway pages)
+            before.remove_suffix(2);
+        } else if (last == ' ' || last == '\t' || last == '\r' || last == '\n' || last == '\xA0') {
             before.remove_suffix(1);
         } else if (before.ends_with("&nbsp;")) {
             before.remove_suffix(6);

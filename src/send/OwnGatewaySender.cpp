@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "net/HttpConnection.h"
+#include "send/MarkerScanner.h"
 #include "send/SendEnvironment.h"
 #include "store/SettingsData.h"
 #include "store/Windows1250.h"
@@ -97,6 +98,15 @@ std::optional<std::string> HeaderLines(const std::string& headers, std::size_t& 
         out += windows1250::ToUtf8(line) + "\r\n";
     }
     return out;
+}
+
+// The rule of the operators' gateways: "Wiadomość nie została wysłana" holds the success text
+// too, so a success text preceded by the word "nie" is a refusal.
+bool Confirms(const std::string& body, const std::string& success)
+{
+    CConfirmationScanner scanner(success);
+    scanner.Feed(body);
+    return scanner.Confirmed();
 }
 
 } // namespace
@@ -356,8 +366,7 @@ COwnGatewaySender::Outcome COwnGatewaySender::Deliver(const Config& config, cons
         outcome.reason = "bramka odrzuci\xB3"
                          "a wiadomo\x9C\xE6: " +
                          response->statusLine;
-    } else if (!config.success.empty() &&
-               response->body.find(windows1250::ToUtf8(config.success)) == std::string::npos) {
+    } else if (!config.success.empty() && !Confirms(response->body, windows1250::ToUtf8(config.success))) {
         outcome.reason = "w odpowiedzi bramki nie ma tekstu potwierdzenia";
     } else {
         outcome.delivered = true;

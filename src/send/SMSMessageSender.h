@@ -61,8 +61,9 @@ protected:
     bool SendRequest(const std::string& request);
     // Reads until the scanner is done or the gateway closes; false on a failed read or time-out.
     bool ReadWith(CMarkerScanner& scanner);
-    // Reads the reply's header, up to its empty line (or all when the gateway closes first); what
-    // arrived after the empty line goes to rest when given.
+    // Reads the reply's header, up to its empty line (CR LF or a bare LF; all when the gateway
+    // closes first), skipping a few interim 1xx replies; what arrived after the empty line goes to
+    // rest when given. A head over 64 KiB is a failure with its reason.
     std::optional<std::string> ReadHeader(std::string* rest = nullptr);
     // The gateway's verdict on a posted message: only a 2xx reply whose page holds the
     // confirmation text, not negated, confirms it.

@@ -24,6 +24,7 @@
 #include "ui/BrivantelView.h"
 #include "ui/Commands.h"
 #include "ui/FolderListBar.h"
+#include "ui/FrameAccess.h"
 #include "ui/FrameOnline.h"
 #include "ui/Icons.h"
 #include "ui/LayoutDialog.h"
@@ -80,6 +81,7 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     m_bannerBar->hide();
     CreateTray();
     m_online = std::make_unique<CFrameOnline>(*this, document, settings);
+    frame_access::Prepare(*this);
 }
 
 CBrivantelFrame::~CBrivantelFrame()
@@ -125,6 +127,7 @@ void CBrivantelFrame::SwitchView(CommandId command)
     old.reset();
 
     m_folderBar->SetView(m_kind);
+    m_folderList->SelectCommand(command);
     SetTitle();
     UpdateCommandUi();
 }

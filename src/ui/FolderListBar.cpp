@@ -54,3 +54,16 @@ CommandId CFolderListBar::GetItemCommand(int index) const
 {
     return CommandId(m_list->GetItemData(index));
 }
+
+void CFolderListBar::SelectCommand(CommandId command)
+{
+    for (int f = 0; f < m_list->GetFolderCount(); ++f) {
+        for (int i = 0; i < m_list->GetItemCount(f); ++i) {
+            if (CommandId(m_list->GetItemDataOf(f, i)) == command) {
+                m_list->SetSelectedItem(f, i);
+                return;
+            }
+        }
+    }
+    m_list->SetSelectedItem(-1, -1);
+}

@@ -19,6 +19,8 @@ public:
     CFolderListCtrl& GetList() { return *m_list; }
     // The command of an item of the open group; CommandId::None when there is none.
     CommandId GetItemCommand(int index) const;
+    // Marks the item that shows the command's view as the selected one (none when no item does).
+    void SelectCommand(CommandId command);
 
 private:
     void Fill();

@@ -2,7 +2,10 @@
 // "gateway-test", its token kept out of every output and the settings file kept private.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <sys/stat.h>
+#include <thread>
 
 #include "../send/HttpsTestServer.h"
 #include "app/Document.h"
@@ -81,16 +84,16 @@ TEST_F(GatewayCommandsTest, SendGoesThroughTheOwnGatewayAndIsFiledByItsVerdict)
     EXPECT_EQ(Folders(), std::make_pair(std::size_t{1}, std::size_t{1}));
 }
 
-TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200CharactersOfTheReply)
+TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200BytesOfTheReply)
 {
-    std::string body(150, 'x');
+    std::string body(151, 'x');
     for (int i = 0; i < 100; ++i)
         body += "ż";
     server.SetReply(HttpsTestServer::Reply(200, "OK", body));
     CliResult r = Cli({"gateway-test", "--number", "+48602123456"});
     EXPECT_EQ(r.status, 0) << r.err;
-    std::string shown(150, 'x');
-    for (int i = 0; i < 50; ++i)
+    std::string shown(151, 'x'); // never half a character
+    for (int i = 0; i < 24; ++i)
         shown += "ż";
     EXPECT_EQ(r.out, "HTTP/1.1 200 OK\n" + shown + "\n");
     ASSERT_EQ(server.Requests().size(), 1u);
@@ -105,6 +108,59 @@ TEST_F(GatewayCommandsTest, GatewayTestPrintsTheStatusAndTheFirst200CharactersOf
     EXPECT_NE(r.err.find("bramka odrzuciła wiadomość: HTTP/1.1 401 Unauthorized"), std::string::npos)
         << r.err;
     EXPECT_EQ(Folders(), std::make_pair(std::size_t{0}, std::size_t{0})); // a test is filed nowhere
+}
+
+// A gateway that echoes the request shows neither the token nor raw control bytes.
+TEST_F(GatewayCommandsTest, GatewayTestMasksHeaderValuesAndEscapesControlBytesOfTheReply)
+{
+    ASSERT_EQ(
+        Cli({"config", "set", "Gateway/Headers", "Authorization: Bearer T0K3N\nX-Api-Key: s3cr3t"}).status,
+        0);
+    server.SetReply(HttpsTestServer::Reply(
+        200, "OK",
+        "{\"authorization\":\"Bearer T0K3N\",\"x-api-key\":\"s3cr3t\",\"k\":\"s3cr3t\"}\r\n\x1B[2J\x07\\"));
+    const CliResult r = Cli({"gateway-test", "--number", "+48602123456"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "HTTP/1.1 200 OK\n"
+              "{\"authorization\":\"***\",\"x-api-key\":\"***\",\"k\":\"***\"}\\r\\n\\x1B[2J\\x07\\\\\n");
+    EXPECT_EQ(r.out.find("s3cr3t"), std::string::npos);
+}
+
+// A --timeout that is no number of seconds is bad usage, as README says: status 2, nothing sent.
+TEST_F(GatewayCommandsTest, BadTimeoutIsBadUsage)
+{
+    for (const char* value : {"abc", "0", "-3", "99999999999"}) {
+        EXPECT_EQ(Cli({"send", "--number", "+48602123456", "--text", "x", "--timeout", value}).status, 2)
+            << value;
+        EXPECT_EQ(Cli({"send-outbox", "--timeout", value}).status, 2) << value;
+    }
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+// A gateway that streams "100 Continue" for ever, over TLS and over plain HTTP: send ends within
+// the bound --timeout sets (three waits), the message queued with its reason.
+TEST_F(GatewayCommandsTest, StreamOfInterimRepliesEndsWithinTheTimeoutBound)
+{
+    HttpsTestServer plain;
+    std::string why;
+    ASSERT_TRUE(plain.Start("", "", why)) << why;
+    for (HttpsTestServer* peer : {&server, &plain}) {
+        const std::string scheme = peer == &server ? "https" : "http";
+        ASSERT_EQ(Cli({"config", "set", "Gateway/Url",
+                       scheme + "://127.0.0.1:" + std::to_string(peer->Port()) + "/api/sms"})
+                      .status,
+                  0);
+        peer->SetReply("HTTP/1.1 100 Continue\r\n\r\n");
+        peer->SetRepeated(true);
+        const auto start = std::chrono::steady_clock::now();
+        const CliResult r = Cli({"send", "--number", "+48602123456", "--text", "x", "--timeout", "2"});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6)) << scheme;
+        EXPECT_EQ(r.status, 1) << scheme;
+        EXPECT_NE(r.err.find("+48602123456: serwer przysłał za dużo odpowiedzi wstępnych (1xx)"),
+                  std::string::npos)
+            << scheme << ": " << r.err;
+    }
 }
 
 TEST_F(GatewayCommandsTest, HeaderValuesAreHiddenAndTheSettingsFileIsPrivate)

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "contacts/ContactsImport.h"
+#include "contacts/VCardReader.h"
 #include "store/AddressBook.h"
 #include "store/Windows1250.h"
 #include "support/TempDir.h"
@@ -344,4 +346,49 @@ TEST(VCardImport, FileCutAtAnyByteIsReadOrRefusedWhole)
             EXPECT_FALSE(r.error.empty()) << length;
         }
     }
+}
+
+namespace {
+
+long PeakResidentKilobytes()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+// A file of nothing but line breaks, as big as the size limit allows, costs memory in proportion
+// to itself (each line once cost about 95 bytes) and is refused as not a vCard file.
+TEST(VCardImport, FileOfLineBreaksIsRefusedWithoutGrowingMemory)
+{
+    const std::string bytes(contacts::kMaxFileSize, '\n');
+    const long before = PeakResidentKilobytes();
+    const auto result = contacts::ReadVCards(bytes);
+    const long grown = PeakResidentKilobytes() - before;
+    EXPECT_EQ(result.error, contacts::VCardError::NotVCard);
+    EXPECT_LT(grown, 200 * 1024) << grown << " KiB";
+}
+
+// Long folded lines, with a quoted-printable value over many soft line breaks and a head whose
+// quote is never closed, read as their joined lines.
+TEST(VCardImport, ManyContinuationLinesAreJoined)
+{
+    const int kLines = 20000;
+    std::string file = "BEGIN:VCARD\r\nVERSION:2.1\r\nNOTE;QUOTED-PRINTABLE:";
+    for (int i = 0; i < kLines; ++i)
+        file += "a=\r\n";
+    file += "b\r\nX-BAD;TYPE=\"open";
+    for (int i = 0; i < kLines; ++i)
+        file += "\r\n c";
+    file += "\r\nTEL;CELL:602123456\r\nEND:VCARD\r\n";
+    const auto result = contacts::ReadVCards(file);
+    ASSERT_EQ(result.error, contacts::VCardError::None);
+    ASSERT_EQ(result.cards.size(), 1u);
+    const auto& properties = result.cards[0].properties;
+    ASSERT_EQ(properties.size(), 2u); // the line without a value's colon is skipped
+    EXPECT_EQ(properties[0].name, "NOTE");
+    EXPECT_EQ(properties[0].value, std::u32string(kLines, U'a') + U'b');
+    EXPECT_EQ(properties[1].name, "TEL");
 }

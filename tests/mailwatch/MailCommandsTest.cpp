@@ -120,6 +120,18 @@ TEST_F(MailCommands, CheckMailSendsTheNoticeAndFilesIt)
     EXPECT_EQ(data["outbox"].size(), 0u);
 }
 
+// A notice the gateway refused waits in the outbox: the check did not do its job, and a cron job
+// must see that from the exit status.
+TEST_F(MailCommands, CheckMailFailsWhenTheNoticeIsQueuedInsteadOfSent)
+{
+    server.PutMessages(2);
+    gateway.SetBehaviour(CGatewaySimulator::Behaviour::ServerError);
+    EXPECT_EQ(cli.Run({"check-mail", "--ca-file", server.CaFile()}), 1) << cli.err;
+    EXPECT_EQ(cli.out, "Liczba wiadomości w skrzynce: 2 (powiadomienie nie zostało wysłane; czeka w folderze "
+                       "Wiadomości wysyłane)\n");
+    EXPECT_EQ(cli.Dump()["outbox"].size(), 1u);
+}
+
 TEST_F(MailCommands, CheckMailReportsAFailedLoginWithoutThePassword)
 {
     // The system's trusted certificates do not know the test CA.

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "TestHttpServer.h"
-#include "support/Loopback.h"
 #include "online/HttpFetcher.h"
 #include "online/VersionCheck.h"
 #include "store/SettingsData.h"
+#include "support/Loopback.h"
 
 namespace {
 
@@ -76,6 +76,21 @@ TEST(HttpFetch, DirectRequestOnTheWireAndCompleteBodies)
     EXPECT_EQ(f.body, "kept");
     ASSERT_EQ(f.Get("/chunked"), Result::Ok);
     EXPECT_EQ(f.body, "abcdefg");
+}
+
+// Old servers end their lines with a bare LF; a couple of interim replies may come first.
+TEST(HttpFetch, HeadsEndedByBareLineFeedsAndInterimRepliesAreRead)
+{
+    Fetch f;
+    f.server.Route("/lf", {"HTTP/1.0 200 OK\nContent-Length: 5\n\nhello"});
+    f.server.Route("/mixed", {"HTTP/1.0 200 OK\r\nContent-Length: 5\n\r\nhello"});
+    f.server.Route("/continue",
+                   {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"});
+    for (const char* path : {"/lf", "/mixed", "/continue"}) {
+        f.body.clear();
+        EXPECT_EQ(f.Get(path), Result::Ok) << path;
+        EXPECT_EQ(f.body, "hello") << path;
+    }
 }
 
 TEST(HttpFetch, AnythingButACompleteOkFails)
@@ -170,6 +185,10 @@ TEST(HttpResponse, HeadParsing)
     EXPECT_EQ(http_response::ParseHead("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", head),
               http_response::Parse::Bad);
     EXPECT_EQ(http_response::ParseHead("HTTP/1.1 2000\r\n\r\n", head), http_response::Parse::Bad);
+    EXPECT_EQ(http_response::ParseHead("HTTP/1.0 200 OK\nServer: x\n\nbody", head),
+              http_response::Parse::Complete);
+    EXPECT_EQ(head.size, 27u);
+    EXPECT_EQ(head.header, "Server: x\r\n");
 }
 
 TEST(VersionCheck, ComparesFourCharactersAfterTheMarkerByteByByte)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "HttpsTestServer.h"
 #include "SendTestSupport.h"
 #include "gateway-sim/GatewaySimulator.h"
 #include "send/ERASender.h"
@@ -333,6 +334,69 @@ TEST_F(GatewayTest, EveryGatewayDeliversThroughARealProxy)
     EXPECT_EQ(m[2].gateway, "Plus");
     EXPECT_EQ(m[2].number, "+48607123456");
     EXPECT_EQ(m[2].text, "Plus przez proxy\\Jan K.");
+}
+
+} // namespace
+
+namespace {
+
+// A Plus gateway played by a plain server that answers with the raw reply given.
+class MisbehavingGatewayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(server.Start("", "", why)) << why;
+        const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+        env.SetHosts(host, host, host);
+        plus.SetTimeouts(ShortTimeouts());
+    }
+    std::string Peer() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+
+    HttpsTestServer server;
+    TestSendEnvironment env;
+    CPLUSSender plus{env};
+};
+
+// Old gateways end their header lines with a bare LF; a head that never ends is a failure of its
+// own, never the "no confirmation" that would queue a delivered message again.
+TEST_F(MisbehavingGatewayTest, HeadEndsAtLfLfAndAnOverlongHeadSaysSo)
+{
+    const std::string page = windows1250::FromUtf8Lossy("<html>SMS został wysłany!!!</html>");
+    const struct
+    {
+        std::string reply;
+        bool sent;
+        std::string reason; // UTF-8
+    } cases[] = {
+        {"HTTP/1.0 200 OK\nContent-Type: text/html\n\n" + page, true, ""},
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/html\n\r\n" + page, true, ""},
+        {"HTTP/1.1 100 Continue\n\nHTTP/1.0 200 OK\n\n" + page, true, ""},
+        {"HTTP/1.0 200 OK\r\nX-Filler: " + std::string(70000, 'a') + "\r\n\r\n" + page, false,
+         "nagłówek odpowiedzi serwera jest dłuższy niż 64 KiB"},
+    };
+    for (const auto& c : cases) {
+        server.SetReply(c.reply);
+        const COutcome outcome = plus.Send("+48601123456", "x");
+        EXPECT_EQ(outcome.done, c.sent) << c.reply.substr(0, 60);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), c.reason) << c.reply.substr(0, 60);
+    }
+}
+
+// A gateway that drips its page runs into the limit of the whole exchange, and the reason names
+// that limit rather than the last short wait.
+TEST_F(MisbehavingGatewayTest, DrippingGatewayNamesTheWholeExchangesLimit)
+{
+    using namespace std::chrono_literals;
+    GatewayTimeouts timeouts = ShortTimeouts();
+    timeouts.exchange = 1000ms;
+    plus.SetTimeouts(timeouts);
+    server.SetReply("HTTP/1.0 200 OK\r\n\r\n" + std::string(500, ' '));
+    server.SetDrip(20);
+    const COutcome outcome = plus.Send("+48601123456", "x");
+    EXPECT_FALSE(outcome);
+    EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "wymiana z serwerem " + Peer() + " trwała dłużej niż 1 s");
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <netinet/in.h>
@@ -92,6 +94,8 @@ bool HttpsTestServer::Start(const std::string& certFile, const std::string& keyF
 bool HttpsTestServer::Start(const std::string& certFile, const std::string& keyFile, std::string& why,
                             bool oldTlsOnly)
 {
+    // A client that goes while a reply is still being written must not end the test program.
+    ::signal(SIGPIPE, SIG_IGN);
     if (!certFile.empty()) {
         SSL_CTX* context = ::SSL_CTX_new(::TLS_server_method());
         m_context = context;
@@ -191,11 +195,28 @@ void HttpsTestServer::Handle(int fd)
                     break;
             }
         }
-    } else if (ssl) {
-        ::SSL_write(ssl, reply.data(), static_cast<int>(reply.size()));
-        ::SSL_shutdown(ssl);
     } else {
-        ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        const auto write = [&](const char* data, std::size_t size) {
+            return ssl ? ::SSL_write(ssl, data, static_cast<int>(size)) > 0
+                       : ::send(fd, data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+        };
+        bool open = true;
+        do {
+            if (m_drip > 0) {
+                for (std::size_t i = 0; open && i < reply.size() && !m_stop; ++i) {
+                    open = write(&reply[i], 1);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(m_drip));
+                }
+            } else {
+                open = write(reply.data(), reply.size());
+            }
+        } while (m_repeated && open && !m_stop);
+        if (m_reset) {
+            const linger hard{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        } else if (ssl) {
+            ::SSL_shutdown(ssl);
+        }
     }
     if (ssl)
         ::SSL_free(ssl);

@@ -45,6 +45,12 @@ public:
 
     void SetReply(std::string raw);
     void SetStalled(bool stalled) { m_stalled = stalled; }
+    // Writes the reply again and again until the client goes (a stream of "100 Continue").
+    void SetRepeated(bool repeated) { m_repeated = repeated; }
+    // Ends the connection with a reset (TCP RST) right after the reply, without a TLS close.
+    void SetReset(bool reset) { m_reset = reset; }
+    // Writes the reply a byte at a time, this many milliseconds apart (a dripping gateway).
+    void SetDrip(int milliseconds) { m_drip = milliseconds; }
     std::vector<std::string> Requests() const;
 
     static std::string Reply(int status, const std::string& reason, const std::string& body);
@@ -58,6 +64,9 @@ private:
     std::uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_stalled{false};
+    std::atomic<bool> m_repeated{false};
+    std::atomic<bool> m_reset{false};
+    std::atomic<int> m_drip{0};
     mutable std::mutex m_mutex;
     std::string m_reply;
     std::vector<std::string> m_requests;

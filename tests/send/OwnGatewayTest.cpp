@@ -12,6 +12,10 @@
 
 #include <openssl/x509_vfy.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace {
 
 using Encoding = COwnGatewaySender::Encoding;
@@ -66,7 +70,7 @@ TEST(TlsReasonTest, VerificationResultsInPolish)
     const struct
     {
         long result;
-        const char* reason; // UTF-8; nullptr: OpenSSL's own text is used
+        const char* reason; // UTF-8
     } cases[] = {
         {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, "certyfikat serwera nie jest zaufany"},
         {X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT, "certyfikat serwera nie jest zaufany"},
@@ -74,15 +78,12 @@ TEST(TlsReasonTest, VerificationResultsInPolish)
         {X509_V_ERR_HOSTNAME_MISMATCH, "certyfikat wystawiono dla innej nazwy serwera"},
         {X509_V_ERR_IP_ADDRESS_MISMATCH, "certyfikat wystawiono dla innej nazwy serwera"},
         {X509_V_ERR_CERT_HAS_EXPIRED, "certyfikat wygasł"},
-        {X509_V_ERR_CERT_NOT_YET_VALID, nullptr},
+        {X509_V_ERR_CERT_NOT_YET_VALID, "certyfikat serwera nie jest jeszcze ważny"},
+        // A result the program has no words of its own for: still Polish, never OpenSSL's text.
+        {X509_V_ERR_CERT_REVOKED, "certyfikat serwera nie przeszedł sprawdzenia (kod 23)"},
     };
-    for (const auto& c : cases) {
-        const auto reason = CTlsStream::VerifyReason(c.result);
-        if (c.reason)
-            EXPECT_EQ(reason, W(c.reason)) << c.result;
-        else
-            EXPECT_FALSE(reason) << c.result;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(CTlsStream::VerifyReason(c.result), W(c.reason)) << c.result;
 }
 
 class OwnGatewayTest : public ::testing::Test
@@ -207,9 +208,9 @@ TEST_F(OwnGatewayTest, VerdictsComeFromTheStatusAndTheSuccessText)
     const struct
     {
         std::string reply;
-        const char* success;
+        const char* success; // UTF-8
         bool delivered;
-        const char* reason; // UTF-8
+        std::string reason; // UTF-8
     } cases[] = {
         {HttpsTestServer::Reply(401, "Unauthorized", "bad token"), "", false,
          "bramka odrzuciła wiadomość: HTTP/1.1 401 Unauthorized"},
@@ -226,13 +227,37 @@ TEST_F(OwnGatewayTest, VerdictsComeFromTheStatusAndTheSuccessText)
         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\n{\"status\"\r\n"
          "A;x=1\r\n:\"queued\"}\r\n0\r\n\r\n",
          "\"status\":\"queued\"", true, ""},
+        // The success text counts only when "nie" does not stand before it (blanks, line breaks,
+        // no-break spaces and tags between them skipped).
+        {HttpsTestServer::Reply(200, "OK", "Wiadomość nie została wysłana! Spróbuj ponownie."),
+         "została wysłana", false, "w odpowiedzi bramki nie ma tekstu potwierdzenia"},
+        {HttpsTestServer::Reply(200, "OK", "<p>Wiadomość <b>NIE</b>&nbsp;\r\n została wysłana</p>"),
+         "została wysłana", false, "w odpowiedzi bramki nie ma tekstu potwierdzenia"},
+        {HttpsTestServer::Reply(200, "OK", "Wiadomość nie\xC2\xA0została wysłana"), "została wysłana", false,
+         "w odpowiedzi bramki nie ma tekstu potwierdzenia"},
+        {HttpsTestServer::Reply(200, "OK", "Wiadomość została wysłana."), "została wysłana", true, ""},
+        {HttpsTestServer::Reply(200, "OK", "Zadanie została wysłana"), "została wysłana", true, ""},
+        // Head lines ended by a bare LF, and two interim replies before the real one.
+        {"HTTP/1.1 200 OK\nContent-Length: 2\n\nOK", "OK", true, ""},
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\n\n" + HttpsTestServer::Reply(200, "OK", "OK"),
+         "OK", true, ""},
+        // Cut short: before the Content-Length, before the last chunk, inside the head.
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nOK", "", false,
+         "serwer 127.0.0.1:" + Port() + " przerwał odpowiedź: przysłał 2 z 100 bajtów"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nOK\r\n", "", false,
+         "serwer 127.0.0.1:" + Port() + " przerwał odpowiedź przed jej ostatnią częścią"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n", "", false, "serwer zamknął połączenie bez odpowiedzi"},
+        {"HTTP/1.1 200 OK\r\nX-Filler: " + std::string(70000, 'a') + "\r\n\r\nOK", "OK", false,
+         "nagłówek odpowiedzi serwera jest dłuższy niż 64 KiB"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2x\r\n\r\nOK", "OK", false,
+         "serwer 127.0.0.1:" + Port() + " przysłał odpowiedź bez czytelnej długości"},
     };
     for (const auto& c : cases) {
         server.SetReply(c.reply);
-        Set("Success", c.success);
+        Set("Success", W(c.success));
         const auto outcome = gateway.Deliver("+48602123456", "x");
-        EXPECT_EQ(outcome.delivered, c.delivered) << c.reply;
-        EXPECT_EQ(outcome.reason, W(c.reason)) << c.reply;
+        EXPECT_EQ(outcome.delivered, c.delivered) << c.reply.substr(0, 80);
+        EXPECT_EQ(outcome.reason, W(c.reason.c_str())) << c.reply.substr(0, 80);
     }
     EXPECT_EQ(server.Requests().size(), std::size(cases)); // the redirect was not followed
 }
@@ -361,6 +386,92 @@ TEST_F(OwnGatewayDispatchTest, AskedFirstForTheNumbersItServesOnlyWhenEnabled)
     server.SetReply(HttpsTestServer::Reply(200, "OK", ""));
     EXPECT_TRUE(sender.Send("+48601111222", "g", ROUTE_INTERNET)); // every number now
     EXPECT_EQ(sim.MessageCount(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// A reply ended by a reset is cut, over TLS as over plain TCP: never a whole reply.
+TEST_F(OwnGatewayTest, ReplyEndedByAResetFails)
+{
+    HttpsTestServer plain;
+    std::string why;
+    ASSERT_TRUE(plain.Start("", "", why)) << why;
+    for (HttpsTestServer* peer : {&server, &plain}) {
+        const bool tls = peer == &server;
+        Set("Url", std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(peer->Port()) +
+                       "/api/sms");
+        peer->SetReply("HTTP/1.1 200 OK\r\n\r\n" + std::string(200000, 'x'));
+        peer->SetReset(true);
+        const auto outcome = gateway.Deliver("+48602123456", "x");
+        EXPECT_FALSE(outcome.delivered) << tls;
+        EXPECT_NE(windows1250::ToUtf8(outcome.reason).find("zerwał połączenie"), std::string::npos)
+            << tls << ": " << windows1250::ToUtf8(outcome.reason);
+    }
+}
+
+// A server that streams "100 Continue" for ever: over TLS the data always waiting never let the
+// deadline be seen. Both end after a handful of them, well within the exchange's limit.
+TEST_F(OwnGatewayTest, StreamOfInterimRepliesEndsWithinTheLimit)
+{
+    HttpsTestServer plain;
+    std::string why;
+    ASSERT_TRUE(plain.Start("", "", why)) << why;
+    for (HttpsTestServer* peer : {&server, &plain}) {
+        const bool tls = peer == &server;
+        Set("Url", std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(peer->Port()) +
+                       "/api/sms");
+        peer->SetReply("HTTP/1.1 100 Continue\r\n\r\n");
+        peer->SetRepeated(true);
+        const auto start = std::chrono::steady_clock::now();
+        const auto outcome = gateway.Deliver("+48602123456", "x");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, ShortTimeouts().exchange) << tls;
+        EXPECT_FALSE(outcome.delivered);
+        EXPECT_EQ(windows1250::ToUtf8(outcome.reason), "serwer przysłał za dużo odpowiedzi wstępnych (1xx)")
+            << tls;
+    }
+}
+
+// Under TLS the deadline and the stop request are seen on every pass, also while decrypted data
+// keeps arriving and no wait ever happens.
+TEST_F(OwnGatewayTest, TlsReadsSeeTheDeadlineAndTheStopWhileDataKeepsComing)
+{
+    using namespace std::chrono_literals;
+    server.SetReply(std::string(16384, 'x'));
+    server.SetRepeated(true);
+    for (const bool byStop : {false, true}) {
+        CTcpSocket socket;
+        std::atomic<bool> stop{false};
+        socket.SetStopFlag(&stop);
+        ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port()));
+        CTlsStream tls(socket);
+        ASSERT_TRUE(tls.Handshake("127.0.0.1", certs.CaFile())) << tls.ErrorText();
+        ASSERT_TRUE(tls.SendAll("GET / HTTP/1.1\r\n\r\n"));
+        const auto start = std::chrono::steady_clock::now();
+        std::thread raise;
+        if (byStop)
+            raise = std::thread([&stop] {
+                std::this_thread::sleep_for(300ms);
+                stop = true;
+            });
+        else
+            socket.SetDeadline(start + 300ms);
+        // A byte at a time: a decrypted record holds thousands, so most reads find data waiting.
+        char byte = 0;
+        long n = 1;
+        // The guard only keeps a failing run from spinning for ever.
+        while (n > 0 && std::chrono::steady_clock::now() - start < 10s)
+            n = tls.Receive(&byte, 1);
+        if (raise.joinable())
+            raise.join();
+        EXPECT_EQ(n, -1) << byStop;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << byStop;
+        EXPECT_EQ(windows1250::ToUtf8(tls.ErrorText()), byStop
+                                                            ? "przerwano połączenie, bo program kończy pracę"
+                                                            : "wymiana z serwerem trwała dłużej niż 1 s")
+            << byStop;
+    }
 }
 
 } // namespace

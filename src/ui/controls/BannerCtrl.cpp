@@ -10,6 +10,8 @@
 #include "app/qt/WebAddress.h"
 #include "online/BannerIndex.h"
 #include "online/JpegDecoder.h"
+#include "ui/controls/ControlsAccessible.h"
+#include "ui/controls/FocusFrame.h"
 
 namespace {
 
@@ -28,6 +30,9 @@ CBannerCtrl::CBannerCtrl(QWidget* parent) : QWidget(parent), m_default(DefaultPi
     setObjectName(QStringLiteral("Banner"));
     setFixedSize(kWidth, kHeight);
     setCursor(Qt::PointingHandCursor);
+    // Tab reaches the banner, and Enter opens it as a click does.
+    setFocusPolicy(Qt::StrongFocus);
+    controls_access::InstallFactory();
 }
 
 QPixmap CBannerCtrl::DefaultPicture(qreal dpr)
@@ -103,18 +108,44 @@ void CBannerCtrl::paintEvent(QPaintEvent* /*event*/)
         if (!qFuzzyCompare(m_default.devicePixelRatio(), devicePixelRatioF()))
             m_default = DefaultPicture(devicePixelRatioF());
         painter.drawPixmap(0, 0, m_default);
-        return;
-    }
-    if (!m_picture.isNull())
+    } else if (!m_picture.isNull()) {
         painter.drawImage(QPoint(0, 0), m_picture);
+    }
+    if (hasFocus())
+        focus_frame::Paint(painter, rect());
 }
 
 void CBannerCtrl::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        const QString address = ClickAddress();
-        if (web_address::IsWebAddress(address))
-            web_address::OpenQuietly(address);
-    }
+    if (event->button() == Qt::LeftButton)
+        Open();
     QWidget::mouseReleaseEvent(event);
+}
+
+void CBannerCtrl::Open()
+{
+    const QString address = ClickAddress();
+    if (web_address::IsWebAddress(address))
+        web_address::OpenQuietly(address);
+}
+
+void CBannerCtrl::keyPressEvent(QKeyEvent* event)
+{
+    if (focus_frame::IsPressKey(*event)) {
+        Open();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CBannerCtrl::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void CBannerCtrl::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -44,6 +44,8 @@ public:
     const CBannerRotation& GetRotation() const { return m_rotation; }
     // The address a click opens now.
     QString ClickAddress() const;
+    // What a click does: opens ClickAddress() when it is a web address.
+    void Open();
 
     // Drawn for a screen of the given device pixel ratio, so text stays sharp on scaled screens.
     static QPixmap DefaultPicture(qreal dpr = 1.0);
@@ -55,6 +57,9 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     const CBannerList* m_list = nullptr;

@@ -5,12 +5,16 @@
 #include <QtMath>
 
 #include "app/qt/WebAddress.h"
+#include "ui/controls/ControlsAccessible.h"
+#include "ui/controls/FocusFrame.h"
 
 CBannerLabelCtrl::CBannerLabelCtrl(QWidget* parent) : QWidget(parent), m_picture(LabelPicture())
 {
     setObjectName(QStringLiteral("BannerLabel"));
     setFixedSize(kWidth, kHeight);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    controls_access::InstallFactory();
 }
 
 QPixmap CBannerLabelCtrl::LabelPicture(qreal dpr)
@@ -38,11 +42,40 @@ void CBannerLabelCtrl::paintEvent(QPaintEvent* /*event*/)
     if (!qFuzzyCompare(m_picture.devicePixelRatio(), devicePixelRatioF()))
         m_picture = LabelPicture(devicePixelRatioF());
     painter.drawPixmap(0, 0, m_picture);
+    if (hasFocus())
+        focus_frame::Paint(painter, rect());
 }
 
 void CBannerLabelCtrl::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && web_address::IsWebAddress(m_address))
-        web_address::OpenQuietly(m_address);
+    if (event->button() == Qt::LeftButton)
+        Open();
     QWidget::mousePressEvent(event);
+}
+
+void CBannerLabelCtrl::Open()
+{
+    if (web_address::IsWebAddress(m_address))
+        web_address::OpenQuietly(m_address);
+}
+
+void CBannerLabelCtrl::keyPressEvent(QKeyEvent* event)
+{
+    if (focus_frame::IsPressKey(*event)) {
+        Open();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CBannerLabelCtrl::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void CBannerLabelCtrl::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -18,6 +18,8 @@ public:
     // The program's own address; opened on a press of the left button.
     void SetAddress(const QString& address) { m_address = address; }
     const QString& GetAddress() const { return m_address; }
+    // What a press does: opens the address when it is a web address.
+    void Open();
 
     // Drawn for a screen of the given device pixel ratio, so text stays sharp on scaled screens.
     static QPixmap LabelPicture(qreal dpr = 1.0);
@@ -25,6 +27,9 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QPixmap m_picture;

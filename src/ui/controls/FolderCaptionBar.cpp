@@ -1,9 +1,12 @@
 #include "ui/controls/FolderCaptionBar.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QTextLayout>
+
+#include "ui/controls/ControlsAccessible.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ CFolderCaptionBar::CFolderCaptionBar(QWidget* parent) : QWidget(parent), m_text(
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    controls_access::InstallFactory();
     Rebuild();
 }
 
@@ -103,6 +107,9 @@ void CFolderCaptionBar::SetView(int kind)
     m_text = m_nameOfKind ? m_nameOfKind(kind) : QString();
     m_icon = kind - 1000;
     update();
+    // A screen reader follows the view switch by the heading's new name.
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    controls_access::Announce(named);
 }
 
 QSize CFolderCaptionBar::sizeHint() const

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "ui/controls/ControlsAccessible.h"
+
 namespace {
 
 constexpr int kItemsTopMargin = 5;
@@ -17,11 +19,14 @@ CFolderListCtrl::CFolderListCtrl(QWidget* parent, int style) : QFrame(parent), m
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setLineWidth(1);
     setMouseTracking(true);
-    setFocusPolicy(Qt::ClickFocus);
+    // Tab reaches the list too: it is the program's main way between the views.
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_arrowTimer.setInterval(kArrowRepeatMs);
     connect(&m_arrowTimer, &QTimer::timeout, this, &CFolderListCtrl::OnArrowTimer);
     LoadColors();
+    connect(this, &CFolderListCtrl::notify, this, &CFolderListCtrl::OnNotify);
+    controls_access::InstallFactory();
 }
 
 void CFolderListCtrl::LoadColors()

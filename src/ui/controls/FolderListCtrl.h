@@ -37,9 +37,24 @@ public:
     void SetCurrentFolder(int folder);
     int GetCurrentFolder() const { return m_current; }
     int GetFolderCount() const { return static_cast<int>(m_folders.size()); }
+    QString GetFolderName(int folder) const { return m_folders.at(static_cast<std::size_t>(folder)).name; }
     int GetItemCount(int folder) const;
     int GetFirstVisibleItem() const { return m_firstItem; }
     void SetSlideDelay(int ms) { m_slideDelay = ms; }
+
+    QString GetItemText(int folder, int item) const;
+    int GetItemDataOf(int folder, int item) const; // 0 when out of range
+    // The item whose view is shown (-1, -1: none): what assistive tools hear as selected.
+    void SetSelectedItem(int folder, int item);
+    int GetSelectedFolder() const { return m_selectedFolder; }
+    int GetSelectedItem() const { return m_selectedItem; }
+    // The keyboard's place: a folder button (item -1) or an item of the open folder.
+    int GetKeyFolder() const { return m_keyFolder; }
+    int GetKeyItem() const { return m_keyItem; }
+    QRect KeyCursorRect() const;
+    // What a click does to an item, from the keyboard or an assistive tool: the folder opens
+    // first when it is not the open one.
+    void PressItem(int folder, int item);
 
     enum class HitKind
     {
@@ -84,6 +99,9 @@ protected:
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     QSize sizeHint() const override { return {128, 300}; }
 
 private:
@@ -141,6 +159,10 @@ private:
     bool ScrollStep(bool up);
     void OnArrowTimer();
     void EndArrowPress();
+    void MoveKeyCursor(int folder, int item);
+    void ScrollIntoView(int item);
+    void OnNotify(int code, int index);
+    void PaintKeyCursor(QPainter& p) const;
 
     std::vector<Folder> m_folders;
     std::vector<QPixmap> m_images;
@@ -156,4 +178,8 @@ private:
     QTimer m_arrowTimer;
     Colors m_colors;
     QPixmap m_animationFrame; // while sliding: the picture to show
+    int m_selectedFolder = -1;
+    int m_selectedItem = -1;
+    int m_keyFolder = 0;
+    int m_keyItem = -1;
 };

@@ -133,6 +133,8 @@ void CFolderListCtrl::paintEvent(QPaintEvent* event)
     p.fillRect(client, m_colors.background);
     if (GetFolderCount() > 0)
         PaintState(p, m_current, m_firstItem, true);
+    if (hasFocus())
+        PaintKeyCursor(p);
 }
 
 // --- folders and sliding --------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "app/qt/WebAddress.h"
+#include "ui/controls/ControlsAccessible.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ CLinkLabel::CLinkLabel(const QString& text, QWidget* parent, const QString& addr
         setCursor(Qt::PointingHandCursor);
     ApplyFont();
     RefreshToolTip();
+    controls_access::InstallFactory();
 }
 
 void CLinkLabel::SetColors(const QColor& link, const QColor& active, const QColor& visited,
