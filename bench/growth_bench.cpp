@@ -274,8 +274,9 @@ int main(int argc, char** argv)
             const auto t0 = Clock::now();
             const bool unsaved = doc.HasUnsavedChanges();
             const double check = Ms(Clock::now() - t0);
-            std::printf("one message queued: UI thread %.2f ms per save; the worker's write %.0f ms (%.2fx floor)\n",
-                        Median(uiThread), Median(worker), Median(worker) / floor);
+            std::printf(
+                "one message queued: UI thread %.2f ms per save; the worker's write %.0f ms (%.2fx floor)\n",
+                Median(uiThread), Median(worker), Median(worker) / floor);
             std::printf("write-ahead to first byte: %.0f ms (%.2fx floor), %d repaints while waiting\n",
                         Median(ahead), Median(ahead) / floor, ui.waitHooks - hooksBefore);
             std::printf("release with nothing changed: %.3f ms, save scheduled: %s\n", check,
@@ -285,7 +286,8 @@ int main(int argc, char** argv)
         std::vector<double> later;
         CopyAndSync(source, path);
         for (int i = 0; i < runs; ++i)
-            later.push_back(Run({cli, "--data-dir", dir, "later", "--to", "Jan", "--text", "Hej"}, true).first);
+            later.push_back(
+                Run({cli, "--data-dir", dir, "later", "--to", "Jan", "--text", "Hej"}, true).first);
         std::printf("brivantel-cli later: %.0f ms whole process (%.2fx floor)\n", Median(later),
                     Median(later) / floor);
 

@@ -71,21 +71,21 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         return plain;
     };
     const auto folder = [](CMessageList& list) {
-        return Record{[&list](CArchive& ar) { list.Serialize(ar); },
-                      true,
-                      {list.GetChangeStamp(), CMessage::LastEdit()},
-                      list.GetCount(),
-                      list.GetReshapeStamp(),
-                      [&list](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, list.GetMessages(), from); }};
+        return Record{
+            [&list](CArchive& ar) { list.Serialize(ar); },
+            true,
+            {list.GetChangeStamp(), CMessage::LastEdit()},
+            list.GetCount(),
+            list.GetReshapeStamp(),
+            [&list](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, list.GetMessages(), from); }};
     };
-    const Record book{[this](CArchive& ar) { m_addressBook.Serialize(ar); },
-                      true,
-                      {m_addressBook.GetChangeStamp(), CAddress::LastEdit()},
-                      m_addressBook.GetEntries().size(),
-                      m_addressBook.GetReshapeStamp(),
-                      [this](CArchive& ar, std::size_t from) {
-                          StoreObjectsFrom(ar, m_addressBook.GetEntries(), from);
-                      }};
+    const Record book{
+        [this](CArchive& ar) { m_addressBook.Serialize(ar); },
+        true,
+        {m_addressBook.GetChangeStamp(), CAddress::LastEdit()},
+        m_addressBook.GetEntries().size(),
+        m_addressBook.GetReshapeStamp(),
+        [this](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, m_addressBook.GetEntries(), from); }};
     return {small(m_addressBookView), book,
             small(m_settings),        small(m_composeView),
             small(m_definedMessages), folder(m_drafts),

@@ -44,9 +44,9 @@ bool CEncodedRecords::Append(Slot& slot, const Record& record, CArchiveIndexStat
     const Piece& old = slot.piece;
     // The slot's elements must still be the array's first ones, none changed in place, and its
     // buffer its own with nobody reading it.
-    if (!record.storeFrom || !mayReuse || slot.stamp[1] != record.stamp[1] || slot.stamp[0] < record.reshaped ||
-        record.count < slot.count || !FitsNumbering(slot, state) || !old.owner || old.owner.use_count() != 1 ||
-        old.offset != 0 || old.size != old.owner->size())
+    if (!record.storeFrom || !mayReuse || slot.stamp[1] != record.stamp[1] ||
+        slot.stamp[0] < record.reshaped || record.count < slot.count || !FitsNumbering(slot, state) ||
+        !old.owner || old.owner.use_count() != 1 || old.offset != 0 || old.size != old.owner->size())
         return false;
     // The count leads the record; it is rewritten in place only when its width stays.
     constexpr std::size_t kWideCount = 0xFFFF;

@@ -14,9 +14,9 @@
 #include <QTimer>
 
 #include <csignal>
-#include <sys/stat.h>
 #include <iostream>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 #include "ComposeTestSupport.h"
@@ -328,7 +328,9 @@ TEST(SaveAsYouGo, ReleaseSavesOnlyWhenSomethingChanged)
     CBrivantelDoc* doc = program.app->GetDocument();
     ASSERT_NE(doc, nullptr);
     const auto inode = [&] {
-        struct stat st {};
+        struct stat st
+        {
+        };
         return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     };
     const auto release = [&] {
