@@ -2,7 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-# How long `make fuzz` runs the loader's fuzz target, in seconds.
+# How long `make fuzz` runs each fuzz target, in seconds.
 FUZZ_SECONDS ?= 600
 GENERATOR  := -G Ninja
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTEL_WERROR=ON
@@ -38,17 +38,20 @@ bench: build
 
 # The data file loader under libFuzzer with AddressSanitizer and UBSan (clang), starting from the
 # real data files in tests/fuzz/seeds. Every input it finds wrong is kept in tests/fuzz/found,
-# where app_tests loads it again on every `make test`.
+# where app_tests loads it again on every `make test`. Then the reader of received PDUs, from
+# tests/fuzz/pdu-seeds, its findings kept in tests/fuzz/pdu-found for sms_tests.
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DBRIVANTEL_CORE_ONLY=ON -DBRIVANTEL_BUILD_TESTS=OFF -DBRIVANTEL_BUILD_BENCH=OFF -DBRIVANTEL_FUZZ=ON \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-	cmake --build $(FUZZ_BUILD) --target loader_fuzzer
+	cmake --build $(FUZZ_BUILD) --target loader_fuzzer pdu_fuzzer
 	@bash scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# 200 SIGKILLs at random moments of saves of the 14 MB benchmark file (slow: kept out of `make test`).
+# 200 SIGKILLs at random moments of saves of the 14 MB benchmark file, and 100 of in-place saves by
+# an ordinary user in a read-only folder (slow: kept out of `make test`).
 stress: build
 	$(BUILD)/bench/save_stress
+	$(BUILD)/bench/inplace_stress
 
 # The Debian package build/brivantel_VERSION_ARCH.deb, installed under /usr.
 package: deps

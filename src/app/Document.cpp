@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <new>
 #include <chrono>
 #include <functional>
+#include <new>
 #include <string_view>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 
 #include "app/DataFile.h"
@@ -152,6 +154,7 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
     if (access == Access::ReadWrite) {
         if (!TakeForWriting(path))
             return false;
+        OfferRecoveryCopy(path);
     }
     auto bytes = data_file::ReadAll(path, error);
     if (!bytes) {
@@ -184,9 +187,34 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
     return true;
 }
 
+CDataFileLock::Result CBrivantelDoc::AcquireLock(const std::string& path)
+{
+    CDataFileLock::Result result = m_lock.Acquire(path, m_lockHolder);
+    const auto deadline = std::chrono::steady_clock::now() + m_lockWait;
+    bool told = false;
+    // Scripts run writers back to back: another command holds the file only for a moment.
+    while (result == CDataFileLock::Result::HeldByAnother && std::chrono::steady_clock::now() < deadline) {
+        const auto holder = CDataFileLock::HolderOf(path);
+        if (!holder || holder->holder != CDataFileLock::Holder::CommandLine)
+            return result; // the desktop program holds it for its whole run
+        if (!told) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_lockWait).count();
+            m_ui.ShowMessage(
+                Polish("Plik danych ") + Quoted(path) + Polish(" jest używany przez brivantel-cli (PID ") +
+                    std::to_string(holder->pid) + Polish("); czekam na jego zwolnienie najwyżej ") +
+                    std::to_string(seconds) + " s.",
+                CUserInterface::Icon::Information);
+            told = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        result = m_lock.Acquire(path, m_lockHolder);
+    }
+    return result;
+}
+
 bool CBrivantelDoc::TakeForWriting(const std::string& path)
 {
-    switch (m_lock.Acquire(path)) {
+    switch (AcquireLock(path)) {
     case CDataFileLock::Result::Acquired:
         break;
     case CDataFileLock::Result::HeldByAnother:
@@ -206,7 +234,10 @@ bool CBrivantelDoc::TakeForWriting(const std::string& path)
     data_file::RemoveLeftoverTemporaries(path);
 
     data_file::Error error;
-    switch (data_file::Prepare(path, error)) {
+    const data_file::Preparation preparation = data_file::Prepare(path, error);
+    // A file made just now gets its own lock.
+    m_lock.Follow(path);
+    switch (preparation) {
     case data_file::Preparation::Writable:
         return true;
     case data_file::Preparation::ReadOnly:
@@ -228,6 +259,23 @@ bool CBrivantelDoc::TakeForWriting(const std::string& path)
     }
     m_lock.Release();
     return false;
+}
+
+void CBrivantelDoc::OfferRecoveryCopy(const std::string& path)
+{
+    const auto copy = data_file::FindRecoveryCopy(path);
+    if (!copy)
+        return;
+    if (!m_ui.AskYesNo(Polish("Poprzedni zapis pliku danych ") + Quoted(path) +
+                       Polish(" został przerwany, więc plik może być uszkodzony. Jego zawartość sprzed tego "
+                              "zapisu zachowano w kopii ") +
+                       Quoted(*copy) + Polish(".\nCzy przywrócić plik danych z tej kopii?")))
+        return; // the copy stays where it is
+    data_file::Error error;
+    if (!data_file::RestoreRecoveryCopy(path, error))
+        m_ui.ShowMessage(Polish("Nie udało się przywrócić pliku danych ") + Quoted(path) +
+                             Polish(" z kopii ") + Quoted(*copy) + ".\n" + error.Describe(),
+                         CUserInterface::Icon::Error);
 }
 
 void CBrivantelDoc::KeepDamagedOriginal(const std::vector<std::uint8_t>& original)

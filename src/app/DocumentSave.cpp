@@ -6,6 +6,7 @@
 #include <chrono>
 #include <new>
 #include <string_view>
+#include <unistd.h>
 #include <utility>
 
 #include "app/DataFile.h"
@@ -27,8 +28,17 @@ std::string Quoted(const std::string& path)
 
 std::string SaveFailure(const std::string& target, const data_file::Error& error)
 {
-    return Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe() +
-           Polish("\nPoprzednia zawartość pliku pozostała nienaruszona.");
+    const std::string failed =
+        Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe();
+    // "Intact" is said only when it was checked: an in-place save that could not undo itself
+    // names where the old bytes are.
+    if (error.oldIntact)
+        return failed + Polish("\nPoprzednia zawartość pliku pozostała nienaruszona.");
+    if (error.recoveryCopy.empty())
+        return failed + Polish("\nPlik może być uszkodzony.");
+    return failed + Polish("\nPlik może być uszkodzony. Jego poprzednią zawartość zachowano w kopii ") +
+           Quoted(error.recoveryCopy) +
+           Polish("; program zaproponuje jej przywrócenie przy następnym uruchomieniu.");
 }
 
 struct WriteResult
@@ -160,7 +170,15 @@ bool CBrivantelDoc::WriteNow(const std::string& target, std::string* failure)
         return false;
     }
     m_onDiskVersion = m_encodedVersion;
+    FollowSavedFile(target);
     return true;
+}
+
+void CBrivantelDoc::FollowSavedFile(const std::string& target)
+{
+    // The save replaced the file by a new one: the lock goes with it.
+    if (target == m_path)
+        m_lock.Follow(target);
 }
 
 bool CBrivantelDoc::SaveDataFile(bool mayAsk)
@@ -206,8 +224,10 @@ bool CBrivantelDoc::SaveInBackground()
     if (m_path.empty() || (m_damaged && m_damagedCopyPath.empty()))
         return false;
     const data_file::State state = data_file::Inspect(m_path);
-    if (state != data_file::State::Writable && state != data_file::State::Missing)
+    if (state != data_file::State::Writable && state != data_file::State::Missing) {
+        NoteUnwritable();
         return false;
+    }
     if (!EncodeChanges(&m_quietSaveError))
         return false;
     // The file may have gone since the last save: a missing file is written again.
@@ -229,6 +249,15 @@ bool CBrivantelDoc::SaveInBackground()
     return true;
 }
 
+void CBrivantelDoc::NoteUnwritable()
+{
+    // The file became read-only during the run: saving as you go cannot go on, and the user is told
+    // (the end of the run offers "save as").
+    data_file::Error error;
+    error.code = ::access(m_path.c_str(), W_OK) != 0 ? errno : EACCES;
+    m_quietSaveError = SaveFailure(m_path, error);
+}
+
 void CBrivantelDoc::WaitForBackgroundSave()
 {
     if (!m_background.valid())
@@ -240,6 +269,7 @@ void CBrivantelDoc::WaitForBackgroundSave()
         return;
     }
     m_onDiskVersion = m_backgroundVersion;
+    FollowSavedFile(m_path);
 }
 
 bool CBrivantelDoc::CollectBackgroundSave()

@@ -12,7 +12,8 @@ int Dump(CCommandContext& ctx)
         return kExitFailed;
     WriteDump(*doc, std::cout);
     std::cout << std::endl;
-    return kExitOk;
+    // A script must be able to tell that what it read is only part of the file.
+    return doc->WasDamaged() ? kExitDamaged : kExitOk;
 }
 
 int Resave(CCommandContext& ctx)
@@ -20,7 +21,9 @@ int Resave(CCommandContext& ctx)
     auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
     if (!doc)
         return kExitFailed;
-    return doc->SaveDataFile() ? kExitOk : kExitFailed;
+    if (!doc->SaveDataFile())
+        return kExitFailed;
+    return doc->WasDamaged() ? kExitDamaged : kExitOk;
 }
 
 } // namespace

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+// One received message (or one part of a long one) as a source hands it over. Texts are UTF-8.
+struct IncomingMessage
+{
+    // Names this copy at its source, so that reading it again stores nothing twice: for a phone
+    // its id, the storage and the PDU itself.
+    std::string source;
+    std::string sender; // as received: a number in any form, or a name such as "Orange"
+    bool senderIsName = false;
+    bool sentKnown = false;
+    std::int64_t sentUtc = 0; // the service centre's time stamp
+    int zoneMinutes = 0;      // the zone that time stamp gave
+    std::int64_t receivedUtc = 0;
+    std::string text;
+    // A message that could not be read is kept with the reason and its raw form.
+    bool readable = true;
+    std::string reason;
+    std::string raw;
+    bool flash = false;
+    // A part of a long message: the sender's reference, the count of parts and this one's
+    // number (from 1). total 0: a whole message.
+    int reference = 0;
+    int total = 0;
+    int sequence = 0;
+    // UTF-16 halves of a character split between this part and its neighbours (0: none): the
+    // low half it begins with, the high half it ends with. Not in text.
+    int leadingLowSurrogate = 0;
+    int trailingHighSurrogate = 0;
+};
+
+struct StoredMessage
+{
+    std::int64_t id = 0;
+    std::string sender;    // normalised: "+48602123456" for every way of writing that number
+    std::string senderRaw; // as received
+    bool senderIsName = false;
+    bool sentKnown = false;
+    std::int64_t sentUtc = 0;
+    int zoneMinutes = 0;
+    std::int64_t receivedUtc = 0;
+    std::string text; // a long message with parts missing shows "[brak części N]" in their place
+    bool complete = true;
+    bool readable = true;
+    std::string reason;
+    std::string raw;
+    bool flash = false;
+    bool read = false;
+    bool deleted = false;
+};
+
+struct ListOptions
+{
+    bool unreadOnly = false;
+    bool withDeleted = false;
+    // A window of the list, for a view that shows a screenful of a large inbox first.
+    std::int64_t offset = 0;
+    std::int64_t limit = -1; // -1: to the end
+};
+
+// The outcome of one import, committed as a whole or not at all.
+struct ImportResult
+{
+    bool ok = false;
+    std::string reason; // Polish, UTF-8, when !ok
+    int added = 0;      // copies that were new
+    int duplicates = 0; // copies already stored
+    // Messages that became visible by this import: new whole messages and long ones now complete.
+    std::vector<std::int64_t> shown;
+};
+
+// The received messages, in an SQLite database "Brivantel.db" beside the data file. The data file
+// never holds them: its layout is fixed, and Windows-1250 could not hold what people send.
+//
+// Parts of a long message are stored as they come and joined by sender, reference and count; a
+// message missing parts is listed after a day, with a placeholder for each missing part, and a
+// late part completes it.
+class CMessageDb
+{
+public:
+    static constexpr const char* kFileName = "Brivantel.db";
+    // How long a long message waits for its parts before it is listed without them.
+    static constexpr std::int64_t kPartWait = 24 * 3600;
+
+    struct OpenResult
+    {
+        bool ok = false;
+        // What the user must be told (Polish, UTF-8): why it failed, or that a damaged or
+        // foreign file was set aside (ok is true then).
+        std::string message;
+        std::string setAside; // where that file went
+    };
+
+    CMessageDb();
+    ~CMessageDb();
+    CMessageDb(const CMessageDb&) = delete;
+    CMessageDb& operator=(const CMessageDb&) = delete;
+
+    // Opens or creates the database in the folder and brings its schema up to date. A file that
+    // is damaged or belongs to another program is renamed aside (with the date and time) and a
+    // new one is made; a file held by another program fails after the busy time-out.
+    OpenResult Open(const std::string& folder,
+                    std::chrono::milliseconds busyTimeout = std::chrono::seconds(5));
+    bool IsOpen() const { return m_db != nullptr; }
+    void Close();
+
+    // Stores the copies in one transaction; a copy already stored (same source) is counted and
+    // skipped. On failure nothing of it is stored.
+    ImportResult Import(const std::vector<IncomingMessage>& messages);
+
+    // The messages in the order they were sent; long ones still waiting for parts (less than a
+    // day) are left out. now: seconds since 1970.
+    std::vector<StoredMessage> List(const ListOptions& options, std::int64_t now) const;
+    // The one message, however it stands; id 0 when there is none.
+    StoredMessage Find(std::int64_t id) const;
+    int UnreadCount(std::int64_t now) const;
+
+    bool SetRead(std::int64_t id, bool read);
+    // Moves the message to the deleted state; it stays in the database.
+    bool Delete(std::int64_t id);
+
+    // The schema version of an open database (PRAGMA user_version).
+    int SchemaVersion() const;
+    // The last failure's reason (English, from SQLite, or Polish from here).
+    const std::string& LastError() const { return m_error; }
+
+    // "+48602123456" for "+48 602 123 456", "602123456", "0048602123456"; another country's
+    // number as "+" and its digits; anything else (a name, a short code) as given.
+    static std::string NormaliseNumber(const std::string& number);
+
+private:
+    bool Exec(const char* sql);
+    bool Migrate();
+    bool ImportOne(const IncomingMessage& message, ImportResult& result);
+    bool Rejoin(std::int64_t message, bool& completed);
+
+    sqlite3* m_db = nullptr;
+    mutable std::string m_error;
+};
