@@ -13,7 +13,9 @@ public:
     bool AskYesNo(const std::string&) override { return false; }
     std::string ChooseSaveFile(const std::string&) override { return {}; }
     void SetWaitCursor(bool) override {}
-    void WaitHook() override {}
+    // Counted: a wait that keeps the window painting calls it every slice.
+    void WaitHook() override { ++waitHooks; }
+    int waitHooks = 0;
     void ShowSendFailed(const std::string&, const std::string& recipient, const std::string&) override
     {
         std::fprintf(stderr, "failed: %s\n", recipient.c_str());

@@ -29,27 +29,6 @@ std::string Quoted(const std::string& path)
     return Polish("„") + windows1250::FromUtf8Lossy(path) + Polish("”");
 }
 
-std::size_t HashOf(const std::vector<std::uint8_t>& bytes)
-{
-    return std::hash<std::string_view>{}(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
-std::string SaveFailure(const std::string& target, const data_file::Error& error)
-{
-    const std::string failed =
-        Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe();
-    // "Intact" is said only when it was checked: an in-place save that could not undo itself
-    // names where the old bytes are.
-    if (error.oldIntact)
-        return failed + Polish("\nPoprzednia zawartość pliku pozostała nienaruszona.");
-    if (error.recoveryCopy.empty())
-        return failed + Polish("\nPlik może być uszkodzony.");
-    return failed + Polish("\nPlik może być uszkodzony. Jego poprzednią zawartość zachowano w kopii ") +
-           Quoted(error.recoveryCopy) +
-           Polish("; program zaproponuje jej przywrócenie przy następnym uruchomieniu.");
-}
-
 } // namespace
 
 CBrivantelDoc::CBrivantelDoc(CUserInterface& ui, CSettingsStore& settings) : m_ui(ui), m_settingsStore(settings) {}
@@ -73,8 +52,6 @@ void CBrivantelDoc::RemoveListener(CDocumentListener& listener)
 void CBrivantelDoc::NotifyChanged(DocChange change)
 {
     Announce(change);
-    if (change == DocChange::Outbox)
-        m_queueChanged = m_changes;
 }
 
 void CBrivantelDoc::Announce(DocChange change)
@@ -109,34 +86,64 @@ void CBrivantelDoc::Serialize(CArchive& ar)
 
 bool CBrivantelDoc::Load(std::vector<std::uint8_t> bytes)
 {
-    if (bytes.empty())
+    return LoadShared(std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)), true);
+}
+
+bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, bool keepBytes)
+{
+    m_encoded.Forget();
+    m_onDiskVersion.reset();
+    if (bytes->empty())
         return true; // a new, empty data file: every record keeps its defaults
-    CArchive ar(bytes, CArchive::Mode::Load);
+    // Reading never writes to the bytes.
+    CArchive ar(const_cast<std::vector<std::uint8_t>&>(*bytes), CArchive::Mode::Load);
     const auto damaged = [this](const std::string& reason, std::size_t position) {
         m_damageReason = "Przyczyna: " + reason + " (bajt " + std::to_string(position) + ").\n";
         return false;
     };
+    // Where each record read lies in the bytes, with the numbering around it: a record read in
+    // the form storing writes need not be encoded again until it changes.
+    struct Stretch
+    {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        CArchiveIndexState entry;
+        CArchiveIndexState exit;
+        bool asWritten = false;
+    };
+    std::vector<Stretch> stretches;
+    const auto adopt = [&] {
+        if (!keepBytes)
+            return;
+        const std::vector<CEncodedRecords::Record> records = Records();
+        for (std::size_t i = 0; i < stretches.size(); ++i) {
+            const Stretch& read = stretches[i];
+            if (read.asWritten)
+                m_encoded.Adopt(i, bytes, read.begin, read.end, read.entry, read.exit, records[i]);
+        }
+    };
     try {
-        Serialize(ar);
+        const std::vector<CEncodedRecords::Record> records = Records();
+        for (const CEncodedRecords::Record& record : records) {
+            Stretch read{ar.Position(), 0, ar.GetIndexState(), {}, false};
+            ar.RestartAsWrittenCheck();
+            record.serialize(ar);
+            read.end = ar.Position();
+            read.exit = ar.GetIndexState();
+            read.asWritten = ar.ReadAsWritten();
+            stretches.push_back(std::move(read));
+        }
     } catch (const CArchiveException& damage) {
+        adopt();
         return damaged(damage.what(), damage.Position());
     } catch (const std::bad_alloc&) {
         // A file that asks for more memory than there is is damaged as well: what was read stays.
+        m_encoded.Forget();
         return damaged(Polish("brak pamięci"), ar.Position());
     }
+    adopt();
     // Bytes after the last record would be lost at the next save: that is damage too.
     return ar.Remaining() == 0 || damaged(Polish("dane za ostatnim rekordem"), ar.Position());
-}
-
-std::vector<std::uint8_t> CBrivantelDoc::Store()
-{
-    std::vector<std::uint8_t> bytes;
-    // Saving as you go encodes often: room for the last size spares the copies of a growing buffer.
-    bytes.reserve(m_lastStoreSize + m_lastStoreSize / 8);
-    CArchive ar(bytes, CArchive::Mode::Store);
-    Serialize(ar);
-    m_lastStoreSize = bytes.size();
-    return bytes;
 }
 
 bool CBrivantelDoc::Open(const std::string& path, Access access)
@@ -158,19 +165,25 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
         m_lock.Release();
         return false;
     }
-    std::vector<std::uint8_t> original;
-    // What is on disk now: saving as you go writes nothing until the document differs from it.
-    m_savedHash = HashOf(*bytes);
-    m_saved = true;
+    // One copy of the file's bytes: read, decoded from, kept aside when damaged, and (for a
+    // writer) kept as the encoding of every record that has not changed since.
+    const auto shared = std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes));
+    bytes.reset();
+    const bool writer = access == Access::ReadWrite;
     try {
-        if (access == Access::ReadWrite)
-            original = *bytes;
-        m_damaged = !Load(std::move(*bytes));
+        m_damaged = !LoadShared(shared, writer);
     } catch (const std::bad_alloc&) {
         m_damaged = true;
     }
-    if (m_damaged && access == Access::ReadWrite)
-        KeepDamagedOriginal(original);
+    if (m_damaged && writer)
+        KeepDamagedOriginal(*shared);
+    if (writer && !m_damaged && !shared->empty()) {
+        // What is on disk now: saving as you go writes nothing until the document differs from it.
+        const std::uint64_t before = m_encodedVersion;
+        EncodeChanges(nullptr);
+        if (m_encodedVersion == before)
+            m_onDiskVersion = m_encodedVersion;
+    }
     return true;
 }
 
@@ -284,151 +297,6 @@ void CBrivantelDoc::KeepDamagedOriginal(const std::vector<std::uint8_t>& origina
                          error.Describe() +
                          Polish("\nZmiany nie zostaną zapisane, aby nie utracić reszty pliku."),
                      CUserInterface::Icon::Error);
-}
-
-std::string CBrivantelDoc::ChooseSavePath()
-{
-    const data_file::State state = data_file::Inspect(m_path);
-    if (state == data_file::State::Writable)
-        return m_path;
-    // A read-only or vanished data file: the user picks where to save.
-    return m_ui.ChooseSaveFile(m_path);
-}
-
-bool CBrivantelDoc::WriteNow(const std::string& target, std::vector<std::uint8_t> bytes, std::string* failure)
-{
-    const std::uint64_t changes = m_changes;
-    const std::size_t hash = HashOf(bytes);
-    data_file::Error error;
-    if (!data_file::WriteAtomically(target, bytes, error)) {
-        if (failure)
-            *failure = SaveFailure(target, error);
-        return false;
-    }
-    m_savedChanges = std::max(m_savedChanges, changes);
-    m_savedHash = hash;
-    m_saved = true;
-    FollowSavedFile(target);
-    return true;
-}
-
-void CBrivantelDoc::FollowSavedFile(const std::string& target)
-{
-    // The save replaced the file by a new one: the lock goes with it.
-    if (target == m_path)
-        m_lock.Follow(target);
-}
-
-bool CBrivantelDoc::SaveDataFile(bool mayAsk)
-{
-    WaitForBackgroundSave();
-    if (m_damaged && m_damagedCopyPath.empty())
-        return false;
-    std::string target;
-    if (mayAsk)
-        target = ChooseSavePath();
-    else if (data_file::Inspect(m_path) != data_file::State::ReadOnly)
-        target = m_path; // a vanished file is written again where it was
-    if (target.empty())
-        return false;
-    if (m_settings.GetEmptyDeletedFolder())
-        m_deleted.DeleteAllMessages();
-    std::string failure;
-    if (!WriteNow(target, Store(), &failure)) {
-        if (mayAsk)
-            m_ui.ShowMessage(failure, CUserInterface::Icon::Error);
-        else
-            m_quietSaveError = failure;
-        return false;
-    }
-    m_path = target;
-    return true;
-}
-
-bool CBrivantelDoc::SaveQuietly()
-{
-    WaitForBackgroundSave();
-    if (m_path.empty() || (m_damaged && m_damagedCopyPath.empty()))
-        return false;
-    const data_file::State state = data_file::Inspect(m_path);
-    if (state != data_file::State::Writable && state != data_file::State::Missing)
-        return false; // the end of the run offers "save as"
-    return WriteNow(m_path, Store(), &m_quietSaveError);
-}
-
-bool CBrivantelDoc::SaveInBackground()
-{
-    WaitForBackgroundSave();
-    if (m_path.empty() || (m_damaged && m_damagedCopyPath.empty()))
-        return false;
-    const data_file::State state = data_file::Inspect(m_path);
-    if (state != data_file::State::Writable && state != data_file::State::Missing) {
-        NoteUnwritable();
-        return false;
-    }
-    m_backgroundChanges = m_changes;
-    // Only the encoding is done here. The worker has its own copy of the bytes and of the path,
-    // compares the bytes with the last save and writes only a difference; the document is not
-    // touched there.
-    m_background = std::async(std::launch::async,
-                              [path = m_path, bytes = Store(), saved = m_saved, savedHash = m_savedHash] {
-                                  BackgroundResult result;
-                                  result.hash = HashOf(bytes);
-                                  if (saved && result.hash == savedHash) {
-                                      result.written = true;
-                                      return result;
-                                  }
-                                  data_file::Error error;
-                                  result.written = data_file::WriteAtomically(path, bytes, error);
-                                  if (!result.written)
-                                      result.failure = SaveFailure(path, error);
-                                  return result;
-                              });
-    return true;
-}
-
-void CBrivantelDoc::NoteUnwritable()
-{
-    // The file became read-only during the run: saving as you go cannot go on, and the user is told
-    // (the end of the run offers "save as").
-    data_file::Error error;
-    error.code = ::access(m_path.c_str(), W_OK) != 0 ? errno : EACCES;
-    m_quietSaveError = SaveFailure(m_path, error);
-}
-
-void CBrivantelDoc::WaitForBackgroundSave()
-{
-    if (!m_background.valid())
-        return;
-    const BackgroundResult result = m_background.get();
-    if (!result.written) {
-        m_quietSaveError = result.failure;
-        return;
-    }
-    m_savedChanges = std::max(m_savedChanges, m_backgroundChanges);
-    m_savedHash = result.hash;
-    m_saved = true;
-    FollowSavedFile(m_path);
-}
-
-bool CBrivantelDoc::CollectBackgroundSave()
-{
-    if (m_background.valid() && m_background.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-        return false;
-    WaitForBackgroundSave();
-    return true;
-}
-
-std::string CBrivantelDoc::TakeQuietSaveError()
-{
-    return std::exchange(m_quietSaveError, std::string());
-}
-
-void CBrivantelDoc::WriteAhead()
-{
-    WaitForBackgroundSave();
-    if (m_queueChanged > m_savedChanges)
-        SaveQuietly();
 }
 
 bool CBrivantelDoc::CanClose()

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/DataFileLock.h"
+#include "app/EncodedRecords.h"
 #include "app/SettingsKeys.h"
 #include "mailwatch/MailCheckResult.h"
 #include "mailwatch/MailCheckerData.h"
@@ -76,8 +78,12 @@ public:
 
     // Reads records from bytes; false when the bytes are damaged (what was read is kept).
     bool Load(std::vector<std::uint8_t> bytes);
-    // The bytes of the whole data file as the document would write it now.
+    // The bytes of the whole data file as the document would write it now, from one archive over
+    // every record.
     std::vector<std::uint8_t> Store();
+    // The same bytes as saving puts them together: the records that changed since the last save
+    // (or since loading) encoded again, the others as they were. Empty when memory ran out.
+    std::vector<std::uint8_t> StoreByRecord();
 
     // Writes the whole file (atomically); false when it was not written, and the user was told.
     // The save at the program's end: it also empties the deleted folder when the settings say so,
@@ -87,10 +93,17 @@ public:
     // Writes the whole file now without a word to the user; false when it was not written (the
     // file is not writable, or writing failed: see TakeQuietSaveError).
     bool SaveQuietly();
-    // Saving as you go: encodes the document here and writes it on a worker thread. Nothing is
-    // written when the bytes are those of the last save. False when nothing was started (the file
+    // Saving as you go: encodes the records that changed here and has a worker thread put the
+    // file together and write it. Nothing is encoded for unchanged records and nothing written
+    // when the file holds the document already. False when nothing could be started (the file
     // cannot be written now).
     bool SaveInBackground();
+    // Saves as SaveInBackground does and waits until the file is on disk, repainting the windows
+    // meanwhile (through the wait hook); true when the file holds the document now.
+    bool SaveAndWaitOnDisk();
+    // Whether the document differs from the file as last written. Cheap when nothing changed: only
+    // the small records are encoded to be compared.
+    bool HasUnsavedChanges();
     // Waits for a background write to end (every other save does this first).
     void WaitForBackgroundSave();
     // True when no background write runs any more (a finished one's result has been taken in).
@@ -184,7 +197,14 @@ public:
 
 private:
     void Serialize(CArchive& ar);
-    bool WriteNow(const std::string& target, std::vector<std::uint8_t> bytes, std::string* failure);
+    // The 14 records in file order, each with what tells whether it changed (DocumentSave.cpp).
+    std::vector<CEncodedRecords::Record> Records();
+    bool LoadShared(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, bool keepBytes);
+    // Brings the kept bytes of the records up to date; false (the reason in failure) without memory.
+    bool EncodeChanges(std::string* failure);
+    bool IsOnDisk() const { return m_onDiskVersion && *m_onDiskVersion == m_encodedVersion; }
+    bool WriteNow(const std::string& target, std::string* failure);
+    void PaintWhileWriting();
     // Before a message's first byte leaves: the outbox as it is now must be on disk.
     void WriteAhead();
     // Tells the listeners without counting the change as a new queued message (a message that
@@ -268,21 +288,22 @@ private:
 
     std::vector<CDocumentListener*> m_listeners;
     int m_busy = 0;
-    // Changes are counted; a save remembers the count its bytes hold, and the outbox the count at
-    // which it last gained a message.
     std::uint64_t m_changes = 0;
-    std::uint64_t m_savedChanges = 0;
-    std::uint64_t m_queueChanged = 0;
-    std::size_t m_savedHash = 0;
-    std::size_t m_lastStoreSize = 0;
-    bool m_saved = false;
+
+    // Saving: the records' bytes as last encoded, counted each time they change; which of those
+    // the file on disk holds (none known before the first save or after a damaged read).
+    CEncodedRecords m_encoded;
+    std::uint64_t m_encodedVersion = 0;
+    std::optional<std::uint64_t> m_onDiskVersion;
+    // The whole file is put together here, and the buffer kept for the next save.
+    std::vector<std::uint8_t> m_writeBuffer;
     struct BackgroundResult
     {
-        bool written = false; // or the bytes were those of the last save
-        std::size_t hash = 0;
+        bool written = false;
         std::string failure;
+        std::vector<std::uint8_t> buffer;
     };
     std::future<BackgroundResult> m_background;
-    std::uint64_t m_backgroundChanges = 0;
+    std::uint64_t m_backgroundVersion = 0;
     std::string m_quietSaveError;
 };

@@ -10,7 +10,8 @@ int Dump(CCommandContext& ctx)
     auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadOnly);
     if (!doc)
         return kExitFailed;
-    std::cout << DumpDocument(*doc).dump(2) << std::endl;
+    WriteDump(*doc, std::cout);
+    std::cout << std::endl;
     // A script must be able to tell that what it read is only part of the file.
     return doc->WasDamaged() ? kExitDamaged : kExitOk;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <ostream>
 
 class CBrivantelDoc;
 
-// Every record of the data file, in file order, as UTF-8 JSON.
-nlohmann::ordered_json DumpDocument(CBrivantelDoc& doc);
+// Every record of the data file, in file order, as UTF-8 JSON indented by two, written as it goes:
+// one message at a time, never the whole tree (a folder may hold a million messages).
+void WriteDump(CBrivantelDoc& doc, std::ostream& out);

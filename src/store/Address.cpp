@@ -3,7 +3,14 @@
 #include <cctype>
 #include <climits>
 
+#include <atomic>
+
 #include "store/Archive.h"
+#include "store/ChangeStamp.h"
+
+namespace {
+std::atomic<std::uint64_t> g_lastEdit{0};
+} // namespace
 
 const CRuntimeClass& CAddress::RuntimeClass()
 {
@@ -11,6 +18,16 @@ const CRuntimeClass& CAddress::RuntimeClass()
     static const bool registered = (runtime_classes::Register(rc), true);
     (void)registered;
     return rc;
+}
+
+std::uint64_t CAddress::LastEdit()
+{
+    return g_lastEdit.load(std::memory_order_relaxed);
+}
+
+void CAddress::Edited()
+{
+    g_lastEdit.store(change_stamp::Next(), std::memory_order_relaxed);
 }
 
 void CAddress::Serialize(CArchive& ar)

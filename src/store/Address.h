@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "store/Object.h"
@@ -21,17 +22,46 @@ public:
     const std::string& GetCountryPrefix() const { return m_countryPrefix; }
     const std::string& GetOperatorCode() const { return m_operatorCode; }
     const std::string& GetSubscriberNumber() const { return m_subscriberNumber; }
-    void SetFirstName(std::string v) { m_firstName = std::move(v); }
-    void SetSurname(std::string v) { m_surname = std::move(v); }
-    void SetDisplayName(std::string v) { m_displayName = std::move(v); }
-    void SetCountryPrefix(std::string v) { m_countryPrefix = std::move(v); }
-    void SetOperatorCode(std::string v) { m_operatorCode = std::move(v); }
-    void SetSubscriberNumber(std::string v) { m_subscriberNumber = std::move(v); }
+    void SetFirstName(std::string v)
+    {
+        m_firstName = std::move(v);
+        Edited();
+    }
+    void SetSurname(std::string v)
+    {
+        m_surname = std::move(v);
+        Edited();
+    }
+    void SetDisplayName(std::string v)
+    {
+        m_displayName = std::move(v);
+        Edited();
+    }
+    void SetCountryPrefix(std::string v)
+    {
+        m_countryPrefix = std::move(v);
+        Edited();
+    }
+    void SetOperatorCode(std::string v)
+    {
+        m_operatorCode = std::move(v);
+        Edited();
+    }
+    void SetSubscriberNumber(std::string v)
+    {
+        m_subscriberNumber = std::move(v);
+        Edited();
+    }
+
+    // The stamp of the last change made to any entry in place (see CMessage::LastEdit).
+    static std::uint64_t LastEdit();
 
     // Prefix, operator code and subscriber number joined with nothing between them.
     std::string GetFullNumber() const;
 
 private:
+    static void Edited();
+
     std::string m_firstName;
     std::string m_surname;
     std::string m_displayName;

@@ -11,6 +11,7 @@ bool CAddressBook::AddAddress(std::unique_ptr<CAddress>& entry)
         return false;
     try {
         m_entries.push_back(std::move(entry));
+        m_stamp = change_stamp::Next();
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -23,6 +24,7 @@ void CAddressBook::DeleteAddress(const CAddress* entry)
         if (it->get() == entry) {
             m_entries.erase(it);
             m_entries.shrink_to_fit();
+            m_stamp = m_reshaped = change_stamp::Next();
             return;
         }
     }
@@ -115,5 +117,7 @@ void CAddressBook::EndSearch()
 
 void CAddressBook::Serialize(CArchive& ar)
 {
+    if (ar.IsLoading())
+        m_stamp = m_reshaped = change_stamp::Next();
     SerializeObjectArray(ar, m_entries);
 }

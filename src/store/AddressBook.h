@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "store/Address.h"
+#include "store/ChangeStamp.h"
 
 class CArchive;
 
@@ -32,6 +34,11 @@ public:
     CAddress* FindNext();
 
     void Serialize(CArchive& ar);
+    // New after every change to the list of entries; changes inside an entry show in
+    // CAddress::LastEdit instead.
+    std::uint64_t GetChangeStamp() const { return m_stamp; }
+    // The stamp of the last change other than an entry added at the end (see CMessageList).
+    std::uint64_t GetReshapeStamp() const { return m_reshaped; }
 
 private:
     bool Matches(const CAddress& entry) const;
@@ -42,4 +49,6 @@ private:
     std::string m_searchName;
     std::string m_searchNumber;
     long long m_searchPosition = -1;
+    std::uint64_t m_stamp = change_stamp::Next();
+    std::uint64_t m_reshaped = m_stamp;
 };

@@ -99,14 +99,20 @@ std::size_t CArchive::ReadStringLength(bool allowWide, bool& wide)
         if (!allowWide)
             Damaged("nieprawidłowa długość napisu");
         wide = true;
+        m_asWritten = false;
         bool nested = false;
         return ReadStringLength(false, nested);
     }
-    if (w < 0xFFFF)
+    if (w < 0xFFFF) {
+        if (w < 0xFF)
+            m_asWritten = false;
         return w;
+    }
     const std::uint32_t d = ReadUInt32();
     if (d == 0xFFFFFFFF)
         Damaged("za długi napis");
+    if (d < 0xFFFE)
+        m_asWritten = false;
     return d;
 }
 
@@ -155,8 +161,11 @@ void CArchive::WriteCount(std::size_t count)
 std::size_t CArchive::ReadCount(std::size_t minElementSize)
 {
     std::size_t count = ReadUInt16();
-    if (count == 0xFFFF)
+    if (count == 0xFFFF) {
         count = ReadUInt32();
+        if (count < 0xFFFF)
+            m_asWritten = false;
+    }
     if (minElementSize > 0 && count > Remaining() / minElementSize)
         Damaged("liczba elementów większa, niż reszta pliku pomieści");
     return count;
@@ -164,9 +173,9 @@ std::size_t CArchive::ReadCount(std::size_t minElementSize)
 
 void CArchive::WriteClass(const CRuntimeClass& rc)
 {
-    const auto it = m_storedClasses.find(&rc);
-    if (it != m_storedClasses.end()) {
-        const std::uint32_t index = it->second;
+    for (const auto& [cls, index] : m_stored.classes) {
+        if (cls != &rc)
+            continue;
         if (index < kBigObjectTag) {
             WriteUInt16(static_cast<std::uint16_t>(kClassTag | index));
         } else {
@@ -180,7 +189,7 @@ void CArchive::WriteClass(const CRuntimeClass& rc)
     const std::string name = rc.name;
     WriteUInt16(static_cast<std::uint16_t>(name.size()));
     m_bytes.insert(m_bytes.end(), name.begin(), name.end());
-    m_storedClasses.emplace(&rc, m_nextIndex++);
+    m_stored.classes.emplace_back(&rc, m_stored.nextIndex++);
 }
 
 void CArchive::WriteObject(const CObject* object)
@@ -192,7 +201,7 @@ void CArchive::WriteObject(const CObject* object)
     // The program never stores one object twice, so no back reference is ever written and no map
     // of stored objects is kept; the object still takes its index after its class.
     WriteClass(object->GetRuntimeClass());
-    ++m_nextIndex;
+    ++m_stored.nextIndex;
     const_cast<CObject*>(object)->Serialize(*this);
 }
 
@@ -210,8 +219,12 @@ const CRuntimeClass& CArchive::ReadClassDescription()
         Damaged("nieznana klasa " + name);
     if (schema != rc->schema)
         Damaged("nieznana wersja klasy " + name);
+    for (const auto& described : m_stored.classes) {
+        if (described.first == rc)
+            m_asWritten = false;
+    }
     m_loaded.push_back({rc, nullptr, 0});
-    ++m_nextIndex;
+    m_stored.classes.emplace_back(rc, m_stored.nextIndex++);
     return *rc;
 }
 
@@ -227,6 +240,8 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
                                          : ((static_cast<std::uint32_t>(tag & kClassTag) << 16) |
                                             static_cast<std::uint32_t>(tag & ~kClassTag));
         const std::uint32_t index = objTag & ~kBigClassTag;
+        if (tag == kBigObjectTag && index < kBigObjectTag)
+            m_asWritten = false;
         if (index >= m_loaded.size())
             Damaged("odwołanie do nieznanego obiektu");
         const LoadedEntry& entry = m_loaded[index];
@@ -235,6 +250,7 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
                 Damaged("odwołanie do obiektu zamiast do klasy");
             rc = entry.cls;
         } else {
+            m_asWritten = false; // storing writes neither nulls nor back references
             if (index == 0)
                 return nullptr;
             if (!entry.object)
@@ -255,7 +271,7 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
     std::unique_ptr<CObject> object = rc->create();
     const std::size_t slot = m_loaded.size();
     m_loaded.push_back({rc, object.get(), 0});
-    ++m_nextIndex;
+    ++m_stored.nextIndex;
     object->Serialize(*this);
     m_loaded[slot].cost = budgetBefore - m_budget;
     return object;

@@ -1,14 +1,26 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "store/Object.h"
+
+// How far a storing archive's numbering has gone: the classes it has described with their
+// indices, in the order described, and the next free index. A record stored by an archive that
+// starts from the state a whole file reaches before it gives the same bytes as inside that file.
+struct CArchiveIndexState
+{
+    std::uint32_t nextIndex = 1;
+    std::vector<std::pair<const CRuntimeClass*, std::uint32_t>> classes;
+
+    bool operator==(const CArchiveIndexState&) const = default;
+};
 
 // Raised inside the store when the bytes being read are not a well-formed archive. It never leaves
 // the store's callers: the document catches it and keeps what was read so far. what() says why in
@@ -39,6 +51,17 @@ public:
 
     bool IsLoading() const { return m_mode == Mode::Load; }
     bool IsStoring() const { return m_mode == Mode::Store; }
+
+    // Where the numbering stands (loading keeps the same numbering); a storing archive may be
+    // set to continue from a state.
+    const CArchiveIndexState& GetIndexState() const { return m_stored; }
+    void SetIndexState(CArchiveIndexState state) { m_stored = std::move(state); }
+
+    // Loading: false once anything has been read in a form that storing would not write (a long
+    // length prefix for a short string, UTF-16, a null or repeated reference, a class described
+    // twice): such bytes cannot stand in for a fresh encoding of what was read from them.
+    bool ReadAsWritten() const { return m_asWritten; }
+    void RestartAsWrittenCheck() { m_asWritten = true; }
 
     void WriteUInt16(std::uint16_t value);
     void WriteUInt32(std::uint32_t value);
@@ -88,9 +111,10 @@ private:
     Mode m_mode;
     std::size_t m_pos = 0;
 
-    // One index counter for classes and objects alike, starting at 1 (0 is the null reference).
-    std::uint32_t m_nextIndex = 1;
-    std::unordered_map<const CRuntimeClass*, std::uint32_t> m_storedClasses;
+    // One index counter for classes and objects alike, starting at 1 (0 is the null reference),
+    // and the classes described so far (a file has one or two of them).
+    CArchiveIndexState m_stored;
+    bool m_asWritten = true;
     // While loading: what each index stands for.
     struct LoadedEntry
     {
@@ -114,11 +138,23 @@ void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
         return;
     }
     const std::size_t count = ar.ReadCount(2);
+    // Room for the whole array at once instead of its doublings (a folder of a million messages
+    // would move its slots twenty times); a count no real element size could fill asks for no
+    // more slots than the rest of the input has 8-byte pieces.
+    items.reserve(items.size() + std::min(count, ar.Remaining() / 8));
     for (std::size_t i = 0; i < count; ++i) {
         std::unique_ptr<CObject> object = ar.ReadObject(T::RuntimeClass());
         if (object)
             items.emplace_back(static_cast<T*>(object.release()));
     }
+}
+
+// Stores the elements from `from` on, as they follow the earlier ones in an array.
+template <class T>
+void StoreObjectsFrom(CArchive& ar, const std::vector<std::unique_ptr<T>>& items, std::size_t from)
+{
+    for (std::size_t i = from; i < items.size(); ++i)
+        ar.WriteObject(items[i].get());
 }
 
 void SerializeStringArray(CArchive& ar, std::vector<std::string>& texts);

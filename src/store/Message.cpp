@@ -2,7 +2,14 @@
 
 #include <ctime>
 
+#include <atomic>
+
 #include "store/Archive.h"
+#include "store/ChangeStamp.h"
+
+namespace {
+std::atomic<std::uint64_t> g_lastEdit{0};
+} // namespace
 
 TimeStamp CurrentTimeStamp()
 {
@@ -27,6 +34,16 @@ const CRuntimeClass& CMessage::RuntimeClass()
     static const bool registered = (runtime_classes::Register(rc), true);
     (void)registered;
     return rc;
+}
+
+std::uint64_t CMessage::LastEdit()
+{
+    return g_lastEdit.load(std::memory_order_relaxed);
+}
+
+void CMessage::Edited()
+{
+    g_lastEdit.store(change_stamp::Next(), std::memory_order_relaxed);
 }
 
 void CMessage::Serialize(CArchive& ar)

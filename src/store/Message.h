@@ -25,14 +25,27 @@ public:
     const std::string& GetText() const { return m_text; }
     const std::string& GetRecipients() const { return m_recipients; }
     TimeStamp GetTime() const { return m_time; }
-    void SetText(std::string text) { m_text = std::move(text); }
-    void SetRecipients(std::string recipients) { m_recipients = std::move(recipients); }
+    void SetText(std::string text)
+    {
+        m_text = std::move(text);
+        Edited();
+    }
+    void SetRecipients(std::string recipients)
+    {
+        m_recipients = std::move(recipients);
+        Edited();
+    }
+    // The stamp of the last change made to any message in place (not counting failure reasons,
+    // which are not saved): a folder's saved bytes hold only while it is what it was.
+    static std::uint64_t LastEdit();
     // Why the last try to send it failed, while it waits in the outbox. Kept in memory only: never
     // written to the data file, and gone when the message leaves the folder it failed in.
     const std::string& GetFailureReason() const { return m_failureReason; }
     void SetFailureReason(std::string reason) { m_failureReason = std::move(reason); }
 
 private:
+    static void Edited();
+
     std::string m_text;
     std::string m_recipients;
     TimeStamp m_time;

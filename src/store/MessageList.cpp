@@ -3,6 +3,16 @@
 #include <new>
 
 #include "store/Archive.h"
+#include "store/ChangeStamp.h"
+
+CMessageList::CMessageList() : m_stamp(change_stamp::Next()), m_reshaped(m_stamp) {}
+
+void CMessageList::Touch(bool reshaped)
+{
+    m_stamp = change_stamp::Next();
+    if (reshaped)
+        m_reshaped = m_stamp;
+}
 
 bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
 {
@@ -10,6 +20,7 @@ bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
         return false;
     try {
         m_messages.push_back(std::move(message));
+        Touch(false);
     } catch (const std::bad_alloc&) {
         return false; // push_back leaves the argument alone when it cannot grow
     }
@@ -18,6 +29,8 @@ bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
 
 void CMessageList::Serialize(CArchive& ar)
 {
+    if (ar.IsLoading())
+        Touch();
     SerializeObjectArray(ar, m_messages);
 }
 
@@ -27,6 +40,7 @@ std::unique_ptr<CMessage> CRemovableMessageList::RemoveMessage(const CMessage* m
         if (it->get() == message) {
             std::unique_ptr<CMessage> taken = std::move(*it);
             m_messages.erase(std::next(it).base());
+            Touch();
             taken->SetFailureReason({});
             return taken;
         }
@@ -40,6 +54,7 @@ void CDeletedMessagesList::DeleteMessage(const CMessage* message)
         if (it->get() == message) {
             m_messages.erase(it);
             m_messages.shrink_to_fit();
+            Touch();
             return;
         }
     }
@@ -49,4 +64,5 @@ void CDeletedMessagesList::DeleteAllMessages()
 {
     while (!m_messages.empty())
         m_messages.pop_back();
+    Touch();
 }

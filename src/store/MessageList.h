@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -20,10 +21,23 @@ public:
     const MessageArray& GetMessages() const { return m_messages; }
     std::size_t GetCount() const { return m_messages.size(); }
     void Serialize(CArchive& ar);
+    // New after every change to the folder's list (a message filed, taken out, destroyed, or the
+    // folder read); changes inside a message show in CMessage::LastEdit instead.
+    std::uint64_t GetChangeStamp() const { return m_stamp; }
+    // The stamp of the last change other than a message filed at the end: while it is older than
+    // a save's stamp, the messages that save wrote are still the folder's first ones.
+    std::uint64_t GetReshapeStamp() const { return m_reshaped; }
 
 protected:
-    CMessageList() = default;
+    CMessageList();
+    // A change to the folder's list; reshaped: not only a message added at the end.
+    void Touch(bool reshaped = true);
+
     MessageArray m_messages;
+
+private:
+    std::uint64_t m_stamp = 0;
+    std::uint64_t m_reshaped = 0;
 };
 
 // Folders from which a view takes a message back without destroying it.

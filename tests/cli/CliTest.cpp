@@ -54,6 +54,8 @@ TEST(Cli, DumpShowsEveryRecordInFileOrder)
               (std::vector<std::string>{"addressBookView", "addressBook", "settings", "composeView",
                                         "predefinedTexts", "drafts", "draftsView", "deleted", "deletedView",
                                         "mailWatch", "sent", "sentView", "outbox", "outboxView"}));
+    // Written as it goes, laid out as the whole tree would be.
+    EXPECT_EQ(r.out, json.dump(2) + "\n");
     EXPECT_EQ(json["addressBook"][0]["fullNumber"], "+486021234567");
     EXPECT_EQ(json["addressBook"][1]["surname"], "");
     EXPECT_EQ(json["predefinedTexts"][1], "Oddzwonię."); // Windows-1250 shown as UTF-8

@@ -10,8 +10,8 @@
 namespace loader_check {
 
 // What must hold for any bytes at all: loading returns (no crash, no exception, no memory error),
-// and what was loaded, saved and loaded again saves to the same bytes, so a resave never drifts.
-// False when the second save differs.
+// and what was loaded, saved and loaded again saves to the same bytes, so a resave never drifts;
+// the save that reuses what was read writes what a whole encode does. False when either differs.
 inline bool LoadsAndResavesStably(const std::vector<std::uint8_t>& bytes)
 {
     RecordingUserInterface ui;
@@ -19,6 +19,9 @@ inline bool LoadsAndResavesStably(const std::vector<std::uint8_t>& bytes)
     CBrivantelDoc first(ui, settings);
     first.Load(bytes);
     const std::vector<std::uint8_t> saved = first.Store();
+    // Saving reuses the bytes of records read in the form it writes: they must be exactly those.
+    if (first.StoreByRecord() != saved)
+        return false;
     CBrivantelDoc second(ui, settings);
     if (!second.Load(saved))
         return false;

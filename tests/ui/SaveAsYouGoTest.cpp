@@ -20,6 +20,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 #include "ComposeTestSupport.h"
@@ -33,6 +34,7 @@
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
 #include "support/SmallFilesystem.h"
+#include "support/TempDir.h"
 #include "ui/AddressBookView.h"
 #include "ui/AddressPage.h"
 #include "ui/BrivantelFrame.h"
@@ -515,4 +517,47 @@ TEST(ProgramTerminated, OnAFullDiskSaysTheSaveFailed)
     ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
     EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit) << child.Output();
     EXPECT_EQ(child.Process().exitCode(), 1) << child.Output();
+}
+
+// A release of a key or a mouse button saves what an unannounced edit changed, and schedules
+// nothing when nothing changed (not even the encoding that would find the file up to date).
+TEST(SaveAsYouGo, ReleaseSavesOnlyWhenSomethingChanged)
+{
+    QTemporaryDir data;
+    const std::string path = QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString();
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(data.path(), false));
+    CBrivantelDoc* doc = program.app->GetDocument();
+    ASSERT_NE(doc, nullptr);
+    const auto inode = [&] {
+        struct stat st
+        {
+        };
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto release = [&] {
+        QTest::keyRelease(program.frame, Qt::Key_Shift);
+        QTest::mouseRelease(program.frame, Qt::LeftButton);
+    };
+    const int settle = CBrivantelApp::kSaveDelayMs + 700;
+    auto* timer = program.app->findChild<QTimer*>(QStringLiteral("saveTimer"));
+    ASSERT_NE(timer, nullptr);
+    release();
+    QTest::qWait(settle); // whatever the start changed is written now
+    doc->WaitForBackgroundSave();
+    const ino_t before = inode();
+
+    release();
+    EXPECT_FALSE(timer->isActive());
+    QTest::qWait(settle);
+    doc->WaitForBackgroundSave();
+    EXPECT_EQ(inode(), before); // every save writes a new file: there was none
+
+    doc->GetSentViewData().dateWidth = 321; // as a header dragged wider does it, without a word
+    release();
+    EXPECT_TRUE(timer->isActive());
+    QTest::qWait(settle);
+    doc->WaitForBackgroundSave();
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(ReadFileBytes(path), doc->Store());
 }

@@ -44,6 +44,9 @@ QString ProgramName()
 CBrivantelApp::CBrivantelApp(CUserInterface& ui, CSettingsStore& settings) : m_ui(ui), m_settings(settings)
 {
     g_app = this;
+    // Found by name: whether a save is scheduled is what saving as you go is about.
+    m_saveTimer.setParent(this);
+    m_saveTimer.setObjectName(QStringLiteral("saveTimer"));
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &CBrivantelApp::OnSaveTimer);
@@ -226,7 +229,11 @@ void CBrivantelApp::OnDocumentChanged(DocChange /*change*/)
 bool CBrivantelApp::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease)
+    // Some edits reach the document without an announcement (a column dragged wider); a release
+    // asks the document, which compares only its small records, and schedules nothing when it
+    // holds what the file does.
+    if ((type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease) && m_document &&
+        !m_saveTimer.isActive() && m_document->HasUnsavedChanges())
         ScheduleSave();
     return QObject::eventFilter(watched, event);
 }
@@ -246,6 +253,12 @@ void CBrivantelApp::OnSaveTimer()
     // Timers do not run inside a wait hook; a send or a mail check can still be open behind a
     // dialog of its own. The save then waits for its end.
     if (m_document->IsBusy()) {
+        m_saveTimer.start();
+        return;
+    }
+    // The last write still runs (a large file on a slow disk): this one follows it, never blocking
+    // the window while it waits.
+    if (!m_document->CollectBackgroundSave()) {
         m_saveTimer.start();
         return;
     }

@@ -38,7 +38,8 @@ public:
 // and shut-down.
 //
 // The data file is saved as the run goes: every change the document announces starts a short
-// timer, and when it runs out the document is encoded here and written on a worker thread.
+// timer, and when it runs out the records that changed are encoded here and the file is put
+// together and written on a worker thread.
 class CBrivantelApp final : public QObject, private CDocumentListener
 {
     Q_OBJECT

@@ -1,0 +1,299 @@
+// How the cost of one change grows with the archive: the same figures for 10,000, 100,000 and (on
+// request) 1,000,000 sent messages, each beside its floor, the copy and sync of the file itself.
+//
+//   growth_bench [SENT...]      default: 10000 100000; add 1000000 for the 126 MB file
+//
+// The data files are made once under $TMPDIR/brivantel-growth (they are large) and kept there for
+// the next run; every measurement works on a copy. Figures are medians.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DataFileGenerator.h"
+#include "QuietUserInterface.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "app/qt/BrivantelApp.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/QtUserInterface.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+long StatusKb(const char* field)
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long kb = -1;
+    const std::size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, field, n) == 0)
+            kb = std::atol(line + n + 1);
+    }
+    std::fclose(f);
+    return kb;
+}
+
+// The floor of every whole-file write: copying the file and syncing it.
+double CopyAndSync(const std::string& from, const std::string& to)
+{
+    const auto t0 = Clock::now();
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    const int fd = ::open(to.c_str(), O_RDONLY);
+    ::fsync(fd);
+    ::close(fd);
+    return Ms(Clock::now() - t0);
+}
+
+// Runs a program; its wall time in ms and its peak resident memory in kB.
+std::pair<double, long> Run(const std::vector<std::string>& args, bool quiet)
+{
+    const auto t0 = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (quiet) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    const double ms = Ms(Clock::now() - t0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {-1, -1};
+    return {ms, usage.ru_maxrss};
+}
+
+// Child: start the desktop program on dir and print the time to its shown window and its memory.
+int StartOnce(const QString& dir, Clock::time_point start, char* argv0)
+{
+    int argc = 1;
+    char* argv[] = {argv0, nullptr};
+    QApplication qapp(argc, argv);
+    CMemorySettingsStore settings;
+    CQtUserInterface ui;
+    QTemporaryDir run;
+    CBrivantelApp app(ui, settings);
+    CBrivantelApp::Options options;
+    options.dataDirectory = dir;
+    options.instanceDirectory = run.path();
+    CBrivantelFrame* shown = nullptr;
+    const auto result = app.InitInstance(options, [&](CBrivantelApp& self, CBrivantelDoc& doc) {
+        auto frame = std::make_unique<CBrivantelFrame>(doc, settings, &self);
+        shown = frame.get();
+        return frame;
+    });
+    if (result != CBrivantelApp::Start::Running || !QTest::qWaitForWindowExposed(shown))
+        return 1;
+    const double ms = Ms(Clock::now() - start);
+    std::printf("%.1f %ld %ld\n", ms, StatusKb("VmRSS:"), StatusKb("VmHWM:"));
+    std::fflush(stdout);
+    ::_exit(0); // the end of the run (the save at exit) is not measured here
+}
+
+struct Start
+{
+    double ms = -1;
+    long rssKb = -1;
+    long peakKb = -1;
+};
+
+Start MeasureStart(const std::string& self, const std::string& dir)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::execl(self.c_str(), self.c_str(), "--start", dir.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    char buffer[256] = {};
+    std::size_t got = 0;
+    for (ssize_t n; (n = ::read(out[0], buffer + got, sizeof buffer - 1 - got)) > 0;)
+        got += static_cast<std::size_t>(n);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Start s;
+    if (std::sscanf(buffer, "%lf %ld %ld", &s.ms, &s.rssKb, &s.peakKb) != 3)
+        return {};
+    return s;
+}
+
+std::string MakeFile(std::size_t sent)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    const fs::path dir = fs::path(tmp ? tmp : "/tmp") / "brivantel-growth" / std::to_string(sent);
+    const std::string path = (dir / "Brivantel.vs").string();
+    if (fs::exists(path) && fs::file_size(path) > 0)
+        return path;
+    fs::create_directories(dir);
+    QuietUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc(ui, settings);
+    if (!doc.Open(path, CBrivantelDoc::Access::ReadWrite))
+        return {};
+    FillLargeDocument(doc, 10000, sent);
+    return doc.SaveDataFile() ? path : std::string();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Clock::time_point processStart = Clock::now();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 3 && std::string(argv[1]) == "--start")
+        return StartOnce(QString::fromLocal8Bit(argv[2]), processStart, argv[0]);
+
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::stoul(argv[i]));
+    if (sizes.empty())
+        sizes = {10000, 100000};
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    const std::string cli = BRIVANTEL_CLI_PATH;
+
+    QTemporaryDir emptyDir;
+    const std::string empty = emptyDir.path().toStdString();
+    const Start emptyStart = MeasureStart(self, empty);
+    const long dumpBaseKb = Run({cli, "--data-dir", empty, "dump"}, true).second;
+    std::printf("empty data file: start to window %.0f ms, memory after start %.0f MB; dump peak %.0f MB\n",
+                emptyStart.ms, emptyStart.rssKb / 1024.0, dumpBaseKb / 1024.0);
+
+    for (const std::size_t sent : sizes) {
+        const std::string source = MakeFile(sent);
+        if (source.empty()) {
+            std::printf("%zu: could not make the data file\n", sent);
+            return 1;
+        }
+        const double fileMb = static_cast<double>(fs::file_size(source)) / 1e6;
+        QTemporaryDir work;
+        const std::string dir = work.path().toStdString();
+        const std::string path = dir + "/Brivantel.vs";
+        const int runs = sent >= 1000000 ? 3 : 5;
+
+        std::vector<double> floors;
+        for (int i = 0; i < runs; ++i)
+            floors.push_back(CopyAndSync(source, path));
+        const double floor = Median(floors);
+        std::printf("\n== %zu sent messages, %.1f MB; floor (cp + fsync) %.0f ms\n", sent, fileMb, floor);
+
+        std::vector<double> starts;
+        Start start;
+        for (int i = 0; i < runs; ++i) {
+            CopyAndSync(source, path);
+            start = MeasureStart(self, dir);
+            starts.push_back(start.ms);
+        }
+        std::printf("start to shown window: %.0f ms; memory after start %.0f MB above the empty program "
+                    "(%.2fx the file), peak %.0f MB (%.2fx)\n",
+                    Median(starts), (start.rssKb - emptyStart.rssKb) / 1024.0,
+                    (start.rssKb - emptyStart.rssKb) * 1024.0 / 1e6 / fileMb,
+                    (start.peakKb - emptyStart.rssKb) / 1024.0,
+                    (start.peakKb - emptyStart.rssKb) * 1024.0 / 1e6 / fileMb);
+
+        CopyAndSync(source, path);
+        {
+            QuietUserInterface ui;
+            CMemorySettingsStore settings;
+            CBrivantelDoc doc(ui, settings);
+            if (!doc.Open(path, CBrivantelDoc::Access::ReadWrite))
+                return 1;
+            std::vector<double> uiThread, worker, ahead;
+            for (int i = 0; i < runs; ++i) {
+                auto m = std::make_unique<CMessage>("Jan", "Kolejna wiadomość w kolejce");
+                doc.GetOutbox().AddMessage(m);
+                const auto t0 = Clock::now();
+                doc.SaveInBackground();
+                const auto t1 = Clock::now();
+                doc.WaitForBackgroundSave();
+                uiThread.push_back(Ms(t1 - t0));
+                worker.push_back(Ms(Clock::now() - t0));
+            }
+            const int hooksBefore = ui.waitHooks;
+            for (int i = 0; i < runs; ++i) {
+                auto m = std::make_unique<CMessage>("Ewa", "Wysyłana zaraz");
+                doc.GetOutbox().AddMessage(m);
+                const auto t0 = Clock::now();
+                doc.SaveAndWaitOnDisk();
+                ahead.push_back(Ms(Clock::now() - t0));
+            }
+            // A message that went out is filed in the sent folder, the largest record.
+            std::vector<double> sentUi;
+            for (int i = 0; i < runs; ++i) {
+                auto m = std::make_unique<CMessage>("Ewa", "Wysłana");
+                doc.GetSent().AddMessage(m);
+                const auto t0 = Clock::now();
+                doc.SaveInBackground();
+                sentUi.push_back(Ms(Clock::now() - t0));
+                doc.WaitForBackgroundSave();
+            }
+            std::printf("one message filed in the sent folder: UI thread %.1f ms per save\n", Median(sentUi));
+            const auto t0 = Clock::now();
+            const bool unsaved = doc.HasUnsavedChanges();
+            const double check = Ms(Clock::now() - t0);
+            std::printf(
+                "one message queued: UI thread %.2f ms per save; the worker's write %.0f ms (%.2fx floor)\n",
+                Median(uiThread), Median(worker), Median(worker) / floor);
+            std::printf("write-ahead to first byte: %.0f ms (%.2fx floor), %d repaints while waiting\n",
+                        Median(ahead), Median(ahead) / floor, ui.waitHooks - hooksBefore);
+            std::printf("release with nothing changed: %.3f ms, save scheduled: %s\n", check,
+                        unsaved ? "yes" : "no");
+        }
+
+        std::vector<double> later;
+        CopyAndSync(source, path);
+        for (int i = 0; i < runs; ++i)
+            later.push_back(
+                Run({cli, "--data-dir", dir, "later", "--to", "Jan", "--text", "Hej"}, true).first);
+        std::printf("brivantel-cli later: %.0f ms whole process (%.2fx floor)\n", Median(later),
+                    Median(later) / floor);
+
+        const long dumpKb = Run({cli, "--data-dir", dir, "dump"}, true).second;
+        std::printf("brivantel-cli dump: peak %.0f MB, %.0f MB above the empty file's\n", dumpKb / 1024.0,
+                    (dumpKb - dumpBaseKb) / 1024.0);
+    }
+    return 0;
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "store/Archive.h"
+
+// The data file as its records' encoded bytes, kept from one save to the next, so that a save
+// encodes only the records that changed and the file stays byte for byte what one archive over
+// the whole document writes.
+//
+// A record's bytes depend on the archive's numbering as well as on its content: the first object
+// of a class describes the class, and later ones name it by the index it got then. Each record's
+// bytes are therefore kept with the numbering they were written from; they stay valid while the
+// same classes with the same indices come before them, and a record that describes a class also
+// needs the same next index. Otherwise it is encoded again.
+class CEncodedRecords
+{
+public:
+    using Bytes = std::vector<std::uint8_t>;
+
+    // A record's bytes: a stretch of a buffer shared with the writer (a whole read file, or the
+    // record's own buffer).
+    struct Piece
+    {
+        std::shared_ptr<const Bytes> owner;
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        const std::uint8_t* data() const { return owner->data() + offset; }
+    };
+
+    using Stamp = std::array<std::uint64_t, 2>;
+    struct Record
+    {
+        std::function<void(CArchive&)> serialize;
+        // Large records carry stamps that stay the same exactly while their content does (see
+        // store/ChangeStamp.h); small ones are encoded each time and compared with their bytes.
+        bool stamped = false;
+        Stamp stamp{};
+        // An array that can grow at its end without its earlier elements changing: its count,
+        // the stamp of its last change other than an element added at the end, and how to store
+        // the elements from a position on. A save after such additions stores only them.
+        std::size_t count = 0;
+        std::uint64_t reshaped = 0;
+        std::function<void(CArchive&, std::size_t)> storeFrom;
+    };
+
+    // Brings every record's bytes up to date. True when any record's bytes differ from before.
+    // mayReuse: no writer holds the pieces, so a changed record may be encoded into its old buffer.
+    // Out of memory the bytes are forgotten and std::bad_alloc goes to the caller.
+    bool Update(const std::vector<Record>& records, bool mayReuse);
+
+    // After reading a file: the stretch [begin, end) of bytes holds record index, read from the
+    // numbering `entry` to `exit`, in the form storing writes (see CArchive::ReadAsWritten).
+    void Adopt(std::size_t index, const std::shared_ptr<const Bytes>& bytes, std::size_t begin,
+               std::size_t end, const CArchiveIndexState& entry, const CArchiveIndexState& exit,
+               const Record& record);
+    // Nothing kept: the next update encodes everything.
+    void Forget();
+
+    const std::vector<Piece>& Pieces() const { return m_pieces; }
+    std::size_t Size() const;
+
+private:
+    struct Slot
+    {
+        Piece piece;
+        bool known = false;
+        CArchiveIndexState entry;
+        CArchiveIndexState exit;
+        Stamp stamp{};
+        std::size_t count = 0;
+    };
+    // Whether the slot's bytes hold when the numbering stands at `state`.
+    static bool FitsNumbering(const Slot& slot, const CArchiveIndexState& state);
+    void Encode(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
+    // Stores only the elements added at the end since the slot was written, into its own buffer;
+    // false when that cannot give the same bytes (or nobody else's buffer may be written to).
+    bool Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
+    // A read file's buffer mostly replaced by newer encodings: the few records still in it get
+    // buffers of their own, so the whole file's bytes can go.
+    void ReleaseReadBuffer();
+
+    std::vector<Slot> m_slots;
+    std::vector<Piece> m_pieces;
+    Bytes m_scratch;
+};

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+
+#include "SampleFile.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+// Saving encodes only the records that changed and reuses the bytes of the others; the file must
+// still be, byte for byte, what one archive over the whole document writes.
+namespace {
+
+struct Fixture
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    TempDir dir;
+    std::string path = dir.file("Brivantel.vs");
+
+    std::unique_ptr<CBrivantelDoc> Open(const std::vector<std::uint8_t>& bytes)
+    {
+        WriteFileBytes(path, bytes);
+        auto doc = std::make_unique<CBrivantelDoc>(ui, settings);
+        if (!doc->Open(path, CBrivantelDoc::Access::ReadWrite))
+            return nullptr;
+        return doc;
+    }
+};
+
+std::unique_ptr<CMessage> Message(const std::string& to, const std::string& text)
+{
+    return std::make_unique<CMessage>(to, text, 1234567890u);
+}
+
+void File(CMessageList& folder, const std::string& to, const std::string& text)
+{
+    auto message = Message(to, text);
+    ASSERT_TRUE(folder.AddMessage(message));
+}
+
+void AddEntry(CBrivantelDoc& doc, const std::string& name)
+{
+    auto entry = std::make_unique<CAddress>();
+    entry->SetDisplayName(name);
+    entry->SetCountryPrefix("+48");
+    entry->SetOperatorCode("601");
+    entry->SetSubscriberNumber("1112223");
+    ASSERT_TRUE(doc.GetAddressBook().AddAddress(entry));
+}
+
+struct Change
+{
+    const char* what;
+    std::function<void(CBrivantelDoc&)> apply;
+};
+
+// One change of every record kind, and the changes that move the archive's numbering (the
+// classes described earlier or later, the object count before a record that describes a class).
+const std::vector<Change>& Changes()
+{
+    static const std::vector<Change> changes = {
+        {"address-book view", [](CBrivantelDoc& d) { d.GetAddressBookViewData().nameWidth = 77; }},
+        {"entry added", [](CBrivantelDoc& d) { AddEntry(d, "Ola"); }},
+        {"entry edited in place",
+         [](CBrivantelDoc& d) { d.GetAddressBook().GetEntries()[0]->SetSurname("Nowak"); }},
+        {"settings", [](CBrivantelDoc& d) { d.GetSettings().SetProxyPort(8081); }},
+        {"composing view", [](CBrivantelDoc& d) { d.GetSendMessageViewData().text = "Inny tekst"; }},
+        {"ready-made texts", [](CBrivantelDoc& d) { d.GetDefinedMessages().GetTexts().push_back("Nowy"); }},
+        {"draft added", [](CBrivantelDoc& d) { File(d.GetDrafts(), "Ewa", "Drugi szkic"); }},
+        {"draft edited in place",
+         [](CBrivantelDoc& d) { d.GetDrafts().GetMessages()[0]->SetText("Zmieniony"); }},
+        {"drafts view", [](CBrivantelDoc& d) { d.GetDraftsViewData().textWidth = 333; }},
+        {"deleted message added", [](CBrivantelDoc& d) { File(d.GetDeletedMessages(), "Jan", "Precz"); }},
+        {"deleted view", [](CBrivantelDoc& d) { d.GetDeletedMessagesViewData().recipientsWidth = 50; }},
+        {"mail watch", [](CBrivantelDoc& d) { d.GetMailCheckerData().server = "pop.example.net"; }},
+        {"sent message filed", [](CBrivantelDoc& d) { File(d.GetSent(), "Ewa", "Poszło"); }},
+        {"sent view", [](CBrivantelDoc& d) { d.GetSentViewData().dateWidth = 99; }},
+        {"outbox message queued", [](CBrivantelDoc& d) { File(d.GetOutbox(), "Jan", "Później"); }},
+        {"outbox message recipients edited",
+         [](CBrivantelDoc& d) { d.GetOutbox().GetMessages()[0]->SetRecipients("Ewa"); }},
+        {"outbox view", [](CBrivantelDoc& d) { d.GetOutboxViewData().textWidth = 10; }},
+        {"address book emptied (CMessage described first)",
+         [](CBrivantelDoc& d) {
+             while (!d.GetAddressBook().GetEntries().empty())
+                 d.GetAddressBook().DeleteAddress(d.GetAddressBook().GetEntries().back().get());
+         }},
+        {"drafts emptied (CMessage described in the deleted folder)",
+         [](CBrivantelDoc& d) {
+             while (!d.GetDrafts().GetMessages().empty())
+                 d.GetDrafts().RemoveMessage(d.GetDrafts().GetMessages().back().get());
+         }},
+        {"deleted folder emptied", [](CBrivantelDoc& d) { d.GetDeletedMessages().DeleteAllMessages(); }},
+    };
+    return changes;
+}
+
+} // namespace
+
+TEST(SaveByRecord, EachChangeWritesWhatAWholeEncodeWrites)
+{
+    for (const Change& change : Changes()) {
+        SCOPED_TRACE(change.what);
+        Fixture f;
+        auto doc = f.Open(sample_file::Full().vec());
+        ASSERT_TRUE(doc);
+        change.apply(*doc);
+        ASSERT_TRUE(doc->SaveDataFile());
+        const std::vector<std::uint8_t> written = ReadFileBytes(f.path);
+        EXPECT_NE(written, sample_file::Full().vec()); // the change did reach the file
+        EXPECT_EQ(written, doc->Store());
+    }
+}
+
+TEST(SaveByRecord, ChangesOneAfterAnotherThroughTheWorker)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    for (const Change& change : Changes()) {
+        SCOPED_TRACE(change.what);
+        change.apply(*doc);
+        ASSERT_TRUE(doc->SaveInBackground());
+        doc->WaitForBackgroundSave();
+        EXPECT_EQ(doc->TakeQuietSaveError(), "");
+        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    }
+}
+
+// Past index 0x7FFF a class is named by a 6-byte tag: a record's bytes change with the index its
+// class got, which moves with every object before the class's first one.
+TEST(SaveByRecord, NumberingPastTheShortTagsStaysExact)
+{
+    Fixture f;
+    auto doc = f.Open({});
+    ASSERT_TRUE(doc);
+    for (int i = 0; i < 0x7FFF; ++i)
+        AddEntry(*doc, "Osoba " + std::to_string(i));
+    File(doc->GetSent(), "Osoba 1", "Jeden");
+    File(doc->GetOutbox(), "Osoba 2", "Dwa");
+    ASSERT_TRUE(doc->SaveDataFile());
+    ASSERT_EQ(ReadFileBytes(f.path), doc->Store());
+
+    const std::vector<Change> steps = {
+        {"one entry less: CMessage back under the short tags",
+         [](CBrivantelDoc& d) {
+             d.GetAddressBook().DeleteAddress(d.GetAddressBook().GetEntries()[5].get());
+         }},
+        {"one more entry: past them again", [](CBrivantelDoc& d) { AddEntry(d, "Nowa"); }},
+        {"a draft ahead of the sent folder", [](CBrivantelDoc& d) { File(d.GetDrafts(), "Nowa", "Szkic"); }},
+        {"outbox only", [](CBrivantelDoc& d) { File(d.GetOutbox(), "Nowa", "Trzy"); }},
+    };
+    for (const Change& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.apply(*doc);
+        ASSERT_TRUE(doc->SaveDataFile());
+        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    }
+}
+
+// A folder that only grew at its end stores only the new messages, and its count in front of them:
+// from none (the class described by the first), and across the count's change to the wide form.
+TEST(SaveByRecord, FoldersThatGrowAtTheEndStayExact)
+{
+    Fixture f;
+    auto doc = f.Open({});
+    ASSERT_TRUE(doc);
+    AddEntry(*doc, "Ewa");
+    ASSERT_TRUE(doc->SaveDataFile());
+    const auto save = [&](const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(doc->SaveDataFile());
+        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    };
+    File(doc->GetOutbox(), "Ewa", "Pierwsza");
+    save("first message of the file, at the end of the outbox");
+    File(doc->GetOutbox(), "Ewa", "Druga");
+    AddEntry(*doc, "Jan");
+    save("one more message and one more entry");
+    File(doc->GetSent(), "Jan", "Wcześniej opisana klasa");
+    save("the first sent message: the class now described ahead of the outbox");
+    for (int i = 0; i < 0xFFFE - 1; ++i)
+        File(doc->GetSent(), "Jan", "Tekst");
+    save("0xFFFE sent messages");
+    File(doc->GetSent(), "Jan", "Szeroka liczba");
+    save("0xFFFF: the count in its 6-byte form");
+    File(doc->GetSent(), "Jan", "Jeszcze jedna");
+    save("and one more in that form");
+    doc->GetOutbox().RemoveMessage(doc->GetOutbox().GetMessages()[0].get());
+    File(doc->GetOutbox(), "Ewa", "Po usunięciu");
+    save("a message taken out of the middle, one added");
+}
+
+// Bytes read in a form that storing would not write cannot stand in for their record.
+TEST(SaveByRecord, RecordsReadInAnotherFormAreEncodedAgain)
+{
+    // The queued message of the full file with its text's length in the 3-byte form.
+    Bytes longPrefix = sample_file::Full();
+    std::vector<std::uint8_t> bytes = longPrefix.vec();
+    const std::string text = "Czeka";
+    const auto at = std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) - bytes.begin();
+    ASSERT_EQ(bytes[at - 1], text.size());
+    bytes[at - 1] = 0xFF;
+    bytes.insert(bytes.begin() + at, {static_cast<std::uint8_t>(text.size()), 0x00});
+
+    Fixture f;
+    auto doc = f.Open(bytes);
+    ASSERT_TRUE(doc);
+    EXPECT_FALSE(doc->WasDamaged());
+    EXPECT_TRUE(doc->HasUnsavedChanges()); // the file is not yet what a save writes
+    EXPECT_EQ(doc->StoreByRecord(), sample_file::Full().vec());
+    ASSERT_TRUE(doc->SaveDataFile());
+    EXPECT_EQ(ReadFileBytes(f.path), sample_file::Full().vec());
+}
+
+TEST(SaveByRecord, NoChangeWritesNothing)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    struct stat before
+    {
+    };
+    ASSERT_EQ(stat(f.path.c_str(), &before), 0);
+    EXPECT_FALSE(doc->HasUnsavedChanges());
+    ASSERT_TRUE(doc->SaveInBackground());
+    doc->WaitForBackgroundSave();
+    struct stat after
+    {
+    };
+    ASSERT_EQ(stat(f.path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino); // a save replaces the file: this one was not replaced
+
+    doc->GetSentViewData().dateWidth = 42; // an edit nobody announced
+    EXPECT_TRUE(doc->HasUnsavedChanges());
+    ASSERT_TRUE(doc->SaveAndWaitOnDisk());
+    EXPECT_FALSE(doc->HasUnsavedChanges());
+    EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+}
+
+// The send's write-ahead waits for the worker, repainting while it writes.
+TEST(SaveByRecord, WriteAheadIsOnDiskWhenItReturns)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    File(doc->GetOutbox(), "Ewa", "Zaraz");
+    ASSERT_TRUE(doc->SaveAndWaitOnDisk());
+    EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    EXPECT_FALSE(doc->HasUnsavedChanges());
+}
+
+// A file cut anywhere keeps the records read whole as their bytes; the others are encoded.
+TEST(SaveByRecord, FileCutAnywhereSavesWhatAWholeEncodeWrites)
+{
+    const std::vector<std::uint8_t> full = sample_file::Full().vec();
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        RecordingUserInterface ui;
+        CMemorySettingsStore settings;
+        CBrivantelDoc doc(ui, settings);
+        doc.Load(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        ASSERT_EQ(doc.StoreByRecord(), doc.Store()) << "cut at " << cut;
+    }
+}
