@@ -40,7 +40,7 @@ const char* ViewName(int index)
 {
     static const char* const names[] = {"view-compose",    "view-outbox",  "view-sent",
                                         "view-deleted",    "view-drafts",  "view-address-book",
-                                        "view-mail-watch", "view-settings"};
+                                        "view-mail-watch", "view-settings", "view-received"};
     return index >= 0 && index < kViewCount ? names[index] : nullptr;
 }
 
