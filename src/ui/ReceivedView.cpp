@@ -43,7 +43,7 @@ CReceivedView::CReceivedView(CBrivantelDoc& document, int kind, QWidget* parent)
     m_list->SetModel(m_model);
     m_list->SetColumnWidth(0, 130);
     m_list->SetColumnWidth(1, 330);
-    m_list->SetColumnWidth(2, 130);
+    m_list->SetColumnWidth(2, 160);
     m_reader = new QPlainTextEdit;
     m_reader->setObjectName(QStringLiteral("ReceivedText"));
     m_reader->setAccessibleName(QStringLiteral("Treść wiadomości"));

@@ -273,3 +273,73 @@ TEST(ReceivedView, Screenshots)
     QApplication::processEvents();
     EXPECT_TRUE(SaveScreenshot(shown.frame, QStringLiteral("received")));
 }
+
+namespace {
+
+const char* kChildVariable = "BRIVANTEL_RECEIVED_CHILD";
+const char* kDirVariable = "BRIVANTEL_RECEIVED_DIR";
+const char* kReady = "child-ready";
+
+} // namespace
+
+// SIGTERM (a logout) while "Odebrane" is shown: the program ends in order with 143 and the text
+// being written is in the data file.
+TEST(ReceivedView, TerminatedWhileShownEndsInOrder)
+{
+    if (qEnvironmentVariable(kChildVariable) == QLatin1String("received")) {
+        RecordingUserInterface ui;
+        CMemorySettingsStore settings;
+        QTemporaryDir run;
+        CBrivantelApp app(ui, settings);
+        CBrivantelApp::Options options;
+        options.dataDirectory = qEnvironmentVariable(kDirVariable);
+        options.instanceDirectory = run.path();
+        options.programName = QStringLiteral("brivantel-received-test");
+        options.endOnSignals = true;
+        CBrivantelFrame* frame = nullptr;
+        const auto started = app.InitInstance(options, [&](CBrivantelApp& self, CBrivantelDoc& doc) {
+            doc.GetSendMessageViewData().text = "Odpowiem jutro";
+            auto made = std::make_unique<CBrivantelFrame>(doc, settings, &self);
+            frame = made.get();
+            return made;
+        });
+        ASSERT_EQ(started, CBrivantelApp::Start::Running);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+        TriggerEnabled(frame->Action(CommandId::ViewReceived));
+        ASSERT_NE(dynamic_cast<CReceivedView*>(frame->GetActiveView()), nullptr);
+        std::cout << kReady << std::endl;
+        for (;;)
+            QTest::qWait(100);
+    }
+    QTemporaryDir data;
+    {
+        CMessageDb db;
+        ASSERT_TRUE(db.Open(data.path().toStdString()).ok);
+        ASSERT_TRUE(db.Import({Whole("a", "+48602111222", "Zadzwoń", Now())}).ok);
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("received"));
+    env.insert(QString::fromLatin1(kDirVariable), data.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=ReceivedView.TerminatedWhileShownEndsInOrder")});
+    QByteArray output;
+    while (!output.contains(kReady) && child.waitForReadyRead(60000))
+        output += child.readAll();
+    ASSERT_TRUE(output.contains(kReady)) << output.toStdString();
+    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+    ASSERT_TRUE(child.waitForFinished(20000));
+    output += child.readAll();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 128 + SIGTERM) << output.toStdString();
+
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc saved(ui, settings);
+    ASSERT_TRUE(saved.Open(QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
+                           CBrivantelDoc::Access::ReadOnly));
+    EXPECT_EQ(saved.GetSendMessageViewData().text, "Odpowiem jutro");
+}
