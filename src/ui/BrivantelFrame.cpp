@@ -116,6 +116,7 @@ void CBrivantelFrame::SwitchView(CommandId command)
     connect(view.get(), &CBrivantelView::viewRequested, this,
             [this](CommandId next) { QTimer::singleShot(0, this, [this, next] { SwitchView(next); }); });
     if (auto* received = qobject_cast<CReceivedView*>(view.get())) {
+        received->UseDatabase(m_inbox ? m_inbox->Database() : nullptr);
         connect(received, &CReceivedView::unreadChanged, this, [this] { m_inbox->UpdateCount(); });
         connect(received, &CReceivedView::receiveRequested, this, [this] { m_inbox->Poll(true); });
         connect(received, &CReceivedView::statusMessage, this,

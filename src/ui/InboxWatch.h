@@ -32,6 +32,8 @@ public:
     // Shows the unread count in the folder list and the folder bar.
     void UpdateCount();
     int GetUnreadCount() const { return m_unread; }
+    // The window's connection to Brivantel.db, opened at the first need; null when it cannot be.
+    CMessageDb* Database() { return OpenDatabase() ? &m_db : nullptr; }
     QTimer& GetTimer() { return m_timer; }
     // The device read; tests hand a pseudo-terminal, the program the port of the settings.
     void SetDeviceForTesting(std::string device) { m_testDevice = std::move(device); }

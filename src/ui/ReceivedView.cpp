@@ -35,15 +35,9 @@ CReceivedView::CReceivedView(CBrivantelDoc& document, int kind, QWidget* parent)
     : CBrivantelView(document, kind, parent)
 {
     setAutoFillBackground(true);
-    OpenDatabase();
-    m_model = new CReceivedListModel(m_db, NamesByNumber(document), icons::ViewIcon(kind - kFirstViewKind), this);
     m_list = new CReportListCtrl;
     m_list->setObjectName(QStringLiteral("ReceivedList"));
     m_list->setAccessibleName(QStringLiteral("Odebrane"));
-    m_list->SetModel(m_model);
-    m_list->SetColumnWidth(0, 130);
-    m_list->SetColumnWidth(1, 330);
-    m_list->SetColumnWidth(2, 160);
     m_reader = new QPlainTextEdit;
     m_reader->setObjectName(QStringLiteral("ReceivedText"));
     m_reader->setAccessibleName(QStringLiteral("Treść wiadomości"));
@@ -68,6 +62,20 @@ CReceivedView::CReceivedView(CBrivantelDoc& document, int kind, QWidget* parent)
 
 CReceivedView::~CReceivedView() = default;
 
+void CReceivedView::OnInitialUpdate()
+{
+    if (!m_db || !m_db->IsOpen()) {
+        m_db = &m_ownDb;
+        OpenDatabase();
+    }
+    m_model = new CReceivedListModel(*m_db, NamesByNumber(GetDocument()),
+                                     icons::ViewIcon(GetKind() - kFirstViewKind), this);
+    m_list->SetModel(m_model);
+    m_list->SetColumnWidth(0, 130);
+    m_list->SetColumnWidth(1, 330);
+    m_list->SetColumnWidth(2, 160);
+}
+
 void CReceivedView::OpenDatabase()
 {
     const std::string& path = GetDocument().GetPath();
@@ -75,7 +83,7 @@ void CReceivedView::OpenDatabase()
         return;
     const QString folder = QFileInfo(QString::fromLocal8Bit(path.c_str())).absolutePath();
     // A short wait: the view must come up even while another program holds the database.
-    const auto opened = m_db.Open(folder.toLocal8Bit().toStdString(), std::chrono::milliseconds(500));
+    const auto opened = m_ownDb.Open(folder.toLocal8Bit().toStdString(), std::chrono::milliseconds(500));
     if (!opened.message.empty())
         QMetaObject::invokeMethod(
             this, [this, text = QString::fromUtf8(opened.message.c_str())] { emit statusMessage(text); },
@@ -117,18 +125,20 @@ void CReceivedView::OnSelectionChanged()
                 QString::fromUtf8(message.reason.c_str());
     m_reader->setPlainText(text);
     if (!message.read && message.id != 0) {
-        if (m_db.SetRead(message.id, true)) {
+        if (m_db->SetRead(message.id, true)) {
             m_model->MarkRead(rows.front());
             emit unreadChanged();
         } else
             emit statusMessage(QStringLiteral("Nie można zapisać w Brivantel.db: %1")
-                               .arg(QString::fromUtf8(m_db.LastError().c_str())));
+                               .arg(QString::fromUtf8(m_db->LastError().c_str())));
     }
     emit commandStateChanged();
 }
 
 std::optional<CCommandState> CReceivedView::QueryCommand(CommandId command) const
 {
+    if (!m_model)
+        return std::nullopt;
     const int selected = m_list->GetSelectedCount();
     switch (command) {
     case CommandId::Reply: {
@@ -237,12 +247,12 @@ void CReceivedView::OnDelete()
         ids.push_back(m_model->MessageAt(row).id);
     bool failed = false;
     for (std::int64_t id : ids)
-        failed |= id != 0 && !m_db.Delete(id);
+        failed |= id != 0 && !m_db->Delete(id);
     m_list->ClearSelection();
     m_model->Reload();
     OnSelectionChanged();
     emit unreadChanged();
     if (failed)
         emit statusMessage(QStringLiteral("Nie można usunąć wiadomości z Brivantel.db: %1")
-                               .arg(QString::fromUtf8(m_db.LastError().c_str())));
+                               .arg(QString::fromUtf8(m_db->LastError().c_str())));
 }

@@ -20,12 +20,16 @@ public:
     CReceivedView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
     ~CReceivedView() override;
 
+    // Reads the list from the window's open database when given one (opening and checking the
+    // file again at every showing would cost a read of all of it); otherwise from its own.
+    void UseDatabase(CMessageDb* db) { m_db = db; }
+    void OnInitialUpdate() override;
     bool OnCommand(CommandId command) override;
     std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
     CReportListCtrl& GetList() const { return *m_list; }
     CReceivedListModel& GetModel() const { return *m_model; }
-    CMessageDb& GetDatabase() { return m_db; }
+    CMessageDb& GetDatabase() { return *m_db; }
     // Reads the list afresh, keeping the selection on the messages still listed (a poll brought
     // new ones).
     void Reload();
@@ -48,7 +52,8 @@ private:
     void OnDelete();
     void OpenDatabase();
 
-    CMessageDb m_db;
+    CMessageDb m_ownDb;
+    CMessageDb* m_db = nullptr;
     CReceivedListModel* m_model = nullptr;
     CReportListCtrl* m_list = nullptr;
     QPlainTextEdit* m_reader = nullptr;
