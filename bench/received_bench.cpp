@@ -27,9 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const int kMessages =
-    qEnvironmentVariableIsSet("RECEIVED_BENCH_MESSAGES") ? qEnvironmentVariableIntValue("RECEIVED_BENCH_MESSAGES")
-                                                         : 100000;
+const int kMessages = qEnvironmentVariableIsSet("RECEIVED_BENCH_MESSAGES")
+                          ? qEnvironmentVariableIntValue("RECEIVED_BENCH_MESSAGES")
+                          : 100000;
 constexpr int kRuns = 5;
 
 double Ms(Clock::duration d)

@@ -44,9 +44,8 @@ CInboxWatch::CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSetti
         m_timer.start();
     }
     // The folder bar names this folder with its count, whichever way the folder is reached.
-    m_frame.GetFolderBar().SetNames([unread = m_shownUnread](int kind) {
-        return kind == 1008 ? Caption(*unread) : KindName(kind);
-    });
+    m_frame.GetFolderBar().SetNames(
+        [unread = m_shownUnread](int kind) { return kind == 1008 ? Caption(*unread) : KindName(kind); });
     // The count shows once the window is up; the database is not read before then.
     QTimer::singleShot(0, this, &CInboxWatch::UpdateCount);
 }
@@ -160,8 +159,9 @@ void CInboxWatch::Poll(bool onDemand)
             Status(QStringLiteral("Brak nowych wiadomości."));
     }
     if (report.storageFull)
-        Status(QStringLiteral("Pamięć wiadomości telefonu (%1) jest pełna: sieć nie dostarczy nowych, dopóki się "
-                              "nie zwolni.")
+        Status(QStringLiteral(
+                   "Pamięć wiadomości telefonu (%1) jest pełna: sieć nie dostarczy nowych, dopóki się "
+                   "nie zwolni.")
                    .arg(QString::fromUtf8(report.storage.c_str())));
     if (!report.shown.empty()) {
         Announce(report);
@@ -183,8 +183,9 @@ void CInboxWatch::Announce(const ReceiveReport& report)
     const QString text =
         first.readable ? QString::fromUtf8(first.text.c_str()) : QStringLiteral("Nieczytelna wiadomość");
     m_lastNotice = Notice(sender, text, static_cast<int>(report.shown.size()) - 1);
-    const QString title = report.shown.size() == 1 ? QStringLiteral("Nowa wiadomość")
-                                                   : QStringLiteral("Nowe wiadomości: %1").arg(report.shown.size());
+    const QString title = report.shown.size() == 1
+                              ? QStringLiteral("Nowa wiadomość")
+                              : QStringLiteral("Nowe wiadomości: %1").arg(report.shown.size());
     QSystemTrayIcon* tray = m_frame.GetTrayIcon();
     if (tray && tray->isVisible() && QSystemTrayIcon::supportsMessages())
         tray->showMessage(title, m_lastNotice, QSystemTrayIcon::Information);

@@ -26,8 +26,8 @@ QString OneLine(const std::string& utf8)
 
 CReceivedListModel::CReceivedListModel(CMessageDb& db, std::map<std::string, QString> names, QIcon icon,
                                        QObject* parent)
-    : CReportModel({QStringLiteral("Od"), QStringLiteral("Treść"), QStringLiteral("Odebrano")}, std::move(icon),
-                   parent),
+    : CReportModel({QStringLiteral("Od"), QStringLiteral("Treść"), QStringLiteral("Odebrano")},
+                   std::move(icon), parent),
       m_db(db), m_names(std::move(names))
 {
     m_count = static_cast<int>(std::min<std::int64_t>(m_db.Count({}, Now()), INT32_MAX));

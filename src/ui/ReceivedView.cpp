@@ -130,7 +130,7 @@ void CReceivedView::OnSelectionChanged()
             emit unreadChanged();
         } else
             emit statusMessage(QStringLiteral("Nie można zapisać w Brivantel.db: %1")
-                               .arg(QString::fromUtf8(m_db->LastError().c_str())));
+                                   .arg(QString::fromUtf8(m_db->LastError().c_str())));
     }
     emit commandStateChanged();
 }
@@ -220,8 +220,9 @@ void CReceivedView::OnFind()
     QString wanted = m_findText;
     if (wanted.isEmpty()) {
         bool ok = false;
-        wanted = QInputDialog::getText(this, QStringLiteral("Znajdź"), QStringLiteral("Szukaj w wiadomościach:"),
-                                       QLineEdit::Normal, QString(), &ok);
+        wanted =
+            QInputDialog::getText(this, QStringLiteral("Znajdź"), QStringLiteral("Szukaj w wiadomościach:"),
+                                  QLineEdit::Normal, QString(), &ok);
         if (!ok || wanted.isEmpty())
             return;
     }

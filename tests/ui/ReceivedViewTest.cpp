@@ -79,9 +79,9 @@ struct Inbox
         unreadable.reason = "Długość danych przekracza PDU";
         unreadable.raw = "0004";
         // Jan's number written the way a phone gives it, with its international prefix.
-        const ImportResult result = db.Import({part, unreadable,
-                                               Whole("a", "0048602111222", "Będę o piątej 🙂", now - 3600),
-                                               Whole("b", "+48501999888", "Kto mówi?", now - 60)});
+        const ImportResult result =
+            db.Import({part, unreadable, Whole("a", "0048602111222", "Będę o piątej 🙂", now - 3600),
+                       Whole("b", "+48501999888", "Kto mówi?", now - 60)});
         EXPECT_TRUE(result.ok) << result.reason;
         const auto listed = db.List({}, now);
         EXPECT_EQ(listed.size(), 4u);
@@ -145,7 +145,8 @@ TEST(ReceivedView, ShowsNamesPlaceholdersAndUnreadMarks)
                   QString::fromUtf8(expected[row].text).remove(QLatin1Char(' ')));
         EXPECT_EQ(Bold(view, row), expected[row].bold);
     }
-    EXPECT_EQ(view.GetModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Odebrano"));
+    EXPECT_EQ(view.GetModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Odebrano"));
     EXPECT_EQ(FolderEntry(shown.frame), QStringLiteral("Odebrane (3)"));
     EXPECT_EQ(shown.frame.windowTitle(), QStringLiteral("Odebrane - Brivantel "));
 
@@ -226,7 +227,8 @@ TEST(ReceivedView, ReadingThePhoneFillsTheFolder)
     // SMS-DELIVER from +48602111222, 7-bit "Hej", written by hand: no centre address, first octet
     // 04, the number in swapped semi-octets, PID 00, DCS 00, 2026-12-08 21:00:00 +01:00, three
     // septets packed into C8 B2 1A.
-    phone.Put("ME", "00040B918406121122F2000062218012000040" "03C8B21A");
+    phone.Put("ME", "00040B918406121122F2000062218012000040"
+                    "03C8B21A");
     InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
     shown.frame.GetInbox().SetDeviceForTesting(phone.DevicePath());
     shown.Run(CommandId::ReceiveNow);
