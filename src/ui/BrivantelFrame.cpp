@@ -26,11 +26,11 @@
 #include "ui/FolderListBar.h"
 #include "ui/FrameAccess.h"
 #include "ui/FrameOnline.h"
-#include "ui/InboxWatch.h"
-#include "ui/ReceivedView.h"
 #include "ui/Icons.h"
+#include "ui/InboxWatch.h"
 #include "ui/LayoutDialog.h"
 #include "ui/ProgressDlg.h"
+#include "ui/ReceivedView.h"
 #include "ui/controls/FolderCaptionBar.h"
 #include "ui/controls/FolderListCtrl.h"
 

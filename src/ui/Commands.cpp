@@ -54,7 +54,8 @@ const std::vector<CCommandInfo>& CommandTable()
          "Wysyłanie wiadomości"},
         {SettingsConnection, "&Połącznie Internetowe", "view-settings", "Połącznie Internetowe",
          "Połącznie Internetowe"},
-        {Reply, "&Odpowiedz", "compose-message", "Odpowiedz", "Pisze odpowiedź do nadawcy wybranej wiadomości"},
+        {Reply, "&Odpowiedz", "compose-message", "Odpowiedz",
+         "Pisze odpowiedź do nadawcy wybranej wiadomości"},
         {ReceiveNow, "Odbierz wiadomości", nullptr, "", "Odczytuje z telefonu wiadomości, które przyszły"},
         {CopyText, "&Kopiuj tekst", nullptr, "", "Kopiuje tekst wybranej wiadomości do schowka"},
     };
