@@ -144,7 +144,7 @@ int Receive(CCommandContext& ctx)
     EndOnSignals();
     CSmsReceiver receiver(device, db);
     const bool read = ReadPhone(receiver, db, names);
-    if (const int interrupted = InterruptedStatus())
+    if (const int interrupted = InterruptedStatus(true))
         return interrupted;
     return read ? kExitOk : kExitFailed;
 }
