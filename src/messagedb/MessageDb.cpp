@@ -623,6 +623,23 @@ int CMessageDb::UnreadCount(std::int64_t now) const
     return static_cast<int>(q.Int(0));
 }
 
+std::int64_t CMessageDb::Count(const ListOptions& options, std::int64_t now) const
+{
+    if (!m_db)
+        return 0;
+    std::string sql = "SELECT count(*) FROM message WHERE (present >= total OR received <= ?1)";
+    if (!options.withDeleted)
+        sql += " AND deleted = 0";
+    if (options.unreadOnly)
+        sql += " AND read = 0";
+    Statement q(m_db, sql.c_str());
+    if (q.Bind(1, now - kPartWait).Step() != SQLITE_ROW) {
+        m_error = sqlite3_errmsg(m_db);
+        return 0;
+    }
+    return q.Int(0);
+}
+
 bool CMessageDb::SetRead(std::int64_t id, bool read)
 {
     if (!m_db)

@@ -121,6 +121,8 @@ public:
     // The one message, however it stands; id 0 when there is none.
     StoredMessage Find(std::int64_t id) const;
     int UnreadCount(std::int64_t now) const;
+    // How many messages List would give without a window (a view sizes its list by it).
+    std::int64_t Count(const ListOptions& options, std::int64_t now) const;
 
     bool SetRead(std::int64_t id, bool read);
     // Moves the message to the deleted state; it stays in the database.

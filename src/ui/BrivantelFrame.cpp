@@ -27,8 +27,10 @@
 #include "ui/FrameAccess.h"
 #include "ui/FrameOnline.h"
 #include "ui/Icons.h"
+#include "ui/InboxWatch.h"
 #include "ui/LayoutDialog.h"
 #include "ui/ProgressDlg.h"
+#include "ui/ReceivedView.h"
 #include "ui/controls/FolderCaptionBar.h"
 #include "ui/controls/FolderListCtrl.h"
 
@@ -81,6 +83,11 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     m_bannerBar->hide();
     CreateTray();
     m_online = std::make_unique<CFrameOnline>(*this, document, settings);
+    m_inbox = new CInboxWatch(*this, document, settings);
+    connect(m_inbox, &CInboxWatch::messagesArrived, this, [this] {
+        if (auto* received = qobject_cast<CReceivedView*>(m_view.get()))
+            received->Reload();
+    });
     frame_access::Prepare(*this);
 }
 
@@ -108,6 +115,13 @@ void CBrivantelFrame::SwitchView(CommandId command)
     // Later: the switch destroys the asking view.
     connect(view.get(), &CBrivantelView::viewRequested, this,
             [this](CommandId next) { QTimer::singleShot(0, this, [this, next] { SwitchView(next); }); });
+    if (auto* received = qobject_cast<CReceivedView*>(view.get())) {
+        received->UseDatabase(m_inbox ? m_inbox->Database() : nullptr);
+        connect(received, &CReceivedView::unreadChanged, this, [this] { m_inbox->UpdateCount(); });
+        connect(received, &CReceivedView::receiveRequested, this, [this] { m_inbox->Poll(true); });
+        connect(received, &CReceivedView::statusMessage, this,
+                [this](const QString& text) { statusBar()->showMessage(text, 15000); });
+    }
     view->OnInitialUpdate();
 
     for (const auto& [id, bar] : m_viewToolBars)
@@ -380,6 +394,8 @@ void CBrivantelFrame::HandBackState()
     m_mailTimer.stop();
     m_bannerTimer.stop();
     m_closeRetry.stop();
+    if (m_inbox)
+        m_inbox->GetTimer().stop();
     // The close sequence has kept the placement of the window as the user saw it.
     if (!m_closeAccepted)
         SavePlacement();

@@ -16,6 +16,7 @@ class CBrivantelDoc;
 class CFolderCaptionBar;
 class CFolderListBar;
 class CFrameOnline;
+class CInboxWatch;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -82,6 +83,8 @@ public:
     QSystemTrayIcon* GetTrayIcon() const { return m_tray; }
     // A click on the notification-area icon (a double-click opens the composing view).
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    // Reading the phone's received messages and the count of unread ones.
+    CInboxWatch& GetInbox() { return *m_inbox; }
     // Refreshes the enabled and checked marks of every command and the status-bar indicators:
     // when the view says its commands changed, at a view switch, before a menu opens and around
     // a mail check.
@@ -164,4 +167,5 @@ private:
     std::function<void()> m_onlineWork;
     std::function<std::int64_t()> m_clock;
     std::unique_ptr<CFrameOnline> m_online;
+    CInboxWatch* m_inbox = nullptr;
 };

@@ -70,8 +70,8 @@ void CBrivantelFrame::CreateFolderButtons()
     m_folderButtons->setAllowedAreas(Qt::AllToolBarAreas);
     m_folderButtons->setMovable(true);
     using enum CommandId;
-    for (CommandId command : {ViewSend, ViewOutbox, ViewSent, ViewDeleted, ViewDrafts, None, ViewAddressBook,
-                              None, ViewMailChecker, None, ViewSettings}) {
+    for (CommandId command : {ViewSend, ViewOutbox, ViewSent, ViewDeleted, ViewDrafts, ViewReceived, None,
+                              ViewAddressBook, None, ViewMailChecker, None, ViewSettings}) {
         if (command == None)
             m_folderButtons->addSeparator();
         else
@@ -161,8 +161,8 @@ void CBrivantelFrame::CreateMenus()
     QMenu* view = bar->addMenu(QStringLiteral("&Widok"));
     QMenu* folders = view->addMenu(QStringLiteral("&Foldery"));
     using enum CommandId;
-    for (CommandId command : {ViewSend, ViewOutbox, ViewSent, ViewDrafts, ViewDeleted, None, ViewAddressBook,
-                              None, ViewMailChecker, None, ViewSettings}) {
+    for (CommandId command : {ViewSend, ViewOutbox, ViewSent, ViewDrafts, ViewDeleted, ViewReceived, None,
+                              ViewAddressBook, None, ViewMailChecker, None, ViewSettings}) {
         if (command == None)
             folders->addSeparator();
         else

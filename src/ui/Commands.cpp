@@ -16,6 +16,7 @@ const std::vector<CCommandInfo>& CommandTable()
         {ViewAddressBook, "Książka adresowa", nullptr, nullptr, ""},
         {ViewMailChecker, "Powiadamianie o poczcie e-mail", nullptr, nullptr, ""},
         {ViewSettings, "Ustawienia", nullptr, nullptr, ""},
+        {ViewReceived, "Odebrane", nullptr, nullptr, ""},
         {Layout, "&Wygląd...", nullptr, "", ""},
         {FolderButtons, "Pasek &Folderów", nullptr, "", ""},
         {StatusBar, "Pasek &stanu", nullptr, "", ""},
@@ -53,6 +54,10 @@ const std::vector<CCommandInfo>& CommandTable()
          "Wysyłanie wiadomości"},
         {SettingsConnection, "&Połącznie Internetowe", "view-settings", "Połącznie Internetowe",
          "Połącznie Internetowe"},
+        {Reply, "&Odpowiedz", "compose-message", "Odpowiedz",
+         "Pisze odpowiedź do nadawcy wybranej wiadomości"},
+        {ReceiveNow, "Odbierz wiadomości", nullptr, "", "Odczytuje z telefonu wiadomości, które przyszły"},
+        {CopyText, "&Kopiuj tekst", nullptr, "", "Kopiuje tekst wybranej wiadomości do schowka"},
     };
     return table;
 }
@@ -111,6 +116,7 @@ const std::vector<CViewInfo>& ViewTable()
         {ViewAddressBook, 1005, "Książka adresowa", 146},
         {ViewMailChecker, 1006, "Sprawdzanie poczty e-mail", 0},
         {ViewSettings, 1007, "Ustawienia", 0},
+        {ViewReceived, 1008, "Odebrane", 0},
     };
     return table;
 }
@@ -158,6 +164,8 @@ std::vector<CommandId> ViewMenu(int kind)
                 List,       Details,    None,   Compose, None, ImportContacts, ExportContacts};
     case 1007:
         return {SettingsBehaviour, SettingsSending, SettingsConnection};
+    case 1008:
+        return {Reply, CopyText, Find, None, Delete, None, ReceiveNow};
     default:
         return {};
     }

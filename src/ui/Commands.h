@@ -58,6 +58,12 @@ enum class CommandId : int
     Details = 59411,
     ImportContacts = 32842, // vCard files, beside the address book's own commands
     ExportContacts = 32843,
+
+    // The received messages ("Odebrane").
+    ViewReceived = 32850,
+    Reply = 32851,
+    ReceiveNow = 32852,
+    CopyText = 32853,
 };
 
 // One row of the command table.
@@ -88,7 +94,7 @@ struct CViewInfo
 };
 
 inline constexpr int kFirstViewKind = 1000;
-inline constexpr int kViewCount = 8;
+inline constexpr int kViewCount = 9;
 
 const std::vector<CViewInfo>& ViewTable();
 const CViewInfo* ViewForCommand(CommandId command);

@@ -43,7 +43,7 @@ void CFolderListBar::Fill()
     for (int f = 0; f < 4; ++f)
         m_list->AddFolder(folders[f], f);
     const auto& views = ViewTable();
-    const Entry entries[] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    const Entry entries[] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 8}, {1, 5}, {2, 6}, {3, 7}};
     for (const Entry& e : entries) {
         const CViewInfo& v = views[e.view];
         // The address book's only entry is its basic book, not the view's name.
@@ -81,4 +81,14 @@ void CFolderListBar::SelectCommand(CommandId command)
         }
     }
     m_list->SetSelectedItem(-1, -1);
+}
+
+void CFolderListBar::SetCommandText(CommandId command, const QString& text)
+{
+    for (int f = 0; f < m_list->GetFolderCount(); ++f) {
+        for (int i = 0; i < m_list->GetItemCount(f); ++i) {
+            if (CommandId(m_list->GetItemDataOf(f, i)) == command)
+                m_list->SetItemText(f, i, text);
+        }
+    }
 }

@@ -24,6 +24,8 @@ public:
     CommandId GetItemCommand(int index) const;
     // Marks the item that shows the command's view as the selected one (none when no item does).
     void SelectCommand(CommandId command);
+    // Relabels the item that shows the command's view.
+    void SetCommandText(CommandId command, const QString& text);
 
 private:
     void Fill();

@@ -178,6 +178,9 @@ TEST_F(MessageDbTest, AMessageMissingAPartIsShownAfterADayAndALatePartCompletesI
     EXPECT_EQ(list[0].text, "A[brak części 2]C");
     EXPECT_FALSE(list[0].complete);
     EXPECT_EQ(m_db.UnreadCount(kNow + 25 * kHour), 1);
+    // The count a view sizes its list by agrees with the list on both sides of the day.
+    EXPECT_EQ(m_db.Count({}, kNow + 23 * kHour), 0);
+    EXPECT_EQ(m_db.Count({}, kNow + 25 * kHour), 1);
 
     const auto late = m_db.Import({Part("2", "+48602123456", 300, 3, 2, "B", kNow + 30 * kHour)});
     ASSERT_TRUE(late.ok);
@@ -223,8 +226,10 @@ TEST_F(MessageDbTest, ReadAndDeletedStates)
     ASSERT_TRUE(m_db.Delete(list[1].id));
     EXPECT_EQ(All().size(), 1u);
     EXPECT_EQ(m_db.UnreadCount(kNow), 0);
+    EXPECT_EQ(m_db.Count({}, kNow), 1);
     ListOptions everything;
     everything.withDeleted = true;
+    EXPECT_EQ(m_db.Count(everything, kNow), 2);
     list = m_db.List(everything, kNow);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_TRUE(list[1].deleted);

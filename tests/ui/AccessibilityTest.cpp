@@ -128,7 +128,7 @@ TEST_F(AccessibilityTest, FolderListPublishesEveryGroupAndItsItemsByName)
     } expected[] = {
         {"Wiadomości",
          {"Wyślij wiadomość", "Wiadomości wysyłane", "Wiadomości wysłane", "Wiadomości usunięte",
-          "Wiadomości robocze"}},
+          "Wiadomości robocze", "Odebrane"}},
         {"Książka adresowa", {"Podstawowa"}},
         {"Usługi", {"Sprawdzanie poczty e-mail"}},
         {"Narzędzia", {"Ustawienia"}},

@@ -32,15 +32,15 @@ protected:
 TEST_F(FolderListTest, HoldsTheProgramsGroupsAndEntries)
 {
     ASSERT_EQ(m_list.GetFolderCount(), 4);
-    EXPECT_EQ(m_list.GetItemCount(0), 5);
+    EXPECT_EQ(m_list.GetItemCount(0), 6);
     EXPECT_EQ(m_list.GetItemCount(1), 1);
     EXPECT_EQ(m_list.GetItemCount(2), 1);
     EXPECT_EQ(m_list.GetItemCount(3), 1);
-    const CommandId commands[] = {CommandId::ViewSend, CommandId::ViewOutbox, CommandId::ViewSent,
-                                  CommandId::ViewDeleted, CommandId::ViewDrafts};
-    for (int i = 0; i < 5; ++i)
+    const CommandId commands[] = {CommandId::ViewSend,    CommandId::ViewOutbox, CommandId::ViewSent,
+                                  CommandId::ViewDeleted, CommandId::ViewDrafts, CommandId::ViewReceived};
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(m_bar.GetItemCommand(i), commands[i]);
-    EXPECT_EQ(m_bar.GetItemCommand(5), CommandId::None);
+    EXPECT_EQ(m_bar.GetItemCommand(6), CommandId::None);
     EXPECT_EQ(m_bar.GetItemCommand(-1), CommandId::None);
 }
 
@@ -157,15 +157,17 @@ TEST_F(FolderListTest, ArrowsScrollAShortListOneItemPerClick)
     ASSERT_TRUE(m_list.DownArrowShown());
     EXPECT_FALSE(m_list.UpArrowShown());
     const int visible = m_list.LastFullyVisibleItem() + 1;
-    ASSERT_LT(visible, 5);
+    ASSERT_LT(visible, 6);
     int clicks = 0;
     while (m_list.DownArrowShown() && clicks < 10) {
         QTest::mouseClick(&m_list, Qt::LeftButton, {}, Center(m_list.DownArrowRect()));
         ++clicks;
         EXPECT_EQ(m_list.GetFirstVisibleItem(), clicks);
     }
-    EXPECT_EQ(clicks, 5 - visible);
-    EXPECT_EQ(m_list.LastFullyVisibleItem(), 4);
+    // Labels of one or two lines: once scrolled, more than the first screenful may fit.
+    EXPECT_GT(clicks, 0);
+    EXPECT_LE(clicks, 6 - visible);
+    EXPECT_EQ(m_list.LastFullyVisibleItem(), 5);
     EXPECT_TRUE(m_list.UpArrowShown());
     // The arrows cover the items: a click there scrolls back instead of opening an item.
     QSignalSpy spy(&m_list, &CFolderListCtrl::notify);

@@ -43,6 +43,8 @@ public:
     void SetSlideDelay(int ms) { m_slideDelay = ms; }
 
     QString GetItemText(int folder, int item) const;
+    // A new label for an item (a folder's count of unread messages); nothing for an unknown item.
+    void SetItemText(int folder, int item, const QString& text);
     int GetItemDataOf(int folder, int item) const; // 0 when out of range
     // The item whose view is shown (-1, -1: none): what assistive tools hear as selected.
     void SetSelectedItem(int folder, int item);

@@ -14,6 +14,17 @@ QString CFolderListCtrl::GetItemText(int folder, int item) const
     return item >= 0 && item < GetItemCount(folder) ? m_folders[folder].items[item].text : QString();
 }
 
+void CFolderListCtrl::SetItemText(int folder, int item, const QString& text)
+{
+    if (folder < 0 || folder >= GetFolderCount() || item < 0 || item >= GetItemCount(folder))
+        return;
+    QString& label = m_folders[folder].items[item].text;
+    if (label == text)
+        return;
+    label = text;
+    update();
+}
+
 int CFolderListCtrl::GetItemDataOf(int folder, int item) const
 {
     return item >= 0 && item < GetItemCount(folder) ? m_folders[folder].items[item].userData : 0;

@@ -1,0 +1,194 @@
+#include "ui/InboxWatch.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+
+#include <ctime>
+
+#include "app/Document.h"
+#include "app/SettingsKeys.h"
+#include "phone/SmsReceiver.h"
+#include "send/PhoneSender.h"
+#include "store/Windows1250.h"
+#include "ui/BrivantelFrame.h"
+#include "ui/Commands.h"
+#include "ui/FolderListBar.h"
+#include "ui/controls/FolderCaptionBar.h"
+
+namespace {
+
+constexpr int kStatusMs = 15000;
+constexpr int kNoticeWords = 40; // characters of the first message in the announcement
+
+// Keeps the window drawn while the phone answers; clicks, keys, timers and sockets wait, so
+// nothing can start a send or a second reading meanwhile.
+void RepaintOnly()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                    QEventLoop::X11ExcludeTimers);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+}
+
+} // namespace
+
+CInboxWatch::CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSettingsStore& settings)
+    : QObject(&frame), m_frame(frame), m_document(document), m_settings(settings)
+{
+    const int seconds = static_cast<int>(m_settings.Get(settings_keys::kReceiveInterval));
+    if (seconds > 0) {
+        m_timer.setInterval(seconds * 1000);
+        connect(&m_timer, &QTimer::timeout, this, &CInboxWatch::OnTimer);
+        m_timer.start();
+    }
+    // The folder bar names this folder with its count, whichever way the folder is reached.
+    m_frame.GetFolderBar().SetNames(
+        [unread = m_shownUnread](int kind) { return kind == 1008 ? Caption(*unread) : KindName(kind); });
+    // The count shows once the window is up; the database is not read before then.
+    QTimer::singleShot(0, this, &CInboxWatch::UpdateCount);
+}
+
+CInboxWatch::~CInboxWatch() = default;
+
+std::int64_t CInboxWatch::Now() const
+{
+    return m_clock ? m_clock() : static_cast<std::int64_t>(std::time(nullptr));
+}
+
+QString CInboxWatch::Caption(int unread)
+{
+    return unread > 0 ? QStringLiteral("Odebrane (%1)").arg(unread) : QStringLiteral("Odebrane");
+}
+
+QString CInboxWatch::Notice(const QString& sender, const QString& text, int more)
+{
+    QString words = text.simplified();
+    if (words.size() > kNoticeWords) {
+        words.truncate(kNoticeWords);
+        const qsizetype space = words.lastIndexOf(QLatin1Char(' '));
+        if (space > kNoticeWords / 2)
+            words.truncate(space);
+        words += QStringLiteral("...");
+    }
+    QString notice = sender + QStringLiteral(": ") + words;
+    if (more > 0)
+        notice += QStringLiteral(" (i %1 więcej)").arg(more);
+    return notice;
+}
+
+bool CInboxWatch::OpenDatabase()
+{
+    if (m_db.IsOpen())
+        return true;
+    const std::string& path = m_document.GetPath();
+    if (path.empty())
+        return false;
+    const QString folder = QFileInfo(QString::fromLocal8Bit(path.c_str())).absolutePath();
+    const auto opened = m_db.Open(folder.toLocal8Bit().toStdString(), std::chrono::milliseconds(500));
+    if (!opened.message.empty())
+        Status(QString::fromUtf8(opened.message.c_str()));
+    return opened.ok;
+}
+
+std::string CInboxWatch::Device() const
+{
+    if (!m_testDevice.empty())
+        return m_testDevice;
+    return CPhoneSender::DeviceFor(m_document.GetPhonePortName());
+}
+
+void CInboxWatch::Status(const QString& text)
+{
+    m_frame.statusBar()->showMessage(text, kStatusMs);
+}
+
+void CInboxWatch::UpdateCount()
+{
+    if (OpenDatabase())
+        m_unread = m_db.UnreadCount(Now());
+    *m_shownUnread = m_unread;
+    m_frame.GetFolderListBar().SetCommandText(CommandId::ViewReceived, Caption(m_unread));
+    m_frame.GetFolderBar().SetView(m_frame.GetCurrentKind());
+}
+
+void CInboxWatch::OnTimer()
+{
+    // Quietly later when the port or the window is taken: the next tick tries again.
+    if (!m_frame.IsBusy() && !m_polling)
+        Poll(false);
+}
+
+void CInboxWatch::Poll(bool onDemand)
+{
+    if (m_polling)
+        return;
+    if (m_frame.IsBusy()) {
+        if (onDemand)
+            Status(QStringLiteral("Telefon jest teraz zajęty. Spróbuj ponownie za chwilę."));
+        return;
+    }
+    const std::string device = Device();
+    if (device.empty()) {
+        if (onDemand)
+            Status(QStringLiteral("Nie wybrano portu telefonu (Ustawienia, Wysyłanie wiadomości)."));
+        return;
+    }
+    if (!OpenDatabase()) {
+        if (onDemand && !m_db.IsOpen())
+            Status(QStringLiteral("Nie można otworzyć bazy odebranych wiadomości Brivantel.db."));
+        return;
+    }
+    m_polling = true;
+    if (onDemand)
+        Status(QStringLiteral("Odczytywanie wiadomości z telefonu..."));
+    CSmsReceiver receiver(device, m_db, RepaintOnly);
+    const ReceiveReport report = receiver.Receive(Now());
+    m_polling = false;
+
+    if (!report.ok) {
+        const QString problem = QString::fromUtf8(report.problem.c_str());
+        // A phone left unplugged would say the same every minute: once is enough, unless asked.
+        if (onDemand || problem != m_lastProblem)
+            Status(problem);
+        m_lastProblem = problem;
+    } else {
+        m_lastProblem.clear();
+        if (onDemand && report.shown.empty())
+            Status(QStringLiteral("Brak nowych wiadomości."));
+    }
+    if (report.storageFull)
+        Status(QStringLiteral(
+                   "Pamięć wiadomości telefonu (%1) jest pełna: sieć nie dostarczy nowych, dopóki się "
+                   "nie zwolni.")
+                   .arg(QString::fromUtf8(report.storage.c_str())));
+    if (!report.shown.empty()) {
+        Announce(report);
+        emit messagesArrived();
+    }
+    UpdateCount();
+}
+
+void CInboxWatch::Announce(const ReceiveReport& report)
+{
+    const StoredMessage first = m_db.Find(report.shown.front());
+    QString sender = QString::fromUtf8(first.senderRaw.c_str());
+    for (const auto& entry : m_document.GetAddressBook().GetEntries()) {
+        if (CMessageDb::NormaliseNumber(entry->GetFullNumber()) == first.sender) {
+            sender = QString::fromUtf8(windows1250::ToUtf8(entry->GetDisplayName()).c_str());
+            break;
+        }
+    }
+    const QString text =
+        first.readable ? QString::fromUtf8(first.text.c_str()) : QStringLiteral("Nieczytelna wiadomość");
+    m_lastNotice = Notice(sender, text, static_cast<int>(report.shown.size()) - 1);
+    const QString title = report.shown.size() == 1
+                              ? QStringLiteral("Nowa wiadomość")
+                              : QStringLiteral("Nowe wiadomości: %1").arg(report.shown.size());
+    QSystemTrayIcon* tray = m_frame.GetTrayIcon();
+    if (tray && tray->isVisible() && QSystemTrayIcon::supportsMessages())
+        tray->showMessage(title, m_lastNotice, QSystemTrayIcon::Information);
+    else
+        Status(title + QStringLiteral(" - ") + m_lastNotice);
+}

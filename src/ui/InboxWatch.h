@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "messagedb/MessageDb.h"
+
+class CBrivantelDoc;
+class CBrivantelFrame;
+class CSettingsStore;
+struct ReceiveReport;
+
+// Reads the phone's received messages into Brivantel.db for the main window: every
+// "Settings/ReceiveInterval" seconds once a phone port is chosen, and on demand. The port has one
+// owner at a time, so a reading never starts while a send, a mail check or a dialog runs. A
+// reading that brought something announces it once (the notification area's balloon, or the
+// status bar without one); what went wrong goes to the status bar, never to a modal box.
+class CInboxWatch final : public QObject
+{
+    Q_OBJECT
+public:
+    CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSettingsStore& settings);
+    ~CInboxWatch() override;
+
+    // One reading now. onDemand: the user asked, so a reason it cannot run is told.
+    void Poll(bool onDemand);
+    // Shows the unread count in the folder list and the folder bar.
+    void UpdateCount();
+    int GetUnreadCount() const { return m_unread; }
+    // The window's connection to Brivantel.db, opened at the first need; null when it cannot be.
+    CMessageDb* Database() { return OpenDatabase() ? &m_db : nullptr; }
+    QTimer& GetTimer() { return m_timer; }
+    // The device read; tests hand a pseudo-terminal, the program the port of the settings.
+    void SetDeviceForTesting(std::string device) { m_testDevice = std::move(device); }
+    void SetClockForTesting(std::function<std::int64_t()> clock) { m_clock = std::move(clock); }
+    // The last announcement of new messages (tests read it; the user sees it).
+    const QString& GetLastNotice() const { return m_lastNotice; }
+
+    // "Odebrane" and, with unread messages, their count: "Odebrane (3)".
+    static QString Caption(int unread);
+    // "Jan Kowalski: Będę o piątej, weź..." for the first message, and how many more came.
+    static QString Notice(const QString& sender, const QString& text, int more);
+
+signals:
+    // New messages are in the database (the received view reads itself again).
+    void messagesArrived();
+
+private:
+    void OnTimer();
+    bool OpenDatabase();
+    std::string Device() const;
+    void Announce(const ReceiveReport& report);
+    void Status(const QString& text);
+    std::int64_t Now() const;
+
+    CBrivantelFrame& m_frame;
+    CBrivantelDoc& m_document;
+    CSettingsStore& m_settings;
+    CMessageDb m_db;
+    QTimer m_timer;
+    int m_unread = 0;
+    std::shared_ptr<int> m_shownUnread = std::make_shared<int>(0); // read by the folder bar
+    bool m_polling = false;
+    std::string m_testDevice;
+    std::function<std::int64_t()> m_clock;
+    QString m_lastNotice;
+    QString m_lastProblem;
+};

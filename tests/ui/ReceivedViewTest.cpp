@@ -1,0 +1,347 @@
+// The "Odebrane" folder: rows from Brivantel.db with the address book's names, unread ones bold
+// and counted in the folder's caption, reply and delete through the window's actions, a reading
+// of a test phone on a pseudo-terminal, and the orderly end on SIGTERM while the folder is shown.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFont>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <ctime>
+#include <iostream>
+
+#include "../phone/FakeSmsPhone.h"
+#include "UiTestSupport.h"
+#include "ViewsTestSupport.h"
+#include "app/SettingsStore.h"
+#include "app/qt/BrivantelApp.h"
+#include "messagedb/MessageDb.h"
+#include "support/RecordingUserInterface.h"
+#include "ui/FolderListBar.h"
+#include "ui/InboxWatch.h"
+#include "ui/ReceivedListModel.h"
+#include "ui/ReceivedView.h"
+#include "ui/SendMessageView.h"
+#include "ui/Win1250Edit.h"
+#include "ui/controls/FolderCaptionBar.h"
+#include "ui/controls/FolderListCtrl.h"
+
+namespace {
+
+using views_test::AddEntry;
+using views_test::InFrame;
+
+std::int64_t Now()
+{
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+IncomingMessage Whole(const char* source, const char* sender, const char* text, std::int64_t received)
+{
+    IncomingMessage m;
+    m.source = source;
+    m.sender = sender;
+    m.text = text;
+    m.receivedUtc = received;
+    return m;
+}
+
+// A data file and a Brivantel.db beside it, with one message of each kind the folder shows.
+struct Inbox
+{
+    QTemporaryDir dir;
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc{ui, settings};
+    std::int64_t fromJan = 0, fromStranger = 0, unfinished = 0, broken = 0;
+
+    Inbox()
+    {
+        EXPECT_TRUE(doc.Open(dir.filePath(QStringLiteral("Brivantel.vs")).toStdString(),
+                             CBrivantelDoc::Access::ReadWrite));
+        AddEntry(doc.GetAddressBook(), "Jan", "Kowalski", "Jan", "602", "111222");
+        CMessageDb db;
+        EXPECT_TRUE(db.Open(dir.path().toStdString()).ok);
+        const std::int64_t now = Now();
+        // Two days ago, part 1 of 2: listed without its sibling, with a placeholder.
+        IncomingMessage part = Whole("p1", "+48600000001", "Pierwsza połowa", now - 2 * 86400);
+        part.reference = 7;
+        part.total = 2;
+        part.sequence = 1;
+        IncomingMessage unreadable = Whole("x", "+48600000002", "", now - 86400);
+        unreadable.readable = false;
+        unreadable.reason = "Długość danych przekracza PDU";
+        unreadable.raw = "0004";
+        // Jan's number written the way a phone gives it, with its international prefix.
+        const ImportResult result =
+            db.Import({part, unreadable, Whole("a", "0048602111222", "Będę o piątej 🙂", now - 3600),
+                       Whole("b", "+48501999888", "Kto mówi?", now - 60)});
+        EXPECT_TRUE(result.ok) << result.reason;
+        const auto listed = db.List({}, now);
+        EXPECT_EQ(listed.size(), 4u);
+        if (listed.size() == 4) {
+            unfinished = listed[0].id;
+            broken = listed[1].id;
+            fromJan = listed[2].id;
+            fromStranger = listed[3].id;
+        }
+        db.SetRead(fromStranger, true);
+    }
+
+    StoredMessage Stored(std::int64_t id)
+    {
+        CMessageDb db;
+        db.Open(dir.path().toStdString());
+        return db.Find(id);
+    }
+};
+
+QString Cell(const CReceivedView& view, int row, int column)
+{
+    return view.GetModel().index(row, column).data().toString();
+}
+
+bool Bold(const CReceivedView& view, int row)
+{
+    return view.GetModel().index(row, 0).data(Qt::FontRole).value<QFont>().bold();
+}
+
+QString FolderEntry(CBrivantelFrame& frame)
+{
+    return frame.GetFolderListBar().GetList().GetItemText(0, 5);
+}
+
+} // namespace
+
+TEST(ReceivedView, ShowsNamesPlaceholdersAndUnreadMarks)
+{
+    Inbox inbox;
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    QApplication::processEvents();
+    const CReceivedView& view = shown.view;
+    ASSERT_EQ(view.GetModel().rowCount(), 4);
+    struct Row
+    {
+        const char* from;
+        const char* text;
+        bool bold;
+    };
+    const Row expected[] = {
+        {"+48600000001", "Pierwsza połowa[brak części 2]", true},
+        {"+48600000002", "Nieczytelna wiadomość", true},
+        {"Jan", "Będę o piątej 🙂", true},
+        {"+48501999888", "Kto mówi?", false},
+    };
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(Cell(view, row, 0), QString::fromUtf8(expected[row].from));
+        EXPECT_EQ(Cell(view, row, 1).remove(QLatin1Char(' ')),
+                  QString::fromUtf8(expected[row].text).remove(QLatin1Char(' ')));
+        EXPECT_EQ(Bold(view, row), expected[row].bold);
+    }
+    EXPECT_EQ(view.GetModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Odebrano"));
+    EXPECT_EQ(FolderEntry(shown.frame), QStringLiteral("Odebrane (3)"));
+    EXPECT_EQ(shown.frame.windowTitle(), QStringLiteral("Odebrane - Brivantel "));
+
+    // Selecting a message reads it: no longer bold, one fewer in the caption, stored as read.
+    shown.view.GetList().SelectRow(2);
+    QApplication::processEvents();
+    EXPECT_FALSE(Bold(view, 2));
+    EXPECT_EQ(FolderEntry(shown.frame), QStringLiteral("Odebrane (2)"));
+    EXPECT_TRUE(inbox.Stored(inbox.fromJan).read);
+
+    shown.Run(CommandId::CopyText);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Będę o piątej 🙂"));
+}
+
+TEST(ReceivedView, ReplyOpensTheComposingViewWithTheSender)
+{
+    struct Case
+    {
+        int row;
+        const char* recipients; // Windows-1250 equals ASCII here
+    };
+    for (const Case c : {Case{2, "Jan"}, Case{3, "+48501999888"}}) {
+        SCOPED_TRACE(c.recipients);
+        Inbox inbox;
+        inbox.doc.GetSendMessageViewData().text = "stary tekst";
+        InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+        shown.view.GetList().SelectRow(c.row);
+        shown.Run(CommandId::Reply);
+        QTest::qWait(50);
+        auto* compose = dynamic_cast<CSendMessageView*>(shown.frame.GetActiveView());
+        ASSERT_NE(compose, nullptr);
+        EXPECT_EQ(inbox.doc.GetSendMessageViewData().recipients, c.recipients);
+        EXPECT_EQ(compose->GetRecipientsEdit().text(), QString::fromLatin1(c.recipients));
+        EXPECT_TRUE(inbox.doc.GetSendMessageViewData().text.empty());
+    }
+}
+
+TEST(ReceivedView, DeleteMovesToTheDeletedStateInTheDatabase)
+{
+    Inbox inbox;
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    EXPECT_FALSE(shown.Offers(CommandId::Delete));
+    shown.view.GetList().SelectRow(0);
+    shown.view.GetList().SelectRow(1, true);
+    shown.Run(CommandId::Delete);
+    ASSERT_EQ(shown.view.GetModel().rowCount(), 2);
+    EXPECT_EQ(Cell(shown.view, 0, 0), QStringLiteral("Jan"));
+    EXPECT_TRUE(inbox.Stored(inbox.unfinished).deleted);
+    EXPECT_TRUE(inbox.Stored(inbox.broken).deleted);
+    EXPECT_FALSE(inbox.Stored(inbox.fromJan).deleted);
+    EXPECT_EQ(FolderEntry(shown.frame), QStringLiteral("Odebrane (1)"));
+    // The data file's own deleted folder is not where these go.
+    EXPECT_EQ(inbox.doc.GetDeletedMessages().GetCount(), 0u);
+}
+
+TEST(ReceivedView, FindSelectsTheNextMatchingMessage)
+{
+    Inbox inbox;
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    shown.view.SetFindText(QStringLiteral("PIĄTEJ"));
+    shown.Run(CommandId::Find);
+    EXPECT_EQ(shown.view.GetList().GetFirstSelected(), 2);
+    shown.view.SetFindText(QStringLiteral("jan"));
+    shown.Run(CommandId::Find); // the sender's name counts too, and the search goes round
+    EXPECT_EQ(shown.view.GetList().GetFirstSelected(), 2);
+    shown.view.SetFindText(QStringLiteral("nic takiego"));
+    shown.Run(CommandId::Find);
+    EXPECT_EQ(shown.frame.statusBar()->currentMessage(), QStringLiteral("Nie znaleziono: nic takiego"));
+}
+
+// A reading of the phone brings a message into the open folder, announces it once and leaves
+// the phone's storage empty.
+TEST(ReceivedView, ReadingThePhoneFillsTheFolder)
+{
+    Inbox inbox;
+    FakeSmsPhone phone({});
+    ASSERT_TRUE(phone.IsReady());
+    // SMS-DELIVER from +48602111222, 7-bit "Hej", written by hand: no centre address, first octet
+    // 04, the number in swapped semi-octets, PID 00, DCS 00, 2026-12-08 21:00:00 +01:00, three
+    // septets packed into C8 B2 1A.
+    phone.Put("ME", "00040B918406121122F2000062218012000040"
+                    "03C8B21A");
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    shown.frame.GetInbox().SetDeviceForTesting(phone.DevicePath());
+    shown.Run(CommandId::ReceiveNow);
+    ASSERT_EQ(shown.view.GetModel().rowCount(), 5);
+    // Listed by the centre's time stamp, among the others.
+    int row = 0;
+    while (row < 5 && Cell(shown.view, row, 1) != QStringLiteral("Hej"))
+        ++row;
+    ASSERT_LT(row, 5);
+    EXPECT_EQ(Cell(shown.view, row, 0), QStringLiteral("Jan"));
+    EXPECT_TRUE(Bold(shown.view, row));
+    EXPECT_EQ(shown.frame.GetInbox().GetLastNotice(), QStringLiteral("Jan: Hej"));
+    // No notification area here: the status bar carries the notice.
+    EXPECT_EQ(shown.frame.statusBar()->currentMessage(), QStringLiteral("Nowa wiadomość - Jan: Hej"));
+    EXPECT_EQ(FolderEntry(shown.frame), QStringLiteral("Odebrane (4)"));
+    EXPECT_EQ(phone.Used("ME"), 0);
+    SaveScreenshot(shown.frame, QStringLiteral("received-notice"));
+
+    // Read again: nothing new, nothing announced twice.
+    shown.Run(CommandId::ReceiveNow);
+    EXPECT_EQ(shown.view.GetModel().rowCount(), 5);
+    EXPECT_EQ(shown.frame.statusBar()->currentMessage(), QStringLiteral("Brak nowych wiadomości."));
+}
+
+TEST(ReceivedView, APortThatCannotBeOpenedIsToldInTheStatusBar)
+{
+    Inbox inbox;
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    shown.frame.GetInbox().SetDeviceForTesting("/nonexistent/ttyUSB9");
+    shown.Run(CommandId::ReceiveNow);
+    EXPECT_FALSE(shown.frame.statusBar()->currentMessage().isEmpty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(shown.view.GetModel().rowCount(), 4);
+}
+
+TEST(ReceivedView, Screenshots)
+{
+    Inbox inbox;
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    shown.frame.resize(760, 480);
+    shown.frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.frame));
+    shown.view.GetList().SelectRow(1);
+    QApplication::processEvents();
+    EXPECT_TRUE(SaveScreenshot(shown.frame, QStringLiteral("received")));
+}
+
+namespace {
+
+const char* kChildVariable = "BRIVANTEL_RECEIVED_CHILD";
+const char* kDirVariable = "BRIVANTEL_RECEIVED_DIR";
+const char* kReady = "child-ready";
+
+} // namespace
+
+// SIGTERM (a logout) while "Odebrane" is shown: the program ends in order with 143 and the text
+// being written is in the data file.
+TEST(ReceivedView, TerminatedWhileShownEndsInOrder)
+{
+    if (qEnvironmentVariable(kChildVariable) == QLatin1String("received")) {
+        RecordingUserInterface ui;
+        CMemorySettingsStore settings;
+        QTemporaryDir run;
+        CBrivantelApp app(ui, settings);
+        CBrivantelApp::Options options;
+        options.dataDirectory = qEnvironmentVariable(kDirVariable);
+        options.instanceDirectory = run.path();
+        options.programName = QStringLiteral("brivantel-received-test");
+        options.endOnSignals = true;
+        CBrivantelFrame* frame = nullptr;
+        const auto started = app.InitInstance(options, [&](CBrivantelApp& self, CBrivantelDoc& doc) {
+            doc.GetSendMessageViewData().text = "Odpowiem jutro";
+            auto made = std::make_unique<CBrivantelFrame>(doc, settings, &self);
+            frame = made.get();
+            return made;
+        });
+        ASSERT_EQ(started, CBrivantelApp::Start::Running);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+        TriggerEnabled(frame->Action(CommandId::ViewReceived));
+        ASSERT_NE(dynamic_cast<CReceivedView*>(frame->GetActiveView()), nullptr);
+        std::cout << kReady << std::endl;
+        for (;;)
+            QTest::qWait(100);
+    }
+    QTemporaryDir data;
+    {
+        CMessageDb db;
+        ASSERT_TRUE(db.Open(data.path().toStdString()).ok);
+        ASSERT_TRUE(db.Import({Whole("a", "+48602111222", "Zadzwoń", Now())}).ok);
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("received"));
+    env.insert(QString::fromLatin1(kDirVariable), data.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=ReceivedView.TerminatedWhileShownEndsInOrder")});
+    QByteArray output;
+    while (!output.contains(kReady) && child.waitForReadyRead(60000))
+        output += child.readAll();
+    ASSERT_TRUE(output.contains(kReady)) << output.toStdString();
+    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+    ASSERT_TRUE(child.waitForFinished(20000));
+    output += child.readAll();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 128 + SIGTERM) << output.toStdString();
+
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc saved(ui, settings);
+    ASSERT_TRUE(saved.Open(QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
+                           CBrivantelDoc::Access::ReadOnly));
+    EXPECT_EQ(saved.GetSendMessageViewData().text, "Odpowiem jutro");
+}
