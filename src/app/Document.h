@@ -105,6 +105,9 @@ public:
     bool DiscardMessage(std::unique_ptr<CMessage> message);
 
     const std::string& GetPath() const { return m_path; }
+    // Where Brivantel.db lives: beside the data file unless set (DeliveryRecords.cpp).
+    std::string GetMessageDbFolder() const;
+    void SetMessageDbFolder(std::string folder) { m_messageDbFolder = std::move(folder); }
     bool WasDamaged() const { return m_damaged; }
     // Opened for reading only, or a data file the user cannot write: saving asks where to write.
     bool IsReadOnly() const { return m_readOnly; }
@@ -192,6 +195,12 @@ private:
     {
         return m_settingsStore.Get(settings_keys::kPhoneEncoding);
     }
+    bool GetDeliveryReports() const override
+    {
+        return m_settingsStore.Get(settings_keys::kDeliveryReports) != 0;
+    }
+    // Keeps the references of a message the phone sent with reports asked for (DeliveryRecords.cpp).
+    void RecordDelivery(const CMessage* filed, const std::string& number, const SendOutcome& outcome);
     OwnGatewaySettings GetOwnGateway() const override { return settings_keys::OwnGatewayOf(m_settingsStore); }
     bool SendOutboxMessage(CMessage& message, SendCount& count);
     // A failed send's reason goes to its message in the outbox (when queued) and to the user.
@@ -228,6 +237,7 @@ private:
     bool m_checking = false;
     std::string m_signature;
     std::string m_phonePort;
+    std::string m_messageDbFolder;
     CPop3Options m_mailOptions;
     CMailCheckResult m_lastMailCheck;
 

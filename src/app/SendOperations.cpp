@@ -151,7 +151,7 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
         if (outcome) {
             if (queued[i])
                 m_outbox.RemoveMessage(queued[i]); // destroyed here
-            File(m_sent, names[i], text);
+            RecordDelivery(File(m_sent, names[i], text), pieces[i], outcome);
             ++tally.sent;
             NotifyChanged(DocChange::Sent);
             Announce(DocChange::Outbox);
@@ -186,6 +186,14 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         names.emplace_back(); // nothing to send to: the send fails and the message stays
     std::vector<std::string> sent;
     std::vector<std::string> failed;
+    // Each number's outcome with its references, kept for the copy filed below.
+    struct Delivered
+    {
+        std::string name;
+        std::string number;
+        SendOutcome outcome;
+    };
+    std::vector<Delivered> delivered;
     SendOutcome last;
     for (const auto& name : names) {
         std::string number = m_addressBook.NumberForName(name);
@@ -193,21 +201,29 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
             number = name;
         last = net_stop::Requested() ? SendOutcome{} : m_sender.Send(number, text, ROUTE_CONFIGURED);
         (last ? sent : failed).push_back(name);
+        if (last && !last.references.empty())
+            delivered.push_back({name, number, last});
         if (!last)
             NoteFailure(&message, number.empty() ? name : number, last.reason);
     }
     tally.sent += static_cast<int>(sent.size());
     tally.failed += static_cast<int>(failed.size());
     if (failed.empty()) {
-        File(m_sent, recipients, text);
+        const CMessage* filed = File(m_sent, recipients, text);
+        for (const auto& d : delivered)
+            RecordDelivery(filed, d.number, d.outcome);
         m_outbox.RemoveMessage(&message); // destroyed here
         NotifyChanged(DocChange::Sent);
         Announce(DocChange::Outbox);
         return true;
     }
     // Only the names that failed stay queued; each that went out is filed under its own name.
-    for (const auto& name : sent)
-        File(m_sent, name, text);
+    for (const auto& name : sent) {
+        const CMessage* filed = File(m_sent, name, text);
+        for (const auto& d : delivered)
+            if (d.name == name)
+                RecordDelivery(filed, d.number, d.outcome);
+    }
     if (!sent.empty()) {
         message.SetRecipients(::recipients::Join(failed));
         NotifyChanged(DocChange::Sent);

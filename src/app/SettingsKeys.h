@@ -13,6 +13,8 @@ inline constexpr StringSetting kSignature{"Settings", "Sign", ""};
 inline constexpr StringSetting kPhonePort{"Settings", "Port", ""};
 // "auto" (text or PDU mode per message) or "text"; written only once the user chose otherwise.
 inline constexpr StringSetting kPhoneEncoding{"Settings", "PhoneEncoding", "auto"};
+// 1: the phone asks the network for a delivery report of each message (some operators charge).
+inline constexpr IntSetting kDeliveryReports{"Settings", "DeliveryReports", 0};
 // Seconds between readings of the phone's received messages; 0 turns them off.
 inline constexpr IntSetting kReceiveInterval{"Settings", "ReceiveInterval", 60};
 // The main window's placement (see WindowPlacement.h).

@@ -47,6 +47,9 @@ struct PhoneReport
 struct [[nodiscard]] SendOutcome : COutcome
 {
     std::string warning;
+    // With delivery reports asked for: the network's reference of each part, in order, as the
+    // phone confirmed it ("+CMGS: n"); a report names its message by this number.
+    std::vector<int> references{};
 };
 
 // Sends one message through a GSM phone or modem on a serial port. A text that phones read the
@@ -71,6 +74,8 @@ public:
     void SetTimeouts(const PhoneTimeouts& timeouts) { m_timeouts = timeouts; }
     void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
     void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }
+    // Asks the network for a status report of every part. Off, the dialogue is the usual one.
+    void SetDeliveryReports(bool on) { m_reports = on; }
 
     // "text" is Text; anything else (the default, "auto", nothing) is Auto.
     static PhoneEncoding EncodingFor(const std::string& setting);
@@ -120,4 +125,6 @@ private:
     PhoneEncoding m_encoding = PhoneEncoding::Auto;
     std::string m_reason;
     std::string m_warning;
+    bool m_reports = false;
+    std::vector<int> m_references;
 };

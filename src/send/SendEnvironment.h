@@ -38,6 +38,8 @@ public:
     virtual std::string GetPhonePort() const = 0;
     // "auto" (or nothing) or "text".
     virtual std::string GetPhoneEncoding() const { return {}; }
+    // "Settings"/"DeliveryReports": the phone asks the network for delivery reports.
+    virtual bool GetDeliveryReports() const { return false; }
     virtual std::tm LocalTime() const;
     // Read at each use, so a change counts at once.
     virtual OwnGatewaySettings GetOwnGateway() const = 0;

@@ -60,6 +60,7 @@ SendOutcome CSender::SendByPhone(const std::string& number, const std::string& t
     CPhoneSender phone(
         m_environment.GetPhonePort(), [this] { m_environment.SendWaitHook(); }, m_phoneTimeouts);
     phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
+    phone.SetDeliveryReports(m_environment.GetDeliveryReports());
     return phone.Send(number, text);
 }
 

@@ -2,6 +2,7 @@
 // that asks the phone who it is and whether it can send.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -34,11 +35,16 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
     m_phoneResult->setMinimumHeight(m_phoneResult->fontMetrics().lineSpacing() * 5 + 4);
     connect(m_checkPhone, &QPushButton::clicked, this, [this] { CheckPhone(); });
 
+    // Off by default: some operators charge for the reports.
+    m_deliveryReports = new QCheckBox(QStringLiteral("Potwierdzenie doręczenia"));
+    m_deliveryReports->setObjectName(QStringLiteral("DeliveryReportsBox"));
+
     auto* check = new QHBoxLayout;
     check->addWidget(m_checkPhone, 0, Qt::AlignTop);
     check->addWidget(m_phoneResult, 1);
     layout->addWidget(encodingLabel, row, 0);
     layout->addWidget(m_encoding, row, 1);
+    layout->addWidget(m_deliveryReports, row, 2);
     layout->addLayout(check, row + 1, 1, 1, 2);
 }
 
@@ -47,6 +53,7 @@ void CSettingsGatewayPage::LoadPhoneEncoding()
     const auto encoding =
         CPhoneSender::EncodingFor(m_document.GetSettingsStore().Get(settings_keys::kPhoneEncoding));
     m_encoding->setCurrentIndex(encoding == PhoneEncoding::Text ? 1 : 0);
+    m_deliveryReports->setChecked(m_document.GetSettingsStore().Get(settings_keys::kDeliveryReports) != 0);
 }
 
 void CSettingsGatewayPage::StorePhoneEncoding()
@@ -55,6 +62,9 @@ void CSettingsGatewayPage::StorePhoneEncoding()
     // An unset value means the default; it is written only once the user has chosen otherwise.
     if (value != m_document.GetSettingsStore().Get(settings_keys::kPhoneEncoding))
         m_document.GetSettingsStore().Set(settings_keys::kPhoneEncoding, value);
+    const int reports = m_deliveryReports->isChecked() ? 1 : 0;
+    if (reports != m_document.GetSettingsStore().Get(settings_keys::kDeliveryReports))
+        m_document.GetSettingsStore().Set(settings_keys::kDeliveryReports, reports);
 }
 
 void CSettingsGatewayPage::CheckPhone()

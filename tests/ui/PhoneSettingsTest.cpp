@@ -2,6 +2,7 @@
 // composing view's count of SMS on the phone route.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -90,6 +91,22 @@ TEST_F(PhoneSettingsTest, TheEncodingChoiceIsKeptInTheSettingsStore)
     EXPECT_EQ(m_settings.GetString("Settings", "PhoneEncoding"), "text");
     page->OnSetActive();
     EXPECT_EQ(page->EncodingBox()->currentIndex(), 1);
+}
+
+TEST_F(PhoneSettingsTest, DeliveryReportsAreOffUntilTickedAndTheTickIsKept)
+{
+    CSettingsGatewayPage* page = SendingPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->DeliveryReportsBox()->text(), QStringLiteral("Potwierdzenie doręczenia"));
+    EXPECT_FALSE(page->DeliveryReportsBox()->isChecked());
+    EXPECT_TRUE(page->OnKillActive());
+    EXPECT_EQ(m_settings.GetInt("Settings", "DeliveryReports", -1), -1) << "the default is not written";
+    page->DeliveryReportsBox()->setChecked(true);
+    EXPECT_TRUE(page->OnKillActive());
+    EXPECT_EQ(m_settings.GetInt("Settings", "DeliveryReports", -1), 1);
+    page->DeliveryReportsBox()->setChecked(false);
+    page->OnSetActive();
+    EXPECT_TRUE(page->DeliveryReportsBox()->isChecked());
 }
 
 TEST_F(PhoneSettingsTest, TheStatusBarCountsSmsOnThePhoneRoute)
