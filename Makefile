@@ -47,9 +47,11 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) --target loader_fuzzer pdu_fuzzer
 	@bash scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# 200 SIGKILLs at random moments of saves of the 14 MB benchmark file (slow: kept out of `make test`).
+# 200 SIGKILLs at random moments of saves of the 14 MB benchmark file, and 100 of in-place saves by
+# an ordinary user in a read-only folder (slow: kept out of `make test`).
 stress: build
 	$(BUILD)/bench/save_stress
+	$(BUILD)/bench/inplace_stress
 
 # The Debian package build/brivantel_VERSION_ARCH.deb, installed under /usr.
 package: deps

@@ -4,9 +4,12 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,24 +89,200 @@ bool WriteNewFile(const std::string& path, const std::vector<std::uint8_t>& byte
     return true;
 }
 
-// Overwrites an existing file in place: the file keeps its owner, permissions and links, at the
-// price of a moment in which a crash would leave it half-written.
-bool WriteInPlace(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error)
+bool WriteFullyAt(int fd, const std::uint8_t* data, std::size_t size)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    off_t offset = 0;
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        offset += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The whole content of an open file, read from its start.
+std::optional<std::vector<std::uint8_t>> ReadOpenFile(int fd)
+{
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[1 << 16];
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (n == 0)
+            return bytes;
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        offset += n;
+    }
+}
+
+std::uint64_t Fingerprint(const std::vector<std::uint8_t>& bytes)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const std::uint8_t b : bytes) {
+        hash ^= b;
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+// The recovery copy of the file with this identity. The inode stays the same through in-place
+// writes, and every name of the file finds the same copy.
+std::string RecoveryCopyPath(const struct stat& st)
+{
+    const std::string dir = RecoveryDirectory();
+    if (dir.empty())
+        return {};
+    return dir + "/data-" + std::to_string(static_cast<unsigned long long>(st.st_dev)) + "-" +
+           std::to_string(static_cast<unsigned long long>(st.st_ino)) + ".recovery";
+}
+
+// Beside the copy: the size and fingerprint of what the cut save was writing, so that a save
+// killed after its last byte is not mistaken for a damaged one.
+std::string IntentPath(const std::string& copy)
+{
+    return copy + ".new";
+}
+
+bool KeepRecoveryCopy(const std::string& copy, const std::vector<std::uint8_t>& old,
+                      const std::vector<std::uint8_t>& bytes, Error& error)
+{
+    if (copy.empty()) {
+        error.code = errno ? errno : ENOENT;
+        return false;
+    }
+    const std::string intent = IntentPath(copy);
+    const std::string partial = copy + ".part";
+    ::unlink(intent.c_str());
+    ::unlink(partial.c_str());
+    // A copy no one has restored yet (the user said no at the start) is not overwritten.
+    if (::access(copy.c_str(), F_OK) == 0)
+        ::rename(copy.c_str(), (copy + ".earlier").c_str());
+    const std::string line = std::to_string(bytes.size()) + " " + std::to_string(Fingerprint(bytes)) + "\n";
+    // The copy appears under its name only whole: a kill while it is written leaves only ".part".
+    if (!WriteNewFile(intent, std::vector<std::uint8_t>(line.begin(), line.end()), error) ||
+        !WriteNewFile(partial, old, error)) {
+        ::unlink(intent.c_str());
+        return false;
+    }
+    if (::rename(partial.c_str(), copy.c_str()) != 0) {
+        error.code = errno;
+        ::unlink(partial.c_str());
+        ::unlink(intent.c_str());
+        return false;
+    }
+    SyncDirectory(copy);
+    return true;
+}
+
+void RemoveRecoveryCopy(const std::string& copy)
+{
+    ::unlink(copy.c_str());
+    ::unlink(IntentPath(copy).c_str());
+    SyncDirectory(copy);
+}
+
+// Puts the old bytes back after a failed overwrite and reads them back: true only when the file
+// holds exactly them again.
+bool PutBack(int fd, const std::vector<std::uint8_t>& old)
+{
+    if (!WriteFullyAt(fd, old.data(), old.size()) || ::ftruncate(fd, static_cast<off_t>(old.size())) != 0 ||
+        ::fsync(fd) != 0)
+        return false;
+    const auto now = ReadOpenFile(fd);
+    return now && *now == old;
+}
+
+std::uint64_t FileSizeLimit()
+{
+    struct rlimit limit
+    {
+    };
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return UINT64_MAX;
+    return static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+// Overwrites an existing file in place: the file keeps its owner, permissions and all its names.
+// The old bytes go to a recovery copy first and the room for the new ones is reserved, so that a
+// full disk or the file-size limit stops the save before it touches the file; a failure later on
+// puts the old bytes back, and a kill leaves the copy for the next start to offer.
+bool WriteInPlace(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error,
+                  bool copyExists = false)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         error.code = errno;
         return false;
     }
-    // Writing over the old bytes before cutting the file needs no more room on the disk than the
-    // larger of the two.
-    const bool written = WriteFully(fd, bytes.data(), bytes.size()) &&
+    const auto fail = [&](int code) {
+        error.code = code;
+        ::close(fd);
+        return false;
+    };
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode))
+        return fail(Error::kNotRegularFile);
+    if (bytes.size() > FileSizeLimit())
+        return fail(EFBIG);
+    const auto old = ReadOpenFile(fd);
+    if (!old)
+        return fail(errno);
+    errno = 0;
+    const std::string copy = RecoveryCopyPath(st);
+    // Restoring from the copy: it stays as it is until its bytes are back in the file.
+    if (!copyExists && !KeepRecoveryCopy(copy, *old, bytes, error))
+        return fail(error.code);
+    // After a failure: the old bytes back in the file, and the copy kept only when they are not.
+    const auto undo = [&] {
+        const bool back = PutBack(fd, *old);
+        if (back && !copyExists) {
+            RemoveRecoveryCopy(copy);
+            return;
+        }
+        error.oldIntact = back;
+        error.recoveryCopy = copy;
+    };
+    if (bytes.size() > old->size()) {
+        const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+        if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+            // A reservation cut short may have made the file longer: it goes back to its size.
+            undo();
+            return fail(reserved);
+        }
+    }
+    const bool written = WriteFullyAt(fd, bytes.data(), bytes.size()) &&
                          ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    if (::close(fd) != 0 || !written) {
-        error.code = written ? errno : writeErrno;
+    if (!written) {
+        const int writeErrno = errno;
+        undo();
+        return fail(writeErrno);
+    }
+    if (::close(fd) != 0) {
+        error.code = errno;
+        error.oldIntact = false;
+        error.recoveryCopy = copy;
         return false;
     }
+    RemoveRecoveryCopy(copy);
     return true;
 }
 
@@ -245,7 +424,8 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
         return false;
     }
     // Someone else's file the user may write: a new file would be the user's, taking it over.
-    if (exists && st.st_uid != ::geteuid())
+    // A file with several names: a rename would leave the other names with the old content.
+    if (exists && (st.st_uid != ::geteuid() || st.st_nlink > 1))
         return WriteInPlace(target, bytes, error);
 
     std::string temp = target + kTemporaryInfix + "XXXXXX";
@@ -322,6 +502,87 @@ std::optional<std::string> KeepDamagedCopy(const std::string& path, const std::v
     }
     error.code = EEXIST;
     return std::nullopt;
+}
+
+std::string RecoveryDirectory()
+{
+    const uid_t uid = ::geteuid();
+    // A folder of the user's own that no one else can read: the copy holds the mailbox password.
+    const auto usable = [uid](const std::string& dir) {
+        if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        struct stat st
+        {
+        };
+        return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
+               (st.st_mode & 0077) == 0 && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    };
+    std::string base;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        base = cache;
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        base = std::string(home) + "/.cache";
+    if (!base.empty()) {
+        ::mkdir(base.c_str(), 0700);
+        if (usable(base + "/brivantel"))
+            return base + "/brivantel";
+    }
+    // No cache folder of the user's (a system account, a home that cannot be written): a folder
+    // that survives a restart, as the copy must.
+    const std::string spare = "/var/tmp/brivantel-" + std::to_string(uid);
+    if (usable(spare))
+        return spare;
+    errno = EACCES;
+    return {};
+}
+
+std::optional<std::string> FindRecoveryCopy(const std::string& path)
+{
+    const std::string target = ResolveLinks(path);
+    struct stat st
+    {
+    };
+    if (::stat(target.c_str(), &st) != 0)
+        return std::nullopt;
+    const std::string copy = RecoveryCopyPath(st);
+    if (copy.empty() || ::access(copy.c_str(), F_OK) != 0)
+        return std::nullopt;
+    Error error;
+    const auto now = ReadAll(target, error);
+    const auto kept = ReadAll(copy, error);
+    if (!now || !kept)
+        return copy;
+    unsigned long long size = 0, fingerprint = 0;
+    bool finished = false;
+    if (FILE* intent = std::fopen(IntentPath(copy).c_str(), "r")) {
+        finished = std::fscanf(intent, "%llu %llu", &size, &fingerprint) == 2 && size == now->size() &&
+                   fingerprint == Fingerprint(*now);
+        std::fclose(intent);
+    }
+    if (finished || *now == *kept) {
+        RemoveRecoveryCopy(copy);
+        return std::nullopt;
+    }
+    return copy;
+}
+
+bool RestoreRecoveryCopy(const std::string& path, Error& error)
+{
+    const auto copy = FindRecoveryCopy(path);
+    if (!copy)
+        return true;
+    const auto kept = ReadAll(*copy, error);
+    if (!kept)
+        return false;
+    // Like any in-place save, but the copy already holds what must not be lost: it goes only once
+    // its bytes are back in the file.
+    return WriteInPlace(ResolveLinks(path), *kept, error, true);
+}
+
+void DiscardRecoveryCopy(const std::string& path)
+{
+    if (const auto copy = FindRecoveryCopy(path))
+        RemoveRecoveryCopy(*copy);
 }
 
 State Inspect(const std::string& path)

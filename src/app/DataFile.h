@@ -17,11 +17,19 @@ constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 30;
 
 struct Error
 {
+    Error() = default;
+    explicit Error(int errorCode) : code(errorCode) {}
+
     // errno, or one of the program's own reasons below.
     int code = 0;
     static constexpr int kNotRegularFile = -1;
     static constexpr int kTooLarge = -2;
     std::string Describe() const; // Polish, Windows-1250
+    // A failed save: whether the file still holds exactly its previous bytes (checked by reading
+    // them back after an in-place save had to undo itself), and where the old bytes are kept when
+    // it does not.
+    bool oldIntact = true;
+    std::string recoveryCopy;
 };
 
 // Reads a whole regular file of at most kMaxFileSize bytes. Anything else (a directory, a FIFO, a
@@ -29,13 +37,30 @@ struct Error
 std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error);
 
 // Saves the bytes at path. A symbolic link is followed and left as it is; an existing file keeps
-// its permissions, a new one is the user's only. Self-contained: it may run on any thread.
+// its permissions, a new one is the user's only. A file with more than one name (hard links) is
+// written in place, so that its names stay one file. Self-contained: it may run on any thread.
+//
+// In place, the old bytes are first kept in a recovery copy in the user's cache folder and the new
+// size is reserved on the disk; a write that fails puts the old bytes back and checks them, so the
+// error tells truly whether the file is whole.
 bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error);
 
 // Removes the temporary files that saves cut short by a crash or a kill left beside the data
 // file. Only the holder of the writer's lock may call it: no other save can be under way.
 // Returns how many were removed.
 int RemoveLeftoverTemporaries(const std::string& path);
+
+// The recovery copy an in-place save of path left behind when it was cut short (a kill, a power
+// cut, a restore that failed): its path, or nothing when there is none or the file holds what the
+// cut save was writing (it had finished) or what the copy holds.
+std::optional<std::string> FindRecoveryCopy(const std::string& path);
+// Writes the recovery copy's bytes back into path (in place, with the same safety) and removes it.
+bool RestoreRecoveryCopy(const std::string& path, Error& error);
+// Removes the recovery copy of path (the user chose to keep the file as it is).
+void DiscardRecoveryCopy(const std::string& path);
+// The folder of the recovery copies: $XDG_CACHE_HOME/brivantel (or ~/.cache/brivantel; where the
+// user has no such folder, /var/tmp/brivantel-UID). Empty when none can be had.
+std::string RecoveryDirectory();
 
 // Where a save of path really writes: the final target of its symbolic links (which need not exist).
 std::string ResolveLinks(const std::string& path);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -65,6 +66,63 @@ std::uint64_t Fnv1a(const std::string& text)
     return hash;
 }
 
+std::string PathLockName(const std::string& dir, const std::string& dataFilePath)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "/brivantel-%016llx.lock",
+                  static_cast<unsigned long long>(Fnv1a(RealPath(dataFilePath))));
+    return dir + name;
+}
+
+std::string FileLockName(const std::string& dir, const struct stat& st)
+{
+    char name[96];
+    std::snprintf(name, sizeof name, "/brivantel-%llx-%llx.lock", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    return dir + name;
+}
+
+// Takes one lock file without waiting: its descriptor, or -1 with errno (EWOULDBLOCK: held).
+int TakeLockFile(const std::string& lockPath)
+{
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+void Drop(int& fd)
+{
+    if (fd >= 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+// "cli 1234" or "program 1234": a waiting command names whom it waits for.
+void WriteHolder(int fd, CDataFileLock::Holder holder)
+{
+    char line[48];
+    const int n = std::snprintf(line, sizeof line, "%s %ld\n",
+                                holder == CDataFileLock::Holder::CommandLine ? "cli" : "program",
+                                static_cast<long>(::getpid()));
+    if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, line, static_cast<std::size_t>(n), 0) < 0) {
+        // Only a note for whoever waits: the lock holds without it.
+    }
+}
+
+bool StatTarget(const std::string& dataFilePath, struct stat& st)
+{
+    return ::stat(data_file::ResolveLinks(dataFilePath).c_str(), &st) == 0;
+}
+
 } // namespace
 
 CDataFileLock::~CDataFileLock()
@@ -77,43 +135,112 @@ std::string CDataFileLock::LockPathFor(const std::string& dataFilePath)
     const std::string dir = RuntimeDirectory();
     if (dir.empty())
         return {};
-    char name[64];
-    std::snprintf(name, sizeof name, "/brivantel-%016llx.lock",
-                  static_cast<unsigned long long>(Fnv1a(RealPath(dataFilePath))));
-    return dir + name;
+    struct stat st
+    {
+    };
+    return StatTarget(dataFilePath, st) ? FileLockName(dir, st) : PathLockName(dir, dataFilePath);
 }
 
-CDataFileLock::Result CDataFileLock::Acquire(const std::string& dataFilePath)
+CDataFileLock::Result CDataFileLock::Acquire(const std::string& dataFilePath, Holder holder)
 {
     Release();
     m_error = 0;
-    const std::string lockPath = LockPathFor(dataFilePath);
-    if (lockPath.empty()) {
+    m_holder = holder;
+    const std::string dir = RuntimeDirectory();
+    if (dir.empty()) {
         m_error = errno ? errno : EACCES;
         return Result::Failed;
     }
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        m_error = errno;
-        return Result::Failed;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const auto refused = [this] {
         const int error = errno;
-        ::close(fd);
+        Release();
         if (error == EWOULDBLOCK)
             return Result::HeldByAnother;
         m_error = error;
         return Result::Failed;
+    };
+    m_pathFd = TakeLockFile(PathLockName(dir, dataFilePath));
+    if (m_pathFd < 0)
+        return refused();
+    WriteHolder(m_pathFd, holder);
+    // The file may be replaced between the look at it and the lock (the previous holder's last
+    // save): once locked, the path must still name it.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        struct stat st
+        {
+        };
+        if (!StatTarget(dataFilePath, st))
+            return Result::Acquired; // not made yet: Follow takes its lock once it exists
+        int fd = TakeLockFile(FileLockName(dir, st));
+        if (fd < 0)
+            return refused();
+        struct stat now
+        {
+        };
+        if (StatTarget(dataFilePath, now) && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+            m_fileFd = fd;
+            m_device = static_cast<unsigned long long>(st.st_dev);
+            m_inode = static_cast<unsigned long long>(st.st_ino);
+            WriteHolder(m_fileFd, holder);
+            return Result::Acquired;
+        }
+        Drop(fd);
     }
-    m_fd = fd;
-    return Result::Acquired;
+    errno = EAGAIN;
+    return refused();
+}
+
+bool CDataFileLock::Follow(const std::string& dataFilePath)
+{
+    if (m_pathFd < 0)
+        return false;
+    struct stat st
+    {
+    };
+    if (!StatTarget(dataFilePath, st))
+        return true;
+    if (m_fileFd >= 0 && m_device == static_cast<unsigned long long>(st.st_dev) &&
+        m_inode == static_cast<unsigned long long>(st.st_ino))
+        return true;
+    const std::string dir = RuntimeDirectory();
+    const int fd = dir.empty() ? -1 : TakeLockFile(FileLockName(dir, st));
+    if (fd < 0)
+        return false;
+    Drop(m_fileFd);
+    m_fileFd = fd;
+    m_device = static_cast<unsigned long long>(st.st_dev);
+    m_inode = static_cast<unsigned long long>(st.st_ino);
+    WriteHolder(m_fileFd, m_holder);
+    return true;
+}
+
+std::optional<CDataFileLock::HolderInfo> CDataFileLock::HolderOf(const std::string& dataFilePath)
+{
+    const std::string dir = RuntimeDirectory();
+    if (dir.empty())
+        return std::nullopt;
+    struct stat st
+    {
+    };
+    for (const std::string& lockPath : {StatTarget(dataFilePath, st) ? FileLockName(dir, st) : std::string(),
+                                        PathLockName(dir, dataFilePath)}) {
+        if (lockPath.empty())
+            continue;
+        FILE* file = std::fopen(lockPath.c_str(), "r");
+        if (!file)
+            continue;
+        char kind[16] = {};
+        long pid = 0;
+        const bool read = std::fscanf(file, "%15s %ld", kind, &pid) == 2;
+        std::fclose(file);
+        if (read)
+            return HolderInfo{std::strcmp(kind, "cli") == 0 ? Holder::CommandLine : Holder::Program, pid};
+    }
+    return std::nullopt;
 }
 
 void CDataFileLock::Release()
 {
-    if (m_fd >= 0) {
-        ::flock(m_fd, LOCK_UN);
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    Drop(m_fileFd);
+    Drop(m_pathFd);
 }

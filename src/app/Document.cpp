@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <new>
 #include <chrono>
 #include <functional>
+#include <new>
 #include <string_view>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 
 #include "app/DataFile.h"
@@ -35,8 +37,17 @@ std::size_t HashOf(const std::vector<std::uint8_t>& bytes)
 
 std::string SaveFailure(const std::string& target, const data_file::Error& error)
 {
-    return Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe() +
-           Polish("\nPoprzednia zawartość pliku pozostała nienaruszona.");
+    const std::string failed =
+        Polish("Nie udało się zapisać pliku danych ") + Quoted(target) + ".\n" + error.Describe();
+    // "Intact" is said only when it was checked: an in-place save that could not undo itself
+    // names where the old bytes are.
+    if (error.oldIntact)
+        return failed + Polish("\nPoprzednia zawartość pliku pozostała nienaruszona.");
+    if (error.recoveryCopy.empty())
+        return failed + Polish("\nPlik może być uszkodzony.");
+    return failed + Polish("\nPlik może być uszkodzony. Jego poprzednią zawartość zachowano w kopii ") +
+           Quoted(error.recoveryCopy) +
+           Polish("; program zaproponuje jej przywrócenie przy następnym uruchomieniu.");
 }
 
 } // namespace
@@ -136,6 +147,7 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
     if (access == Access::ReadWrite) {
         if (!TakeForWriting(path))
             return false;
+        OfferRecoveryCopy(path);
     }
     auto bytes = data_file::ReadAll(path, error);
     if (!bytes) {
@@ -162,9 +174,34 @@ bool CBrivantelDoc::Open(const std::string& path, Access access)
     return true;
 }
 
+CDataFileLock::Result CBrivantelDoc::AcquireLock(const std::string& path)
+{
+    CDataFileLock::Result result = m_lock.Acquire(path, m_lockHolder);
+    const auto deadline = std::chrono::steady_clock::now() + m_lockWait;
+    bool told = false;
+    // Scripts run writers back to back: another command holds the file only for a moment.
+    while (result == CDataFileLock::Result::HeldByAnother && std::chrono::steady_clock::now() < deadline) {
+        const auto holder = CDataFileLock::HolderOf(path);
+        if (!holder || holder->holder != CDataFileLock::Holder::CommandLine)
+            return result; // the desktop program holds it for its whole run
+        if (!told) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_lockWait).count();
+            m_ui.ShowMessage(
+                Polish("Plik danych ") + Quoted(path) + Polish(" jest używany przez brivantel-cli (PID ") +
+                    std::to_string(holder->pid) + Polish("); czekam na jego zwolnienie najwyżej ") +
+                    std::to_string(seconds) + " s.",
+                CUserInterface::Icon::Information);
+            told = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        result = m_lock.Acquire(path, m_lockHolder);
+    }
+    return result;
+}
+
 bool CBrivantelDoc::TakeForWriting(const std::string& path)
 {
-    switch (m_lock.Acquire(path)) {
+    switch (AcquireLock(path)) {
     case CDataFileLock::Result::Acquired:
         break;
     case CDataFileLock::Result::HeldByAnother:
@@ -184,7 +221,10 @@ bool CBrivantelDoc::TakeForWriting(const std::string& path)
     data_file::RemoveLeftoverTemporaries(path);
 
     data_file::Error error;
-    switch (data_file::Prepare(path, error)) {
+    const data_file::Preparation preparation = data_file::Prepare(path, error);
+    // A file made just now gets its own lock.
+    m_lock.Follow(path);
+    switch (preparation) {
     case data_file::Preparation::Writable:
         return true;
     case data_file::Preparation::ReadOnly:
@@ -206,6 +246,23 @@ bool CBrivantelDoc::TakeForWriting(const std::string& path)
     }
     m_lock.Release();
     return false;
+}
+
+void CBrivantelDoc::OfferRecoveryCopy(const std::string& path)
+{
+    const auto copy = data_file::FindRecoveryCopy(path);
+    if (!copy)
+        return;
+    if (!m_ui.AskYesNo(Polish("Poprzedni zapis pliku danych ") + Quoted(path) +
+                       Polish(" został przerwany, więc plik może być uszkodzony. Jego zawartość sprzed tego "
+                              "zapisu zachowano w kopii ") +
+                       Quoted(*copy) + Polish(".\nCzy przywrócić plik danych z tej kopii?")))
+        return; // the copy stays where it is
+    data_file::Error error;
+    if (!data_file::RestoreRecoveryCopy(path, error))
+        m_ui.ShowMessage(Polish("Nie udało się przywrócić pliku danych ") + Quoted(path) +
+                             Polish(" z kopii ") + Quoted(*copy) + ".\n" + error.Describe(),
+                         CUserInterface::Icon::Error);
 }
 
 void CBrivantelDoc::KeepDamagedOriginal(const std::vector<std::uint8_t>& original)
@@ -251,7 +308,15 @@ bool CBrivantelDoc::WriteNow(const std::string& target, std::vector<std::uint8_t
     m_savedChanges = std::max(m_savedChanges, changes);
     m_savedHash = hash;
     m_saved = true;
+    FollowSavedFile(target);
     return true;
+}
+
+void CBrivantelDoc::FollowSavedFile(const std::string& target)
+{
+    // The save replaced the file by a new one: the lock goes with it.
+    if (target == m_path)
+        m_lock.Follow(target);
 }
 
 bool CBrivantelDoc::SaveDataFile(bool mayAsk)
@@ -297,8 +362,10 @@ bool CBrivantelDoc::SaveInBackground()
     if (m_path.empty() || (m_damaged && m_damagedCopyPath.empty()))
         return false;
     const data_file::State state = data_file::Inspect(m_path);
-    if (state != data_file::State::Writable && state != data_file::State::Missing)
+    if (state != data_file::State::Writable && state != data_file::State::Missing) {
+        NoteUnwritable();
         return false;
+    }
     m_backgroundChanges = m_changes;
     // Only the encoding is done here. The worker has its own copy of the bytes and of the path,
     // compares the bytes with the last save and writes only a difference; the document is not
@@ -320,6 +387,15 @@ bool CBrivantelDoc::SaveInBackground()
     return true;
 }
 
+void CBrivantelDoc::NoteUnwritable()
+{
+    // The file became read-only during the run: saving as you go cannot go on, and the user is told
+    // (the end of the run offers "save as").
+    data_file::Error error;
+    error.code = ::access(m_path.c_str(), W_OK) != 0 ? errno : EACCES;
+    m_quietSaveError = SaveFailure(m_path, error);
+}
+
 void CBrivantelDoc::WaitForBackgroundSave()
 {
     if (!m_background.valid())
@@ -332,6 +408,7 @@ void CBrivantelDoc::WaitForBackgroundSave()
     m_savedChanges = std::max(m_savedChanges, m_backgroundChanges);
     m_savedHash = result.hash;
     m_saved = true;
+    FollowSavedFile(m_path);
 }
 
 bool CBrivantelDoc::CollectBackgroundSave()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -64,6 +65,13 @@ public:
     // user is told; a save asks where to write). False when the file cannot be read or is held by
     // another writer; the user has been told why.
     bool Open(const std::string& path, Access access);
+    // Before Open: whose the writer's lock is, and how long to wait for another command-line
+    // writer's lock (zero: refused at once). The desktop program's lock is never waited for.
+    void SetLockWait(CDataFileLock::Holder holder, std::chrono::milliseconds wait)
+    {
+        m_lockHolder = holder;
+        m_lockWait = wait;
+    }
 
     // Reads records from bytes; false when the bytes are damaged (what was read is kept).
     bool Load(std::vector<std::uint8_t> bytes);
@@ -179,8 +187,15 @@ private:
     // left the outbox needs no write-ahead).
     void Announce(DocChange change);
     void KeepDamagedOriginal(const std::vector<std::uint8_t>& original);
+    // An in-place save cut short on an earlier run left the old bytes aside: the user may have them back.
+    void OfferRecoveryCopy(const std::string& path);
     // The writer's lock and a file it can use; false (the user told why) when there is none.
     bool TakeForWriting(const std::string& path);
+    CDataFileLock::Result AcquireLock(const std::string& path);
+    void FollowSavedFile(const std::string& target);
+    // Between two numbers of a send: what was confirmed so far goes to disk.
+    void SaveConfirmed();
+    void NoteUnwritable();
     std::string ChooseSavePath();
     // What the senders read at the moment of sending (SendOperations.cpp).
     const CSettingsData& GetSendSettings() const override { return m_settings; }
@@ -213,6 +228,8 @@ private:
     CSettingsStore& m_settingsStore;
     std::string m_path;
     CDataFileLock m_lock;
+    CDataFileLock::Holder m_lockHolder = CDataFileLock::Holder::Program;
+    std::chrono::milliseconds m_lockWait{0};
     bool m_damaged = false;
     bool m_readOnly = false;
     std::string m_damagedCopyPath;

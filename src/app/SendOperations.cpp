@@ -2,7 +2,9 @@
 // about the outbox when the program closes.
 
 #include <algorithm>
+#include <chrono>
 #include <string_view>
+#include <thread>
 
 #include "app/Document.h"
 #include "app/SettingsStore.h"
@@ -104,6 +106,18 @@ void CBrivantelDoc::NoteFailure(CMessage* queued, const std::string& number, con
     m_ui.ShowFailureReason(number, reason);
 }
 
+void CBrivantelDoc::SaveConfirmed()
+{
+    // A crash in the next exchange must not bring a confirmed message back to the outbox: it is on
+    // disk before that exchange begins. The write runs on the worker; the window keeps painting.
+    if (m_readOnly || !SaveInBackground())
+        return;
+    while (!CollectBackgroundSave()) {
+        m_ui.WaitHook();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 void CBrivantelDoc::SendWaitHook()
 {
     m_ui.WaitHook();
@@ -155,6 +169,8 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
             ++tally.sent;
             NotifyChanged(DocChange::Sent);
             Announce(DocChange::Outbox);
+            if (!last)
+                SaveConfirmed();
         } else {
             ++tally.failed;
             NoteFailure(queued[i], pieces[i], outcome.reason);
@@ -194,6 +210,8 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         SendOutcome outcome;
     };
     std::vector<Delivered> delivered;
+    // Each failed name's note (a long message the phone refused part-way), not only the last one's.
+    std::string warnings;
     SendOutcome last;
     for (const auto& name : names) {
         std::string number = m_addressBook.NumberForName(name);
@@ -203,8 +221,11 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         (last ? sent : failed).push_back(name);
         if (last && !last.references.empty())
             delivered.push_back({name, number, last});
-        if (!last)
+        if (!last) {
             NoteFailure(&message, number.empty() ? name : number, last.reason);
+            if (!last.warning.empty() && warnings.find(last.warning) == std::string::npos)
+                warnings = WithWarning(warnings, last.warning);
+        }
     }
     tally.sent += static_cast<int>(sent.size());
     tally.failed += static_cast<int>(failed.size());
@@ -230,7 +251,7 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         Announce(DocChange::Outbox);
     }
     if (!net_stop::Requested())
-        m_ui.ShowSendFailed(text, message.GetRecipients(), last.warning);
+        m_ui.ShowSendFailed(text, message.GetRecipients(), warnings);
     return false;
 }
 
@@ -253,7 +274,10 @@ void CBrivantelDoc::SendOutbox(SendCount* count)
         if (net_stop::Requested())
             break; // the program is ending: the rest stay queued
         m_ui.ProgressSetText(ProgressLine(index++, total));
+        const int sentBefore = tally.sent;
         SendOutboxMessage(*message, tally);
+        if (tally.sent > sentBefore && message != queued.back())
+            SaveConfirmed();
     }
     m_ui.ProgressClose();
     m_ui.SetWaitCursor(false);

@@ -27,6 +27,9 @@ std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Acce
         return nullptr;
     }
     auto doc = std::make_unique<CBrivantelDoc>(m_ui, m_settings);
+    const int wait = m_parser.isSet(QStringLiteral("wait")) ? m_parser.value(QStringLiteral("wait")).toInt()
+                                                            : kDefaultLockWaitSeconds;
+    doc->SetLockWait(CDataFileLock::Holder::CommandLine, std::chrono::seconds(wait));
     if (!doc->Open(QDir::toNativeSeparators(path).toStdString(), access))
         return nullptr;
     // What the desktop program's application object holds for the run.
@@ -54,11 +57,15 @@ void EndOnSignals()
     CSignalPipe::Install();
 }
 
-int InterruptedStatus()
+int InterruptedStatus(bool saved)
 {
     const int signal = CSignalPipe::Received();
     if (signal == 0)
         return 0;
+    if (!saved) {
+        PrintErrorUtf8("Przerwano (sygnał " + std::to_string(signal) + "); danych nie zapisano.");
+        return kExitFailed;
+    }
     PrintErrorUtf8("Przerwano (sygnał " + std::to_string(signal) + "); dane zapisano.");
     return 128 + signal;
 }

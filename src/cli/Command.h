@@ -14,7 +14,16 @@
 #include "app/qt/QtSettingsStore.h"
 #include "cli/ConsoleUserInterface.h"
 
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+enum ExitCode
+{
+    kExitOk = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitDamaged = 3
+};
+
+// How long a writer waits for another command-line writer's lock unless --wait says otherwise.
+inline constexpr int kDefaultLockWaitSeconds = 10;
 
 // What every command gets: its parsed command line, the data directory, the console's dialogs
 // and the settings store.
@@ -71,8 +80,9 @@ std::vector<CCommand> ConversationCommands();
 // For the commands that wait on a gateway, a phone or a mailbox: SIGTERM, SIGHUP and SIGINT stop
 // the wait instead of the program, so the command files what it has and saves before it ends.
 void EndOnSignals();
-// 128 + the number of the signal that came, or 0 when none came.
-int InterruptedStatus();
+// 128 + the number of the signal that came when the command's data were saved; 1 when a signal
+// came and the save failed (its reason has been printed); 0 when no signal came.
+int InterruptedStatus(bool saved);
 
 // Converts a UTF-8 text from the command line; nothing when Windows-1250 cannot hold it.
 // A lone line feed becomes CR LF, as texts are kept in the data file.

@@ -11,7 +11,8 @@ int Dump(CCommandContext& ctx)
     if (!doc)
         return kExitFailed;
     std::cout << DumpDocument(*doc).dump(2) << std::endl;
-    return kExitOk;
+    // A script must be able to tell that what it read is only part of the file.
+    return doc->WasDamaged() ? kExitDamaged : kExitOk;
 }
 
 int Resave(CCommandContext& ctx)
@@ -19,7 +20,9 @@ int Resave(CCommandContext& ctx)
     auto doc = ctx.OpenDocument(CBrivantelDoc::Access::ReadWrite);
     if (!doc)
         return kExitFailed;
-    return doc->SaveDataFile() ? kExitOk : kExitFailed;
+    if (!doc->SaveDataFile())
+        return kExitFailed;
+    return doc->WasDamaged() ? kExitDamaged : kExitOk;
 }
 
 } // namespace

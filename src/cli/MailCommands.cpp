@@ -191,7 +191,7 @@ int CheckNow(CCommandContext& ctx)
     const bool noticeWaits = doc->GetLastMailCheck().notice == CMailCheckResult::Notice::Queued;
     const bool kept = KeepLastCount(ctx, *doc);
     const bool saved = doc->SaveDataFile();
-    if (const int interrupted = InterruptedStatus())
+    if (const int interrupted = InterruptedStatus(saved))
         return interrupted;
     return checked && !noticeWaits && kept && saved ? kExitOk : kExitFailed;
 }

@@ -145,7 +145,7 @@ int Receive(CCommandContext& ctx)
     CSmsReceiver receiver(device, db);
     receiver.SetStatusReports(ctx.Settings().Get(settings_keys::kDeliveryReports) != 0);
     const bool read = ReadPhone(receiver, db, names);
-    if (const int interrupted = InterruptedStatus())
+    if (const int interrupted = InterruptedStatus(true))
         return interrupted;
     return read ? kExitOk : kExitFailed;
 }

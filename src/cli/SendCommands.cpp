@@ -100,7 +100,7 @@ int Finish(CBrivantelDoc& doc, const CBrivantelDoc::SendCount& count)
 {
     std::cerr << "Wysłano: " << count.sent << ", niewysłane: " << count.failed << '.' << std::endl;
     const bool saved = doc.SaveDataFile();
-    if (const int interrupted = InterruptedStatus())
+    if (const int interrupted = InterruptedStatus(saved))
         return interrupted;
     return saved && count.failed == 0 ? kExitOk : kExitFailed;
 }
@@ -155,7 +155,7 @@ int Later(CCommandContext& ctx)
         return kExitFailed;
     }
     const bool saved = doc->SaveDataFile();
-    if (const int interrupted = InterruptedStatus())
+    if (const int interrupted = InterruptedStatus(saved))
         return interrupted;
     return saved ? kExitOk : kExitFailed;
 }

@@ -10,6 +10,11 @@ namespace {
 
 const QCommandLineOption kDataDir(QStringLiteral("data-dir"), QStringLiteral("Katalog z plikiem Brivantel.vs."),
                                   QStringLiteral("DIR"));
+const QCommandLineOption
+    kWait(QStringLiteral("wait"),
+          QStringLiteral("Ile sekund czekać, aż inne polecenie brivantel-cli zwolni plik danych "
+                         "(domyślnie 10; 0: nie czekać)."),
+          QStringLiteral("S"));
 
 std::vector<CCommand> AllCommands()
 {
@@ -36,11 +41,12 @@ std::vector<CCommand> AllCommands()
 
 void PrintUsage(const std::vector<CCommand>& commands, std::ostream& out)
 {
-    out << "Użycie: brivantel-cli [--data-dir DIR] POLECENIE [OPCJE]\n\nPolecenia:\n";
+    out << "Użycie: brivantel-cli [--data-dir DIR] [--wait S] POLECENIE [OPCJE]\n\nPolecenia:\n";
     for (const auto& c : commands)
         out << "  " << c.synopsis.toStdString() << "\n      " << c.description.toStdString() << '\n';
     out << "\nKody wyjścia: 0 sukces, 1 operacja nie powiodła się, 2 błędne wywołanie lub dane,\n"
-           "128+N przerwano sygnałem N (to, co zrobiono, zapisano).\n";
+           "3 plik danych jest uszkodzony (odczytano tylko jego część), 128+N przerwano sygnałem N\n"
+           "(to, co zrobiono, zapisano; gdy zapis się nie udał: 1).\n";
 }
 
 // The words before the first option of the command's own: the data directory's option and its
@@ -50,7 +56,7 @@ QStringList CommandWords(const QStringList& args)
     QStringList words;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--data-dir")) {
+        if (a == QLatin1String("--data-dir") || a == QLatin1String("--wait")) {
             ++i;
             continue;
         }
@@ -93,12 +99,18 @@ int Run(const QStringList& args)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(kDataDir);
+    parser.addOption(kWait);
     parser.addHelpOption();
     for (const auto& option : command->options)
         parser.addOption(option);
     if (!parser.parse(args)) {
         std::cerr << parser.errorText().toStdString() << "\nUżycie: brivantel-cli " << command->synopsis.toStdString()
                   << std::endl;
+        return kExitUsage;
+    }
+    bool waitValid = true;
+    if (parser.isSet(kWait) && (parser.value(kWait).toInt(&waitValid) < 0 || !waitValid)) {
+        std::cerr << "Podaj czas czekania na plik danych w sekundach (--wait S, 0: nie czekać)." << std::endl;
         return kExitUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {

@@ -21,6 +21,11 @@ CAddressBookView::CAddressBookView(CBrivantelDoc& document, int kind, QWidget* p
             &CAddressBookView::ShowCommandPopup);
 }
 
+void CAddressBookView::HandBackQuietly()
+{
+    GetPage().HandBackQuietly();
+}
+
 void CAddressBookView::OnInitialUpdate()
 {
     m_sheet->show();

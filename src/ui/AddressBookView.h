@@ -26,6 +26,7 @@ public:
     CAddressBookView(CBrivantelDoc& document, int kind, QWidget* parent = nullptr);
 
     void OnInitialUpdate() override;
+    void HandBackQuietly() override;
     bool OnCommand(CommandId command) override;
     std::optional<CCommandState> QueryCommand(CommandId command) const override;
 

@@ -67,6 +67,11 @@ CAddressPage::CAddressPage(CBrivantelDoc& document, QWidget* parent)
 
 CAddressPage::~CAddressPage()
 {
+    HandBackQuietly();
+}
+
+void CAddressPage::HandBackQuietly()
+{
     m_viewData.nameWidth = m_list->GetColumnWidth(0);
     m_viewData.phoneWidth = m_list->GetColumnWidth(1);
     m_document.NotifyChanged(DocChange::ViewData);

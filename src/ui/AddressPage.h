@@ -20,6 +20,8 @@ class CAddressPage final : public QWidget
 public:
     CAddressPage(CBrivantelDoc& document, QWidget* parent = nullptr);
     ~CAddressPage() override;
+    // The column widths go to the view data (also at the program's end, when nothing is deleted).
+    void HandBackQuietly();
 
     bool OnCommand(CommandId command);
     std::optional<CCommandState> QueryCommand(CommandId command) const;

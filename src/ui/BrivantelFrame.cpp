@@ -379,11 +379,10 @@ void CBrivantelFrame::HandBackState()
     // The close sequence has kept the placement of the window as the user saw it.
     if (!m_closeAccepted)
         SavePlacement();
-    if (m_view) {
+    // The view stays: a dialog opened over it may still wait on the stack, and deleting the
+    // view would delete that dialog under it. The view hands its state to the document instead.
+    if (m_view)
         m_view->HandBackQuietly();
-        m_viewLayout->removeWidget(m_view.get());
-        m_view.reset();
-    }
 }
 
 bool CBrivantelFrame::IsBusy() const

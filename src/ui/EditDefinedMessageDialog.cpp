@@ -72,6 +72,12 @@ void CEditDefinedMessageDialog::accept()
 {
     if (m_edit->GetStoredLength() == 0)
         return;
-    m_text = m_edit->GetStoredText();
+    const auto text = m_edit->GetStoredText();
+    if (!text) {
+        // The stored text stays as it was; the dialog stays open with what the user wrote.
+        win1250_edit::ShowUnstorable(this, m_edit->UnstorableReason());
+        return;
+    }
+    m_text = *text;
     QDialog::accept();
 }

@@ -50,6 +50,11 @@ CFolderView::CFolderView(CBrivantelDoc& document, int kind, QWidget* parent, CMe
 CFolderView::~CFolderView()
 {
     GetDocument().RemoveListener(*this);
+    HandBackQuietly();
+}
+
+void CFolderView::HandBackQuietly()
+{
     // The widths come back the next time the folder is shown, and after a restart.
     m_widths.recipientsWidth = m_list->GetColumnWidth(0);
     m_widths.textWidth = m_list->GetColumnWidth(1);

@@ -24,6 +24,7 @@ class CFolderView : public CBrivantelView, private CDocumentListener
     Q_OBJECT
 public:
     ~CFolderView() override;
+    void HandBackQuietly() override;
 
     CReportListCtrl& GetList() const { return *m_list; }
     CMessageListModel& GetModel() const { return *m_model; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -62,6 +63,8 @@ CMailCheckerView::CMailCheckerView(CBrivantelDoc& document, int kind, QWidget* p
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     m_password->setEchoMode(QLineEdit::Password);
+    m_server->setObjectName(QStringLiteral("Server"));
+    m_interval->setObjectName(QStringLiteral("Interval"));
     m_interval->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_interval));
     m_interval->setFixedWidth(60);
@@ -105,14 +108,16 @@ CMailCheckerView::CMailCheckerView(CBrivantelDoc& document, int kind, QWidget* p
 
 CMailCheckerView::~CMailCheckerView()
 {
+    HandBackQuietly();
+}
+
+void CMailCheckerView::HandBackQuietly()
+{
     m_timer.stop();
-    // Losing the focus while the view goes must not ask about the interval a second time.
+    // The page goes (another view, the program's close or its end): nothing may ask now, and
+    // losing the focus must not ask about the interval. An interval that is not valid keeps the
+    // one in force.
     disconnect(m_interval, nullptr, this, nullptr);
-    // The last word of the page: what the controls hold goes into the record once more.
-    const QString interval = m_interval->text();
-    const auto value = integer_field::Parse(interval);
-    if (!value || *value < kMinInterval || *value > kMaxInterval)
-        OnIntervalFinished();
     Apply();
 }
 
@@ -216,14 +221,17 @@ void CMailCheckerView::Apply()
     if (const auto interval = integer_field::Parse(m_interval->text());
         interval && *interval >= kMinInterval && *interval <= kMaxInterval)
         record.interval = *interval;
+    // Saving as you go writes it: a keystroke neither waits for the disk nor asks anything.
     GetDocument().NotifyChanged(DocChange::MailChecker);
-    GetDocument().SaveDataFile();
 }
 
 void CMailCheckerView::OnIntervalFinished()
 {
     const auto interval = integer_field::Parse(m_interval->text());
     if (interval && *interval >= kMinInterval && *interval <= kMaxInterval)
+        return;
+    // The focus went to a menu: the user has not finished with the field.
+    if (QApplication::activePopupWidget())
         return;
     CUserInterface& ui = GetDocument().GetUserInterface();
     ui.ShowMessage(interval ? integer_field::OutOfRange(kMinInterval, kMaxInterval)

@@ -26,6 +26,7 @@ public:
     ~CMailCheckerView() override;
 
     void OnInitialUpdate() override;
+    void HandBackQuietly() override;
 
     // "Sprawdź teraz".
     void OnCheckNow();

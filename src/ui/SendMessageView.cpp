@@ -62,7 +62,12 @@ CSendMessageView::CSendMessageView(CBrivantelDoc& document, int kind, QWidget* p
 
 CSendMessageView::~CSendMessageView()
 {
-    // What is being written survives the switch to another view.
+    HandBackQuietly();
+}
+
+void CSendMessageView::HandBackQuietly()
+{
+    // What is being written survives the switch to another view and the program's end.
     ReadFields();
     CSendMessageViewData& saved = GetDocument().GetSendMessageViewData();
     saved.recipients = m_recipients;
@@ -150,7 +155,11 @@ void CSendMessageView::OnInitialUpdate()
 void CSendMessageView::ReadFields()
 {
     m_recipients = m_recipientsEdit->GetStoredText();
-    m_text = m_textEdit->GetStoredText();
+    // A text that cannot be kept is never taken as an empty one: the commands refuse it, and only
+    // the view's own state keeps it with "?" for what cannot be kept.
+    const auto text = m_textEdit->GetStoredText();
+    m_textStorable = text.has_value();
+    m_text = text ? *text : m_textEdit->GetStoredTextLossy();
     m_signature = m_signatureEdit->GetStoredText();
 }
 
@@ -161,7 +170,7 @@ void CSendMessageView::ShowFields()
     m_showing = true;
     m_signatureEdit->SetStoredText(m_signature);
     m_recipientsEdit->SetStoredText(m_recipients);
-    if (m_textEdit->GetStoredText() != m_text)
+    if (m_textEdit->GetStoredText() != m_text) // an edit that cannot be kept is replaced as well
         m_textEdit->SetStoredText(m_text);
     m_showing = false;
 }
@@ -328,8 +337,19 @@ void CSendMessageView::OnCheckRecipients()
     RebuildEntries();
 }
 
+bool CSendMessageView::RefuseUnstorableText()
+{
+    ReadFields();
+    if (m_textStorable)
+        return false;
+    win1250_edit::ShowUnstorable(this, m_textEdit->UnstorableReason());
+    return true;
+}
+
 void CSendMessageView::OnSend()
 {
+    if (RefuseUnstorableText())
+        return;
     OnCheckRecipients();
     const CAddressBook& book = GetDocument().GetAddressBook();
     std::string numbers;
@@ -344,7 +364,8 @@ void CSendMessageView::OnSend()
 
 void CSendMessageView::OnSendLater()
 {
-    ReadFields();
+    if (RefuseUnstorableText())
+        return;
     auto message = std::make_unique<CMessage>(m_recipients, m_text);
     GetDocument().GetOutbox().AddMessage(message);
     GetDocument().NotifyChanged(DocChange::Outbox);
@@ -353,7 +374,8 @@ void CSendMessageView::OnSendLater()
 
 void CSendMessageView::OnSave()
 {
-    ReadFields();
+    if (RefuseUnstorableText())
+        return;
     CDraftsList& drafts = GetDocument().GetDrafts();
     // The draft saved from this view is changed in place; one that has left the folder since is
     // no longer this view's.

@@ -26,6 +26,7 @@ public:
     ~CSendMessageView() override;
 
     void OnInitialUpdate() override;
+    void HandBackQuietly() override;
     bool OnCommand(CommandId command) override;
     std::optional<CCommandState> QueryCommand(CommandId command) const override;
 
@@ -56,6 +57,8 @@ private:
 
     void OnChooseRecipients();
     void OnCheckRecipients();
+    // True (and the user told why) when the text holds a character that cannot be kept.
+    bool RefuseUnstorableText();
     void OnSend();
     void OnSendLater();
     void OnSave();
@@ -68,6 +71,7 @@ private:
     std::vector<CAddress*> m_entries; // not owned: the address book's
     CMessage* m_draft = nullptr;      // not owned: the drafts folder's
     bool m_showing = false;
+    bool m_textStorable = true;
     bool m_phoneLine = false; // the status bar shows our count
 
     QPushButton* m_toButton = nullptr;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -24,8 +25,16 @@ QString Normalised(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QChar(u'\r'), QChar(u'\n'));
+    // Shift+Enter puts in Qt's line separator (U+2028): to the program it is a line break like any other.
     text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
+    text.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
     return text;
+}
+
+bool Storable(char32_t c)
+{
+    return c == U'\n' || c == text_codec::kLoneCarriageReturn.unicode() ||
+           c == text_codec::kLoneLineFeed.unicode() || windows1250::FromCodePoint(c).has_value();
 }
 
 // Refuses a change of a line edit that brings in a character Windows-1250 cannot hold.
@@ -66,8 +75,7 @@ QString KeepRepresentable(const QString& text, bool& dropped)
     QString kept;
     kept.reserve(text.size());
     for (const char32_t c : text.toUcs4()) {
-        if (c == U'\n' || c == text_codec::kLoneCarriageReturn.unicode() ||
-            c == text_codec::kLoneLineFeed.unicode() || windows1250::FromCodePoint(c)) {
+        if (Storable(c)) {
             kept.append(QString::fromUcs4(&c, 1));
         } else {
             dropped = true;
@@ -79,6 +87,30 @@ QString KeepRepresentable(const QString& text, bool& dropped)
 QString RefusedNote()
 {
     return QStringLiteral("Tego znaku nie można użyć w wiadomości (brak go w kodowaniu Windows-1250).");
+}
+
+QString UnstorableReason(const QString& editText)
+{
+    for (const char32_t c : Normalised(editText).toUcs4()) {
+        if (Storable(c))
+            continue;
+        const QString code = QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
+        const QString named =
+            QChar::isPrint(c) ? QStringLiteral("„%1” (%2)").arg(QString::fromUcs4(&c, 1), code) : code;
+        return QStringLiteral(
+                   "Wiadomość zawiera znak %1, którego nie można zapisać w kodowaniu Windows-1250. "
+                   "Usuń go i spróbuj ponownie.")
+            .arg(named);
+    }
+    return {};
+}
+
+void ShowUnstorable(QWidget* owner, const QString& reason)
+{
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Brivantel"), reason, QMessageBox::Ok, owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void ShowNote(QWidget* from, const QString& note)
@@ -119,13 +151,23 @@ CWin1250TextEdit::CWin1250TextEdit(int limit, QWidget* parent) : QPlainTextEdit(
     setTabChangesFocus(true);
 }
 
-std::string CWin1250TextEdit::GetStoredText() const
+QString CWin1250TextEdit::EditText() const
 {
-    // Only Windows-1250 text gets in, so the conversion cannot lose anything. The raw text keeps
-    // what toPlainText() would change (a no-break space would come back as a blank).
-    QString text = document()->toRawText();
-    text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
-    return text_codec::FromEditText(text).value_or(std::string());
+    // The raw text keeps what toPlainText() would change (a no-break space would come back as a blank).
+    return Normalised(document()->toRawText());
+}
+
+std::optional<std::string> CWin1250TextEdit::GetStoredText() const
+{
+    return text_codec::FromEditText(EditText());
+}
+
+std::string CWin1250TextEdit::GetStoredTextLossy() const
+{
+    QString kept;
+    for (const char32_t c : EditText().toUcs4())
+        kept.append(Storable(c) ? QString::fromUcs4(&c, 1) : QStringLiteral("?"));
+    return text_codec::FromEditText(kept).value_or(std::string());
 }
 
 void CWin1250TextEdit::SetStoredText(const std::string& text)
@@ -162,8 +204,9 @@ QString CWin1250TextEdit::Admit(const QString& text)
 
 void CWin1250TextEdit::keyPressEvent(QKeyEvent* event)
 {
-    const bool newline = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const bool command = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    const bool newline = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                         !(event->modifiers() & Qt::ControlModifier);
+    const bool command = !newline && (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
     const QString typed = event->text();
     const bool printable = !typed.isEmpty() && (typed.at(0).isPrint() || typed.at(0).isSurrogate());
     if (command || (!newline && !printable)) {
@@ -172,12 +215,16 @@ void CWin1250TextEdit::keyPressEvent(QKeyEvent* event)
     }
     const QString wanted = newline ? QStringLiteral("\n") : typed;
     const QString admitted = Admit(wanted);
-    if (admitted == wanted) {
+    // Every Enter (Shift+Enter too, where Qt would put in its own line separator) is the one line
+    // break the program stores.
+    if (admitted == wanted && !newline) {
         QPlainTextEdit::keyPressEvent(event);
         return;
     }
-    if (!admitted.isEmpty())
+    if (!admitted.isEmpty()) {
         insertPlainText(admitted);
+        ensureCursorVisible();
+    }
     event->accept();
 }
 

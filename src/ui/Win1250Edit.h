@@ -20,6 +20,12 @@ int StoredLength(const QString& editText);
 QString KeepRepresentable(const QString& text, bool& dropped);
 // The note shown when a character was refused.
 QString RefusedNote();
+// Why a text cannot be kept, naming its first character Windows-1250 cannot hold (after line
+// breaks of every kind have become the stored one); empty when it can be kept.
+QString UnstorableReason(const QString& editText);
+// Shows that reason over `owner` without waiting for it (a window-modal box that deletes itself),
+// so that nothing waits on the stack when the program must end.
+void ShowUnstorable(QWidget* owner, const QString& reason);
 // Shows a note in the status bar of the main window that `from` belongs to (through the owners of
 // dialogs); beside the widget as a tooltip when there is no such window.
 void ShowNote(QWidget* from, const QString& note);
@@ -51,7 +57,13 @@ class CWin1250TextEdit final : public QPlainTextEdit
 public:
     explicit CWin1250TextEdit(int limit, QWidget* parent = nullptr);
 
-    std::string GetStoredText() const;
+    // The text as the program keeps it; nothing when a character in it cannot be kept (the edit
+    // keeps the text; UnstorableReason() says why). Never an empty text in its place.
+    std::optional<std::string> GetStoredText() const;
+    // The same with "?" for each character that cannot be kept: only for the composing view's
+    // state at the end of a run, where keeping most of the text beats keeping none.
+    std::string GetStoredTextLossy() const;
+    QString UnstorableReason() const { return win1250_edit::UnstorableReason(EditText()); }
     void SetStoredText(const std::string& text);
     int GetStoredLength() const { return win1250_edit::StoredLength(toPlainText()); }
 
@@ -65,6 +77,8 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
+    // The document's text with every line break as LF.
+    QString EditText() const;
     // What of `text` may go in at the cursor: representable and within the limit.
     QString Admit(const QString& text);
     int RoomAtCursor() const;

@@ -339,3 +339,25 @@ TEST(Document, ClearedOrUnsetSettingsReadAsTheirDefaults)
     EXPECT_EQ(doc.GetSender().OwnGateway().ReadConfig().method, "POST");
     EXPECT_EQ(COnlineUpdate::Config{}.serverHost, "www.brivantel.example");
 }
+
+// The file becomes read-only during the run: saving as you go stops, but says why (once per try,
+// for the program to show), and the next change tries again once the file is writable.
+TEST(Document, ABackgroundSaveThatCannotWriteSaysWhy)
+{
+    Fixture f;
+    auto doc = f.Open();
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(chmod(f.path.c_str(), 0400), 0);
+    doc->GetDefinedMessages().GetTexts().push_back("Nowa");
+    EXPECT_FALSE(doc->SaveInBackground());
+    const std::string why = windows1250::ToUtf8(doc->TakeQuietSaveError());
+    EXPECT_NE(why.find("Nie udało się zapisać pliku danych"), std::string::npos) << why;
+    EXPECT_EQ(doc->TakeQuietSaveError(), "");
+    ASSERT_EQ(chmod(f.path.c_str(), 0600), 0);
+    ASSERT_TRUE(doc->SaveInBackground());
+    doc->WaitForBackgroundSave();
+    EXPECT_EQ(doc->TakeQuietSaveError(), "");
+    auto reread = f.Open(CBrivantelDoc::Access::ReadOnly);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->GetDefinedMessages().GetTexts().back(), "Nowa");
+}

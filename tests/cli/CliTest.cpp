@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -163,6 +165,34 @@ TEST(Cli, WritersAreRefusedWhileAnotherHoldsTheDataFile)
     EXPECT_EQ(cli.Run({"resave"}).status, 0);
 }
 
+// Scripts run writers back to back: one waits for another command's lock, saying for whom, and
+// gives up at once for --wait 0 or for the desktop program.
+TEST(Cli, AWriterWaitsForAnotherCommandLineWriter)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    WriteFileBytes(cli.DataFile(), sample_file::Full());
+    CDataFileLock held;
+    ASSERT_EQ(held.Acquire(cli.DataFile(), CDataFileLock::Holder::CommandLine),
+              CDataFileLock::Result::Acquired);
+    Result r = cli.Run({"--wait", "0", "resave"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const pid_t waiting = SpawnCli(BRIVANTEL_CLI_PATH, cli.dir, cli.data, {"resave"});
+    ASSERT_GT(waiting, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    held.Release();
+    r = WaitCli(waiting, cli.dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("brivantel-cli (PID " + std::to_string(getpid()) + ")"), std::string::npos) << r.err;
+
+    ASSERT_EQ(held.Acquire(cli.DataFile(), CDataFileLock::Holder::Program), CDataFileLock::Result::Acquired);
+    const auto start = std::chrono::steady_clock::now();
+    r = cli.Run({"resave"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(cli.Run({"--wait", "x", "resave"}).status, 2);
+}
+
 TEST(Cli, DamagedFileIsKeptAndReported)
 {
     Cli cli;
@@ -170,10 +200,14 @@ TEST(Cli, DamagedFileIsKeptAndReported)
     const auto full = sample_file::Full().vec();
     const std::vector<std::uint8_t> cut(full.begin(), full.begin() + 150);
     WriteFileBytes(cli.DataFile(), cut);
-    const Result r = cli.Run({"resave"});
-    EXPECT_EQ(r.status, 0);
+    // A script must be able to tell: status 3, after the copy is kept.
+    Result r = cli.Run({"dump"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    r = cli.Run({"resave"});
+    EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_NE(r.err.find("Brivantel.vs.damaged"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFileBytes(cli.DataFile() + ".damaged"), cut);
+    EXPECT_EQ(cli.Run({"resave"}).status, 0); // what was read is whole now
 }
 
 TEST(Cli, ConfigValuesLiveInTheSettingsStore)

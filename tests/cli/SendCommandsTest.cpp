@@ -10,6 +10,7 @@
 #include "gateway-sim/GatewaySimulator.h"
 #include "support/CliProcess.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SmallFilesystem.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -176,6 +177,37 @@ TEST_F(SendCommandsTest, TerminatedSendLeavesTheMessageInTheOutbox)
             EXPECT_EQ(doc.GetSent().GetCount(), 0u);
         },
         false);
+}
+
+// The same with a disk that fills up meanwhile: the final save fails, and the command says so
+// (status 1 and the reason) instead of "dane zapisano".
+TEST_F(SendCommandsTest, TerminatedSendWhoseSaveFailsSaysSo)
+{
+    SmallFilesystem fs(2048);
+    if (!fs.Mounted())
+        GTEST_SKIP() << fs.Why();
+    WriteFileBytes(fs.file("Brivantel.vs"), ReadFileBytes(dir.file("Brivantel.vs")));
+    sim.SetBehaviour(CGatewaySimulator::Behaviour::NeverAnswer);
+    const pid_t pid =
+        SpawnCli(BRIVANTEL_CLI_PATH, dir, fs.file(""), {"send", "--to", "Anna", "--text", "przerwana"});
+    ASSERT_GT(pid, 0);
+    bool queued = false;
+    for (int i = 0; i < 300 && !queued; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        RecordingUserInterface ui;
+        CMemorySettingsStore store;
+        CBrivantelDoc doc(ui, store);
+        queued = doc.Open(fs.file("Brivantel.vs"), CBrivantelDoc::Access::ReadOnly) &&
+                 doc.GetOutbox().GetCount() == 1;
+    }
+    fs.Fill();
+    ::kill(pid, SIGTERM);
+    const CliResult r = WaitCli(pid, dir);
+    ASSERT_TRUE(queued) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.find("dane zapisano"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("danych nie zapisano"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Brak miejsca na dysku."), std::string::npos) << r.err;
 }
 
 // Names none of which has an entry: nothing is queued, each missing name is named, status 1.

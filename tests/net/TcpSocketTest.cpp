@@ -149,6 +149,12 @@ TEST(TcpSocketTest, RaisedStopFlagEndsAWaitAtOnce)
     EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Stopped);
     EXPECT_FALSE(socket.SendAll("QUIT \r\n"));
     EXPECT_EQ(socket.LastFailure(), CTcpSocket::Failure::Stopped);
+    // The reason the user reads is Polish, as every other one.
+    EXPECT_EQ(socket.FailureReason("127.0.0.1")
+                  .rfind("przerwano po\xB3\xB9"
+                         "czenie z serwerem 127.0.0.1",
+                         0),
+              0u);
     ::close(peer);
 }
 

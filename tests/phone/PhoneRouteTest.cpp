@@ -93,3 +93,23 @@ TEST_F(PhoneRouteTest, APhoneWaitingForItsPinIsNamedBesideTheNumber)
               "+48602000001: Telefon czeka na kod PIN karty SIM.");
     EXPECT_EQ(m_doc.GetOutbox().GetCount(), 1u);
 }
+
+// A queued message for two names: the phone refuses a part of the first one's long text and takes
+// the second's whole. The dialog still says that parts of the first may have arrived.
+TEST_F(PhoneRouteTest, AnEarlierNamesWarningSurvivesTheLastNamesSuccess)
+{
+    FakeModem::Phone phone;
+    phone.refuse = 2;
+    m_modem.Behave(phone);
+    const std::string text(150, '\xb9'); // "ą" 150 times: three parts
+    auto queued = std::make_unique<CMessage>("+48602000001;+48602000002", text);
+    m_doc.GetOutbox().AddMessage(queued);
+    m_doc.SendOutbox();
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetRecipients(), "+48602000001");
+    EXPECT_EQ(m_doc.GetSent().GetCount(), 1u);
+    ASSERT_EQ(m_ui.sendFailures.size(), 1u);
+    const std::string information = windows1250::ToUtf8(m_ui.sendFailures[0].information);
+    EXPECT_NE(information.find("Część wiadomości mogła dotrzeć do odbiorcy"), std::string::npos)
+        << information;
+}

@@ -73,6 +73,34 @@ TEST_F(SendOperationsTest, SendsEachNumberAndFilesItUnderItsNameWithProgress)
     EXPECT_TRUE(ui.sendFailures.empty());
 }
 
+// Each confirmed number is on disk before the next number's exchange begins: a crash in the middle
+// of a long send queues again only the message in flight.
+TEST_F(SendOperationsTest, EachConfirmedMessageIsOnDiskBeforeTheNextExchange)
+{
+    TempDir dir;
+    const std::string path = dir.file("Brivantel.vs");
+    CBrivantelDoc filed{ui, store};
+    ASSERT_TRUE(filed.Open(path, CBrivantelDoc::Access::ReadWrite));
+    filed.GetSender().SetTimeouts(ShortTimeouts());
+    std::mutex mutex;
+    std::vector<std::size_t> sentOnDisk;
+    sim.SetLog([&](const CGatewaySimulator::Message&) {
+        RecordingUserInterface readerUi;
+        CMemorySettingsStore readerStore;
+        CBrivantelDoc reader{readerUi, readerStore};
+        const std::size_t sent =
+            reader.Open(path, CBrivantelDoc::Access::ReadOnly) ? reader.GetSent().GetCount() : 99;
+        std::lock_guard lock(mutex);
+        sentOnDisk.push_back(sent);
+    });
+    CBrivantelDoc::SendCount count;
+    filed.SendToRecipients("a;b;c", "+48502111222;+48601333444;+48602555666", "Hej", ROUTE_INTERNET, &count);
+    sim.SetLog({});
+    EXPECT_EQ(count.sent, 3);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(sentOnDisk, (std::vector<std::size_t>{0, 1, 2}));
+}
+
 TEST_F(SendOperationsTest, OnlyAFailureOfTheLastNumberShowsTheDialog)
 {
     doc.SendToRecipients("Anna;X", "+48502111222;+48600000000", "Hej", ROUTE_INTERNET);
@@ -122,8 +150,8 @@ TEST_F(SendOperationsTest, EveryMessageIsInTheOutboxOnDiskBeforeItLeaves)
     doc.SendOutbox();
     sim.SetLog({});
     std::lock_guard lock(mutex);
-    // Anna stays in the outbox on disk until the next save: sent twice at worst, never lost.
-    EXPECT_EQ(onDisk, (std::vector<Strings>{{"Anna", "Bogdan"}, {"Anna", "Bogdan"}, {"Celina"}}));
+    // Anna's confirmation is on disk before Bogdan's exchange: a crash then sends only Bogdan again.
+    EXPECT_EQ(onDisk, (std::vector<Strings>{{"Anna", "Bogdan"}, {"Bogdan"}, {"Celina"}}));
     EXPECT_EQ(Recipients(doc.GetSent()), (Strings{"Anna", "Bogdan", "Celina"}));
 }
 

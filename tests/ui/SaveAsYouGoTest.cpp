@@ -5,15 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -24,8 +29,12 @@
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
 #include "gateway-sim/GatewaySimulator.h"
+#include "send/SendTestSupport.h"
 #include "store/Windows1250.h"
 #include "support/RecordingUserInterface.h"
+#include "support/SmallFilesystem.h"
+#include "ui/AddressBookView.h"
+#include "ui/AddressPage.h"
 #include "ui/BrivantelFrame.h"
 #include "ui/Commands.h"
 #include "ui/OutboxView.h"
@@ -35,6 +44,7 @@
 #include "ui/SettingsSheet.h"
 #include "ui/SettingsView.h"
 #include "ui/Win1250Edit.h"
+#include "ui/controls/AddressListCtrl.h"
 #include "ui/controls/ReportListCtrl.h"
 
 namespace {
@@ -58,9 +68,16 @@ bool IsChild(const char* role)
 class ChildProgram
 {
 public:
-    ChildProgram(const char* role, const QString& test, const QString& dir)
+    ChildProgram(const char* role, const QString& test, const QString& dir, bool checkedMemory = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // glibc's checking allocator: a free of memory that was never allocated (a dialog on the
+        // stack deleted through its parent) ends the child at once instead of passing unnoticed.
+        const QString debugMalloc = QStringLiteral("/lib/x86_64-linux-gnu/libc_malloc_debug.so.0");
+        if (checkedMemory && QFile::exists(debugMalloc)) {
+            env.insert(QStringLiteral("LD_PRELOAD"), debugMalloc);
+            env.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.check=3"));
+        }
         env.insert(QString::fromLatin1(kChildVariable), QString::fromLatin1(role));
         env.insert(QString::fromLatin1(kDirVariable), dir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -313,3 +330,189 @@ TEST_F(FollowingViews, SentViewShowsAMessageFiledWhileItIsOpen)
 }
 
 } // namespace
+
+// --- the orderly end under any window ----------------------------------------------------------
+
+namespace {
+
+// The windows the program can have open when a signal or the session's end comes.
+enum class OpenWindow
+{
+    RecipientChooser,
+    ReadyMadeTexts,
+    UnknownNames,
+    NewEntry,
+    FindEntry,
+    MailPage
+};
+
+const char* NameOf(OpenWindow window)
+{
+    switch (window) {
+    case OpenWindow::RecipientChooser:
+        return "RecipientChooser";
+    case OpenWindow::ReadyMadeTexts:
+        return "ReadyMadeTexts";
+    case OpenWindow::UnknownNames:
+        return "UnknownNames";
+    case OpenWindow::NewEntry:
+        return "NewEntry";
+    case OpenWindow::FindEntry:
+        return "FindEntry";
+    case OpenWindow::MailPage:
+        return "MailPage";
+    }
+    return "";
+}
+
+// Opens the window from the event loop, as a click would, and says ready once it is up.
+void OpenAndReportReady(RunningProgram& program, OpenWindow window)
+{
+    CBrivantelFrame& frame = *program.frame;
+    std::function<void()> open;
+    switch (window) {
+    case OpenWindow::RecipientChooser:
+        open = [&program] {
+            program.Compose()->findChild<QPushButton*>(QStringLiteral("ToButton"))->click();
+        };
+        break;
+    case OpenWindow::ReadyMadeTexts:
+        open = [&frame] { TriggerEnabled(frame.Action(CommandId::InsertMessage)); };
+        break;
+    case OpenWindow::UnknownNames:
+        TypeText(&program.Compose()->GetRecipientsEdit(), QStringLiteral("Nieznany"));
+        open = [&frame] { TriggerEnabled(frame.Action(CommandId::CheckRecipients)); };
+        break;
+    case OpenWindow::NewEntry:
+    case OpenWindow::FindEntry:
+        // "Znajdź" needs someone to find.
+        ASSERT_TRUE(AddPerson(program.app->GetDocument()->GetAddressBook(), "Anna", "502", "111222"));
+        frame.SwitchView(CommandId::ViewAddressBook);
+        dynamic_cast<CAddressBookView*>(frame.GetActiveView())->GetPage().GetList().SetColumnWidth(0, 233);
+        open = [&frame, window] {
+            TriggerEnabled(
+                frame.Action(window == OpenWindow::NewEntry ? CommandId::NewAddress : CommandId::Find));
+        };
+        break;
+    case OpenWindow::MailPage: {
+        frame.SwitchView(CommandId::ViewMailChecker);
+        auto* server = frame.findChild<QLineEdit*>(QStringLiteral("Server"));
+        auto* interval = frame.findChild<QLineEdit*>(QStringLiteral("Interval"));
+        ASSERT_TRUE(server && interval);
+        TypeText(server, QStringLiteral("pop.example"));
+        interval->setFocus();
+        interval->clear();
+        std::cout << kReady << std::endl;
+        return;
+    }
+    }
+    QTimer::singleShot(0, open);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [poll] {
+        if (QApplication::activeModalWidget())
+            std::cout << kReady << std::endl;
+        else
+            QTimer::singleShot(20, *poll);
+    };
+    QTimer::singleShot(20, *poll);
+}
+
+class ProgramTerminatedUnder : public ::testing::TestWithParam<OpenWindow>
+{
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Windows, ProgramTerminatedUnder,
+                         ::testing::Values(OpenWindow::RecipientChooser, OpenWindow::ReadyMadeTexts,
+                                           OpenWindow::UnknownNames, OpenWindow::NewEntry,
+                                           OpenWindow::FindEntry, OpenWindow::MailPage),
+                         [](const auto& p) { return std::string(NameOf(p.param)); });
+
+// SIGTERM with a dialog open over a view (or the mailbox page with an empty interval): the program
+// ends at once, asks nothing, saves what was written and says 143.
+TEST_P(ProgramTerminatedUnder, AnyWindowEndsInOrder)
+{
+    const std::string role = std::string("under-") + NameOf(GetParam());
+    if (IsChild(role.c_str())) {
+        RunningProgram program;
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable), true));
+        TypeText(&program.Compose()->GetTextEdit(), QStringLiteral("Pisane pod oknem"));
+        OpenAndReportReady(program, GetParam());
+        for (;;)
+            QTest::qWait(100);
+    }
+    QTemporaryDir data;
+    {
+        const QString test = QStringLiteral("Windows/ProgramTerminatedUnder.AnyWindowEndsInOrder/") +
+                             QString::fromLatin1(NameOf(GetParam()));
+        ChildProgram child(role.c_str(), test, data.path(), true);
+        ASSERT_TRUE(child.WaitReady()) << child.Output();
+        QTest::qWait(200);
+        ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
+        // Seconds, not the 30 of a hang: the end waits for nothing.
+        ASSERT_TRUE(child.Process().waitForFinished(5000)) << child.Output();
+        EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit) << child.Output();
+        EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
+    }
+    SavedFile saved(data.path());
+    EXPECT_EQ(saved.doc.GetSendMessageViewData().text, "Pisane pod oknem");
+    if (GetParam() == OpenWindow::NewEntry || GetParam() == OpenWindow::FindEntry) {
+        EXPECT_EQ(saved.doc.GetAddressBookViewData().nameWidth, 233);
+    }
+    if (GetParam() == OpenWindow::MailPage) {
+        EXPECT_EQ(saved.doc.GetMailCheckerData().server, "pop.example");
+        EXPECT_EQ(saved.doc.GetMailCheckerData().interval, CMailCheckerData().interval);
+    }
+}
+
+// The mailbox page: a keystroke neither writes the file nor asks anything (saving as you go does it
+// a moment later), and handing the page back with an empty interval keeps the interval in force
+// without a word.
+TEST(MailPage, KeystrokesAreSavedAsYouGoAndTheEndAsksNothing)
+{
+    QTemporaryDir data;
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(data.path(), false));
+    program.frame->SwitchView(CommandId::ViewMailChecker);
+    auto* server = program.frame->findChild<QLineEdit*>(QStringLiteral("Server"));
+    auto* interval = program.frame->findChild<QLineEdit*>(QStringLiteral("Interval"));
+    ASSERT_TRUE(server && interval);
+    TypeText(server, QStringLiteral("pop"));
+    EXPECT_EQ(SavedFile(data.path()).doc.GetMailCheckerData().server, "");
+    bool saved = false;
+    for (int i = 0; i < 100 && !saved; ++i) {
+        QTest::qWait(50);
+        saved = SavedFile(data.path()).doc.GetMailCheckerData().server == "pop";
+    }
+    EXPECT_TRUE(saved);
+    interval->setFocus();
+    interval->clear();
+    program.frame->HandBackState();
+    EXPECT_TRUE(program.ui.messages.empty()) << program.ui.messages.front().text;
+    EXPECT_TRUE(program.ui.saveDialogs.empty());
+    EXPECT_EQ(program.app->GetDocument()->GetMailCheckerData().interval, CMailCheckerData().interval);
+}
+
+// SIGTERM when the disk has filled up meanwhile: the end still tries to save, and its status says
+// that it could not (1, not 143).
+TEST(ProgramTerminated, OnAFullDiskSaysTheSaveFailed)
+{
+    if (IsChild("full-disk")) {
+        RunningProgram program;
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable), true));
+        TypeText(&program.Compose()->GetTextEdit(), QStringLiteral("Nie zmieści się"));
+        ReportReadyAndRunOn();
+    }
+    SmallFilesystem fs(1024);
+    if (!fs.Mounted())
+        GTEST_SKIP() << fs.Why();
+    ChildProgram child("full-disk", QStringLiteral("ProgramTerminated.OnAFullDisk*"),
+                       QString::fromStdString(fs.file("")));
+    ASSERT_TRUE(child.WaitReady()) << child.Output();
+    fs.Fill();
+    ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
+    ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
+    EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit) << child.Output();
+    EXPECT_EQ(child.Process().exitCode(), 1) << child.Output();
+}

@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -22,6 +23,7 @@
 #include "ui/CheckRecipientsDialog.h"
 #include "ui/Commands.h"
 #include "ui/DefinedMessagesDialog.h"
+#include "ui/EditDefinedMessageDialog.h"
 #include "ui/MessageListModel.h"
 #include "ui/OutboxView.h"
 #include "ui/SelectRecipientsDialog.h"
@@ -333,6 +335,101 @@ TEST_F(ComposeTest, CharactersOutsideWindows1250AreRefusedWithANote)
     EXPECT_EQ(Frame().statusBar()->currentMessage(), win1250_edit::RefusedNote());
     Type(view.GetSignatureEdit(), QStringLiteral("✓"));
     EXPECT_EQ(m_doc.GetSignature(), "Jan");
+}
+
+// The keys that put a line break or a blank into the text: Shift+Enter (where Qt would insert its
+// own line separator, U+2028), Enter, Ctrl+Enter, Tab (moves on), the no-break space. What is typed
+// is what is queued and kept as a draft, never an empty text.
+TEST_F(ComposeTest, EveryKeyOfTheTextEditReachesTheOutboxAndTheDrafts)
+{
+    ShowFrame();
+    CSendMessageView& view = View();
+    CWin1250TextEdit& edit = view.GetTextEdit();
+    Type(view.GetRecipientsEdit(), QStringLiteral("Anna"));
+    Type(edit, QStringLiteral("a"));
+    QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
+    TypeText(&edit, QStringLiteral("b"));
+    QTest::keyClick(&edit, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    TypeText(&edit, QStringLiteral("c"));
+    QTest::keyClick(&edit, Qt::Key_Return);
+    QTest::keyClick(&edit, Qt::Key_Return, Qt::ControlModifier);
+    TypeText(&edit, QString(QChar(0xA0)) + QStringLiteral("d"));
+    QTest::keyClick(&edit, Qt::Key_Tab);
+    const std::string typed = "a\r\nb\r\nc\r\n\xA0"
+                              "d";
+    EXPECT_EQ(edit.GetStoredText(), typed);
+    EXPECT_EQ(view.GetProgress(), static_cast<int>(typed.size()));
+    // A separator that came in some other way (an input method, a program) is a line break too.
+    edit.moveCursor(QTextCursor::End);
+    edit.insertPlainText(QString(QChar(QChar::LineSeparator)) + QChar(QChar::ParagraphSeparator) +
+                         QStringLiteral("e"));
+    const std::string kept = typed + "\r\n\r\ne";
+    EXPECT_EQ(edit.GetStoredText(), kept);
+
+    TriggerEnabled(Frame().Action(CommandId::SaveDraft));
+    ASSERT_EQ(m_doc.GetDrafts().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetDrafts().GetMessages()[0]->GetText(), kept);
+    TriggerEnabled(Frame().Action(CommandId::SendLater));
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 1u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetText(), kept);
+}
+
+// A character that still cannot be kept (it came past the edit's filter) stops every command with
+// a reason that names it; the text stays in the edit, nothing is queued, filed or sent.
+TEST_F(ComposeTest, ATextThatCannotBeKeptIsRefusedNotEmptied)
+{
+    ShowFrame();
+    CSendMessageView& view = View();
+    CWin1250TextEdit& edit = view.GetTextEdit();
+    Type(view.GetRecipientsEdit(), QStringLiteral("Anna"));
+    Type(edit, QStringLiteral("Hej "));
+    edit.insertPlainText(QStringLiteral("ж"));
+    EXPECT_EQ(edit.GetStoredText(), std::nullopt);
+    for (CommandId command : {CommandId::Send, CommandId::SendLater, CommandId::SaveDraft}) {
+        TriggerEnabled(Frame().Action(command));
+        auto* box = QApplication::activeModalWidget()
+                        ? qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+                        : nullptr;
+        ASSERT_NE(box, nullptr) << static_cast<int>(command);
+        EXPECT_TRUE(box->text().contains(QStringLiteral("„ж” (U+0436)"))) << box->text().toStdString();
+        if (command == CommandId::Send) {
+            EXPECT_TRUE(SaveScreenshot(*box, QStringLiteral("compose-unstorable-character")));
+        }
+        box->close();
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(edit.toPlainText(), QStringLiteral("Hej ж"));
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 0u);
+    EXPECT_EQ(m_doc.GetDrafts().GetCount(), 0u);
+    EXPECT_EQ(m_doc.GetSent().GetCount(), 0u);
+    EXPECT_EQ(m_sim.MessageCount(), 0u);
+}
+
+// The ready-made text editor: Shift+Enter is a line break, and "OK" with a text it cannot keep
+// leaves the stored text as it was.
+TEST_F(ComposeTest, TheReadyMadeTextEditorKeepsLineBreaksAndNeverWipesAText)
+{
+    CEditDefinedMessageDialog dialog("Stary");
+    dialog.show();
+    CWin1250TextEdit& edit = dialog.GetEdit();
+    edit.setFocus();
+    QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
+    TypeText(&edit, QStringLiteral("nowy"));
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.GetText(), "Stary\r\nnowy");
+
+    CEditDefinedMessageDialog refused("Stary");
+    refused.show();
+    refused.GetEdit().moveCursor(QTextCursor::End);
+    refused.GetEdit().insertPlainText(QStringLiteral("😀"));
+    refused.accept();
+    EXPECT_TRUE(refused.isVisible());
+    EXPECT_EQ(refused.GetText(), "Stary");
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("U+1F600"))) << box->text().toStdString();
+    box->close();
 }
 
 TEST_F(ComposeTest, CheckDropsEmptyPiecesAndAsksAboutUnknownNames)

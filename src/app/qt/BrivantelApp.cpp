@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMainWindow>
 #include <QSessionManager>
+#include <QStatusBar>
 #include <QTranslator>
 #include <QWidget>
 
@@ -197,8 +199,9 @@ void CBrivantelApp::EndNow(int status)
     if (m_frame)
         m_frame->HandBackState();
     m_shownDocument = nullptr;
+    bool saved = true;
     if (m_document) {
-        m_document->SaveDataFile(false);
+        saved = m_document->SaveDataFile(false);
         m_document.reset(); // releases the lock
     }
     ExitInstance();
@@ -207,8 +210,8 @@ void CBrivantelApp::EndNow(int status)
     m_instance.reset();
     std::fflush(nullptr);
     // The windows are left to the system: unwinding a dialog that is open now would run the code
-    // waiting behind it against a document that is gone.
-    ::_exit(status);
+    // waiting behind it against a document that is gone. A save that failed is not an orderly end.
+    ::_exit(saved ? status : 1);
 }
 
 void CBrivantelApp::OnDocumentChanged(DocChange /*change*/)
@@ -260,8 +263,13 @@ void CBrivantelApp::OnCollectTimer()
 void CBrivantelApp::ReportSaveFailure()
 {
     const std::string failure = m_document->TakeQuietSaveError();
-    // Once a run: the next saves try again without a word, and the save at the end speaks again.
-    if (failure.empty() || m_saveFailureShown)
+    if (failure.empty())
+        return;
+    // The status bar says it at every failed try; the dialog once a run. The next change tries again.
+    if (auto* main = m_frame ? qobject_cast<QMainWindow*>(m_frame->Window()) : nullptr)
+        main->statusBar()->showMessage(
+            QStringLiteral("Nie udało się zapisać pliku danych; zmiany są tylko w pamięci."));
+    if (m_saveFailureShown)
         return;
     m_saveFailureShown = true;
     m_ui.ShowMessage(failure, CUserInterface::Icon::Exclamation);
