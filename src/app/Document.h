@@ -127,6 +127,9 @@ public:
     bool DiscardMessage(std::unique_ptr<CMessage> message);
 
     const std::string& GetPath() const { return m_path; }
+    // Where Brivantel.db lives: beside the data file unless set (DeliveryRecords.cpp).
+    std::string GetMessageDbFolder() const;
+    void SetMessageDbFolder(std::string folder) { m_messageDbFolder = std::move(folder); }
     bool WasDamaged() const { return m_damaged; }
     // Opened for reading only, or a data file the user cannot write: saving asks where to write.
     bool IsReadOnly() const { return m_readOnly; }
@@ -242,6 +245,12 @@ private:
     std::optional<std::string> AskPin(const std::string& prompt) override;
     void PinWasWrong() override { m_pinAsked = false; }
     void NoteSendRoute(const std::string& text) override;
+    bool GetDeliveryReports() const override
+    {
+        return m_settingsStore.Get(settings_keys::kDeliveryReports) != 0;
+    }
+    // Keeps the references of a message the phone sent with reports asked for (DeliveryRecords.cpp).
+    void RecordDelivery(const CMessage* filed, const std::string& number, const SendOutcome& outcome);
     OwnGatewaySettings GetOwnGateway() const override { return settings_keys::OwnGatewayOf(m_settingsStore); }
     bool SendOutboxMessage(CMessage& message, SendCount& count);
     // A failed send's reason goes to its message in the outbox (when queued) and to the user.
@@ -283,6 +292,7 @@ private:
     CModemService* m_modemService = nullptr;
     std::string m_phoneBackend;
     bool m_pinAsked = false; // the user is asked for the SIM's PIN once in a run
+    std::string m_messageDbFolder;
     CPop3Options m_mailOptions;
     CMailCheckResult m_lastMailCheck;
 

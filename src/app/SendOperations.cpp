@@ -193,7 +193,7 @@ bool CBrivantelDoc::SendToRecipients(const std::string& recipients, const std::s
         if (outcome) {
             if (queued[i])
                 m_outbox.RemoveMessage(queued[i]); // destroyed here
-            File(m_sent, names[i], text);
+            RecordDelivery(File(m_sent, names[i], text), pieces[i], outcome);
             ++tally.sent;
             NotifyChanged(DocChange::Sent);
             Announce(DocChange::Outbox);
@@ -232,6 +232,14 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
         names.emplace_back(); // nothing to send to: the send fails and the message stays
     std::vector<std::string> sent;
     std::vector<std::string> failed;
+    // Each number's outcome with its references, kept for the copy filed below.
+    struct Delivered
+    {
+        std::string name;
+        std::string number;
+        SendOutcome outcome;
+    };
+    std::vector<Delivered> delivered;
     // Each failed name's note (a long message the phone refused part-way), not only the last one's.
     std::string warnings;
     SendOutcome last;
@@ -241,6 +249,8 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
             number = name;
         last = net_stop::Requested() ? SendOutcome{} : m_sender.Send(number, text, ROUTE_CONFIGURED);
         (last ? sent : failed).push_back(name);
+        if (last && !last.references.empty())
+            delivered.push_back({name, number, last});
         if (!last) {
             NoteFailure(&message, number.empty() ? name : number, last.reason);
             if (!last.warning.empty() && warnings.find(last.warning) == std::string::npos)
@@ -250,15 +260,21 @@ bool CBrivantelDoc::SendOutboxMessage(CMessage& message, SendCount& tally)
     tally.sent += static_cast<int>(sent.size());
     tally.failed += static_cast<int>(failed.size());
     if (failed.empty()) {
-        File(m_sent, recipients, text);
+        const CMessage* filed = File(m_sent, recipients, text);
+        for (const auto& d : delivered)
+            RecordDelivery(filed, d.number, d.outcome);
         m_outbox.RemoveMessage(&message); // destroyed here
         NotifyChanged(DocChange::Sent);
         Announce(DocChange::Outbox);
         return true;
     }
     // Only the names that failed stay queued; each that went out is filed under its own name.
-    for (const auto& name : sent)
-        File(m_sent, name, text);
+    for (const auto& name : sent) {
+        const CMessage* filed = File(m_sent, name, text);
+        for (const auto& d : delivered)
+            if (d.name == name)
+                RecordDelivery(filed, d.number, d.outcome);
+    }
     if (!sent.empty()) {
         message.SetRecipients(::recipients::Join(failed));
         NotifyChanged(DocChange::Sent);

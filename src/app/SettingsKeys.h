@@ -16,6 +16,8 @@ inline constexpr StringSetting kPhoneEncoding{"Settings", "PhoneEncoding", "auto
 // Who talks to the phone: "auto" (the system's modem service when it manages the port's modem,
 // the port itself otherwise), "modemmanager" or "serial".
 inline constexpr StringSetting kPhoneBackend{"Settings", "PhoneBackend", "auto", true};
+// 1: the phone asks the network for a delivery report of each message (some operators charge).
+inline constexpr IntSetting kDeliveryReports{"Settings", "DeliveryReports", 0};
 // Seconds between readings of the phone's received messages; 0 turns them off.
 inline constexpr IntSetting kReceiveInterval{"Settings", "ReceiveInterval", 60};
 // The main window's placement (see WindowPlacement.h).

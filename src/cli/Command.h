@@ -83,6 +83,7 @@ std::vector<CCommand> MailCommands();
 std::vector<CCommand> OnlineCommands();
 std::vector<CCommand> PhoneCommands();
 std::vector<CCommand> ReceiveCommands();
+std::vector<CCommand> ConversationCommands();
 
 // For the commands that wait on a gateway, a phone or a mailbox: SIGTERM, SIGHUP and SIGINT stop
 // the wait instead of the program, so the command files what it has and saves before it ends.

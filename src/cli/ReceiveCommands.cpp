@@ -143,6 +143,7 @@ int Receive(CCommandContext& ctx)
     const auto names = NamesByNumber(ctx);
     EndOnSignals();
     CSmsReceiver receiver(device, db);
+    receiver.SetStatusReports(ctx.Settings().Get(settings_keys::kDeliveryReports) != 0);
     const bool read = ReadPhone(receiver, db, names);
     // Every message read is committed to Brivantel.db as it comes: nothing is left unsaved.
     if (const int interrupted = InterruptedStatus(true))
@@ -215,6 +216,7 @@ int WatchSms(CCommandContext& ctx)
     EndOnSignals();
     std::cerr << "Odbieranie wiadomości co " << interval << " s (Ctrl+C kończy)." << std::endl;
     CSmsReceiver receiver(device, db);
+    receiver.SetStatusReports(ctx.Settings().Get(settings_keys::kDeliveryReports) != 0);
     std::string lastProblem;
     while (CSignalPipe::Received() == 0) {
         ReadPhone(receiver, db, names, &lastProblem);

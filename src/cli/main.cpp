@@ -34,6 +34,8 @@ std::vector<CCommand> AllCommands()
         all.push_back(std::move(c));
     for (auto& c : ReceiveCommands())
         all.push_back(std::move(c));
+    for (auto& c : ConversationCommands())
+        all.push_back(std::move(c));
     return all;
 }
 

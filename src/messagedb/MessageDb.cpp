@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -50,11 +51,27 @@ const char* const kMigrations[] = {
     "CREATE TABLE source (key TEXT PRIMARY KEY, message INTEGER NOT NULL) WITHOUT ROWID;"
     "CREATE INDEX message_waiting ON message(sender, reference, total) WHERE present < total;"
     "CREATE INDEX message_order ON message(coalesce(sent, received), id);",
+    // 2: the parts of messages sent with a delivery report asked for, each with the network's
+    // reference and the report's status once one came. A sent message is named by its recipient,
+    // text and time as the data file files it; the data file itself stays as it is.
+    "CREATE TABLE sent_part ("
+    "  name BLOB NOT NULL,"
+    "  text BLOB NOT NULL,"
+    "  filed INTEGER NOT NULL,"
+    "  part INTEGER NOT NULL,"
+    "  number TEXT NOT NULL,"
+    "  reference INTEGER NOT NULL,"
+    "  sent INTEGER NOT NULL,"
+    "  status INTEGER,"
+    "  discharge INTEGER,"
+    "  PRIMARY KEY (name, text, filed, number, part)) WITHOUT ROWID;"
+    "CREATE INDEX sent_part_report ON sent_part(number, reference, sent);",
 };
 constexpr int kLatestVersion = static_cast<int>(sizeof kMigrations / sizeof kMigrations[0]);
 static_assert(kApplicationId == 1112692308);
 
 constexpr std::int64_t kJoinWindow = 7 * 24 * 3600;
+constexpr std::int64_t kClockSlack = 3600;
 
 const char* const kBusy =
     "Baza wiadomości Brivantel.db jest zajęta przez inny program; spróbuj ponownie, gdy "
@@ -662,4 +679,126 @@ bool CMessageDb::Delete(std::int64_t id)
         return false;
     }
     return sqlite3_changes(m_db) == 1;
+}
+
+bool CMessageDb::RecordSent(const SentCopy& copy)
+{
+    if (!m_db || copy.references.empty())
+        return false;
+    if (!Exec("BEGIN IMMEDIATE"))
+        return false;
+    const std::string number = NormaliseNumber(copy.number);
+    for (std::size_t i = 0; i < copy.references.size(); ++i) {
+        // One filed copy may go to several numbers, each with its own parts. The same message
+        // filed again in the same second is a resend: its parts start over.
+        Statement q(m_db,
+                    "INSERT OR REPLACE INTO sent_part(name, text, filed, part, number, reference, sent) "
+                    "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        q.Bind(1, copy.name).Bind(2, copy.text).Bind(3, copy.filed).Bind(4, static_cast<std::int64_t>(i + 1));
+        q.Bind(5, number).Bind(6, copy.references[i]).Bind(7, copy.sentUtc);
+        if (q.Step() != SQLITE_DONE) {
+            m_error = sqlite3_errmsg(m_db);
+            const std::string error = m_error;
+            Exec("ROLLBACK");
+            m_error = error;
+            return false;
+        }
+    }
+    if (!Exec("COMMIT")) {
+        const std::string error = m_error;
+        Exec("ROLLBACK");
+        m_error = error;
+        return false;
+    }
+    return true;
+}
+
+bool CMessageDb::ApplyReports(const std::vector<StatusReport>& reports, int* matched)
+{
+    if (matched)
+        *matched = 0;
+    if (!m_db || !Exec("BEGIN IMMEDIATE"))
+        return false;
+    int count = 0;
+    for (const auto& report : reports) {
+        Statement find(m_db,
+                       "SELECT name, text, filed, part, status, number FROM sent_part WHERE number = ?1 AND "
+                       "reference = ?2 AND sent <= ?3 AND sent >= ?4 ORDER BY sent DESC LIMIT 1");
+        find.Bind(1, NormaliseNumber(report.number)).Bind(2, report.reference);
+        // The centre's clock may run a little behind ours.
+        find.Bind(3, report.receivedUtc + kClockSlack).Bind(4, report.receivedUtc - kReportWindow);
+        const int rc = find.Step();
+        if (rc == SQLITE_DONE)
+            continue;
+        bool ok = rc == SQLITE_ROW;
+        if (ok) {
+            // A final word (delivered or failed) is not taken back by a late "still trying".
+            const bool pending = report.status >= 0x20 && report.status <= 0x3F;
+            const bool finalBefore = !find.IsNull(4) && (find.Int(4) < 0x20 || find.Int(4) > 0x3F);
+            if (pending && finalBefore) {
+                ++count;
+                continue;
+            }
+            Statement set(m_db, "UPDATE sent_part SET status = ?, discharge = ? WHERE name = ? AND text = ? "
+                                "AND filed = ? AND part = ? AND number = ?");
+            set.Bind(1, report.status)
+                .Bind(2, report.dischargeUtc)
+                .Bind(3, find.Text(0))
+                .Bind(4, find.Text(1));
+            set.Bind(5, find.Int(2)).Bind(6, find.Int(3)).Bind(7, find.Text(5));
+            ok = set.Step() == SQLITE_DONE;
+        }
+        if (!ok) {
+            const std::string error = sqlite3_errmsg(m_db);
+            Exec("ROLLBACK");
+            m_error = error;
+            return false;
+        }
+        ++count;
+    }
+    if (!Exec("COMMIT")) {
+        const std::string error = m_error;
+        Exec("ROLLBACK");
+        m_error = error;
+        return false;
+    }
+    if (matched)
+        *matched = count;
+    return true;
+}
+
+DeliveryState CMessageDb::DeliveryOf(const std::string& name, const std::string& text, std::int64_t filed,
+                                     const std::string& number) const
+{
+    DeliveryState result;
+    if (!m_db)
+        return result;
+    Statement q(m_db, "SELECT status, discharge FROM sent_part WHERE name = ?1 AND text = ?2 AND filed = ?3 "
+                      "AND (?4 = '' OR number = ?4)");
+    q.Bind(1, name).Bind(2, text).Bind(3, filed).Bind(4, number.empty() ? number : NormaliseNumber(number));
+    bool any = false;
+    bool all = true;
+    bool failed = false;
+    std::int64_t last = 0;
+    while (q.Step() == SQLITE_ROW) {
+        any = true;
+        const std::int64_t status = q.IsNull(0) ? -1 : q.Int(0);
+        if (status >= 0x00 && status <= 0x1F)
+            last = std::max(last, q.Int(1));
+        else
+            all = false;
+        // 0x40-0x7F: the centre gave up; values above are reserved and read as failed too.
+        if (status >= 0x40)
+            failed = true;
+    }
+    if (!any)
+        return result;
+    if (failed)
+        result.state = Delivery::Failed;
+    else if (all) {
+        result.state = Delivery::Delivered;
+        result.at = last;
+    } else
+        result.state = Delivery::Pending;
+    return result;
 }

@@ -56,6 +56,41 @@ struct StoredMessage
     bool deleted = false;
 };
 
+// A message the phone sent with delivery reports asked for, as filed in the sent folder.
+struct SentCopy
+{
+    std::string name;       // the recipient as filed (Windows-1250)
+    std::string number;     // the number it went to, in any form
+    std::string text;       // as filed (Windows-1250)
+    std::int64_t filed = 0; // the time filed with it
+    std::int64_t sentUtc = 0;
+    std::vector<int> references; // each part's, in order
+};
+
+// One SMS-STATUS-REPORT as the phone gave it.
+struct StatusReport
+{
+    std::string number; // the recipient the report names
+    int reference = 0;
+    int status = 0; // TP-ST
+    std::int64_t dischargeUtc = 0;
+    std::int64_t receivedUtc = 0; // when it reached us: it must be within a week of the send
+};
+
+enum class Delivery
+{
+    None,      // no report was asked for
+    Pending,   // asked for; not every part is reported delivered yet
+    Delivered, // every part delivered
+    Failed     // a part the network gave up on
+};
+
+struct DeliveryState
+{
+    Delivery state = Delivery::None;
+    std::int64_t at = 0; // Delivered: when the last part arrived
+};
+
 struct ListOptions
 {
     bool unreadOnly = false;
@@ -127,6 +162,19 @@ public:
     bool SetRead(std::int64_t id, bool read);
     // Moves the message to the deleted state; it stays in the database.
     bool Delete(std::int64_t id);
+
+    // Keeps the parts' references of a message sent with reports asked for.
+    bool RecordSent(const SentCopy& copy);
+    // Applies the reports in one transaction: each to the part sent to its number (however
+    // written) with its reference, the newest such part sent within the week before the report
+    // came. A report that matches nothing changes nothing. matched counts those that did.
+    // False, with nothing applied, when the database refused.
+    bool ApplyReports(const std::vector<StatusReport>& reports, int* matched = nullptr);
+    // The state of a filed copy: of its one number's parts when a number is given, else of all.
+    DeliveryState DeliveryOf(const std::string& name, const std::string& text, std::int64_t filed,
+                             const std::string& number = {}) const;
+    // How long after a send its reports are taken.
+    static constexpr std::int64_t kReportWindow = 7 * 24 * 3600;
 
     // The schema version of an open database (PRAGMA user_version).
     int SchemaVersion() const;

@@ -1,6 +1,5 @@
 #include "phone/SmsReceiver.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "messagedb/MessageDb.h"
@@ -123,7 +122,8 @@ void CSmsReceiver::TakeLine(const std::string& raw, const std::string& command, 
         echoSkipped = true;
         return;
     }
-    if (StartsWith(line, "+CMTI:")) {
+    if (StartsWith(line, "+CMTI:") || StartsWith(line, "+CDSI:")) {
+        // "+CDSI" names a stored delivery report the same way "+CMTI" names a message.
         const auto fields = Fields(line.substr(6));
         if (fields.size() == 2 && Number(fields[1]) >= 0)
             m_notices.push_back(Number(fields[1]));
@@ -250,6 +250,7 @@ bool CSmsReceiver::StoreAndDelete(CSerialLink& link, const std::vector<Listed>& 
                                   std::int64_t now, ReceiveReport& report)
 {
     std::vector<IncomingMessage> batch;
+    std::vector<StatusReport> reports;
     std::vector<int> slots;
     for (const auto& entry : entries) {
         // In a listing cut short a PDU shorter than announced may be the cut itself; in a whole
@@ -261,8 +262,15 @@ bool CSmsReceiver::StoreAndDelete(CSerialLink& link, const std::vector<Listed>& 
         }
         const sms::ReceivedPdu pdu = sms::ReadPdu(entry.pdu);
         if (pdu.ok && pdu.kind == sms::PduKind::StatusReport) {
-            report.notes.push_back("Raport doręczenia z miejsca " + std::to_string(entry.index) +
-                                   " zostaje w telefonie.");
+            StatusReport status;
+            status.number = pdu.address;
+            status.reference = pdu.messageReference;
+            status.status = pdu.status;
+            status.dischargeUtc = pdu.discharge.valid ? pdu.discharge.utc : now;
+            // A report may wait on the phone for days: the centre's time says when it came.
+            status.receivedUtc = pdu.discharge.valid ? pdu.discharge.utc : now;
+            reports.push_back(status);
+            slots.push_back(entry.index);
             continue;
         }
         if (!pdu.ok)
@@ -271,16 +279,28 @@ bool CSmsReceiver::StoreAndDelete(CSerialLink& link, const std::vector<Listed>& 
         batch.push_back(Incoming(entry, now));
         slots.push_back(entry.index);
     }
-    if (batch.empty())
+    if (batch.empty() && reports.empty())
         return true;
-    const ImportResult imported = m_db.Import(batch);
-    if (!imported.ok) {
-        report.problem = imported.reason;
-        return false;
+    if (!batch.empty()) {
+        const ImportResult imported = m_db.Import(batch);
+        if (!imported.ok) {
+            report.problem = imported.reason;
+            return false;
+        }
+        report.stored += imported.added;
+        report.duplicates += imported.duplicates;
+        report.shown.insert(report.shown.end(), imported.shown.begin(), imported.shown.end());
     }
-    report.stored += imported.added;
-    report.duplicates += imported.duplicates;
-    report.shown.insert(report.shown.end(), imported.shown.begin(), imported.shown.end());
+    if (!reports.empty()) {
+        // Applying a report twice (it stayed on the phone after a cut reading) sets the same state.
+        int matched = 0;
+        if (!m_db.ApplyReports(reports, &matched)) {
+            report.problem = "Nie można zapisać raportów doręczenia w bazie: " + m_db.LastError();
+            return false;
+        }
+        report.reports += static_cast<int>(reports.size());
+        report.reportsMatched += matched;
+    }
     if (m_afterCommit)
         m_afterCommit();
     for (const int slot : slots) {
@@ -338,7 +358,7 @@ ReceiveReport CSmsReceiver::Receive(std::int64_t now)
         return report;
     };
     // Notices while the port is ours; a phone that cannot send them is read at each poll alone.
-    Exchange(link, "AT+CNMI=2,1,0,0,0", m_timeouts.command);
+    Exchange(link, m_statusReports ? "AT+CNMI=2,1,0,2,0" : "AT+CNMI=2,1,0,0,0", m_timeouts.command);
 
     answer = Exchange(link, "AT+CMGL=4", m_timeouts.listing);
     if (answer.end == End::Error) {

@@ -32,6 +32,8 @@ struct ReceiveReport
     // reading finds room again.
     bool storageFull = false;
     std::vector<std::string> notes; // a message left on the phone or kept unreadable, and why
+    int reports = 0;                // delivery reports taken (matched to a sent message or not)
+    int reportsMatched = 0;         // of them, those that named a message we sent
 };
 
 // Reads the messages a GSM phone or modem holds, over a serial port in PDU mode, into the
@@ -53,6 +55,9 @@ public:
     // Called after each commit, before anything is deleted from the phone.
     void SetAfterCommit(std::function<void()> observer) { m_afterCommit = std::move(observer); }
     void SetTimeouts(const ReceiveTimeouts& timeouts) { m_timeouts = timeouts; }
+    // Asks the phone to store delivery reports and announce them ("+CDSI") while the port is
+    // ours. Reports found on the phone are taken either way: they are of no use left there.
+    void SetStatusReports(bool on) { m_statusReports = on; }
 
     struct Answer
     {
@@ -98,4 +103,5 @@ private:
     std::vector<int> m_notices; // slots "+CMTI" named during this reading
     bool m_fullSeen = false;    // "+CMS ERROR: 322" came during this reading
     bool m_fullReported = false;
+    bool m_statusReports = false;
 };

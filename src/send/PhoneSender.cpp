@@ -255,6 +255,23 @@ std::string PartlySent()
 {
     return Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu zostaną wysłane "
                   "wszystkie części.");
+// The message reference of "+CMGS: <mr>[,<scts>]" among the lines; -1 when none.
+int MessageReference(const std::vector<std::string>& lines)
+{
+    for (const auto& line : lines) {
+        if (!StartsWith(line, "+CMGS:"))
+            continue;
+        std::size_t at = 6;
+        while (at < line.size() && line[at] == ' ')
+            ++at;
+        int value = 0;
+        std::size_t digits = 0;
+        for (; at < line.size() && line[at] >= '0' && line[at] <= '9' && digits < 4; ++at, ++digits)
+            value = value * 10 + (line[at] - '0');
+        if (digits > 0 && value <= 255)
+            return value;
+    }
+    return -1;
 }
 
 std::uint8_t NextReference()
@@ -504,6 +521,15 @@ bool CPhoneSender::SendText(CSerialLink& link, const std::string& number, const 
         Refused(answer, "Telefon nie przyjął trybu tekstowego.");
         return false;
     }
+    // Text mode takes the first octet from the phone's parameters: the request bit set for this
+    // message and the common default (17: SMS-SUBMIT, relative validity) put back after it.
+    if (m_reports) {
+        answer = Exchange(link, "at+csmp=49,167,0,0\r", "OK", m_timeouts.mode);
+        if (answer.verdict != Reply::Expected) {
+            Refused(answer, "Telefon nie przyjął prośby o potwierdzenie doręczenia.");
+            return false;
+        }
+    }
     answer = Exchange(link, "at+cmgs=\"" + number + "\"\r", ">", m_timeouts.prompt);
     if (answer.verdict != Reply::Expected) {
         // A prompt that comes after we gave up would leave the phone taking our next commands
@@ -517,6 +543,12 @@ bool CPhoneSender::SendText(CSerialLink& link, const std::string& number, const 
     if (answer.verdict != Reply::Expected) {
         Refused(answer, "Telefon nie potwierdził wysłania wiadomości.");
         return false;
+    }
+    if (m_reports) {
+        if (const int reference = MessageReference(answer.lines); reference >= 0)
+            m_references.push_back(reference);
+        // The message went; a phone that keeps asking for reports costs nothing more than that.
+        (void)Exchange(link, "at+csmp=17,167,0,0\r", "OK", m_timeouts.mode);
     }
     return true;
 }
@@ -539,8 +571,9 @@ bool CPhoneSender::SendWithoutPolishLetters(CSerialLink& link, const std::string
 
 bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const std::string& text, bool ucs2)
 {
-    const auto pdus = sms::SubmitPdus(number, sms::FromWindows1250(text),
-                                      ucs2 ? sms::Coding::Ucs2 : sms::Coding::Gsm7, NextReference());
+    const auto pdus =
+        sms::SubmitPdus(number, sms::FromWindows1250(text), ucs2 ? sms::Coding::Ucs2 : sms::Coding::Gsm7,
+                        NextReference(), m_reports);
     if (pdus.size() > kMaxParts) {
         // The part count and number are one octet each in the header.
         m_reason = Polish("Wiadomość jest za długa dla telefonu.");
@@ -573,6 +606,8 @@ bool CPhoneSender::SendPdus(CSerialLink& link, const std::string& number, const 
             break;
         }
         ++confirmed;
+        if (m_reports)
+            m_references.push_back(MessageReference(answer.lines));
     }
     return confirmed == pdus.size();
 }
@@ -583,6 +618,7 @@ SendOutcome CPhoneSender::Send(const std::string& number, const std::string& tex
     m_pduRefused = false;
     m_pinRefused = false;
     m_withoutPolishLetters = false;
+    m_references.clear();
     const auto failed = [this](std::string reason) {
         return SendOutcome{COutcome::Failed(reason), m_warning};
     };
@@ -613,7 +649,14 @@ SendOutcome CPhoneSender::Send(const std::string& number, const std::string& tex
             sent = SendWithoutPolishLetters(link, dial, text);
     }
     link.Close();
-    return sent ? SendOutcome{COutcome::Done(), {}} : failed(m_reason);
+    if (!sent)
+        return failed(m_reason);
+    SendOutcome done{COutcome::Done(), {}, {}};
+    // A part whose reference the phone did not give cannot be matched to a report; the message
+    // then stays "sent" rather than being called delivered on the other parts' word.
+    if (m_reports && std::none_of(m_references.begin(), m_references.end(), [](int r) { return r < 0; }))
+        done.references = m_references;
+    return done;
 }
 
 PhoneReport CPhoneSender::Inspect()

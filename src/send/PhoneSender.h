@@ -51,6 +51,9 @@ struct PhoneReport
 struct [[nodiscard]] SendOutcome : COutcome
 {
     std::string warning;
+    // With delivery reports asked for: the network's reference of each part, in order, as the
+    // phone confirmed it ("+CMGS: n"); a report names its message by this number.
+    std::vector<int> references{};
 };
 
 // Sends one message through a GSM phone or modem on a serial port. A text that phones read the
@@ -86,6 +89,8 @@ public:
     // The last message went out in text mode with its Polish letters made plain, as a phone that
     // refused PDU mode can carry it.
     bool SentWithoutPolishLetters() const { return m_withoutPolishLetters; }
+    // Asks the network for a status report of every part. Off, the dialogue is the usual one.
+    void SetDeliveryReports(bool on) { m_reports = on; }
 
     // "text" is Text; anything else (the default, "auto", nothing) is Auto.
     static PhoneEncoding EncodingFor(const std::string& setting);
@@ -144,4 +149,6 @@ private:
     bool m_withoutPolishLetters = false;
     std::string m_reason;
     std::string m_warning;
+    bool m_reports = false;
+    std::vector<int> m_references;
 };

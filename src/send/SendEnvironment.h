@@ -52,6 +52,8 @@ public:
     virtual void PinWasWrong() {}
     // Tells the user which way a message went out ("SMS przez ModemManager (Huawei E3372)").
     virtual void NoteSendRoute(const std::string& /*text*/) {}
+    // "Settings"/"DeliveryReports": the phone asks the network for delivery reports.
+    virtual bool GetDeliveryReports() const { return false; }
     virtual std::tm LocalTime() const;
     // Read at each use, so a change counts at once.
     virtual OwnGatewaySettings GetOwnGateway() const = 0;

@@ -100,6 +100,7 @@ SendOutcome CSender::SendByPhone(const std::string& number, const std::string& t
     phone.SetEncoding(CPhoneSender::EncodingFor(m_environment.GetPhoneEncoding()));
     phone.SetHeldByService(phone_backend::ServiceHolds(modems, device));
     phone.SetPinSource([this](const std::string& prompt) { return m_environment.AskPin(prompt); });
+    phone.SetDeliveryReports(m_environment.GetDeliveryReports());
     SendOutcome outcome = phone.Send(number, text);
     if (phone.PinRefused())
         m_environment.PinWasWrong();

@@ -136,10 +136,12 @@ SubmitPdu Finish(const std::vector<std::uint8_t>& tpdu)
 
 // First octet, reference, destination, protocol identifier and coding: everything before the
 // user data length.
-std::vector<std::uint8_t> Head(const std::string& number, bool header, std::uint8_t dcs)
+std::vector<std::uint8_t> Head(const std::string& number, bool header, std::uint8_t dcs, bool statusReport)
 {
-    // SMS-SUBMIT, no validity period (the centre's default), user data header indicator as needed.
-    std::vector<std::uint8_t> tpdu{static_cast<std::uint8_t>(header ? 0x41 : 0x01), 0x00};
+    // SMS-SUBMIT, no validity period (the centre's default), user data header indicator and
+    // status report request as needed.
+    const unsigned first = 0x01u | (header ? 0x40u : 0u) | (statusReport ? 0x20u : 0u);
+    std::vector<std::uint8_t> tpdu{static_cast<std::uint8_t>(first), 0x00};
     const auto address = DestinationAddress(number);
     tpdu.insert(tpdu.end(), address.begin(), address.end());
     tpdu.push_back(0x00); // plain short message
@@ -235,7 +237,7 @@ std::vector<std::uint8_t> DestinationAddress(const std::string& number)
 }
 
 std::vector<SubmitPdu> SubmitPdus(const std::string& number, const std::u16string& unicode, Coding coding,
-                                  std::uint8_t reference)
+                                  std::uint8_t reference, bool statusReport)
 {
     std::vector<SubmitPdu> pdus;
     if (coding == Coding::Ucs2) {
@@ -248,7 +250,7 @@ std::vector<SubmitPdu> SubmitPdus(const std::string& number, const std::u16strin
                 data.push_back(static_cast<std::uint8_t>(c >> 8));
                 data.push_back(static_cast<std::uint8_t>(c & 0xFF));
             }
-            auto tpdu = Head(number, header, 0x08);
+            auto tpdu = Head(number, header, 0x08, statusReport);
             tpdu.push_back(static_cast<std::uint8_t>(data.size()));
             tpdu.insert(tpdu.end(), data.begin(), data.end());
             pdus.push_back(Finish(tpdu));
@@ -266,7 +268,7 @@ std::vector<SubmitPdu> SubmitPdus(const std::string& number, const std::u16strin
             firstBit = (data.size() * 8 + 6) / 7 * 7;
         }
         PackSeptets(data, firstBit, parts[p]);
-        auto tpdu = Head(number, header, 0x00);
+        auto tpdu = Head(number, header, 0x00, statusReport);
         // For 7-bit data the length counts septets, the header's (with its fill bits) included.
         tpdu.push_back(static_cast<std::uint8_t>(firstBit / 7 + parts[p].size()));
         tpdu.insert(tpdu.end(), data.begin(), data.end());

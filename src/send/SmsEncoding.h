@@ -49,8 +49,9 @@ struct SubmitPdu
 std::vector<std::uint8_t> DestinationAddress(const std::string& number);
 
 // Every part of the message; a message of several parts carries a user data header with the
-// 8-bit reference, the part count and the part's number. coding is Gsm7 or Ucs2.
+// 8-bit reference, the part count and the part's number. coding is Gsm7 or Ucs2. statusReport
+// sets TP-SRR in every part's first octet, so the network reports each part's delivery.
 std::vector<SubmitPdu> SubmitPdus(const std::string& number, const std::u16string& text, Coding coding,
-                                  std::uint8_t reference);
+                                  std::uint8_t reference, bool statusReport = false);
 
 } // namespace sms

@@ -4,6 +4,7 @@
 
 class CBrivantelDoc;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -28,6 +29,7 @@ public:
     QRadioButton* PhoneButton() const { return m_phone; }
     QComboBox* PortBox() const { return m_port; }
     QComboBox* EncodingBox() const { return m_encoding; }
+    QCheckBox* DeliveryReportsBox() const { return m_deliveryReports; }
     QPushButton* CheckPhoneButton() const { return m_checkPhone; }
     QPushButton* FindPhoneButton() const { return m_findPhone; }
     QComboBox* BackendBox() const { return m_backend; }
@@ -50,6 +52,7 @@ private:
     QButtonGroup* m_routeGroup;
     QComboBox* m_port;
     QComboBox* m_encoding = nullptr;
+    QCheckBox* m_deliveryReports = nullptr;
     QPushButton* m_checkPhone = nullptr;
     QPushButton* m_findPhone = nullptr;
     QComboBox* m_backend = nullptr;

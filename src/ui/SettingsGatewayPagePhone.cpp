@@ -2,6 +2,7 @@
 // that asks the phone who it is and whether it can send.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -51,6 +52,10 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
     buttons->addWidget(m_checkPhone);
     buttons->addWidget(m_findPhone);
     buttons->addStretch(1);
+    // Off by default: some operators charge for the reports.
+    m_deliveryReports = new QCheckBox(QStringLiteral("Potwierdzenie doręczenia"));
+    m_deliveryReports->setObjectName(QStringLiteral("DeliveryReportsBox"));
+
     auto* check = new QHBoxLayout;
     check->addLayout(buttons);
     check->addWidget(m_phoneResult, 1);
@@ -59,6 +64,7 @@ void CSettingsGatewayPage::BuildPhoneControls(QGridLayout* layout, int row)
     layout->addWidget(backendLabel, row + 1, 0);
     layout->addWidget(m_backend, row + 1, 1, Qt::AlignLeft);
     layout->addLayout(check, row + 2, 1, 1, 2);
+    layout->addWidget(m_deliveryReports, row, 2);
 }
 
 void CSettingsGatewayPage::LoadPhoneEncoding()
@@ -69,6 +75,7 @@ void CSettingsGatewayPage::LoadPhoneEncoding()
     const PhoneBackend backend =
         phone_backend::FromSetting(m_document.GetSettingsStore().Get(settings_keys::kPhoneBackend));
     m_backend->setCurrentIndex(static_cast<int>(backend));
+    m_deliveryReports->setChecked(m_document.GetSettingsStore().Get(settings_keys::kDeliveryReports) != 0);
 }
 
 void CSettingsGatewayPage::StorePhoneEncoding()
@@ -93,6 +100,9 @@ void CSettingsGatewayPage::FindPhone()
     const int backend = m_backend->findData(QString::fromStdString(dialog.ChosenBackend()));
     if (backend >= 0)
         m_backend->setCurrentIndex(backend);
+    const int reports = m_deliveryReports->isChecked() ? 1 : 0;
+    if (reports != m_document.GetSettingsStore().Get(settings_keys::kDeliveryReports))
+        m_document.GetSettingsStore().Set(settings_keys::kDeliveryReports, reports);
 }
 
 void CSettingsGatewayPage::CheckPhone()

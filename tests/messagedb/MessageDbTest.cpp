@@ -67,7 +67,7 @@ struct OtherConnection
 
 TEST_F(MessageDbTest, CreatesAPrivateWalDatabaseAtTheLatestSchema)
 {
-    EXPECT_EQ(m_db.SchemaVersion(), 1);
+    EXPECT_EQ(m_db.SchemaVersion(), 2);
     const std::string path = m_dir.file("Brivantel.db");
     OtherConnection other(path);
     EXPECT_EQ(other.Text("PRAGMA journal_mode"), "wal");
@@ -79,6 +79,37 @@ TEST_F(MessageDbTest, CreatesAPrivateWalDatabaseAtTheLatestSchema)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST_F(MessageDbTest, AFirstVersionDatabaseGainsTheSentPartsAndKeepsItsMessages)
+{
+    ASSERT_TRUE(m_db.Import({Sms("a", "+48602123456", "Hej")}).ok);
+    m_db.Close();
+    {
+        OtherConnection other(m_dir.file("Brivantel.db"));
+        ASSERT_TRUE(other.Exec("DROP TABLE sent_part; PRAGMA user_version = 1"));
+    }
+    ASSERT_TRUE(m_db.Open(m_dir.path()).ok);
+    EXPECT_EQ(m_db.SchemaVersion(), 2);
+    EXPECT_EQ(All().size(), 1u);
+    SentCopy copy{"Anna", "602123456", "Hej", 1000, kNow, {7}};
+    ASSERT_TRUE(m_db.RecordSent(copy));
+    int matched = 0;
+    ASSERT_TRUE(m_db.ApplyReports({{"+48602123456", 7, 0x00, kNow + 5, kNow + 5}}, &matched));
+    EXPECT_EQ(matched, 1);
+    EXPECT_EQ(m_db.DeliveryOf("Anna", "Hej", 1000).state, Delivery::Delivered);
+    EXPECT_EQ(m_db.DeliveryOf("Anna", "Hej", 1001).state, Delivery::None);
+}
+
+TEST_F(MessageDbTest, OneCopySentToTwoNumbersKeepsEachNumbersParts)
+{
+    // Both numbers' networks happened to give reference 1.
+    ASSERT_TRUE(m_db.RecordSent({"Anna;Olek", "+48602000001", "Hej", 1000, kNow, {1}}));
+    ASSERT_TRUE(m_db.RecordSent({"Anna;Olek", "0048 602 000 002", "Hej", 1000, kNow, {1}}));
+    ASSERT_TRUE(m_db.ApplyReports({{"602000002", 1, 0x41, kNow + 5, kNow + 5}}));
+    EXPECT_EQ(m_db.DeliveryOf("Anna;Olek", "Hej", 1000, "+48602000001").state, Delivery::Pending);
+    EXPECT_EQ(m_db.DeliveryOf("Anna;Olek", "Hej", 1000, "602000002").state, Delivery::Failed);
+    EXPECT_EQ(m_db.DeliveryOf("Anna;Olek", "Hej", 1000).state, Delivery::Failed);
+}
+
 TEST_F(MessageDbTest, ReopeningKeepsMessagesAndRunsNoStepTwice)
 {
     ASSERT_TRUE(m_db.Import({Sms("a", "+48602123456", "Zażółć 😀")}).ok);
@@ -86,7 +117,7 @@ TEST_F(MessageDbTest, ReopeningKeepsMessagesAndRunsNoStepTwice)
     const auto reopened = m_db.Open(m_dir.path());
     ASSERT_TRUE(reopened.ok) << reopened.message;
     EXPECT_TRUE(reopened.message.empty());
-    EXPECT_EQ(m_db.SchemaVersion(), 1);
+    EXPECT_EQ(m_db.SchemaVersion(), 2);
     const auto list = All();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].text, "Zażółć 😀");

@@ -226,6 +226,11 @@ std::string FakeModem::Command(Phone& phone, const std::string& command)
         m_input = true;
         return "\r\n> ";
     }
+    if (command.rfind("at+csmp=", 0) == 0) {
+        std::lock_guard lock(m_mutex);
+        m_parameters.push_back(command.substr(8));
+        return "\r\nOK\r\n";
+    }
     if (command == "at+cgmi")
         return ok(phone.maker);
     if (command == "at+cgmm")
@@ -240,6 +245,10 @@ std::string FakeModem::Command(Phone& phone, const std::string& command)
 std::string FakeModem::Take(Phone& phone)
 {
     Sms sms = m_current;
+    if (!sms.pdu) {
+        std::lock_guard lock(m_mutex);
+        sms.parameters = m_parameters.empty() ? std::string() : m_parameters.back();
+    }
     int count = 0;
     {
         std::lock_guard lock(m_mutex);

@@ -54,6 +54,7 @@ public:
         int announced = 0;  // PDU mode: the length "at+cmgs=" gave
         bool refused = false;
         DecodedSubmit decoded; // PDU mode
+        std::string parameters; // text mode: the last "at+csmp=" given before it, if any
     };
 
     FakeModem();
@@ -98,6 +99,7 @@ private:
     std::string m_mismatch;
     bool m_stop = false;
     std::vector<Sms> m_messages;
+    std::vector<std::string> m_parameters; // each "at+csmp=" argument, in order
     bool m_pduMode = false;
     bool m_input = false; // between the prompt and the Ctrl-Z
     int m_starts = 0;     // "at+cmgs=" commands so far

@@ -225,7 +225,7 @@ std::string FakeSmsPhone::Command(const std::string& command)
         }
         return "\r\n+CPMS: " + counts + "\r\n" + ok;
     }
-    if (command == "AT+CNMI=2,1,0,0,0") {
+    if (command == "AT+CNMI=2,1,0,0,0" || command == "AT+CNMI=2,1,0,2,0") {
         if (!m_options.cnmiAnswer.empty())
             return "\r\n" + m_options.cnmiAnswer + "\r\n";
         m_notices = true;

@@ -2,6 +2,7 @@
 // composing view's count of SMS on the phone route.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -105,6 +106,22 @@ TEST_F(PhoneSettingsTest, TheBackendChoiceIsKeptInTheSettingsStore)
         page->OnSetActive();
         EXPECT_EQ(page->BackendBox()->currentData().toString(), QString::fromLatin1(backend));
     }
+}
+
+TEST_F(PhoneSettingsTest, DeliveryReportsAreOffUntilTickedAndTheTickIsKept)
+{
+    CSettingsGatewayPage* page = SendingPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->DeliveryReportsBox()->text(), QStringLiteral("Potwierdzenie doręczenia"));
+    EXPECT_FALSE(page->DeliveryReportsBox()->isChecked());
+    EXPECT_TRUE(page->OnKillActive());
+    EXPECT_EQ(m_settings.GetInt("Settings", "DeliveryReports", -1), -1) << "the default is not written";
+    page->DeliveryReportsBox()->setChecked(true);
+    EXPECT_TRUE(page->OnKillActive());
+    EXPECT_EQ(m_settings.GetInt("Settings", "DeliveryReports", -1), 1);
+    page->DeliveryReportsBox()->setChecked(false);
+    page->OnSetActive();
+    EXPECT_TRUE(page->DeliveryReportsBox()->isChecked());
 }
 
 TEST_F(PhoneSettingsTest, TheStatusBarCountsSmsOnThePhoneRoute)
