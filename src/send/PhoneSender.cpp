@@ -255,6 +255,8 @@ std::string PartlySent()
 {
     return Polish("Część wiadomości mogła dotrzeć do odbiorcy; przy ponownym wysłaniu zostaną wysłane "
                   "wszystkie części.");
+}
+
 // The message reference of "+CMGS: <mr>[,<scts>]" among the lines; -1 when none.
 int MessageReference(const std::vector<std::string>& lines)
 {
