@@ -141,6 +141,11 @@ std::string CDataFileLock::LockPathFor(const std::string& dataFilePath)
     return StatTarget(dataFilePath, st) ? FileLockName(dir, st) : PathLockName(dir, dataFilePath);
 }
 
+// StaleInodeLock: a file with one name is already covered by the lock on its real path. A holder
+// that replaced its own file by a save keeps the lock of the old, freed inode until it follows the
+// new one, and the system hands that inode number to the next file made anywhere on the device:
+// such a lock speaks of another file and must not refuse this one. Only a file with more names
+// needs its inode's lock to keep two writers apart.
 CDataFileLock::Result CDataFileLock::Acquire(const std::string& dataFilePath, Holder holder)
 {
     Release();
@@ -172,6 +177,8 @@ CDataFileLock::Result CDataFileLock::Acquire(const std::string& dataFilePath, Ho
         if (!StatTarget(dataFilePath, st))
             return Result::Acquired; // not made yet: Follow takes its lock once it exists
         int fd = TakeLockFile(FileLockName(dir, st));
+        if (fd < 0 && errno == EWOULDBLOCK && st.st_nlink == 1)
+            return Result::Acquired; // see StaleInodeLock
         if (fd < 0)
             return refused();
         struct stat now
@@ -204,6 +211,10 @@ bool CDataFileLock::Follow(const std::string& dataFilePath)
         return true;
     const std::string dir = RuntimeDirectory();
     const int fd = dir.empty() ? -1 : TakeLockFile(FileLockName(dir, st));
+    if (fd < 0 && errno == EWOULDBLOCK && st.st_nlink == 1) {
+        Drop(m_fileFd); // see StaleInodeLock
+        return true;
+    }
     if (fd < 0)
         return false;
     Drop(m_fileFd);

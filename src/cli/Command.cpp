@@ -15,9 +15,9 @@ CCommandContext::CCommandContext(QCommandLineParser& parser, QStringList positio
 
 QString CCommandContext::DataFilePath() const
 {
-    const QString dir =
-        m_parser.isSet(QStringLiteral("data-dir")) ? m_parser.value(QStringLiteral("data-dir"))
-                                                    : data_location::DefaultDirectory();
+    const QString dir = m_parser.isSet(QStringLiteral("data-dir"))
+                            ? m_parser.value(QStringLiteral("data-dir"))
+                            : data_location::DefaultDirectory();
     return data_location::DataFilePath(dir);
 }
 
@@ -38,7 +38,8 @@ std::unique_ptr<CBrivantelDoc> CCommandContext::OpenDocument(CBrivantelDoc::Acce
     doc->SetSignature(m_settings.Get(settings_keys::kSignature));
     doc->SetPhonePortName(m_settings.Get(settings_keys::kPhonePort));
     doc->SetModemService(&ModemService());
-    if (m_parser.isSet(QStringLiteral("backend")))
+    // Only the phone commands know --backend; asking the parser about it elsewhere warns.
+    if (m_parser.optionNames().contains(QStringLiteral("backend")))
         doc->SetPhoneBackend(m_parser.value(QStringLiteral("backend")).toStdString());
     if (doc->WasDamaged() && access == CBrivantelDoc::Access::ReadOnly)
         PrintErrorUtf8("Uwaga: plik danych jest uszkodzony; pokazano to, co dało się odczytać.");
@@ -60,7 +61,7 @@ bool CCommandContext::PhoneBackendChoice(std::string& backend)
             "niego na terminalu albo weźmie go ze zmiennej BRIVANTEL_PIN.");
         return false;
     }
-    backend = m_parser.isSet(QStringLiteral("backend"))
+    backend = m_parser.optionNames().contains(QStringLiteral("backend"))
                   ? m_parser.value(QStringLiteral("backend")).toStdString()
                   : m_settings.Get(settings_keys::kPhoneBackend);
     if (!phone_backend::IsName(backend)) {

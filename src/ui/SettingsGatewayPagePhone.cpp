@@ -87,6 +87,9 @@ void CSettingsGatewayPage::StorePhoneEncoding()
     const std::string backend = m_backend->currentData().toString().toStdString();
     if (backend != m_document.GetSettingsStore().Get(settings_keys::kPhoneBackend))
         m_document.GetSettingsStore().Set(settings_keys::kPhoneBackend, backend);
+    const int reports = m_deliveryReports->isChecked() ? 1 : 0;
+    if (reports != m_document.GetSettingsStore().Get(settings_keys::kDeliveryReports))
+        m_document.GetSettingsStore().Set(settings_keys::kDeliveryReports, reports);
 }
 
 void CSettingsGatewayPage::FindPhone()
@@ -100,9 +103,6 @@ void CSettingsGatewayPage::FindPhone()
     const int backend = m_backend->findData(QString::fromStdString(dialog.ChosenBackend()));
     if (backend >= 0)
         m_backend->setCurrentIndex(backend);
-    const int reports = m_deliveryReports->isChecked() ? 1 : 0;
-    if (reports != m_document.GetSettingsStore().Get(settings_keys::kDeliveryReports))
-        m_document.GetSettingsStore().Set(settings_keys::kDeliveryReports, reports);
 }
 
 void CSettingsGatewayPage::CheckPhone()
