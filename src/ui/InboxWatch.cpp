@@ -144,6 +144,8 @@ void CInboxWatch::Poll(bool onDemand)
     if (onDemand)
         Status(QStringLiteral("Odczytywanie wiadomości z telefonu..."));
     CSmsReceiver receiver(device, m_db, RepaintOnly);
+    // The reports a send asked for arrive with the messages: take them in the same reading.
+    receiver.SetStatusReports(m_settings.Get(settings_keys::kDeliveryReports) != 0);
     const ReceiveReport report = receiver.Receive(Now());
     m_polling = false;
 
