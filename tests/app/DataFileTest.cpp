@@ -3,6 +3,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -26,7 +28,9 @@ TEST(DataFile, AtomicWriteReplacesContentWithUserOnlyPermissions)
     ASSERT_TRUE(data_file::WriteAtomically(path, {1, 2, 3}, error));
     ASSERT_TRUE(data_file::WriteAtomically(path, {4, 5}, error));
     EXPECT_EQ(ReadFileBytes(path), (std::vector<std::uint8_t>{4, 5}));
-    struct stat st {};
+    struct stat st
+    {
+    };
     stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(ListDirectory(dir.path()).size(), 1u);
@@ -286,4 +290,27 @@ TEST(DataFileLock, EveryNameOfTheFileSharesTheLockAndItFollowsAReplacedFile)
     EXPECT_EQ(b.Acquire(dir.file("hard.vs")), CDataFileLock::Result::HeldByAnother);
     a.Release();
     EXPECT_EQ(b.Acquire(dir.file("hard.vs")), CDataFileLock::Result::Acquired);
+}
+
+// A holder that replaced its file by a save still locks the old, freed inode until it follows the
+// new file, and the next file made on the device may get that inode number: such a lock must not
+// refuse an unrelated file with a single name, while a file with two names stays guarded by it.
+TEST(DataFileLock, AStaleInodeLockRefusesOnlyAFileWithMoreNames)
+{
+    TempDir dir;
+    const std::string path = dir.file("Brivantel.vs");
+    WriteFileBytes(path, {1, 2, 3});
+    // The lock of this file's inode, held as the other program would still hold it.
+    const std::string inodeLock = CDataFileLock::LockPathFor(path);
+    ASSERT_FALSE(inodeLock.empty());
+    const int held = ::open(inodeLock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    CDataFileLock lock;
+    EXPECT_EQ(lock.Acquire(path), CDataFileLock::Result::Acquired);
+    lock.Release();
+    ASSERT_EQ(::link(path.c_str(), dir.file("hard.vs").c_str()), 0);
+    EXPECT_EQ(lock.Acquire(path), CDataFileLock::Result::HeldByAnother);
+    ::close(held);
 }
