@@ -1,12 +1,15 @@
 // The phone's controls of the sending page: how messages are encoded for the phone, and a check
 // that asks the phone who it is and whether it can send.
 
+#include <memory>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -94,13 +97,19 @@ void CSettingsGatewayPage::StorePhoneEncoding()
 
 void CSettingsGatewayPage::FindPhone()
 {
-    CFindPhoneDialog dialog(m_document.ModemService(), this);
-    dialog.Start();
-    if (dialog.exec() != QDialog::Accepted)
+    // On the heap and guarded: the program's end may take the page, and the dialog with it, while
+    // the dialog's own loop still runs; a dialog on this stack would then be freed twice.
+    QPointer<CFindPhoneDialog> dialog = new CFindPhoneDialog(m_document.ModemService(), this);
+    dialog->Start();
+    const int answer = dialog->exec();
+    if (!dialog)
         return;
-    if (!dialog.ChosenPort().empty())
-        m_port->setCurrentText(text_codec::ToQString(dialog.ChosenPort()));
-    const int backend = m_backend->findData(QString::fromStdString(dialog.ChosenBackend()));
+    const std::unique_ptr<CFindPhoneDialog> owned(dialog.data());
+    if (answer != QDialog::Accepted)
+        return;
+    if (!owned->ChosenPort().empty())
+        m_port->setCurrentText(text_codec::ToQString(owned->ChosenPort()));
+    const int backend = m_backend->findData(QString::fromStdString(owned->ChosenBackend()));
     if (backend >= 0)
         m_backend->setCurrentIndex(backend);
 }

@@ -345,7 +345,8 @@ enum class OpenWindow
     UnknownNames,
     NewEntry,
     FindEntry,
-    MailPage
+    MailPage,
+    FindPhone
 };
 
 const char* NameOf(OpenWindow window)
@@ -363,6 +364,8 @@ const char* NameOf(OpenWindow window)
         return "FindEntry";
     case OpenWindow::MailPage:
         return "MailPage";
+    case OpenWindow::FindPhone:
+        return "FindPhone";
     }
     return "";
 }
@@ -396,6 +399,11 @@ void OpenAndReportReady(RunningProgram& program, OpenWindow window)
                 frame.Action(window == OpenWindow::NewEntry ? CommandId::NewAddress : CommandId::Find));
         };
         break;
+    case OpenWindow::FindPhone:
+        frame.SwitchView(CommandId::ViewSettings);
+        TriggerEnabled(frame.Action(CommandId::SettingsSending));
+        open = [&frame] { frame.findChild<QPushButton*>(QStringLiteral("FindPhoneButton"))->click(); };
+        break;
     case OpenWindow::MailPage: {
         frame.SwitchView(CommandId::ViewMailChecker);
         auto* server = frame.findChild<QLineEdit*>(QStringLiteral("Server"));
@@ -428,7 +436,8 @@ class ProgramTerminatedUnder : public ::testing::TestWithParam<OpenWindow>
 INSTANTIATE_TEST_SUITE_P(Windows, ProgramTerminatedUnder,
                          ::testing::Values(OpenWindow::RecipientChooser, OpenWindow::ReadyMadeTexts,
                                            OpenWindow::UnknownNames, OpenWindow::NewEntry,
-                                           OpenWindow::FindEntry, OpenWindow::MailPage),
+                                           OpenWindow::FindEntry, OpenWindow::MailPage,
+                                           OpenWindow::FindPhone),
                          [](const auto& p) { return std::string(NameOf(p.param)); });
 
 // SIGTERM with a dialog open over a view (or the mailbox page with an empty interval): the program
