@@ -136,15 +136,20 @@ void CQtUserInterface::ShowSendRoute(const std::string& text)
 
 std::optional<std::string> CQtUserInterface::AskPassword(const std::string& text)
 {
-    QInputDialog dialog(m_owner);
-    dialog.setObjectName(QStringLiteral("pinDialog"));
-    dialog.setWindowTitle(QStringLiteral("Kod PIN"));
-    dialog.setLabelText(Text(text));
-    dialog.setTextEchoMode(QLineEdit::Password);
-    dialog.setInputMethodHints(Qt::ImhDigitsOnly | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
-    if (dialog.exec() != QDialog::Accepted || dialog.textValue().isEmpty())
+    // On the heap and guarded, as every dialog the program's end may find open.
+    QPointer<QInputDialog> dialog = new QInputDialog(m_owner);
+    dialog->setObjectName(QStringLiteral("pinDialog"));
+    dialog->setWindowTitle(QStringLiteral("Kod PIN"));
+    dialog->setLabelText(Text(text));
+    dialog->setTextEchoMode(QLineEdit::Password);
+    dialog->setInputMethodHints(Qt::ImhDigitsOnly | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
+    const int answer = dialog->exec();
+    if (!dialog)
         return std::nullopt;
-    return dialog.textValue().toStdString(); // digits only: the same bytes in any code page
+    const std::unique_ptr<QInputDialog> owned(dialog.data());
+    if (answer != QDialog::Accepted || owned->textValue().isEmpty())
+        return std::nullopt;
+    return owned->textValue().toStdString(); // digits only: the same bytes in any code page
 }
 
 void CQtUserInterface::ProgressOpen(const std::string& title)
