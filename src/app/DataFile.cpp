@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -407,6 +408,27 @@ std::string ResolveLinks(const std::string& path)
 
 bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error)
 {
+    return WriteChunksAtomically(path, {{bytes.data(), bytes.size()}}, error);
+}
+
+bool WriteChunksAtomically(const std::string& path, const std::vector<Chunk>& chunks, Error& error)
+{
+    // In place the whole file is needed at once (its fingerprint, the recovery copy's intent).
+    const auto inPlace = [&](const std::string& target) {
+        std::vector<std::uint8_t> bytes;
+        try {
+            std::size_t size = 0;
+            for (const Chunk& chunk : chunks)
+                size += chunk.size;
+            bytes.reserve(size);
+            for (const Chunk& chunk : chunks)
+                bytes.insert(bytes.end(), chunk.data, chunk.data + chunk.size);
+        } catch (const std::bad_alloc&) {
+            error.code = ENOMEM;
+            return false;
+        }
+        return WriteInPlace(target, bytes, error);
+    };
     IgnoreFileSizeSignal();
     // Through a symbolic link the link's target is saved (its temporary file beside it), and the
     // link stays a link.
@@ -426,14 +448,14 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
     // Someone else's file the user may write: a new file would be the user's, taking it over.
     // A file with several names: a rename would leave the other names with the old content.
     if (exists && (st.st_uid != ::geteuid() || st.st_nlink > 1))
-        return WriteInPlace(target, bytes, error);
+        return inPlace(target);
 
     std::string temp = target + kTemporaryInfix + "XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         // A writable file in a folder where nothing new can be made is written in place.
         if (exists && (errno == EACCES || errno == EPERM))
-            return WriteInPlace(target, bytes, error);
+            return inPlace(target);
         error.code = errno;
         return false;
     }
@@ -443,7 +465,10 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
     if (exists && st.st_gid != ::getegid() && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
         // Not a member of the group: the file keeps the user's group, as any program would make it.
     }
-    const bool written = WriteFully(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    bool written = true;
+    for (const Chunk& chunk : chunks)
+        written = written && WriteFully(fd, chunk.data, chunk.size);
+    written = written && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written) {
         error.code = written ? errno : writeErrno;

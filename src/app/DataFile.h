@@ -44,6 +44,14 @@ std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error&
 // size is reserved on the disk; a write that fails puts the old bytes back and checks them, so the
 // error tells truly whether the file is whole.
 bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, Error& error);
+// The same for a file given as stretches of memory written one after another, so that no copy of
+// the whole file need be put together first.
+struct Chunk
+{
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+bool WriteChunksAtomically(const std::string& path, const std::vector<Chunk>& chunks, Error& error);
 
 // Removes the temporary files that saves cut short by a crash or a kill left beside the data
 // file. Only the holder of the writer's lock may call it: no other save can be under way.

@@ -89,7 +89,8 @@ bool CBrivantelDoc::Load(std::vector<std::uint8_t> bytes)
     return LoadShared(std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)), true);
 }
 
-bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, bool keepBytes)
+bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, bool keepBytes,
+                               bool lazy)
 {
     m_encoded.Forget();
     m_onDiskVersion.reset();
@@ -127,7 +128,18 @@ bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint
         for (const CEncodedRecords::Record& record : records) {
             Stretch read{ar.Position(), 0, ar.GetIndexState(), {}, false};
             ar.RestartAsWrittenCheck();
-            record.serialize(ar);
+            bool kept = false;
+            if (lazy && record.loadLater) {
+                const CArchive::Mark mark = ar.GetMark();
+                try {
+                    kept = record.loadLater(ar, bytes);
+                } catch (const CArchiveException&) {
+                    // Read in full, the folder meets the same damage and keeps the messages before it.
+                    ar.Rewind(mark);
+                }
+            }
+            if (!kept)
+                record.serialize(ar);
             read.end = ar.Position();
             read.exit = ar.GetIndexState();
             read.asWritten = ar.ReadAsWritten();
@@ -136,6 +148,11 @@ bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint
     } catch (const CArchiveException& damage) {
         adopt();
         return damaged(damage.what(), damage.Position());
+    } catch (const CArchiveSkippedObject&) {
+        // A later record names an object of a folder kept as bytes (no program writes that, but
+        // the file is well formed): everything is read again in full. Every record's loading
+        // replaces what it held.
+        return LoadShared(bytes, keepBytes, false);
     } catch (const std::bad_alloc&) {
         // A file that asks for more memory than there is is damaged as well: what was read stays.
         m_encoded.Forget();

@@ -202,7 +202,9 @@ private:
     void Serialize(CArchive& ar);
     // The 14 records in file order, each with what tells whether it changed (DocumentSave.cpp).
     std::vector<CEncodedRecords::Record> Records();
-    bool LoadShared(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, bool keepBytes);
+    // lazy: folders are kept as their checked bytes until first used (CMessageList::LoadLater).
+    bool LoadShared(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, bool keepBytes,
+                    bool lazy = true);
     // Brings the kept bytes of the records up to date; false (the reason in failure) without memory.
     bool EncodeChanges(std::string* failure);
     bool IsOnDisk() const { return m_onDiskVersion && *m_onDiskVersion == m_encodedVersion; }
@@ -305,13 +307,10 @@ private:
     CEncodedRecords m_encoded;
     std::uint64_t m_encodedVersion = 0;
     std::optional<std::uint64_t> m_onDiskVersion;
-    // The whole file is put together here, and the buffer kept for the next save.
-    std::vector<std::uint8_t> m_writeBuffer;
     struct BackgroundResult
     {
         bool written = false;
         std::string failure;
-        std::vector<std::uint8_t> buffer;
     };
     std::future<BackgroundResult> m_background;
     std::uint64_t m_backgroundVersion = 0;

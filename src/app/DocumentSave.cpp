@@ -47,26 +47,18 @@ struct WriteResult
     data_file::Error error;
 };
 
-// Puts the file together in the buffer (kept from the last save, so its pages are there already)
-// and writes it. Touches nothing of the document: it may run on any thread.
-WriteResult WriteOut(const std::string& path, const std::vector<CEncodedRecords::Piece>& pieces,
-                     std::vector<std::uint8_t>& buffer)
+// Writes the records' bytes one after another, straight from where they are kept (no copy of the
+// whole file is made). Touches nothing of the document: it may run on any thread.
+WriteResult WriteOut(const std::string& path, const std::vector<CEncodedRecords::Piece>& pieces)
 {
     WriteResult result;
-    std::size_t size = 0;
-    for (const auto& piece : pieces)
-        size += piece.size;
-    try {
-        buffer.clear();
-        if (buffer.capacity() < size)
-            buffer.reserve(size + size / 16);
-        for (const auto& piece : pieces)
-            buffer.insert(buffer.end(), piece.data(), piece.data() + piece.size);
-    } catch (const std::bad_alloc&) {
-        result.error.code = ENOMEM;
-        return result;
+    std::vector<data_file::Chunk> chunks;
+    chunks.reserve(pieces.size());
+    for (const auto& piece : pieces) {
+        if (piece.size > 0)
+            chunks.push_back({piece.data(), piece.size});
     }
-    result.written = data_file::WriteAtomically(path, buffer, result.error);
+    result.written = data_file::WriteChunksAtomically(path, chunks, result.error);
     return result;
 }
 
@@ -87,7 +79,10 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
             {list.GetChangeStamp(), CMessage::LastEdit()},
             list.GetCount(),
             list.GetReshapeStamp(),
-            [&list](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, list.GetMessages(), from); }};
+            [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
+            [&list](CArchive& ar, const std::shared_ptr<const CEncodedRecords::Bytes>& bytes) {
+                return list.LoadLater(ar, bytes);
+            }};
     };
     const Record book{
         [this](CArchive& ar) { m_addressBook.Serialize(ar); },
@@ -95,7 +90,8 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         {m_addressBook.GetChangeStamp(), CAddress::LastEdit()},
         m_addressBook.GetEntries().size(),
         m_addressBook.GetReshapeStamp(),
-        [this](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, m_addressBook.GetEntries(), from); }};
+        [this](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, m_addressBook.GetEntries(), from); },
+        {}};
     return {small(m_addressBookView), book,
             small(m_settings),        small(m_composeView),
             small(m_definedMessages), folder(m_drafts),
@@ -163,7 +159,7 @@ bool CBrivantelDoc::WriteNow(const std::string& target, std::string* failure)
 {
     if (!EncodeChanges(failure))
         return false;
-    const WriteResult result = WriteOut(target, m_encoded.Pieces(), m_writeBuffer);
+    const WriteResult result = WriteOut(target, m_encoded.Pieces());
     if (!result.written) {
         if (failure)
             *failure = SaveFailure(target, result.error);
@@ -234,16 +230,14 @@ bool CBrivantelDoc::SaveInBackground()
     if (IsOnDisk() && state != data_file::State::Missing)
         return true;
     m_backgroundVersion = m_encodedVersion;
-    // The worker gets the pieces (shared, never changed once made), the path and the buffer; the
-    // document is not touched there.
-    m_background = std::async(std::launch::async, [path = m_path, pieces = m_encoded.Pieces(),
-                                                   buffer = std::move(m_writeBuffer)]() mutable {
+    // The worker gets the pieces (shared, never changed once made) and the path; the document is
+    // not touched there.
+    m_background = std::async(std::launch::async, [path = m_path, pieces = m_encoded.Pieces()]() {
         BackgroundResult background;
-        const WriteResult result = WriteOut(path, pieces, buffer);
+        const WriteResult result = WriteOut(path, pieces);
         background.written = result.written;
         if (!result.written)
             background.failure = SaveFailure(path, result.error);
-        background.buffer = std::move(buffer);
         return background;
     });
     return true;
@@ -262,8 +256,7 @@ void CBrivantelDoc::WaitForBackgroundSave()
 {
     if (!m_background.valid())
         return;
-    BackgroundResult result = m_background.get();
-    m_writeBuffer = std::move(result.buffer);
+    const BackgroundResult result = m_background.get();
     if (!result.written) {
         m_quietSaveError = result.failure;
         return;

@@ -47,6 +47,9 @@ public:
         std::size_t count = 0;
         std::uint64_t reshaped = 0;
         std::function<void(CArchive&, std::size_t)> storeFrom;
+        // Loading: keeps the record as the bytes it is read from (see CMessageList::LoadLater);
+        // false when it must be read with serialize.
+        std::function<bool(CArchive&, const std::shared_ptr<const Bytes>&)> loadLater;
     };
 
     // Brings every record's bytes up to date. True when any record's bytes differ from before.

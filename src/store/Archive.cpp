@@ -118,19 +118,26 @@ std::size_t CArchive::ReadStringLength(bool allowWide, bool& wide)
 
 std::string CArchive::ReadString()
 {
+    std::string text;
+    ReadStringInto(text);
+    return text;
+}
+
+void CArchive::ReadStringInto(std::string& text)
+{
     bool wide = false;
     const std::size_t n = ReadStringLength(true, wide);
     if (!wide) {
         Need(n);
         Charge(n);
-        std::string text(reinterpret_cast<const char*>(m_bytes.data() + m_pos), n);
+        text.assign(reinterpret_cast<const char*>(m_bytes.data() + m_pos), n);
         m_pos += n;
-        return text;
+        return;
     }
     if (n > Remaining() / 2)
         Damaged("nieoczekiwany koniec pliku");
     Charge(n);
-    std::string text;
+    text.clear();
     text.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         char32_t unit = ReadUInt16();
@@ -145,7 +152,6 @@ std::string CArchive::ReadString()
         const auto byte = windows1250::FromCodePoint(unit);
         text += byte ? static_cast<char>(*byte) : '?';
     }
-    return text;
 }
 
 void CArchive::WriteCount(std::size_t count)
@@ -242,9 +248,10 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
         const std::uint32_t index = objTag & ~kBigClassTag;
         if (tag == kBigObjectTag && index < kBigObjectTag)
             m_asWritten = false;
-        if (index >= m_loaded.size())
+        const LoadedEntry* known = LoadedAt(index);
+        if (!known)
             Damaged("odwołanie do nieznanego obiektu");
-        const LoadedEntry& entry = m_loaded[index];
+        const LoadedEntry& entry = *known;
         if (objTag & kBigClassTag) {
             if (!entry.cls || entry.object)
                 Damaged("odwołanie do obiektu zamiast do klasy");
@@ -277,6 +284,93 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
     return object;
 }
 
+const CArchive::LoadedEntry* CArchive::LoadedAt(std::uint32_t index) const
+{
+    std::size_t slot = index;
+    for (const auto& [first, count] : m_skipped) {
+        if (index < first)
+            break;
+        if (index - first < count)
+            throw CArchiveSkippedObject();
+        slot -= count;
+    }
+    return slot < m_loaded.size() ? &m_loaded[slot] : nullptr;
+}
+
+CArchive::Mark CArchive::GetMark() const
+{
+    return {m_pos, m_stored, m_loaded.size(), m_skipped.size(), m_budget, m_asWritten};
+}
+
+void CArchive::Rewind(const Mark& mark)
+{
+    m_pos = mark.position;
+    m_stored = mark.state;
+    m_loaded.resize(mark.loaded);
+    m_skipped.resize(mark.skipped);
+    m_budget = mark.budget;
+    m_asWritten = mark.asWritten;
+}
+
+std::optional<std::size_t> CArchive::ScanObjectArray(const CRuntimeClass& expected, CObject& scratch)
+{
+    const std::size_t count = ReadCount(2);
+    const std::size_t rangesBefore = m_skipped.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        // The same steps as ReadObject, in the same order, so that damage shows at the same byte.
+        const std::uint16_t tag = ReadUInt16();
+        const CRuntimeClass* rc = nullptr;
+        if (tag == kNewClassTag) {
+            rc = &ReadClassDescription();
+        } else {
+            const std::uint32_t objTag = tag == kBigObjectTag
+                                             ? ReadUInt32()
+                                             : ((static_cast<std::uint32_t>(tag & kClassTag) << 16) |
+                                                static_cast<std::uint32_t>(tag & ~kClassTag));
+            const std::uint32_t index = objTag & ~kBigClassTag;
+            if (tag == kBigObjectTag && index < kBigObjectTag)
+                m_asWritten = false;
+            if (!(objTag & kBigClassTag))
+                return std::nullopt; // a null or a back reference: read in full
+            const LoadedEntry* entry = LoadedAt(index);
+            if (!entry)
+                Damaged("odwołanie do nieznanego obiektu");
+            if (!entry->cls || entry->object)
+                Damaged("odwołanie do obiektu zamiast do klasy");
+            rc = entry->cls;
+        }
+        if (rc != &expected)
+            Damaged(std::string("oczekiwano obiektu klasy ") + expected.name);
+        Charge(kObjectCost);
+        const std::uint32_t index = m_stored.nextIndex++;
+        if (m_skipped.size() > rangesBefore && m_skipped.back().first + m_skipped.back().second == index)
+            ++m_skipped.back().second;
+        else
+            m_skipped.emplace_back(index, 1);
+        scratch.Serialize(*this);
+    }
+    return count;
+}
+
+void CArchive::ReadScannedObject(CObject& object)
+{
+    const std::uint16_t tag = ReadUInt16();
+    if (tag == kNewClassTag) {
+        ReadUInt16(); // the schema
+        const std::uint16_t length = ReadUInt16();
+        Need(length);
+        m_pos += length;
+    } else if (tag == kBigObjectTag) {
+        ReadUInt32();
+    }
+    object.Serialize(*this);
+}
+
+void CArchive::Seek(std::size_t position)
+{
+    m_pos = std::min(position, m_bytes.size());
+}
+
 void CArchive::Transfer(std::int32_t& value)
 {
     if (IsStoring())
@@ -298,7 +392,7 @@ void CArchive::Transfer(std::string& text)
     if (IsStoring())
         WriteString(text);
     else
-        text = ReadString();
+        ReadStringInto(text);
 }
 
 void SerializeStringArray(CArchive& ar, std::vector<std::string>& texts)
@@ -309,6 +403,7 @@ void SerializeStringArray(CArchive& ar, std::vector<std::string>& texts)
             ar.WriteString(t);
         return;
     }
+    texts.clear();
     const std::size_t count = ar.ReadCount(1);
     for (std::size_t i = 0; i < count; ++i)
         texts.push_back(ar.ReadString());

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -74,6 +75,8 @@ public:
     std::uint32_t ReadUInt32();
     std::int32_t ReadInt32() { return static_cast<std::int32_t>(ReadUInt32()); }
     std::string ReadString();
+    // Reads a string into text, reusing its room.
+    void ReadStringInto(std::string& text);
     // A count of elements each at least minElementSize bytes long; a count that the rest of the
     // input could not hold is damage, so no caller allocates for it.
     std::size_t ReadCount(std::size_t minElementSize);
@@ -88,6 +91,33 @@ public:
 
     std::size_t Remaining() const { return m_bytes.size() - m_pos; }
     std::size_t Position() const { return m_pos; }
+
+    // Loading: where reading stands, to come back to it when a faster reading of what follows
+    // gives way to the ordinary one.
+    struct Mark
+    {
+        std::size_t position = 0;
+        CArchiveIndexState state;
+        std::size_t loaded = 0;
+        std::size_t skipped = 0;
+        std::size_t budget = 0;
+        bool asWritten = true;
+    };
+    Mark GetMark() const;
+    void Rewind(const Mark& mark);
+    // Loading: reads on from position (bytes read before it are taken as checked).
+    void Seek(std::size_t position);
+
+    // Loading: an array of objects of one class checked exactly as ReadObject would read it
+    // (the same damage at the same byte), each element read into scratch and none kept. The
+    // elements' indices are taken but nothing can refer back to them: a later reference to one
+    // raises CArchiveSkippedObject. Returns the count, or nothing when the array holds anything
+    // storing would not write (a null or a back reference); the caller then rewinds and reads it
+    // in full.
+    std::optional<std::size_t> ScanObjectArray(const CRuntimeClass& expected, CObject& scratch);
+    // Loading: one element of an array that ScanObjectArray accepted: its class tag passed over
+    // (it was checked then) and its fields read into object.
+    void ReadScannedObject(CObject& object);
 
     // What a loaded object is charged against the budget besides its strings: about what one
     // small object costs in memory with its slot in an array.
@@ -122,12 +152,27 @@ private:
         const CObject* object = nullptr;
         std::size_t cost = 0; // what reading the object was charged, and so what a copy costs
     };
+    // The entry of an index read before; raises CArchiveSkippedObject for one ScanObjectArray
+    // passed over, nothing for one not read yet.
+    const LoadedEntry* LoadedAt(std::uint32_t index) const;
+
     std::size_t m_budget = 0;
     std::vector<LoadedEntry> m_loaded;
+    // Indices taken by scanned elements, which have no entry in m_loaded: first index and count.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_skipped;
+};
+
+// A reference to an object that a scan passed over (see CArchive::ScanObjectArray): the data file
+// is well formed, but must be read again in full.
+class CArchiveSkippedObject : public std::exception
+{
+public:
+    const char* what() const noexcept override { return "reference to a scanned object"; }
 };
 
 // Arrays of owned objects as the data file holds them: a count, then one reference per element.
-// An interrupted read keeps the elements read completely; null references are skipped.
+// Loading replaces what the array held. An interrupted read keeps the elements read completely;
+// null references are skipped.
 template <class T>
 void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
 {
@@ -137,6 +182,7 @@ void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
             ar.WriteObject(item.get());
         return;
     }
+    items.clear();
     const std::size_t count = ar.ReadCount(2);
     // Room for the whole array at once instead of its doublings (a folder of a million messages
     // would move its slots twenty times); a count no real element size could fill asks for no

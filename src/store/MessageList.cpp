@@ -29,13 +29,104 @@ bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
 
 void CMessageList::Serialize(CArchive& ar)
 {
-    if (ar.IsLoading())
+    if (ar.IsLoading()) {
         Touch();
+        DropEncoded();
+    }
+    Decode();
     SerializeObjectArray(ar, m_messages);
+}
+
+bool CMessageList::LoadLater(CArchive& ar, const std::shared_ptr<const Bytes>& bytes)
+{
+    const CArchive::Mark mark = ar.GetMark();
+    CMessage scratch;
+    const std::optional<std::size_t> count = ar.ScanObjectArray(CMessage::RuntimeClass(), scratch);
+    if (!count) {
+        ar.Rewind(mark);
+        return false;
+    }
+    Touch();
+    m_messages.clear();
+    m_encoded = *count > 0 ? bytes : nullptr;
+    m_encodedBegin = mark.position;
+    m_encodedCount = *count;
+    return true;
+}
+
+namespace {
+
+// Reads the messages of a folder that LoadLater checked, one at a time.
+class CEncodedMessages
+{
+public:
+    CEncodedMessages(const std::shared_ptr<const std::vector<std::uint8_t>>& bytes, std::size_t begin)
+        : m_ar(const_cast<std::vector<std::uint8_t>&>(*bytes), CArchive::Mode::Load) // reading never writes
+    {
+        m_ar.Seek(begin);
+        m_count = m_ar.ReadCount(0);
+    }
+    std::size_t Count() const { return m_count; }
+    void Next(CMessage& message) { m_ar.ReadScannedObject(message); }
+
+private:
+    CArchive m_ar;
+    std::size_t m_count = 0;
+};
+
+} // namespace
+
+void CMessageList::Decode() const
+{
+    if (m_encodedCount == 0)
+        return;
+    // The bytes were checked when they were read and never change since: reading them again
+    // cannot meet damage.
+    CEncodedMessages encoded(m_encoded, m_encodedBegin);
+    MessageArray messages;
+    messages.reserve(m_encodedCount + m_messages.size());
+    for (std::size_t i = 0; i < encoded.Count(); ++i) {
+        auto message = std::make_unique<CMessage>();
+        encoded.Next(*message);
+        messages.push_back(std::move(message));
+    }
+    for (auto& filed : m_messages)
+        messages.push_back(std::move(filed));
+    m_messages = std::move(messages);
+    m_encoded.reset();
+    m_encodedCount = 0;
+}
+
+void CMessageList::DropEncoded()
+{
+    m_encoded.reset();
+    m_encodedCount = 0;
+}
+
+void CMessageList::ForEach(const std::function<void(const CMessage&)>& visit) const
+{
+    if (m_encodedCount > 0) {
+        CEncodedMessages encoded(m_encoded, m_encodedBegin);
+        CMessage message;
+        for (std::size_t i = 0; i < encoded.Count(); ++i) {
+            encoded.Next(message);
+            visit(message);
+        }
+    }
+    for (const auto& message : m_messages)
+        visit(*message);
+}
+
+void CMessageList::StoreFrom(CArchive& ar, std::size_t from) const
+{
+    if (from < m_encodedCount)
+        Decode();
+    StoreObjectsFrom(ar, m_messages, from - m_encodedCount);
 }
 
 std::unique_ptr<CMessage> CRemovableMessageList::RemoveMessage(const CMessage* message)
 {
+    Decode();
     for (auto it = m_messages.rbegin(); it != m_messages.rend(); ++it) {
         if (it->get() == message) {
             std::unique_ptr<CMessage> taken = std::move(*it);
@@ -50,6 +141,7 @@ std::unique_ptr<CMessage> CRemovableMessageList::RemoveMessage(const CMessage* m
 
 void CDeletedMessagesList::DeleteMessage(const CMessage* message)
 {
+    Decode();
     for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
         if (it->get() == message) {
             m_messages.erase(it);
@@ -62,6 +154,7 @@ void CDeletedMessagesList::DeleteMessage(const CMessage* message)
 
 void CDeletedMessagesList::DeleteAllMessages()
 {
+    DropEncoded();
     while (!m_messages.empty())
         m_messages.pop_back();
     Touch();

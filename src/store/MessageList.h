@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -11,16 +12,38 @@ class CArchive;
 using MessageArray = std::vector<std::unique_ptr<CMessage>>;
 
 // A folder: an ordered array of owned messages, in the order they were filed. Nothing sorts it.
+//
+// A folder read from a data file may keep its messages as the file's bytes until they are first
+// asked for (LoadLater): a command or a view that never looks into a folder of a million messages
+// does not pay for reading them. Messages filed meanwhile wait behind those bytes.
 class CMessageList
 {
 public:
+    using Bytes = std::vector<std::uint8_t>;
+
     virtual ~CMessageList() = default;
 
     // The folder takes the message; on failure (out of memory) it is handed back untouched.
     bool AddMessage(std::unique_ptr<CMessage>& message);
-    const MessageArray& GetMessages() const { return m_messages; }
-    std::size_t GetCount() const { return m_messages.size(); }
+    const MessageArray& GetMessages() const
+    {
+        Decode();
+        return m_messages;
+    }
+    std::size_t GetCount() const { return m_encodedCount + m_messages.size(); }
     void Serialize(CArchive& ar);
+    // Loading: checks the folder's bytes as Serialize would read them (the same damage at the same
+    // byte) and keeps them instead of the messages. False when they hold a form that must be read
+    // in full; the archive is then where it was before. bytes: what ar reads from.
+    bool LoadLater(CArchive& ar, const std::shared_ptr<const Bytes>& bytes);
+    // Whether the messages are still only the file's bytes.
+    bool IsEncoded() const { return m_encodedCount > 0; }
+    // Each message in order, without keeping the ones still held as bytes (each is read into one
+    // passing object).
+    void ForEach(const std::function<void(const CMessage&)>& visit) const;
+    // Stores the messages from position `from` on, as they follow the earlier ones in the folder;
+    // the earlier ones stay as bytes when they are.
+    void StoreFrom(CArchive& ar, std::size_t from) const;
     // New after every change to the folder's list (a message filed, taken out, destroyed, or the
     // folder read); changes inside a message show in CMessage::LastEdit instead.
     std::uint64_t GetChangeStamp() const { return m_stamp; }
@@ -32,10 +55,20 @@ protected:
     CMessageList();
     // A change to the folder's list; reshaped: not only a message added at the end.
     void Touch(bool reshaped = true);
+    // Reads the messages still held as bytes, ahead of those filed since (their objects stay
+    // the same). Every change to m_messages other than filing at the end comes after it.
+    void Decode() const;
+    // The messages still held as bytes are dropped unread (the folder is emptied).
+    void DropEncoded();
 
-    MessageArray m_messages;
+    mutable MessageArray m_messages;
 
 private:
+    // The messages at the folder's start still as bytes: where they lie in the read file (the
+    // count first), and how many.
+    mutable std::shared_ptr<const Bytes> m_encoded;
+    mutable std::size_t m_encodedBegin = 0;
+    mutable std::size_t m_encodedCount = 0;
     std::uint64_t m_stamp = 0;
     std::uint64_t m_reshaped = 0;
 };
