@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "SampleFile.h"
+#include "app/Document.h"
+#include "app/SettingsStore.h"
+#include "mailwatch/MailCheckerData.h"
+#include "store/Archive.h"
+#include "support/RecordingUserInterface.h"
+#include "support/TempDir.h"
+
+// Folders are kept as the file's checked bytes until first used. Whatever is done with them, the
+// document must read, save and report damage exactly as when every folder is read in full.
+namespace {
+
+struct Fixture
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    TempDir dir;
+    std::string path = dir.file("Brivantel.vs");
+
+    std::unique_ptr<CBrivantelDoc> Open(const std::vector<std::uint8_t>& bytes)
+    {
+        WriteFileBytes(path, bytes);
+        auto doc = std::make_unique<CBrivantelDoc>(ui, settings);
+        if (!doc->Open(path, CBrivantelDoc::Access::ReadWrite))
+            return nullptr;
+        return doc;
+    }
+};
+
+// What reading every record in full makes of bytes: the folders' contents and the damage met.
+struct FullRead
+{
+    std::vector<std::vector<std::string>> folders; // drafts, deleted, sent, outbox: "to|text|time"
+    std::string damage;                            // "reason @ byte", empty when whole
+};
+
+std::vector<std::string> Describe(const CMessageList& folder)
+{
+    std::vector<std::string> out;
+    for (const auto& m : folder.GetMessages())
+        out.push_back(m->GetRecipients() + "|" + m->GetText() + "|" + std::to_string(m->GetTime()));
+    return out;
+}
+
+FullRead ReadInFull(std::vector<std::uint8_t> bytes)
+{
+    CAddressBookViewData bookView;
+    CAddressBook book;
+    CSettingsData settings;
+    CSendMessageViewData compose;
+    CDefinedMessages texts;
+    CDraftsList drafts;
+    CDraftsViewData draftsView;
+    CDeletedMessagesList deleted;
+    CDeletedMessagesViewData deletedView;
+    CMailCheckerData mail;
+    CSentList sent;
+    CSentMessagesViewData sentView;
+    COutboxList outbox;
+    COutboxViewData outboxView;
+    FullRead read;
+    CArchive ar(bytes, CArchive::Mode::Load);
+    try {
+        bookView.Serialize(ar);
+        book.Serialize(ar);
+        settings.Serialize(ar);
+        compose.Serialize(ar);
+        texts.Serialize(ar);
+        drafts.Serialize(ar);
+        draftsView.Serialize(ar);
+        deleted.Serialize(ar);
+        deletedView.Serialize(ar);
+        mail.Serialize(ar);
+        sent.Serialize(ar);
+        sentView.Serialize(ar);
+        outbox.Serialize(ar);
+        outboxView.Serialize(ar);
+    } catch (const CArchiveException& e) {
+        read.damage = std::string(e.what()) + " @ " + std::to_string(e.Position());
+    }
+    read.folders = {Describe(drafts), Describe(deleted), Describe(sent), Describe(outbox)};
+    return read;
+}
+
+// The damage line of the document's message, as "reason @ byte".
+std::string DamageOf(const RecordingUserInterface& ui)
+{
+    for (const auto& call : ui.messages) {
+        const std::string marker = "Przyczyna: ";
+        const auto at = call.text.find(marker);
+        if (at == std::string::npos)
+            continue;
+        const auto open = call.text.find(" (bajt ", at);
+        const auto close = call.text.find(")", open);
+        return call.text.substr(at + marker.size(), open - at - marker.size()) + " @ " +
+               call.text.substr(open + 7, close - open - 7);
+    }
+    return {};
+}
+
+std::vector<std::vector<std::string>> FoldersOf(CBrivantelDoc& doc)
+{
+    return {Describe(doc.GetDrafts()), Describe(doc.GetDeletedMessages()), Describe(doc.GetSent()),
+            Describe(doc.GetOutbox())};
+}
+
+// The full sample file with the first sent message's class tag replaced.
+std::vector<std::uint8_t> WithSentTag(std::uint16_t tag)
+{
+    std::vector<std::uint8_t> bytes = sample_file::Full().vec();
+    const std::string text = "Jan Kowalski";
+    auto at = bytes.begin();
+    for (int i = 0; i < 4; ++i) // the entry, the composing view, the deleted message, the first sent one
+        at = std::search(at + 1, bytes.end(), text.begin(), text.end());
+    const auto tagAt = (at - bytes.begin()) - 3;
+    EXPECT_EQ(bytes[tagAt], 0x04);
+    EXPECT_EQ(bytes[tagAt + 1], 0x80);
+    bytes[tagAt] = static_cast<std::uint8_t>(tag);
+    bytes[tagAt + 1] = static_cast<std::uint8_t>(tag >> 8);
+    return bytes;
+}
+
+} // namespace
+
+TEST(FoldersReadLater, DamageIsMetWhereReadingInFullMeetsIt)
+{
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    const std::vector<std::uint8_t> full = sample_file::Full().vec();
+    // Every cut from the drafts on (the records before them hold no folder).
+    const std::string draftsClass = "CMessage";
+    const auto drafts = std::search(full.begin(), full.end(), draftsClass.begin(), draftsClass.end()) - full.begin();
+    for (std::size_t cut = static_cast<std::size_t>(drafts) - 10; cut < full.size(); ++cut)
+        files.emplace_back("cut at " + std::to_string(cut),
+                           std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+    files.emplace_back("class tag naming an entry", WithSentTag(0x8002));
+    files.emplace_back("class tag past every index", WithSentTag(0x8063));
+    files.emplace_back("a back reference to an entry", WithSentTag(0x0002));
+    files.emplace_back("a null in the sent folder", WithSentTag(0x0000));
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        const FullRead expected = ReadInFull(bytes);
+        Fixture f;
+        auto doc = f.Open(bytes);
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(doc->WasDamaged(), !expected.damage.empty());
+        EXPECT_EQ(DamageOf(f.ui), expected.damage);
+        EXPECT_EQ(FoldersOf(*doc), expected.folders);
+    }
+}
+
+// No program writes a reference to an object read before, but such a file is well formed: a later
+// folder that names a message of a folder kept as bytes gets its copy all the same.
+TEST(FoldersReadLater, BackReferencesIntoAFolderKeptAsBytesReadAsInFull)
+{
+    const std::vector<std::pair<const char*, std::uint16_t>> cases = {
+        {"the first sent message names the draft (index 5)", 0x0005},
+        {"the first sent message names the deleted message (index 6)", 0x0006},
+    };
+    for (const auto& [what, tag] : cases) {
+        SCOPED_TRACE(what);
+        const std::vector<std::uint8_t> bytes = WithSentTag(tag);
+        // Only the tag is there: the reference stands for the whole message.
+        std::vector<std::uint8_t> file = bytes;
+        const std::string text = "Jan Kowalski";
+        auto at = file.begin();
+        for (int i = 0; i < 4; ++i)
+            at = std::search(at + 1, file.end(), text.begin(), text.end());
+        file.erase(at - 1, at + 12 + 1 + 7 + 4); // "Jan Kowalski", "Wysłana", the time
+        const FullRead expected = ReadInFull(file);
+        ASSERT_EQ(expected.damage, "");
+        Fixture f;
+        auto doc = f.Open(file);
+        ASSERT_TRUE(doc);
+        EXPECT_FALSE(doc->WasDamaged());
+        EXPECT_EQ(FoldersOf(*doc), expected.folders);
+        EXPECT_EQ(doc->StoreByRecord(), doc->Store());
+    }
+}
+
+TEST(FoldersReadLater, AFolderKeptAsBytesIsSavedUntouchedThenTouched)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    EXPECT_TRUE(doc->GetSent().IsEncoded());
+    EXPECT_EQ(doc->GetSent().GetCount(), 2u);
+
+    // Another record changes: the sent folder goes to the file as the bytes it was read from.
+    doc->GetOutboxViewData().textWidth = 77;
+    ASSERT_TRUE(doc->SaveDataFile());
+    EXPECT_TRUE(doc->GetSent().IsEncoded());
+    const std::vector<std::uint8_t> first = ReadFileBytes(f.path);
+
+    // A message filed behind the bytes: counted, listed after them, and saved.
+    auto filed = std::make_unique<CMessage>("Ewa", "Nowa", 1300000000u);
+    const CMessage* filedAt = filed.get();
+    ASSERT_TRUE(doc->GetSent().AddMessage(filed));
+    EXPECT_EQ(doc->GetSent().GetCount(), 3u);
+    std::vector<std::string> visited;
+    doc->GetSent().ForEach([&](const CMessage& m) { visited.push_back(m.GetText()); });
+    EXPECT_EQ(visited, (std::vector<std::string>{"Wys\xB3\x61na",
+                                                 "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.",
+                                                 "Nowa"}));
+    ASSERT_TRUE(doc->SaveDataFile());
+    const std::vector<std::uint8_t> second = ReadFileBytes(f.path);
+
+    // The whole encode of the same document, every folder read.
+    EXPECT_EQ(doc->GetSent().GetMessages().back().get(), filedAt); // the filed message stays itself
+    EXPECT_FALSE(doc->GetSent().IsEncoded());
+    EXPECT_EQ(second, doc->Store());
+    doc->GetOutboxViewData().textWidth = 100;
+    doc->GetSent().RemoveMessage(filedAt);
+    EXPECT_EQ(doc->Store(), sample_file::Full().vec());
+    // The first save: the sample with the outbox view's text width (its last four bytes) at 77.
+    std::vector<std::uint8_t> expectedFirst = sample_file::Full().vec();
+    expectedFirst[expectedFirst.size() - 4] = 77;
+    EXPECT_EQ(first, expectedFirst);
+}
+
+// A folder emptied or read afresh drops its bytes unread; one taken a message from reads them first.
+TEST(FoldersReadLater, ChangesToAFolderKeptAsBytes)
+{
+    const std::vector<std::pair<const char*, std::function<void(CBrivantelDoc&)>>> changes = {
+        {"deleted folder emptied", [](CBrivantelDoc& d) { d.GetDeletedMessages().DeleteAllMessages(); }},
+        {"deleted message destroyed",
+         [](CBrivantelDoc& d) {
+             d.GetDeletedMessages().DeleteMessage(d.GetDeletedMessages().GetMessages()[0].get());
+         }},
+        {"sent message taken out",
+         [](CBrivantelDoc& d) { d.GetSent().RemoveMessage(d.GetSent().GetMessages()[0].get()); }},
+        {"draft edited in place", [](CBrivantelDoc& d) { d.GetDrafts().GetMessages()[0]->SetText("Inny"); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        Fixture f;
+        auto doc = f.Open(sample_file::Full().vec());
+        ASSERT_TRUE(doc);
+        change(*doc);
+        ASSERT_TRUE(doc->SaveDataFile());
+        const std::vector<std::uint8_t> written = ReadFileBytes(f.path);
+        EXPECT_NE(written, sample_file::Full().vec());
+        EXPECT_EQ(written, doc->Store());
+    }
+}
