@@ -332,7 +332,7 @@ std::string Error::Describe() const
     }
 }
 
-std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error)
+std::optional<int> OpenForReading(const std::string& path, std::uint64_t& size, Error& error)
 {
     // The type is checked before opening: opening a FIFO for reading would wait for a writer.
     struct stat st
@@ -356,14 +356,29 @@ std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error&
         error.code = errno;
         return std::nullopt;
     }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error.code = S_ISREG(st.st_mode) ? errno : Error::kNotRegularFile;
+    if (::fstat(fd, &st) != 0) {
+        error.code = errno;
         ::close(fd);
         return std::nullopt;
     }
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+        error.code = S_ISREG(st.st_mode) ? Error::kTooLarge : Error::kNotRegularFile;
+        ::close(fd);
+        return std::nullopt;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return fd;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error)
+{
+    std::uint64_t size = 0;
+    const std::optional<int> opened = OpenForReading(path, size, error);
+    if (!opened)
+        return std::nullopt;
+    const int fd = *opened;
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), kMaxFileSize)));
+    bytes.reserve(static_cast<std::size_t>(size));
     std::uint8_t buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

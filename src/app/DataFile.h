@@ -35,6 +35,8 @@ struct Error
 // Reads a whole regular file of at most kMaxFileSize bytes. Anything else (a directory, a FIFO, a
 // device) is refused without waiting on it.
 std::optional<std::vector<std::uint8_t>> ReadAll(const std::string& path, Error& error);
+// Opens such a file for reading a piece at a time: its descriptor (the caller closes it) and size.
+std::optional<int> OpenForReading(const std::string& path, std::uint64_t& size, Error& error);
 
 // Saves the bytes at path. A symbolic link is followed and left as it is; an existing file keeps
 // its permissions, a new one is the user's only. A file with more than one name (hard links) is

@@ -129,10 +129,10 @@ bool CBrivantelDoc::LoadShared(const std::shared_ptr<const std::vector<std::uint
             Stretch read{ar.Position(), 0, ar.GetIndexState(), {}, false};
             ar.RestartAsWrittenCheck();
             bool kept = false;
-            if (lazy && record.loadLater) {
+            if (lazy && record.folder) {
                 const CArchive::Mark mark = ar.GetMark();
                 try {
-                    kept = record.loadLater(ar, bytes);
+                    kept = record.folder->LoadLater(ar, bytes);
                 } catch (const CArchiveException&) {
                     // Read in full, the folder meets the same damage and keeps the messages before it.
                     ar.Rewind(mark);

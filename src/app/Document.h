@@ -51,6 +51,18 @@ public:
     virtual void OnDocumentChanged(DocChange change) = 0;
 };
 
+// What a reader that goes through the data file once is shown as it is read (ReadThrough).
+class CDocumentReader
+{
+public:
+    virtual ~CDocumentReader() = default;
+    // The record at index (in file order) has been read, or is left as it was when reading
+    // stopped: the document holds it now.
+    virtual void RecordRead(std::size_t index) = 0;
+    // A message of the folder at index, as soon as it is read; the folder keeps none of them.
+    virtual void MessageRead(std::size_t index, const CMessage& message) = 0;
+};
+
 // The one document of a run: owns every record of the data file and reads and writes them all as
 // one archive. It never shows anything itself; it speaks through CUserInterface.
 class CBrivantelDoc : private CSendEnvironment
@@ -75,6 +87,14 @@ public:
         m_lockHolder = holder;
         m_lockWait = wait;
     }
+
+    // Reads the data file at path a window at a time, never whole, showing reader every folder's
+    // messages as they are read instead of keeping them; without a reader the file is only
+    // checked. Nothing is locked, written or said to the user. True when the whole file was read
+    // so; false for anything else (a file missing or unreadable, damage, a folder that must be
+    // read in full), and reader has then been shown every record all the same, as far as it was
+    // read: Open is the way to read such a file.
+    bool ReadThrough(const std::string& path, CDocumentReader* reader);
 
     // Reads records from bytes; false when the bytes are damaged (what was read is kept).
     bool Load(std::vector<std::uint8_t> bytes);

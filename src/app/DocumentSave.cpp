@@ -80,9 +80,7 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
             list.GetCount(),
             list.GetReshapeStamp(),
             [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
-            [&list](CArchive& ar, const std::shared_ptr<const CEncodedRecords::Bytes>& bytes) {
-                return list.LoadLater(ar, bytes);
-            }};
+            &list};
     };
     const Record book{
         [this](CArchive& ar) { m_addressBook.Serialize(ar); },
@@ -91,7 +89,7 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         m_addressBook.GetEntries().size(),
         m_addressBook.GetReshapeStamp(),
         [this](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, m_addressBook.GetEntries(), from); },
-        {}};
+        nullptr};
     return {small(m_addressBookView), book,
             small(m_settings),        small(m_composeView),
             small(m_definedMessages), folder(m_drafts),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/Archive.h"
+#include "store/MessageList.h"
 
 // The data file as its records' encoded bytes, kept from one save to the next, so that a save
 // encodes only the records that changed and the file stays byte for byte what one archive over
@@ -47,9 +48,8 @@ public:
         std::size_t count = 0;
         std::uint64_t reshaped = 0;
         std::function<void(CArchive&, std::size_t)> storeFrom;
-        // Loading: keeps the record as the bytes it is read from (see CMessageList::LoadLater);
-        // false when it must be read with serialize.
-        std::function<bool(CArchive&, const std::shared_ptr<const Bytes>&)> loadLater;
+        // A folder, which loading may keep as the bytes it is read from (CMessageList::LoadLater).
+        CMessageList* folder = nullptr;
     };
 
     // Brings every record's bytes up to date. True when any record's bytes differ from before.

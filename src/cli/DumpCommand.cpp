@@ -75,21 +75,24 @@ public:
         Nested(value.dump(2), 1);
     }
 
-    template <class Items, class ToJson> void Array(const char* key, const Items& items, ToJson toJson)
+    void BeginArray(const char* key)
     {
         Key(key);
-        if (items.empty()) {
-            m_out << "[]";
-            return;
-        }
-        m_out << "[\n";
-        bool first = true;
-        for (const auto& item : items) {
-            m_out << (first ? "    " : ",\n    ");
-            first = false;
-            Nested(toJson(item).dump(2), 2);
-        }
-        m_out << "\n  ]";
+        m_elements = 0;
+    }
+    void Element(const Json& value)
+    {
+        m_out << (m_elements++ == 0 ? "[\n    " : ",\n    ");
+        Nested(value.dump(2), 2);
+    }
+    void EndArray() { m_out << (m_elements == 0 ? "[]" : "\n  ]"); }
+
+    template <class Items, class ToJson> void Array(const char* key, const Items& items, ToJson toJson)
+    {
+        BeginArray(key);
+        for (const auto& item : items)
+            Element(toJson(item));
+        EndArray();
     }
 
     void Finish() { m_out << (m_first ? "{}" : "\n}"); }
@@ -117,10 +120,125 @@ private:
 
     std::ostream& m_out;
     bool m_first = true;
+    std::size_t m_elements = 0;
 };
 
-const auto kMessage = [](const std::unique_ptr<CMessage>& m) {
-    return Json{{"recipients", U(m->GetRecipients())}, {"text", U(m->GetText())}, {"time", m->GetTime()}};
+Json MessageJson(const CMessage& m)
+{
+    return Json{{"recipients", U(m.GetRecipients())}, {"text", U(m.GetText())}, {"time", m.GetTime()}};
+}
+
+// The records in file order, by their index; the folders' keys.
+constexpr std::size_t kRecords = 14;
+const char* FolderKey(std::size_t index)
+{
+    switch (index) {
+    case 5:
+        return "drafts";
+    case 7:
+        return "deleted";
+    case 10:
+        return "sent";
+    case 12:
+        return "outbox";
+    default:
+        return nullptr;
+    }
+}
+
+// Writes the record at index (not a folder) as the document holds it.
+void WriteRecord(CBrivantelDoc& doc, CDumpWriter& w, std::size_t index)
+{
+    switch (index) {
+    case 0: {
+        const auto& abv = doc.GetAddressBookViewData();
+        w.Member("addressBookView",
+                 {{"viewMode", abv.viewMode}, {"nameWidth", abv.nameWidth}, {"phoneWidth", abv.phoneWidth}});
+        break;
+    }
+    case 1:
+        w.Array("addressBook", doc.GetAddressBook().GetEntries(),
+                [](const std::unique_ptr<CAddress>& entry) { return Entry(*entry); });
+        break;
+    case 2:
+        w.Member("settings", Settings(doc.GetSettings()));
+        break;
+    case 3:
+        w.Member("composeView", {{"recipients", U(doc.GetSendMessageViewData().recipients)},
+                                 {"text", U(doc.GetSendMessageViewData().text)}});
+        break;
+    case 4:
+        w.Array("predefinedTexts", doc.GetDefinedMessages().GetTexts(),
+                [](const std::string& t) { return Json(U(t)); });
+        break;
+    case 6:
+        w.Member("draftsView", FolderView(doc.GetDraftsViewData()));
+        break;
+    case 8:
+        w.Member("deletedView", FolderView(doc.GetDeletedMessagesViewData()));
+        break;
+    case 9:
+        w.Member("mailWatch", MailWatch(doc.GetMailCheckerData()));
+        break;
+    case 11: {
+        Json sentView = FolderView(doc.GetSentViewData());
+        sentView["dateWidth"] = doc.GetSentViewData().dateWidth;
+        w.Member("sentView", sentView);
+        break;
+    }
+    case 13:
+        w.Member("outboxView", FolderView(doc.GetOutboxViewData()));
+        break;
+    default:
+        break;
+    }
+}
+
+CMessageList& Folder(CBrivantelDoc& doc, std::size_t index)
+{
+    switch (index) {
+    case 5:
+        return doc.GetDrafts();
+    case 7:
+        return doc.GetDeletedMessages();
+    case 10:
+        return doc.GetSent();
+    default:
+        return doc.GetOutbox();
+    }
+}
+
+// Writes the dump while the document reads the file: a folder's messages as they are read.
+class CStreamingDump final : public CDocumentReader
+{
+public:
+    CStreamingDump(CBrivantelDoc& doc, std::ostream& out) : m_doc(doc), m_writer(out) {}
+
+    void MessageRead(std::size_t index, const CMessage& message) override
+    {
+        if (!m_open)
+            m_writer.BeginArray(FolderKey(index));
+        m_open = true;
+        m_writer.Element(MessageJson(message));
+    }
+    void RecordRead(std::size_t index) override
+    {
+        if (FolderKey(index)) {
+            if (!m_open)
+                m_writer.BeginArray(FolderKey(index));
+            m_writer.EndArray();
+            m_open = false;
+        } else {
+            WriteRecord(m_doc, m_writer, index);
+        }
+        if (index + 1 == kRecords)
+            m_writer.Finish();
+    }
+
+private:
+    CBrivantelDoc& m_doc;
+    CDumpWriter m_writer;
+    bool m_open = false;
 };
 
 } // namespace
@@ -128,26 +246,21 @@ const auto kMessage = [](const std::unique_ptr<CMessage>& m) {
 void WriteDump(CBrivantelDoc& doc, std::ostream& out)
 {
     CDumpWriter w(out);
-    const auto& abv = doc.GetAddressBookViewData();
-    w.Member("addressBookView",
-             {{"viewMode", abv.viewMode}, {"nameWidth", abv.nameWidth}, {"phoneWidth", abv.phoneWidth}});
-    w.Array("addressBook", doc.GetAddressBook().GetEntries(),
-            [](const std::unique_ptr<CAddress>& entry) { return Entry(*entry); });
-    w.Member("settings", Settings(doc.GetSettings()));
-    w.Member("composeView", {{"recipients", U(doc.GetSendMessageViewData().recipients)},
-                             {"text", U(doc.GetSendMessageViewData().text)}});
-    w.Array("predefinedTexts", doc.GetDefinedMessages().GetTexts(),
-            [](const std::string& t) { return Json(U(t)); });
-    w.Array("drafts", doc.GetDrafts().GetMessages(), kMessage);
-    w.Member("draftsView", FolderView(doc.GetDraftsViewData()));
-    w.Array("deleted", doc.GetDeletedMessages().GetMessages(), kMessage);
-    w.Member("deletedView", FolderView(doc.GetDeletedMessagesViewData()));
-    w.Member("mailWatch", MailWatch(doc.GetMailCheckerData()));
-    w.Array("sent", doc.GetSent().GetMessages(), kMessage);
-    Json sentView = FolderView(doc.GetSentViewData());
-    sentView["dateWidth"] = doc.GetSentViewData().dateWidth;
-    w.Member("sentView", sentView);
-    w.Array("outbox", doc.GetOutbox().GetMessages(), kMessage);
-    w.Member("outboxView", FolderView(doc.GetOutboxViewData()));
+    for (std::size_t index = 0; index < kRecords; ++index) {
+        if (const char* key = FolderKey(index)) {
+            // A folder still held as the file's bytes is read a message at a time, never kept.
+            w.BeginArray(key);
+            Folder(doc, index).ForEach([&w](const CMessage& m) { w.Element(MessageJson(m)); });
+            w.EndArray();
+        } else {
+            WriteRecord(doc, w, index);
+        }
+    }
     w.Finish();
+}
+
+bool WriteDumpReading(CBrivantelDoc& doc, const std::string& path, std::ostream& out)
+{
+    CStreamingDump dump(doc, out);
+    return doc.ReadThrough(path, &dump);
 }

@@ -14,12 +14,37 @@ constexpr std::uint32_t kBigClassTag = 0x80000000;
 constexpr std::size_t kMaxClassNameLength = 64;
 } // namespace
 
+namespace {
+// How much of a source is read at a time.
+constexpr std::size_t kWindow = std::size_t{1} << 20;
+} // namespace
+
 CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes), m_mode(mode)
 {
     if (IsLoading()) {
         m_loaded.push_back({}); // index 0: the null reference
         m_budget =
             kBudgetBase + std::min(m_bytes.size(), SIZE_MAX / kBudgetPerInputByte / 2) * kBudgetPerInputByte;
+    }
+}
+
+CArchive::CArchive(CArchiveSource& source)
+    : m_source(&source), m_total(source.Size()), m_bytes(m_window), m_mode(Mode::Load)
+{
+    m_loaded.push_back({});
+    m_budget = kBudgetBase + std::min(m_total, SIZE_MAX / kBudgetPerInputByte / 2) * kBudgetPerInputByte;
+}
+
+void CArchive::Refill(std::size_t n)
+{
+    const std::size_t from = m_base + m_pos;
+    const std::size_t size = std::max(n, std::min(kWindow, m_total - from));
+    m_base = from;
+    m_pos = 0;
+    m_window.resize(size);
+    if (!m_source->ReadAt(from, m_window.data(), size)) {
+        m_window.clear();
+        Damaged("nie można odczytać pliku");
     }
 }
 
@@ -32,13 +57,15 @@ void CArchive::Charge(std::size_t n)
 
 void CArchive::Damaged(const std::string& reasonUtf8) const
 {
-    throw CArchiveException(windows1250::FromUtf8Lossy(reasonUtf8), m_pos);
+    throw CArchiveException(windows1250::FromUtf8Lossy(reasonUtf8), Position());
 }
 
-void CArchive::Need(std::size_t n) const
+void CArchive::Need(std::size_t n)
 {
     if (n > Remaining())
         Damaged("nieoczekiwany koniec pliku");
+    if (n > m_bytes.size() - m_pos)
+        Refill(n); // only a source's window can be short of what remains
 }
 
 void CArchive::WriteUInt16(std::uint16_t value)
@@ -142,6 +169,7 @@ void CArchive::ReadStringInto(std::string& text)
     for (std::size_t i = 0; i < n; ++i) {
         char32_t unit = ReadUInt16();
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < n && Remaining() >= 2) {
+            Need(2);
             // A surrogate pair is one character, and no character beyond the BMP is in the code page.
             const std::uint16_t low = static_cast<std::uint16_t>(m_bytes[m_pos] | (m_bytes[m_pos + 1] << 8));
             if (low >= 0xDC00 && low <= 0xDFFF) {
@@ -299,12 +327,12 @@ const CArchive::LoadedEntry* CArchive::LoadedAt(std::uint32_t index) const
 
 CArchive::Mark CArchive::GetMark() const
 {
-    return {m_pos, m_stored, m_loaded.size(), m_skipped.size(), m_budget, m_asWritten};
+    return {Position(), m_stored, m_loaded.size(), m_skipped.size(), m_budget, m_asWritten};
 }
 
 void CArchive::Rewind(const Mark& mark)
 {
-    m_pos = mark.position;
+    Seek(mark.position);
     m_stored = mark.state;
     m_loaded.resize(mark.loaded);
     m_skipped.resize(mark.skipped);
@@ -312,7 +340,8 @@ void CArchive::Rewind(const Mark& mark)
     m_asWritten = mark.asWritten;
 }
 
-std::optional<std::size_t> CArchive::ScanObjectArray(const CRuntimeClass& expected, CObject& scratch)
+std::optional<std::size_t> CArchive::ScanObjectArray(const CRuntimeClass& expected, CObject& scratch,
+                                                     const std::function<void(const CObject&)>& each)
 {
     const std::size_t count = ReadCount(2);
     const std::size_t rangesBefore = m_skipped.size();
@@ -348,6 +377,8 @@ std::optional<std::size_t> CArchive::ScanObjectArray(const CRuntimeClass& expect
         else
             m_skipped.emplace_back(index, 1);
         scratch.Serialize(*this);
+        if (each)
+            each(scratch);
     }
     return count;
 }
@@ -368,7 +399,18 @@ void CArchive::ReadScannedObject(CObject& object)
 
 void CArchive::Seek(std::size_t position)
 {
-    m_pos = std::min(position, m_bytes.size());
+    if (!m_source) {
+        m_pos = std::min(position, m_bytes.size());
+        return;
+    }
+    position = std::min(position, m_total);
+    if (position >= m_base && position - m_base <= m_window.size()) {
+        m_pos = position - m_base;
+        return;
+    }
+    m_base = position; // the next read fills the window from here
+    m_pos = 0;
+    m_window.clear();
 }
 
 void CArchive::Transfer(std::int32_t& value)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -39,6 +40,16 @@ private:
     std::size_t m_position;
 };
 
+// What a loading archive may read a piece at a time instead of from one buffer (a file).
+class CArchiveSource
+{
+public:
+    virtual ~CArchiveSource() = default;
+    virtual std::size_t Size() const = 0;
+    // Reads exactly n bytes at offset into to; false when they cannot be read.
+    virtual bool ReadAt(std::size_t offset, std::uint8_t* to, std::size_t n) = 0;
+};
+
 // The data file's encoding: little-endian 32-bit values, length-prefixed 8-bit strings, counts,
 // and object references with class descriptions. One archive reads or writes one whole file, so
 // class and object indices run over all records.
@@ -49,6 +60,10 @@ public:
 
     // Loading reads from bytes; storing appends to them.
     CArchive(std::vector<std::uint8_t>& bytes, Mode mode);
+    // Loading from a source read a window at a time: memory stays small whatever its size.
+    explicit CArchive(CArchiveSource& source);
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
 
     bool IsLoading() const { return m_mode == Mode::Load; }
     bool IsStoring() const { return m_mode == Mode::Store; }
@@ -89,8 +104,8 @@ public:
     void Transfer(std::uint32_t& value);
     void Transfer(std::string& text);
 
-    std::size_t Remaining() const { return m_bytes.size() - m_pos; }
-    std::size_t Position() const { return m_pos; }
+    std::size_t Remaining() const { return (m_source ? m_total - m_base : m_bytes.size()) - m_pos; }
+    std::size_t Position() const { return m_base + m_pos; }
 
     // Loading: where reading stands, to come back to it when a faster reading of what follows
     // gives way to the ordinary one.
@@ -114,7 +129,9 @@ public:
     // raises CArchiveSkippedObject. Returns the count, or nothing when the array holds anything
     // storing would not write (a null or a back reference); the caller then rewinds and reads it
     // in full.
-    std::optional<std::size_t> ScanObjectArray(const CRuntimeClass& expected, CObject& scratch);
+    // each, when given, is shown every element as soon as it has been read.
+    std::optional<std::size_t> ScanObjectArray(const CRuntimeClass& expected, CObject& scratch,
+                                               const std::function<void(const CObject&)>& each = {});
     // Loading: one element of an array that ScanObjectArray accepted: its class tag passed over
     // (it was checked then) and its fields read into object.
     void ReadScannedObject(CObject& object);
@@ -128,7 +145,9 @@ public:
     static constexpr std::size_t kBudgetBase = std::size_t{1} << 20;
 
 private:
-    void Need(std::size_t n) const;
+    void Need(std::size_t n);
+    // Reading from a source: the window moved to the present position, holding at least n bytes.
+    void Refill(std::size_t n);
     // Raises damage at the present position; the reason is UTF-8 here, Windows-1250 in the exception.
     [[noreturn]] void Damaged(const std::string& reasonUtf8) const;
     // Takes n decoded bytes from the budget, or raises damage when the input cannot justify them.
@@ -137,7 +156,13 @@ private:
     const CRuntimeClass& ReadClassDescription();
     void WriteClass(const CRuntimeClass& rc);
 
-    std::vector<std::uint8_t>& m_bytes;
+    // Reading from a source: the window of it in memory, where the window starts and the whole size.
+    std::vector<std::uint8_t> m_window;
+    CArchiveSource* m_source = nullptr;
+    std::size_t m_base = 0;
+    std::size_t m_total = 0;
+
+    std::vector<std::uint8_t>& m_bytes; // the buffer, or the window (m_pos counts from its start)
     Mode m_mode;
     std::size_t m_pos = 0;
 

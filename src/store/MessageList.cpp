@@ -54,6 +54,19 @@ bool CMessageList::LoadLater(CArchive& ar, const std::shared_ptr<const Bytes>& b
     return true;
 }
 
+bool CMessageList::ReadThrough(CArchive& ar, const std::function<void(const CMessage&)>& visit)
+{
+    const CArchive::Mark mark = ar.GetMark();
+    CMessage scratch;
+    Touch();
+    m_messages.clear();
+    DropEncoded();
+    if (ar.ScanObjectArray(CMessage::RuntimeClass(), scratch, [&](const CObject&) { visit(scratch); }))
+        return true;
+    ar.Rewind(mark);
+    return false;
+}
+
 namespace {
 
 // Reads the messages of a folder that LoadLater checked, one at a time.

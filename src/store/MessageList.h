@@ -36,6 +36,9 @@ public:
     // byte) and keeps them instead of the messages. False when they hold a form that must be read
     // in full; the archive is then where it was before. bytes: what ar reads from.
     bool LoadLater(CArchive& ar, const std::shared_ptr<const Bytes>& bytes);
+    // Loading once through a file: checks the folder as LoadLater does and shows each message to
+    // visit as soon as it is read, keeping none (the folder stays empty). False as for LoadLater.
+    bool ReadThrough(CArchive& ar, const std::function<void(const CMessage&)>& visit);
     // Whether the messages are still only the file's bytes.
     bool IsEncoded() const { return m_encodedCount > 0; }
     // Each message in order, without keeping the ones still held as bytes (each is read into one
