@@ -14,11 +14,6 @@ constexpr std::uint32_t kBigClassTag = 0x80000000;
 constexpr std::size_t kMaxClassNameLength = 64;
 } // namespace
 
-namespace {
-// How much of a source is read at a time.
-constexpr std::size_t kWindow = std::size_t{1} << 20;
-} // namespace
-
 CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes), m_mode(mode)
 {
     if (IsLoading()) {
@@ -28,8 +23,9 @@ CArchive::CArchive(std::vector<std::uint8_t>& bytes, Mode mode) : m_bytes(bytes)
     }
 }
 
-CArchive::CArchive(CArchiveSource& source)
-    : m_source(&source), m_total(source.Size()), m_bytes(m_window), m_mode(Mode::Load)
+CArchive::CArchive(CArchiveSource& source, std::size_t window)
+    : m_source(&source), m_total(source.Size()), m_windowSize(std::max<std::size_t>(window, 1)),
+      m_bytes(m_window), m_mode(Mode::Load)
 {
     m_loaded.push_back({});
     m_budget = kBudgetBase + std::min(m_total, SIZE_MAX / kBudgetPerInputByte / 2) * kBudgetPerInputByte;
@@ -38,7 +34,7 @@ CArchive::CArchive(CArchiveSource& source)
 void CArchive::Refill(std::size_t n)
 {
     const std::size_t from = m_base + m_pos;
-    const std::size_t size = std::max(n, std::min(kWindow, m_total - from));
+    const std::size_t size = std::max(n, std::min(m_windowSize, m_total - from));
     m_base = from;
     m_pos = 0;
     m_window.resize(size);

@@ -61,7 +61,8 @@ public:
     // Loading reads from bytes; storing appends to them.
     CArchive(std::vector<std::uint8_t>& bytes, Mode mode);
     // Loading from a source read a window at a time: memory stays small whatever its size.
-    explicit CArchive(CArchiveSource& source);
+    static constexpr std::size_t kWindow = std::size_t{1} << 20;
+    explicit CArchive(CArchiveSource& source, std::size_t window = kWindow);
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
 
@@ -161,6 +162,7 @@ private:
     CArchiveSource* m_source = nullptr;
     std::size_t m_base = 0;
     std::size_t m_total = 0;
+    std::size_t m_windowSize = kWindow;
 
     std::vector<std::uint8_t>& m_bytes; // the buffer, or the window (m_pos counts from its start)
     Mode m_mode;

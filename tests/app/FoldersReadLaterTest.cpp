@@ -47,7 +47,33 @@ std::vector<std::string> Describe(const CMessageList& folder)
     return out;
 }
 
+// Bytes handed to an archive a few at a time, as a file is.
+class CMemorySource final : public CArchiveSource
+{
+public:
+    explicit CMemorySource(const std::vector<std::uint8_t>& bytes) : m_bytes(bytes) {}
+    std::size_t Size() const override { return m_bytes.size(); }
+    bool ReadAt(std::size_t offset, std::uint8_t* to, std::size_t n) override
+    {
+        if (offset > m_bytes.size() || n > m_bytes.size() - offset)
+            return false;
+        std::copy_n(m_bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, to);
+        return true;
+    }
+
+private:
+    const std::vector<std::uint8_t>& m_bytes;
+};
+
+FullRead ReadInFull(CArchive& ar);
+
 FullRead ReadInFull(std::vector<std::uint8_t> bytes)
+{
+    CArchive ar(bytes, CArchive::Mode::Load);
+    return ReadInFull(ar);
+}
+
+FullRead ReadInFull(CArchive& ar)
 {
     CAddressBookViewData bookView;
     CAddressBook book;
@@ -64,7 +90,6 @@ FullRead ReadInFull(std::vector<std::uint8_t> bytes)
     COutboxList outbox;
     COutboxViewData outboxView;
     FullRead read;
-    CArchive ar(bytes, CArchive::Mode::Load);
     try {
         bookView.Serialize(ar);
         book.Serialize(ar);
@@ -246,4 +271,108 @@ TEST(FoldersReadLater, ChangesToAFolderKeptAsBytes)
         EXPECT_NE(written, sample_file::Full().vec());
         EXPECT_EQ(written, doc->Store());
     }
+}
+
+// A file read a window at a time meets what the whole buffer meets, at the same byte, however the
+// windows fall.
+TEST(FoldersReadLater, ReadingThroughSmallWindowsIsReadingTheBuffer)
+{
+    const std::vector<std::uint8_t> full = sample_file::Full().vec();
+    for (const std::size_t window : {std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
+        for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+            SCOPED_TRACE("window " + std::to_string(window) + ", cut at " + std::to_string(cut));
+            const std::vector<std::uint8_t> bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
+            CMemorySource source(bytes);
+            CArchive ar(source, window);
+            const FullRead windowed = ReadInFull(ar);
+            const FullRead buffered = ReadInFull(bytes);
+            EXPECT_EQ(windowed.damage, buffered.damage);
+            EXPECT_EQ(windowed.folders, buffered.folders);
+        }
+    }
+}
+
+namespace {
+
+// What a reader going through the file is shown, in order: "record N" and "N: to|text|time".
+struct Shown final : CDocumentReader
+{
+    std::vector<std::string> seen;
+    void RecordRead(std::size_t index) override { seen.push_back("record " + std::to_string(index)); }
+    void MessageRead(std::size_t index, const CMessage& m) override
+    {
+        seen.push_back(std::to_string(index) + ": " + m.GetRecipients() + "|" + m.GetText() + "|" +
+                       std::to_string(m.GetTime()));
+    }
+};
+
+std::vector<std::string> Expected(const FullRead& read)
+{
+    std::vector<std::string> seen;
+    const std::size_t folders[] = {5, 7, 10, 12};
+    std::size_t folder = 0;
+    for (std::size_t index = 0; index < 14; ++index) {
+        if (folder < 4 && folders[folder] == index) {
+            for (const std::string& m : read.folders[folder])
+                seen.push_back(std::to_string(index) + ": " + m);
+            ++folder;
+        }
+        seen.push_back("record " + std::to_string(index));
+    }
+    return seen;
+}
+
+} // namespace
+
+TEST(FoldersReadLater, ReadingThroughShowsEveryMessageOnceAndKeepsNone)
+{
+    Fixture f;
+    WriteFileBytes(f.path, sample_file::Full().vec());
+    CBrivantelDoc doc(f.ui, f.settings);
+    Shown shown;
+    EXPECT_TRUE(doc.ReadThrough(f.path, &shown));
+    EXPECT_EQ(shown.seen, Expected(ReadInFull(sample_file::Full().vec())));
+    EXPECT_EQ(doc.GetSent().GetCount(), 0u);
+    EXPECT_EQ(doc.GetAddressBook().GetEntries().size(), 2u);
+    EXPECT_TRUE(f.ui.messages.empty());
+
+    // A second reading of the same document shows the same (records are read afresh, not added).
+    Shown again;
+    EXPECT_TRUE(doc.ReadThrough(f.path, &again));
+    EXPECT_EQ(again.seen, shown.seen);
+    EXPECT_EQ(doc.GetAddressBook().GetEntries().size(), 2u);
+}
+
+// Whatever stops the reading, every record is shown once, in order, as far as it was read.
+TEST(FoldersReadLater, ReadingThroughAFileNotWholeShowsEveryRecordAndSaysSo)
+{
+    const std::vector<std::uint8_t> full = sample_file::Full().vec();
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    for (const std::size_t cut : {std::size_t{5}, full.size() / 2, full.size() - 30, full.size() - 1})
+        files.emplace_back("cut at " + std::to_string(cut),
+                           std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+    std::vector<std::uint8_t> longer = full;
+    longer.push_back(0);
+    files.emplace_back("a byte after the last record", longer);
+    files.emplace_back("a null in the sent folder", WithSentTag(0x0000));
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        Fixture f;
+        WriteFileBytes(f.path, bytes);
+        CBrivantelDoc doc(f.ui, f.settings);
+        Shown shown;
+        EXPECT_FALSE(doc.ReadThrough(f.path, &shown));
+        std::vector<std::string> records;
+        for (const std::string& line : shown.seen) {
+            if (line.rfind("record ", 0) == 0)
+                records.push_back(line);
+        }
+        ASSERT_EQ(records.size(), 14u);
+        for (std::size_t i = 0; i < records.size(); ++i)
+            EXPECT_EQ(records[i], "record " + std::to_string(i));
+    }
+    Fixture f;
+    CBrivantelDoc doc(f.ui, f.settings);
+    Shown shown;
+    EXPECT_FALSE(doc.ReadThrough(f.dir.file("none.vs"), &shown)); // no file: Open tells the user
 }
