@@ -3,6 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+bool IsWholeBuffer(const CEncodedRecords::Piece& piece)
+{
+    return piece.owner && piece.offset == 0 && piece.size == piece.owner->size();
+}
+
+} // namespace
+
 bool CEncodedRecords::FitsNumbering(const Slot& slot, const CArchiveIndexState& state)
 {
     if (!slot.known || slot.entry.classes != state.classes)
@@ -14,17 +23,19 @@ bool CEncodedRecords::FitsNumbering(const Slot& slot, const CArchiveIndexState& 
 
 void CEncodedRecords::Encode(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse)
 {
-    const Piece old = std::exchange(slot.piece, Piece{});
+    const std::vector<Piece> old = std::exchange(slot.pieces, {});
     slot.known = false;
+    std::size_t oldSize = 0;
+    for (const Piece& piece : old)
+        oldSize += piece.size;
     std::shared_ptr<Bytes> buffer;
     // A large buffer made afresh pays for its page faults again: the last one is written over
     // when nobody else reads it any more.
-    if (mayReuse && old.owner && old.owner.use_count() == 1 && old.offset == 0 &&
-        old.size == old.owner->size())
-        buffer = std::const_pointer_cast<Bytes>(old.owner);
+    if (mayReuse && old.size() == 1 && IsWholeBuffer(old[0]) && old[0].owner.use_count() == 1)
+        buffer = std::const_pointer_cast<Bytes>(old[0].owner);
     else {
         buffer = std::make_shared<Bytes>();
-        buffer->reserve(old.size + old.size / 8);
+        buffer->reserve(oldSize + oldSize / 8);
     }
     buffer->clear();
     CArchive ar(*buffer, CArchive::Mode::Store);
@@ -33,7 +44,7 @@ void CEncodedRecords::Encode(Slot& slot, const Record& record, CArchiveIndexStat
     slot.entry = state;
     state = ar.GetIndexState();
     slot.exit = state;
-    slot.piece = Piece{buffer, 0, buffer->size()};
+    slot.pieces = {Piece{buffer, 0, buffer->size()}};
     slot.stamp = record.stamp;
     slot.count = record.count;
     slot.known = true;
@@ -41,36 +52,53 @@ void CEncodedRecords::Encode(Slot& slot, const Record& record, CArchiveIndexStat
 
 bool CEncodedRecords::Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse)
 {
-    const Piece& old = slot.piece;
-    // The slot's elements must still be the array's first ones, none changed in place, and its
-    // buffer its own with nobody reading it.
-    if (!record.storeFrom || !mayReuse || slot.stamp[1] != record.stamp[1] ||
-        slot.stamp[0] < record.reshaped || record.count < slot.count || !FitsNumbering(slot, state) ||
-        !old.owner || old.owner.use_count() != 1 || old.offset != 0 || old.size != old.owner->size())
+    // The slot's elements must still be the array's first ones, none changed in place.
+    if (!record.storeFrom || slot.stamp[1] != record.stamp[1] || slot.stamp[0] < record.reshaped ||
+        record.count < slot.count || !FitsNumbering(slot, state) || slot.pieces.empty())
         return false;
-    // The count leads the record; it is rewritten in place only when its width stays.
+    // The count leads the record; it is replaced only when its width stays.
     constexpr std::size_t kWideCount = 0xFFFF;
     if ((slot.count >= kWideCount) != (record.count >= kWideCount))
         return false;
-    Bytes count;
-    CArchive countAr(count, CArchive::Mode::Store);
+    auto count = std::make_shared<Bytes>();
+    CArchive countAr(*count, CArchive::Mode::Store);
     countAr.WriteCount(record.count);
-    auto buffer = std::const_pointer_cast<Bytes>(old.owner);
-    if (buffer->size() < count.size())
+    if (slot.pieces.front().size < count->size())
         return false;
     // The numbering where the slot's elements end, as it stands now.
     CArchiveIndexState atEnd = state;
     atEnd.nextIndex += slot.exit.nextIndex - slot.entry.nextIndex;
     atEnd.classes = slot.exit.classes;
-    slot.known = false; // until the buffer is whole again
-    CArchive ar(*buffer, CArchive::Mode::Store);
+
+    // The added elements go behind the last piece when that is a buffer of this slot's own that
+    // nobody else reads; otherwise into a new piece.
+    std::vector<Piece> pieces;
+    pieces.reserve(slot.pieces.size() + 2);
+    pieces.push_back(Piece{count, 0, count->size()});
+    Piece first = slot.pieces.front();
+    first.offset += count->size();
+    first.size -= count->size();
+    if (first.size > 0)
+        pieces.push_back(first);
+    pieces.insert(pieces.end(), slot.pieces.begin() + 1, slot.pieces.end());
+    std::shared_ptr<Bytes> tail;
+    const Piece& last = pieces.back();
+    if (mayReuse && pieces.size() > 2 && IsWholeBuffer(last) && last.owner.use_count() == 2)
+        tail = std::const_pointer_cast<Bytes>(last.owner); // held here and by the slot only
+    else {
+        tail = std::make_shared<Bytes>();
+        pieces.push_back(Piece{tail, 0, 0});
+    }
+    slot.known = false; // until the pieces are whole again
+    slot.pieces.clear();
+    CArchive ar(*tail, CArchive::Mode::Store);
     ar.SetIndexState(atEnd);
     record.storeFrom(ar, slot.count);
-    std::copy(count.begin(), count.end(), buffer->begin());
+    pieces.back().size = tail->size();
+    slot.pieces = std::move(pieces);
     slot.entry = state;
     state = ar.GetIndexState();
     slot.exit = state;
-    slot.piece.size = buffer->size();
     slot.stamp = record.stamp;
     slot.count = record.count;
     slot.known = true;
@@ -109,10 +137,10 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
             CArchive ar(m_scratch, CArchive::Mode::Store);
             ar.SetIndexState(state);
             record.serialize(ar);
-            const bool same = slot.known && slot.piece.size == m_scratch.size() &&
-                              std::memcmp(slot.piece.data(), m_scratch.data(), m_scratch.size()) == 0;
+            const bool same = slot.known && slot.pieces.size() == 1 && slot.pieces[0].size == m_scratch.size() &&
+                              std::memcmp(slot.pieces[0].data(), m_scratch.data(), m_scratch.size()) == 0;
             if (!same) {
-                slot.piece = Piece{std::make_shared<const Bytes>(m_scratch), 0, m_scratch.size()};
+                slot.pieces = {Piece{std::make_shared<const Bytes>(m_scratch), 0, m_scratch.size()}};
                 changed = true;
             }
             slot.known = true;
@@ -121,9 +149,9 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
             slot.exit = state;
         }
         ReleaseReadBuffer();
-        m_pieces.reserve(m_slots.size());
+        m_pieces.reserve(m_slots.size() + 4);
         for (const Slot& slot : m_slots)
-            m_pieces.push_back(slot.piece);
+            m_pieces.insert(m_pieces.end(), slot.pieces.begin(), slot.pieces.end());
     } catch (...) {
         Forget();
         throw;
@@ -138,7 +166,7 @@ void CEncodedRecords::Adopt(std::size_t index, const std::shared_ptr<const Bytes
     if (m_slots.size() <= index)
         m_slots.resize(index + 1);
     Slot& slot = m_slots[index];
-    slot.piece = Piece{bytes, begin, end - begin};
+    slot.pieces = {Piece{bytes, begin, end - begin}};
     slot.entry = entry;
     slot.exit = exit;
     slot.stamp = record.stamp;
@@ -155,31 +183,41 @@ void CEncodedRecords::Forget()
 std::size_t CEncodedRecords::Size() const
 {
     std::size_t size = 0;
-    for (const Slot& slot : m_slots)
-        size += slot.piece.size;
+    for (const Slot& slot : m_slots) {
+        for (const Piece& piece : slot.pieces)
+            size += piece.size;
+    }
     return size;
 }
 
 void CEncodedRecords::ReleaseReadBuffer()
 {
-    for (const Slot& candidate : m_slots) {
-        const auto& owner = candidate.piece.owner;
-        if (!owner || (candidate.piece.offset == 0 && candidate.piece.size == owner->size()))
-            continue;
+    // Buffers only partly used: the read file's, or an encoding whose count was replaced.
+    std::vector<std::shared_ptr<const Bytes>> partial;
+    for (const Slot& slot : m_slots) {
+        for (const Piece& piece : slot.pieces) {
+            if (piece.owner && !IsWholeBuffer(piece) &&
+                std::find(partial.begin(), partial.end(), piece.owner) == partial.end())
+                partial.push_back(piece.owner);
+        }
+    }
+    for (const auto& shared : partial) {
         std::size_t used = 0;
         for (const Slot& slot : m_slots) {
-            if (slot.piece.owner == owner)
-                used += slot.piece.size;
+            for (const Piece& piece : slot.pieces) {
+                if (piece.owner == shared)
+                    used += piece.size;
+            }
         }
-        if (used >= owner->size() / 2)
+        if (used >= shared->size() / 2)
             continue;
-        const std::shared_ptr<const Bytes> shared = owner; // the loop below replaces every holder
         for (Slot& slot : m_slots) {
-            if (slot.piece.owner != shared)
-                continue;
-            auto own = std::make_shared<const Bytes>(slot.piece.data(), slot.piece.data() + slot.piece.size);
-            slot.piece = Piece{std::move(own), 0, slot.piece.size};
+            for (Piece& piece : slot.pieces) {
+                if (piece.owner != shared)
+                    continue;
+                auto own = std::make_shared<const Bytes>(piece.data(), piece.data() + piece.size);
+                piece = Piece{std::move(own), 0, piece.size};
+            }
         }
-        return; // a document reads one file
     }
 }

@@ -71,7 +71,9 @@ public:
 private:
     struct Slot
     {
-        Piece piece;
+        // The record's bytes, one piece or (for an array that grew at its end) several: its new
+        // count, the earlier elements where they were, the added ones.
+        std::vector<Piece> pieces;
         bool known = false;
         CArchiveIndexState entry;
         CArchiveIndexState exit;
@@ -81,8 +83,9 @@ private:
     // Whether the slot's bytes hold when the numbering stands at `state`.
     static bool FitsNumbering(const Slot& slot, const CArchiveIndexState& state);
     void Encode(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
-    // Stores only the elements added at the end since the slot was written, into its own buffer;
-    // false when that cannot give the same bytes (or nobody else's buffer may be written to).
+    // Stores only the elements added at the end since the slot was written, as a piece of their
+    // own behind the earlier ones (never writing into a buffer the writer may read); false when
+    // that cannot give the same bytes.
     bool Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
     // A read file's buffer mostly replaced by newer encodings: the few records still in it get
     // buffers of their own, so the whole file's bytes can go.

@@ -232,6 +232,7 @@ TEST(FoldersReadLater, AFolderKeptAsBytesIsSavedUntouchedThenTouched)
                                                  "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.",
                                                  "Nowa"}));
     ASSERT_TRUE(doc->SaveDataFile());
+    EXPECT_TRUE(doc->GetSent().IsEncoded()); // saved behind the bytes: none of them read
     const std::vector<std::uint8_t> second = ReadFileBytes(f.path);
 
     // The whole encode of the same document, every folder read.
@@ -375,4 +376,33 @@ TEST(FoldersReadLater, ReadingThroughAFileNotWholeShowsEveryRecordAndSaysSo)
     CBrivantelDoc doc(f.ui, f.settings);
     Shown shown;
     EXPECT_FALSE(doc.ReadThrough(f.dir.file("none.vs"), &shown)); // no file: Open tells the user
+}
+
+// Messages filed one after another behind a folder's bytes, saves overlapping the worker's writes:
+// the file is each time what a whole encode writes, and the folder is never read.
+TEST(FoldersReadLater, FilingBehindTheBytesSaveAfterSave)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    std::vector<std::vector<std::uint8_t>> written;
+    for (int i = 0; i < 6; ++i) {
+        auto m = std::make_unique<CMessage>("Ewa", "Nr " + std::to_string(i), 1300000000u + i);
+        ASSERT_TRUE(doc->GetSent().AddMessage(m));
+        ASSERT_TRUE(doc->SaveInBackground());
+        if (i % 2 == 1) { // every other save leaves the worker running into the next one
+            doc->WaitForBackgroundSave();
+            written.push_back(ReadFileBytes(f.path));
+        }
+        EXPECT_TRUE(doc->GetSent().IsEncoded());
+    }
+    doc->WaitForBackgroundSave();
+    EXPECT_EQ(doc->TakeQuietSaveError(), "");
+    EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    // The file after the second message, encoded whole afresh from what it holds.
+    Fixture g;
+    auto reread = g.Open(written[0]);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->GetSent().GetCount(), 4u);
+    EXPECT_EQ(reread->Store(), written[0]);
 }
