@@ -76,7 +76,7 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         return Record{
             [&list](CArchive& ar) { list.Serialize(ar); },
             true,
-            {list.GetChangeStamp(), CMessage::LastEdit()},
+            {list.GetChangeStamp(), list.GetEditStamp()},
             list.GetCount(),
             list.GetReshapeStamp(),
             [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },

@@ -43,7 +43,8 @@ std::uint64_t CMessage::LastEdit()
 
 void CMessage::Edited()
 {
-    g_lastEdit.store(change_stamp::Next(), std::memory_order_relaxed);
+    m_edited = change_stamp::Next();
+    g_lastEdit.store(m_edited, std::memory_order_relaxed);
 }
 
 void CMessage::Serialize(CArchive& ar)

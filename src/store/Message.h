@@ -38,16 +38,21 @@ public:
     // The stamp of the last change made to any message in place (not counting failure reasons,
     // which are not saved): a folder's saved bytes hold only while it is what it was.
     static std::uint64_t LastEdit();
+    // The stamp of this message's last change in place since it was filed (0: none), so that an
+    // edit costs only its own folder's encoding.
+    std::uint64_t GetEditStamp() const { return m_edited; }
+    void ForgetEdits() { m_edited = 0; }
     // Why the last try to send it failed, while it waits in the outbox. Kept in memory only: never
     // written to the data file, and gone when the message leaves the folder it failed in.
     const std::string& GetFailureReason() const { return m_failureReason; }
     void SetFailureReason(std::string reason) { m_failureReason = std::move(reason); }
 
 private:
-    static void Edited();
+    void Edited();
 
     std::string m_text;
     std::string m_recipients;
     TimeStamp m_time;
+    std::uint64_t m_edited = 0;
     std::string m_failureReason;
 };

@@ -1,5 +1,6 @@
 #include "store/MessageList.h"
 
+#include <algorithm>
 #include <new>
 
 #include "store/Archive.h"
@@ -19,6 +20,8 @@ bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
     if (!message)
         return false;
     try {
+        // Edits made before filing are in the bytes the filing writes, not changes to the folder.
+        message->ForgetEdits();
         m_messages.push_back(std::move(message));
         Touch(false);
     } catch (const std::bad_alloc&) {
@@ -108,6 +111,18 @@ void CMessageList::Decode() const
     m_messages = std::move(messages);
     m_encoded.reset();
     m_encodedCount = 0;
+}
+
+std::uint64_t CMessageList::GetEditStamp() const
+{
+    const std::uint64_t seen = CMessage::LastEdit();
+    if (seen != m_editsSeen) {
+        m_editsSeen = seen;
+        m_editStamp = 0;
+        for (const auto& message : m_messages)
+            m_editStamp = std::max(m_editStamp, message->GetEditStamp());
+    }
+    return m_editStamp;
 }
 
 void CMessageList::DropEncoded()

@@ -48,8 +48,11 @@ public:
     // the earlier ones stay as bytes when they are.
     void StoreFrom(CArchive& ar, std::size_t from) const;
     // New after every change to the folder's list (a message filed, taken out, destroyed, or the
-    // folder read); changes inside a message show in CMessage::LastEdit instead.
+    // folder read); changes inside a message show in GetEditStamp instead.
     std::uint64_t GetChangeStamp() const { return m_stamp; }
+    // The stamp of the last change in place to a message while in this folder (0: none). Looked
+    // for again only after some message anywhere was changed.
+    std::uint64_t GetEditStamp() const;
     // The stamp of the last change other than a message filed at the end: while it is older than
     // a save's stamp, the messages that save wrote are still the folder's first ones.
     std::uint64_t GetReshapeStamp() const { return m_reshaped; }
@@ -72,6 +75,9 @@ private:
     mutable std::shared_ptr<const Bytes> m_encoded;
     mutable std::size_t m_encodedBegin = 0;
     mutable std::size_t m_encodedCount = 0;
+    // GetEditStamp's answer, and CMessage::LastEdit when it was found.
+    mutable std::uint64_t m_editStamp = 0;
+    mutable std::uint64_t m_editsSeen = 0;
     std::uint64_t m_stamp = 0;
     std::uint64_t m_reshaped = 0;
 };

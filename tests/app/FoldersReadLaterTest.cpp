@@ -260,6 +260,14 @@ TEST(FoldersReadLater, ChangesToAFolderKeptAsBytes)
         {"sent message taken out",
          [](CBrivantelDoc& d) { d.GetSent().RemoveMessage(d.GetSent().GetMessages()[0].get()); }},
         {"draft edited in place", [](CBrivantelDoc& d) { d.GetDrafts().GetMessages()[0]->SetText("Inny"); }},
+        {"queued message's recipients edited in place",
+         [](CBrivantelDoc& d) { d.GetOutbox().GetMessages()[0]->SetRecipients("Ewa"); }},
+        {"edited, then filed in the sent folder",
+         [](CBrivantelDoc& d) {
+             auto m = d.GetOutbox().RemoveMessage(d.GetOutbox().GetMessages()[0].get());
+             m->SetRecipients("Jan Kowalski");
+             d.GetSent().AddMessage(m);
+         }},
     };
     for (const auto& [what, change] : changes) {
         SCOPED_TRACE(what);
@@ -270,6 +278,10 @@ TEST(FoldersReadLater, ChangesToAFolderKeptAsBytes)
         ASSERT_TRUE(doc->SaveDataFile());
         const std::vector<std::uint8_t> written = ReadFileBytes(f.path);
         EXPECT_NE(written, sample_file::Full().vec());
+        // A change elsewhere, an edit in place included, leaves the sent folder unread.
+        if (std::string(what) != "sent message taken out") {
+            EXPECT_TRUE(doc->GetSent().IsEncoded());
+        }
         EXPECT_EQ(written, doc->Store());
     }
 }
