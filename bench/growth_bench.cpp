@@ -130,7 +130,8 @@ std::pair<double, long> Run(const std::vector<std::string>& args, bool quiet)
         request += arg;
     }
     std::pair<double, long> result{-1, -1};
-    if (::write(g_launcher.requests, request.data(), request.size()) != static_cast<ssize_t>(request.size()) ||
+    if (::write(g_launcher.requests, request.data(), request.size()) !=
+            static_cast<ssize_t>(request.size()) ||
         ::read(g_launcher.replies, &result, sizeof result) != sizeof result)
         return {-1, -1};
     return result;
@@ -333,8 +334,9 @@ int main(int argc, char** argv)
                 sentUi.push_back(Ms(Clock::now() - t0));
                 doc.WaitForBackgroundSave();
             }
-            std::printf("one message filed in the sent folder: UI thread %.1f ms per save, the first %.1f ms\n",
-                        Median(sentUi), sentUi.front());
+            std::printf(
+                "one message filed in the sent folder: UI thread %.1f ms per save, the first %.1f ms\n",
+                Median(sentUi), sentUi.front());
             const auto t0 = Clock::now();
             const bool unsaved = doc.HasUnsavedChanges();
             const double check = Ms(Clock::now() - t0);

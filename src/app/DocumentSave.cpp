@@ -73,14 +73,13 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         return plain;
     };
     const auto folder = [](CMessageList& list) {
-        return Record{
-            [&list](CArchive& ar) { list.Serialize(ar); },
-            true,
-            {list.GetChangeStamp(), list.GetEditStamp()},
-            list.GetCount(),
-            list.GetReshapeStamp(),
-            [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
-            &list};
+        return Record{[&list](CArchive& ar) { list.Serialize(ar); },
+                      true,
+                      {list.GetChangeStamp(), list.GetEditStamp()},
+                      list.GetCount(),
+                      list.GetReshapeStamp(),
+                      [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
+                      &list};
     };
     const Record book{
         [this](CArchive& ar) { m_addressBook.Serialize(ar); },

@@ -137,7 +137,8 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
             CArchive ar(m_scratch, CArchive::Mode::Store);
             ar.SetIndexState(state);
             record.serialize(ar);
-            const bool same = slot.known && slot.pieces.size() == 1 && slot.pieces[0].size == m_scratch.size() &&
+            const bool same = slot.known && slot.pieces.size() == 1 &&
+                              slot.pieces[0].size == m_scratch.size() &&
                               std::memcmp(slot.pieces[0].data(), m_scratch.data(), m_scratch.size()) == 0;
             if (!same) {
                 slot.pieces = {Piece{std::make_shared<const Bytes>(m_scratch), 0, m_scratch.size()}};

@@ -158,10 +158,12 @@ TEST(FoldersReadLater, DamageIsMetWhereReadingInFullMeetsIt)
     const std::vector<std::uint8_t> full = sample_file::Full().vec();
     // Every cut from the drafts on (the records before them hold no folder).
     const std::string draftsClass = "CMessage";
-    const auto drafts = std::search(full.begin(), full.end(), draftsClass.begin(), draftsClass.end()) - full.begin();
+    const auto drafts =
+        std::search(full.begin(), full.end(), draftsClass.begin(), draftsClass.end()) - full.begin();
     for (std::size_t cut = static_cast<std::size_t>(drafts) - 10; cut < full.size(); ++cut)
-        files.emplace_back("cut at " + std::to_string(cut),
-                           std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        files.emplace_back(
+            "cut at " + std::to_string(cut),
+            std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
     files.emplace_back("class tag naming an entry", WithSentTag(0x8002));
     files.emplace_back("class tag past every index", WithSentTag(0x8063));
     files.emplace_back("a back reference to an entry", WithSentTag(0x0002));
@@ -228,9 +230,9 @@ TEST(FoldersReadLater, AFolderKeptAsBytesIsSavedUntouchedThenTouched)
     EXPECT_EQ(doc->GetSent().GetCount(), 3u);
     std::vector<std::string> visited;
     doc->GetSent().ForEach([&](const CMessage& m) { visited.push_back(m.GetText()); });
-    EXPECT_EQ(visited, (std::vector<std::string>{"Wys\xB3\x61na",
-                                                 "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.",
-                                                 "Nowa"}));
+    EXPECT_EQ(visited,
+              (std::vector<std::string>{
+                  "Wys\xB3\x61na", "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.", "Nowa"}));
     ASSERT_TRUE(doc->SaveDataFile());
     EXPECT_TRUE(doc->GetSent().IsEncoded()); // saved behind the bytes: none of them read
     const std::vector<std::uint8_t> second = ReadFileBytes(f.path);
@@ -294,7 +296,8 @@ TEST(FoldersReadLater, ReadingThroughSmallWindowsIsReadingTheBuffer)
     for (const std::size_t window : {std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
         for (std::size_t cut = 0; cut <= full.size(); ++cut) {
             SCOPED_TRACE("window " + std::to_string(window) + ", cut at " + std::to_string(cut));
-            const std::vector<std::uint8_t> bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
+            const std::vector<std::uint8_t> bytes(full.begin(),
+                                                  full.begin() + static_cast<std::ptrdiff_t>(cut));
             CMemorySource source(bytes);
             CArchive ar(source, window);
             const FullRead windowed = ReadInFull(ar);
@@ -362,8 +365,9 @@ TEST(FoldersReadLater, ReadingThroughAFileNotWholeShowsEveryRecordAndSaysSo)
     const std::vector<std::uint8_t> full = sample_file::Full().vec();
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
     for (const std::size_t cut : {std::size_t{5}, full.size() / 2, full.size() - 30, full.size() - 1})
-        files.emplace_back("cut at " + std::to_string(cut),
-                           std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        files.emplace_back(
+            "cut at " + std::to_string(cut),
+            std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
     std::vector<std::uint8_t> longer = full;
     longer.push_back(0);
     files.emplace_back("a byte after the last record", longer);
