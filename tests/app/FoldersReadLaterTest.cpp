@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unistd.h>
 
 #include "SampleFile.h"
 #include "app/Document.h"
@@ -421,4 +422,21 @@ TEST(FoldersReadLater, FilingBehindTheBytesSaveAfterSave)
     ASSERT_TRUE(reread);
     EXPECT_EQ(reread->GetSent().GetCount(), 4u);
     EXPECT_EQ(reread->Store(), written[0]);
+}
+
+// A file with two names is written in place: the pieces, read file's bytes among them, are put
+// together first, and both names hold what a whole encode writes.
+TEST(FoldersReadLater, APiecewiseSaveInPlaceKeepsBothNamesOneFile)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    const std::string other = f.dir.file("other.vs");
+    ASSERT_EQ(::link(f.path.c_str(), other.c_str()), 0);
+    auto m = std::make_unique<CMessage>("Ewa", "Przez drugie imię", 1300000000u);
+    ASSERT_TRUE(doc->GetSent().AddMessage(m));
+    ASSERT_TRUE(doc->SaveDataFile());
+    EXPECT_TRUE(doc->GetSent().IsEncoded());
+    EXPECT_EQ(ReadFileBytes(other), doc->Store());
+    EXPECT_EQ(ReadFileBytes(f.path), ReadFileBytes(other));
 }
