@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -69,6 +70,32 @@ TEST(Cli, DumpShowsEveryRecordInFileOrder)
     // Reading never writes.
     EXPECT_EQ(ReadFileBytes(cli.DataFile()), sample_file::Full().vec());
     EXPECT_FALSE(FileExists(cli.DataFile() + ".damaged"));
+}
+
+// A file that must be read in full (its second sent message names the first again, which no
+// program writes but is well formed) is dumped whole all the same, not as damaged.
+TEST(Cli, DumpOfAFileReadInFullIsWhole)
+{
+    Cli cli;
+    ASSERT_EQ(mkdir(cli.data.c_str(), 0700), 0);
+    std::vector<std::uint8_t> bytes = sample_file::Full().vec();
+    const std::string notice = "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.";
+    const auto at = std::search(bytes.begin(), bytes.end(), notice.begin(), notice.end());
+    ASSERT_NE(at, bytes.end());
+    // u16 0x8004, an empty recipients text, the notice's length, the notice, its time: index 7 instead.
+    const auto from = at - 4;
+    ASSERT_EQ(*from, 0x04);
+    const auto next = bytes.erase(from, at + static_cast<std::ptrdiff_t>(notice.size()) + 4);
+    bytes.insert(next, {0x07, 0x00});
+    WriteFileBytes(cli.DataFile(), bytes);
+    const Result r = cli.Run({"dump"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::ordered_json::parse(r.out);
+    EXPECT_EQ(r.out, json.dump(2) + "\n");
+    ASSERT_EQ(json["sent"].size(), 2u);
+    EXPECT_EQ(json["sent"][1], json["sent"][0]);
+    EXPECT_EQ(json["sent"][0]["text"], "Wysłana");
+    EXPECT_EQ(json["outbox"][0]["text"], "Czeka");
 }
 
 TEST(Cli, DumpKeepsEveryByteAndNoPassword)
