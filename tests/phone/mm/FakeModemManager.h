@@ -2,6 +2,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -26,9 +27,21 @@ public:
     // What the stand-in recorded: {"sent": [{"number", "text"}], "messages": N, "pins": [...]}.
     nlohmann::json State() const;
 
+    // The stand-in's test methods (see modemmanager.py), called with dbus-send. A message
+    // arrives and Added is emitted: its object path, empty when the call failed.
+    std::string Receive(const nlohmann::json& message);
+    // Sets an Sms object's properties ({"State": 3, "Text": "..."}).
+    bool Update(const std::string& path, const nlohmann::json& properties);
+    // What Messaging.Delete does with received messages from now on.
+    bool SetDelete(const std::string& behaviour);
+    // The pid of the stand-in, to check it left the bus.
+    pid_t ServicePid() const { return m_service; }
+
 private:
     bool StartBus();
     bool StartService(nlohmann::json parameters);
+    // Runs dbus-send with the test interface's method; false when it failed.
+    bool CallTest(const std::string& method, const std::vector<std::string>& arguments, std::string* reply);
 
     TempDir m_dir;
     std::string m_address;
