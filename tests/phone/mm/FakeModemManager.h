@@ -24,6 +24,8 @@ public:
     const std::string& Problem() const { return m_problem; }
     // "DBUS_SYSTEM_BUS_ADDRESS=..." for the programs under test.
     std::string BusEnvironment() const { return "DBUS_SYSTEM_BUS_ADDRESS=" + m_address; }
+    // The private bus's address, for a connection of the test's own.
+    const std::string& Address() const { return m_address; }
     // What the stand-in recorded: {"sent": [{"number", "text"}], "messages": N, "pins": [...]}.
     nlohmann::json State() const;
 
