@@ -351,8 +351,10 @@ ReceiveReport CModemManagerReceiver::Receive(std::int64_t now)
             continue;
         }
         if (removed.stopped || !m_service.IsRunning()) {
-            report.problem = "Usługa ModemManager przestała odpowiadać; odebrane wiadomości są zapisane, a w "
-                             "modemie zostaną usunięte przy następnym odbieraniu.";
+            report.problem = std::string(removed.stopped ? "Odbieranie przerwano"
+                                                         : "Usługa ModemManager przestała odpowiadać") +
+                             "; odebrane wiadomości są zapisane, a w modemie zostaną usunięte przy następnym "
+                             "odbieraniu.";
             return report;
         }
         report.notes.push_back("ModemManager nie usunął wiadomości " + path.toStdString() + " (" +

@@ -115,3 +115,43 @@ TEST(ModemManagerReceiverTest, AMessageStuckReceivingIsTakenIncompleteADayAfterI
         }
     }
 }
+
+TEST(ModemManagerReceiverTest, TheReceiverIsChosenTheWayASendGoes)
+{
+    EnsureApplication();
+    FakeModemManager mm(json{{"modems", {{{"maker", "huawei"}, {"model", "E3372"}, {"port", "ttyUSB2"}}}}});
+    ASSERT_EQ(mm.Problem(), "");
+    CModemManagerService service(QString::fromStdString(mm.Address()));
+    struct Case
+    {
+        const char* backend;
+        const char* device;
+        bool withService;
+        const char* via; // empty: none, for the problem
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"auto", "", true, "ModemManager (Huawei E3372)", ""},
+        {"auto", "/dev/ttyUSB2", true, "ModemManager (Huawei E3372)", ""},
+        {"auto", "/dev/ttyS9", true, "port /dev/ttyS9", ""},
+        {"serial", "/dev/ttyUSB2", true, "port /dev/ttyUSB2", ""},
+        {"serial", "", true, "", "Nie wybrano portu telefonu."},
+        {"auto", "", false, "", "Nie wybrano portu telefonu."},
+        {"modemmanager", "/dev/ttyS9", true, "", "ModemManager nie obsługuje portu /dev/ttyS9."},
+        {"modemmanager", "", false, "", "Usługa ModemManager nie działa."},
+    };
+    TempDir dir;
+    CMessageDb db;
+    for (const Case& c : cases) {
+        const std::string label = std::string(c.backend) + " " + c.device;
+        const ReceiverChoice choice =
+            phone_receiver::Choose(c.backend, c.device, c.withService ? &service : nullptr, db);
+        if (*c.via) {
+            ASSERT_TRUE(choice.receiver) << label << ": " << choice.problem;
+            EXPECT_EQ(choice.receiver->Via(), c.via) << label;
+        } else {
+            EXPECT_FALSE(choice.receiver) << label;
+            EXPECT_EQ(choice.problem, c.problem) << label;
+        }
+    }
+}
