@@ -78,7 +78,16 @@ def write_state(main):
     os.rename(tmp, fake['state'])
 
 
+# The keys ModemManager's Messaging.Create accepts; any other fails the call, as it does there.
+CREATE_KEYS = {'number', 'text', 'data', 'smsc', 'validity', 'class', 'delivery-report-request', 'storage',
+               'teleservice-id', 'service-category'}
+
+
 def create(modem, properties):
+    unknown = set(str(k) for k in properties.keys()) - CREATE_KEYS
+    if unknown:
+        raise dbus.exceptions.DBusException(f'Invalid properties dictionary, unexpected key: {sorted(unknown)[0]}',
+                                            name='org.freedesktop.ModemManager1.Error.Core.InvalidArgs')
     path = f'{MAIN_OBJ}/SMS/{fake["first_sms"] + fake["sms"]}'
     fake['sms'] += 1
     main = mockobject.objects[MAIN_OBJ]
