@@ -1,10 +1,8 @@
 #include "phone/mm/ModemManagerReceiver.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include <QDBusArgument>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QList>
 #include <QVariantMap>
@@ -75,12 +73,6 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
-
-struct Smsc
-{
-    QString path;
-    QVariantMap properties;
-};
 
 } // namespace
 
