@@ -167,6 +167,7 @@ TEST_F(ModemManagerReceiveCliTest, AKillBetweenCommitAndDeleteLosesNothingAndSto
     ::kill(pid, SIGKILL);
     EXPECT_EQ(WaitCli(pid, m_dir).status, -1);
     ASSERT_TRUE(mm.SetDelete("ok"));
+    ASSERT_EQ(mm.State()["messages"], 1); // still there for the next reading
 
     const CliResult run = Receive(mm);
     EXPECT_EQ(run.status, 0) << run.err;

@@ -10,7 +10,7 @@ Parameters (JSON):
           modem's list>, "pins": [...], "deleted": [paths]}
   inbox:  messages in the first modem's list at the start, each a dictionary as Receive takes
   delete: what Messaging.Delete does with a received message: "ok" (default), "fail" (an
-          error), "vanish" (the service leaves the bus), "slow" (answers after 3 s)
+          error), "vanish" (the service leaves the bus), "slow" (fails after 3 s, deleting nothing)
   reference: the network's reference of the first part sent (default 40); each part takes
           the next one, and a long text's Sms object names its last part's, as ModemManager does
   first_sms: the number of the first Sms object (default 1): ModemManager numbers them anew at
@@ -140,7 +140,11 @@ def delete(modem, path):
         if fake['delete'] == 'vanish':
             os._exit(0)
         if fake['delete'] == 'slow':
+            # Long enough for the test to kill the caller, and then nothing deleted: the message
+            # is there again for the next reading, as after a kill before the deletion.
             time.sleep(3)
+            raise dbus.exceptions.DBusException('Timed out deleting the message',
+                                                name='org.freedesktop.ModemManager1.Error.Core.Failed')
     messages = [p for p in modem.props[MESSAGING_IFACE]['Messages'] if p != path]
     if len(messages) == len(modem.props[MESSAGING_IFACE]['Messages']):
         raise dbus.exceptions.DBusException('No such message', name='org.freedesktop.ModemManager1.Error.Core.NotFound')
