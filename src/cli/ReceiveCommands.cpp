@@ -90,7 +90,10 @@ void PrintLine(const StoredMessage& m, const std::map<std::string, std::string>&
 // The receiver of the backend chosen (--backend or Settings/PhoneBackend) for the port chosen
 // (--port or Settings/Port); none, with the reason printed and the exit status set, when there
 // is none. The database need not be open yet.
-std::unique_ptr<CMessageReceiver> ChooseReceiver(CCommandContext& ctx, CMessageDb& db, int& status)
+// backend, device: what was chosen, for choosing again.
+std::unique_ptr<CMessageReceiver> ChooseReceiver(CCommandContext& ctx, CMessageDb& db, int& status,
+                                                 std::string* chosenBackend = nullptr,
+                                                 std::string* chosenDevice = nullptr)
 {
     status = kExitOk;
     std::string backend;
@@ -107,8 +110,12 @@ std::unique_ptr<CMessageReceiver> ChooseReceiver(CCommandContext& ctx, CMessageD
     } else {
         port = ctx.Settings().Get(settings_keys::kPhonePort);
     }
-    ReceiverChoice choice =
-        phone_receiver::Choose(backend, CPhoneSender::DeviceFor(port), &ctx.ModemService(), db);
+    const std::string device = CPhoneSender::DeviceFor(port);
+    if (chosenBackend)
+        *chosenBackend = backend;
+    if (chosenDevice)
+        *chosenDevice = device;
+    ReceiverChoice choice = phone_receiver::Choose(backend, device, &ctx.ModemService(), db);
     if (!choice.receiver) {
         if (choice.noPort) {
             PrintErrorUtf8("Nie wybrano portu telefonu (Settings/Port albo --port).");
@@ -215,7 +222,9 @@ int WatchSms(CCommandContext& ctx)
 {
     CMessageDb db;
     int status = kExitOk;
-    const auto receiver = ChooseReceiver(ctx, db, status);
+    std::string backend;
+    std::string device;
+    auto receiver = ChooseReceiver(ctx, db, status, &backend, &device);
     if (!receiver)
         return status;
     int interval = ctx.Settings().Get(settings_keys::kReceiveInterval);
@@ -236,11 +245,21 @@ int WatchSms(CCommandContext& ctx)
     EndOnSignals();
     std::cerr << "Odbieranie wiadomości co " << interval << " s (Ctrl+C kończy)." << std::endl;
     bool news = false;
+    const bool reports = ctx.Settings().Get(settings_keys::kDeliveryReports) != 0;
     receiver->SetNewsObserver([&news] { news = true; });
     std::string lastProblem;
     while (CSignalPipe::Received() == 0) {
         news = false;
-        ReadPhone(*receiver, db, names, &lastProblem);
+        if (!ReadPhone(*receiver, db, names, &lastProblem)) {
+            // A modem plugged in again is a new object of the modem service, and one the service
+            // let go is the port's again: the next round reads whatever serves the phone now.
+            ReceiverChoice again = phone_receiver::Choose(backend, device, &ctx.ModemService(), db);
+            if (again.receiver) {
+                receiver = std::move(again.receiver);
+                receiver->SetStatusReports(reports);
+                receiver->SetNewsObserver([&news] { news = true; });
+            }
+        }
         SleepSeconds(interval, news);
     }
     return kExitOk;

@@ -182,3 +182,10 @@ bool FakeModemManager::SetDelete(const std::string& behaviour)
 {
     return CallTest("SetDelete", {"string:" + behaviour}, nullptr);
 }
+
+bool FakeModemManager::Restart(nlohmann::json parameters)
+{
+    Stop(m_service);
+    ::unlink(m_dir.file("state.json").c_str());
+    return StartService(std::move(parameters));
+}

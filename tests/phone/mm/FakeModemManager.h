@@ -36,8 +36,9 @@ public:
     bool Update(const std::string& path, const nlohmann::json& properties);
     // What Messaging.Delete does with received messages from now on.
     bool SetDelete(const std::string& behaviour);
-    // The pid of the stand-in, to check it left the bus.
-    pid_t ServicePid() const { return m_service; }
+    // Stops the stand-in and starts it again on the same bus with new parameters (a modem
+    // plugged in again, the service restarted). False when it did not come back.
+    bool Restart(nlohmann::json parameters);
 
 private:
     bool StartBus();

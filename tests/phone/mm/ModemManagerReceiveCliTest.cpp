@@ -320,3 +320,35 @@ TEST_F(ModemManagerReceiveCliTest, AThreePartMessageIsDeliveredOnlyWhenEveryPart
     }
     EXPECT_EQ(Sent(mm)[0]["delivery"], "delivered");
 }
+
+TEST_F(ModemManagerReceiveCliTest, AWatchFollowsTheModemWhenItIsPluggedInAgain)
+{
+    FakeModemManager mm(json{
+        {"modems", {OneModem()}},
+        {"inbox", {{{"number", kNumber}, {"text", "Przed"}, {"timestamp", "2026-12-08T21:05:10+01:00"}}}}});
+    ASSERT_EQ(mm.Problem(), "");
+    const pid_t pid =
+        SpawnCli(BRIVANTEL_CLI_PATH, m_dir, m_dir.path(),
+                 {"watch-sms", "--backend", "modemmanager", "--interval", "1"}, {mm.BusEnvironment()});
+    ASSERT_GT(pid, 0);
+    const auto printed = [&](const std::string& text) {
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        while (Clock::now() < end) {
+            if (ReadFile(m_dir.file("stdout")).find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    EXPECT_TRUE(printed("Przed"));
+    // The same modem under a new object path, with a message waiting.
+    ASSERT_TRUE(mm.Restart(json{
+        {"modems", {OneModem()}},
+        {"first_modem", 1},
+        {"inbox", {{{"number", kNumber}, {"text", "Po"}, {"timestamp", "2026-12-08T21:07:00+01:00"}}}}}));
+    EXPECT_TRUE(printed("2026-12-08T21:07:00+01:00\t" + kNumber + "\tPo\n"));
+    ::kill(pid, SIGTERM);
+    const CliResult run = WaitCli(pid, m_dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(mm.State()["messages"], 0);
+}

@@ -15,6 +15,8 @@ Parameters (JSON):
           the next one, and a long text's Sms object names its last part's, as ModemManager does
   first_sms: the number of the first Sms object (default 1): ModemManager numbers them anew at
           every start
+  first_modem: the number of the first modem's object (default 0): a modem plugged in again
+          gets the next one
 
 Test methods on the main object, interface com.brivantel.FakeModemManager (JSON in a string):
   Receive(s message) -> o: a message arrives in the first modem's list and Added is emitted.
@@ -175,7 +177,7 @@ def send_pin(sim, pin):
 def receive(main, message):
     if isinstance(message, str):
         message = json.loads(message)
-    modem = mockobject.objects[f'{MAIN_OBJ}/Modem/0']
+    modem = mockobject.objects[f'{MAIN_OBJ}/Modem/{fake["first_modem"]}']
     path = f'{MAIN_OBJ}/SMS/{fake["first_sms"] + fake["sms"]}'
     fake['sms'] += 1
     props = {
@@ -219,6 +221,7 @@ def load(mock, parameters):
     fake['delete'] = parameters.get('delete', 'ok')
     fake['reference'] = parameters.get('reference', 40)
     fake['first_sms'] = parameters.get('first_sms', 1)
+    fake['first_modem'] = parameters.get('first_modem', 0)
     mock.AddProperties(MAIN_IFACE, {})
     mock.AddMethods(TEST_IFACE, [
         ('Receive', 's', 'o', lambda self, message: receive(self, message)),
@@ -226,8 +229,8 @@ def load(mock, parameters):
         ('SetDelete', 's', '', lambda self, behaviour: set_delete(self, behaviour)),
     ])
     for index, m in enumerate(parameters.get('modems', [])):
-        path = f'{MAIN_OBJ}/Modem/{index}'
-        sim_path = f'{MAIN_OBJ}/SIM/{index}'
+        path = f'{MAIN_OBJ}/Modem/{fake["first_modem"] + index}'
+        sim_path = f'{MAIN_OBJ}/SIM/{fake["first_modem"] + index}'
         port = m.get('port', f'ttyUSB{index * 3 + 2}')
         mock.AddObject(path, MODEM_IFACE, {
             'Manufacturer': dbus.String(m.get('maker', 'huawei')),
