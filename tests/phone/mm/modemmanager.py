@@ -10,7 +10,7 @@ Parameters (JSON):
           modem's list>, "pins": [...], "deleted": [paths]}
   inbox:  messages in the first modem's list at the start, each a dictionary as Receive takes
   delete: what Messaging.Delete does with a received message: "ok" (default), "fail" (an
-          error), "vanish" (the service leaves the bus), "slow" (fails after 3 s, deleting nothing)
+          error), "vanish" (the service leaves the bus), "slow" (fails after 6 s, deleting nothing)
   reference: the network's reference of the first part sent (default 40); each part takes
           the next one, and a long text's Sms object names its last part's, as ModemManager does
   first_sms: the number of the first Sms object (default 1): ModemManager numbers them anew at
@@ -144,7 +144,7 @@ def delete(modem, path):
         if fake['delete'] == 'slow':
             # Long enough for the test to kill the caller, and then nothing deleted: the message
             # is there again for the next reading, as after a kill before the deletion.
-            time.sleep(3)
+            time.sleep(6)
             raise dbus.exceptions.DBusException('Timed out deleting the message',
                                                 name='org.freedesktop.ModemManager1.Error.Core.Failed')
     messages = [p for p in modem.props[MESSAGING_IFACE]['Messages'] if p != path]
