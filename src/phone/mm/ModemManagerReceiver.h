@@ -20,7 +20,7 @@ struct IncomingMessage;
 // is taken as it stands, marked incomplete. The service joins long messages itself. Everything
 // is committed before Messaging.Delete is asked, so a reading cut short at any point loses
 // nothing, and the next one stores nothing twice. Between readings the Added signal announces
-// new messages.
+// new messages. The service object it reads through must outlive it.
 class CModemManagerReceiver final : public QObject, public CMessageReceiver
 {
     Q_OBJECT
