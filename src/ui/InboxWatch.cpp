@@ -169,6 +169,8 @@ void CInboxWatch::Poll(bool onDemand)
         Announce(report);
         emit messagesArrived();
     }
+    if (report.reportsMatched > 0)
+        emit deliveryReportsArrived();
     UpdateCount();
 }
 

@@ -49,6 +49,8 @@ public:
 signals:
     // New messages are in the database (the received view reads itself again).
     void messagesArrived();
+    // Delivery reports changed the states of sent messages (the sent folder reads them again).
+    void deliveryReportsArrived();
 
 private:
     void OnTimer();
