@@ -20,7 +20,8 @@
 namespace {
 
 constexpr int kStatusMs = 15000;
-constexpr int kNoticeWords = 40; // characters of the first message in the announcement
+constexpr int kAfterSendMs = 250; // how often the end of a send is looked for
+constexpr int kNoticeWords = 40;  // characters of the first message in the announcement
 
 // Keeps the window drawn while the phone answers; clicks, keys, timers and sockets wait, so
 // nothing can start a send or a second reading meanwhile.
@@ -37,6 +38,13 @@ void RepaintOnly()
 CInboxWatch::CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSettingsStore& settings)
     : QObject(&frame), m_frame(frame), m_document(document), m_settings(settings)
 {
+    m_balloon = [this](const QString& title, const QString& text) {
+        QSystemTrayIcon* tray = m_frame.GetTrayIcon();
+        if (!tray || !tray->isVisible() || !QSystemTrayIcon::supportsMessages())
+            return false;
+        tray->showMessage(title, text, QSystemTrayIcon::Information);
+        return true;
+    };
     const int seconds = static_cast<int>(m_settings.Get(settings_keys::kReceiveInterval));
     if (seconds > 0) {
         m_timer.setInterval(seconds * 1000);
@@ -46,11 +54,33 @@ CInboxWatch::CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSetti
     // The folder bar names this folder with its count, whichever way the folder is reached.
     m_frame.GetFolderBar().SetNames(
         [unread = m_shownUnread](int kind) { return kind == 1008 ? Caption(*unread) : KindName(kind); });
+    m_afterSend.setInterval(kAfterSendMs);
+    connect(&m_afterSend, &QTimer::timeout, this, &CInboxWatch::OnAfterSend);
+    m_document.AddListener(*this);
     // The count shows once the window is up; the database is not read before then.
     QTimer::singleShot(0, this, &CInboxWatch::UpdateCount);
 }
 
-CInboxWatch::~CInboxWatch() = default;
+CInboxWatch::~CInboxWatch()
+{
+    m_document.RemoveListener(*this);
+}
+
+void CInboxWatch::OnDocumentChanged(DocChange change)
+{
+    if ((change == DocChange::Outbox || change == DocChange::Sent) && !m_afterSend.isActive())
+        m_afterSend.start();
+}
+
+void CInboxWatch::OnAfterSend()
+{
+    if (m_frame.IsBusy() || m_polling)
+        return; // the send still holds the port: look again at the next tick
+    m_afterSend.stop();
+    // Receiving switched off ("Settings/ReceiveInterval" 0) stays off, notices or not.
+    if (CPhoneSender::TakeMessageWaiting() && m_timer.isActive())
+        Poll(false);
+}
 
 std::int64_t CInboxWatch::Now() const
 {
@@ -190,9 +220,6 @@ void CInboxWatch::Announce(const ReceiveReport& report)
     const QString title = report.shown.size() == 1
                               ? QStringLiteral("Nowa wiadomość")
                               : QStringLiteral("Nowe wiadomości: %1").arg(report.shown.size());
-    QSystemTrayIcon* tray = m_frame.GetTrayIcon();
-    if (tray && tray->isVisible() && QSystemTrayIcon::supportsMessages())
-        tray->showMessage(title, m_lastNotice, QSystemTrayIcon::Information);
-    else
+    if (!m_balloon(title, m_lastNotice))
         Status(title + QStringLiteral(" - ") + m_lastNotice);
 }
