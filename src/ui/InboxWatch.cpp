@@ -6,10 +6,11 @@
 #include <QSystemTrayIcon>
 
 #include <ctime>
+#include <utility>
 
 #include "app/Document.h"
 #include "app/SettingsKeys.h"
-#include "phone/SmsReceiver.h"
+#include "phone/MessageReceiver.h"
 #include "send/PhoneSender.h"
 #include "store/Windows1250.h"
 #include "ui/BrivantelFrame.h"
@@ -77,8 +78,9 @@ void CInboxWatch::OnAfterSend()
     if (m_frame.IsBusy() || m_polling)
         return; // the send still holds the port: look again at the next tick
     m_afterSend.stop();
+    const bool news = std::exchange(m_newsPending, false);
     // Receiving switched off ("Settings/ReceiveInterval" 0) stays off, notices or not.
-    if (CPhoneSender::TakeMessageWaiting() && m_timer.isActive())
+    if ((CPhoneSender::TakeMessageWaiting() || news) && m_timer.isActive())
         Poll(false);
 }
 
@@ -150,6 +152,37 @@ void CInboxWatch::OnTimer()
         Poll(false);
 }
 
+bool CInboxWatch::ChooseReceiver(bool onDemand)
+{
+    const std::string backend =
+        m_testDevice.empty() ? m_settings.Get(settings_keys::kPhoneBackend) : "serial";
+    const std::string device = Device();
+    // Kept while the phone is watched (the modem service's receiver hears its news between
+    // readings); chosen again when the settings name another phone or a reading failed.
+    if (m_receiver && backend == m_receiverBackend && device == m_receiverDevice)
+        return true;
+    m_receiver.reset();
+    ReceiverChoice choice =
+        phone_receiver::Choose(backend, device, m_document.ModemService(), m_db, RepaintOnly);
+    if (!choice.receiver) {
+        if (onDemand)
+            Status(choice.noPort
+                       ? QStringLiteral("Nie wybrano portu telefonu (Ustawienia, Wysyłanie wiadomości).")
+                       : QString::fromUtf8(choice.problem.c_str()));
+        return false;
+    }
+    m_receiver = std::move(choice.receiver);
+    m_receiverBackend = backend;
+    m_receiverDevice = device;
+    // A message the service announces is read at once, or once the window is free.
+    m_receiver->SetNewsObserver([this] {
+        m_newsPending = true;
+        if (!m_afterSend.isActive())
+            m_afterSend.start();
+    });
+    return true;
+}
+
 void CInboxWatch::Poll(bool onDemand)
 {
     if (m_polling)
@@ -159,25 +192,24 @@ void CInboxWatch::Poll(bool onDemand)
             Status(QStringLiteral("Telefon jest teraz zajęty. Spróbuj ponownie za chwilę."));
         return;
     }
-    const std::string device = Device();
-    if (device.empty()) {
-        if (onDemand)
-            Status(QStringLiteral("Nie wybrano portu telefonu (Ustawienia, Wysyłanie wiadomości)."));
-        return;
-    }
     if (!OpenDatabase()) {
         if (onDemand && !m_db.IsOpen())
             Status(QStringLiteral("Nie można otworzyć bazy odebranych wiadomości Brivantel.db."));
         return;
     }
     m_polling = true;
+    if (!ChooseReceiver(onDemand)) {
+        m_polling = false;
+        return;
+    }
     if (onDemand)
         Status(QStringLiteral("Odczytywanie wiadomości z telefonu..."));
-    CSmsReceiver receiver(device, m_db, RepaintOnly);
     // The reports a send asked for arrive with the messages: take them in the same reading.
-    receiver.SetStatusReports(m_settings.Get(settings_keys::kDeliveryReports) != 0);
-    const ReceiveReport report = receiver.Receive(Now());
+    m_receiver->SetStatusReports(m_settings.Get(settings_keys::kDeliveryReports) != 0);
+    const ReceiveReport report = m_receiver->Receive(Now());
     m_polling = false;
+    if (!report.ok)
+        m_receiver.reset(); // a modem plugged in again is a new one: choose afresh next time
 
     if (!report.ok) {
         const QString problem = QString::fromUtf8(report.problem.c_str());

@@ -14,9 +14,11 @@
 class CBrivantelDoc;
 class CBrivantelFrame;
 class CSettingsStore;
+class CMessageReceiver;
 struct ReceiveReport;
 
-// Reads the phone's received messages into Brivantel.db for the main window: every
+// Reads the phone's received messages into Brivantel.db for the main window, through the
+// backend chosen as a send chooses it (the port itself or the system's modem service): every
 // "Settings/ReceiveInterval" seconds once a phone port is chosen, and on demand. The port has one
 // owner at a time, so a reading never starts while a send, a mail check or a dialog runs. A
 // reading that brought something announces it once (the notification area's balloon, or the
@@ -67,6 +69,9 @@ private:
     void OnDocumentChanged(DocChange change) override;
     void OnAfterSend();
     bool OpenDatabase();
+    // The receiver of the backend chosen ("Settings/PhoneBackend"): the port itself or the
+    // system's modem service. False, said when asked, when there is none.
+    bool ChooseReceiver(bool onDemand);
     std::string Device() const;
     void Announce(const ReceiveReport& report);
     void Status(const QString& text);
@@ -78,6 +83,10 @@ private:
     CMessageDb m_db;
     QTimer m_timer;
     QTimer m_afterSend;
+    std::unique_ptr<CMessageReceiver> m_receiver;
+    std::string m_receiverBackend;
+    std::string m_receiverDevice;
+    bool m_newsPending = false; // the modem service announced a message
     int m_unread = 0;
     std::shared_ptr<int> m_shownUnread = std::make_shared<int>(0); // read by the folder bar
     bool m_polling = false;

@@ -18,12 +18,14 @@
 
 #include "../phone/FakeModem.h"
 #include "../phone/FakeSmsPhone.h"
+#include "../phone/mm/FakeModemManager.h"
 #include "UiTestSupport.h"
 #include "ViewsTestSupport.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
 #include "messagedb/MessageDb.h"
+#include "phone/mm/ModemManagerService.h"
 #include "send/PhoneSender.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/FolderListBar.h"
@@ -329,6 +331,38 @@ TEST(ReceivedView, ANoticeDuringASendBringsAReadingRightAfterIt)
         EXPECT_EQ(read, notice);
         EXPECT_EQ(shown.view.GetModel().rowCount(), notice ? 5 : 4);
     }
+}
+
+// With "Settings/PhoneBackend" naming ModemManager, the window reads through the service: the
+// message arrives once, and the service's list is empty afterwards.
+TEST(ReceivedView, ReadingThroughModemManagerFillsTheFolder)
+{
+    FakeModemManager mm(
+        nlohmann::json{{"modems", {{{"maker", "huawei"}, {"model", "E3372"}, {"port", "ttyUSB2"}}}},
+                       {"inbox",
+                        {{{"number", "+48602111222"},
+                          {"text", "Zadzwoń 🙂"},
+                          {"timestamp", "2026-12-08T21:05:10+01:00"}}}}});
+    ASSERT_EQ(mm.Problem(), "");
+    CModemManagerService service(QString::fromStdString(mm.Address()));
+    Inbox inbox;
+    inbox.doc.SetModemService(&service);
+    inbox.settings.Set(settings_keys::kPhoneBackend, "modemmanager");
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    shown.Run(CommandId::ReceiveNow);
+    ASSERT_EQ(shown.view.GetModel().rowCount(), 5);
+    EXPECT_EQ(shown.frame.GetInbox().GetLastNotice(), QStringLiteral("Jan: Zadzwoń 🙂"));
+    EXPECT_EQ(mm.State()["messages"], 0);
+    shown.Run(CommandId::ReceiveNow);
+    EXPECT_EQ(shown.view.GetModel().rowCount(), 5);
+
+    // A message the service announces between readings is read at once.
+    ASSERT_FALSE(
+        mm.Receive(
+              {{"number", "+48501999888"}, {"text", "Drugi"}, {"timestamp", "2026-12-08T22:00:00+01:00"}})
+            .empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.view.GetModel().rowCount() == 6; }, 5000));
+    EXPECT_EQ(mm.State()["messages"], 0);
 }
 
 TEST(ReceivedView, APortThatCannotBeOpenedIsToldInTheStatusBar)
