@@ -22,7 +22,7 @@ inline constexpr IntSetting kDeliveryReports{"Settings", "DeliveryReports", 0};
 inline constexpr IntSetting kReceiveInterval{"Settings", "ReceiveInterval", 60};
 // Column widths the data file has no room for (its view records keep their layout): the sent
 // folder's "Stan" and the "Odebrane" folder's columns.
-inline constexpr IntSetting kSentStateWidth{"View", "SentStateWidth", 180};
+inline constexpr IntSetting kSentStateWidth{"View", "SentStateWidth", 200};
 inline constexpr IntSetting kReceivedFromWidth{"View", "ReceivedFromWidth", 130};
 inline constexpr IntSetting kReceivedTextWidth{"View", "ReceivedTextWidth", 330};
 inline constexpr IntSetting kReceivedTimeWidth{"View", "ReceivedTimeWidth", 170};
