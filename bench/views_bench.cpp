@@ -15,12 +15,14 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "DataFileGenerator.h"
 #include "QuietUserInterface.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
+#include "messagedb/MessageDb.h"
 #include "ui/AddressBookView.h"
 #include "ui/AddressPage.h"
 #include "ui/SentMessagesView.h"
@@ -33,6 +35,10 @@ using Clock = std::chrono::steady_clock;
 const std::size_t kEntries = qEnvironmentVariableIsSet("VIEWS_BENCH_ENTRIES")
                                  ? qEnvironmentVariableIntValue("VIEWS_BENCH_ENTRIES")
                                  : 10000;
+// Of the sent messages, how many asked for delivery reports ("Stan" read from Brivantel.db).
+const std::size_t kReported = qEnvironmentVariableIsSet("VIEWS_BENCH_REPORTED")
+                                  ? qEnvironmentVariableIntValue("VIEWS_BENCH_REPORTED")
+                                  : 5000;
 const std::size_t kMessages = qEnvironmentVariableIsSet("VIEWS_BENCH_MESSAGES")
                                   ? qEnvironmentVariableIntValue("VIEWS_BENCH_MESSAGES")
                                   : 100000;
@@ -139,6 +145,29 @@ void Report(const char* what, std::vector<Figures> runs, std::size_t recordsHeap
                 recordsHeap / 1024.0);
 }
 
+// Records a report asked for with every n-th sent message, half of them delivered.
+bool RecordReports(CBrivantelDoc& doc, const std::string& folder)
+{
+    CMessageDb db;
+    if (!db.Open(folder).ok)
+        return false;
+    const auto& messages = doc.GetSent().GetMessages();
+    const std::size_t step = std::max<std::size_t>(1, messages.size() / std::max<std::size_t>(1, kReported));
+    std::vector<StatusReport> reports;
+    int reference = 0;
+    for (std::size_t i = 0; i < messages.size(); i += step) {
+        const CMessage& m = *messages[i];
+        const auto time = static_cast<std::int64_t>(m.GetTime());
+        const std::string number = "+48602" + std::to_string(100000 + i % 900000);
+        reference = (reference + 1) % 256;
+        if (!db.RecordSent({m.GetRecipients(), number, m.GetText(), time, time, {reference}}))
+            return false;
+        if (i / step % 2 == 0)
+            reports.push_back({number, reference, 0, time + 60, time + 60});
+    }
+    return db.ApplyReports(reports);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -172,6 +201,24 @@ int main(int argc, char** argv)
             }));
     }
     Report("sent folder, 100,000 messages", sentRuns, sentHeap);
+
+    // The same folder with its "Stan" column read from Brivantel.db at each showing.
+    QTemporaryDir dbDir;
+    if (!RecordReports(sent->doc, dbDir.path().toStdString()))
+        std::fprintf(stderr, "the delivery reports were not recorded\n");
+    sent->doc.SetMessageDbFolder(dbDir.path().toStdString());
+    std::vector<Figures> stateRuns;
+    for (int run = 0; run < kRuns; ++run)
+        stateRuns.push_back(Measure(
+            [&] {
+                auto view = std::make_unique<CSentMessagesView>(sent->doc, 1002);
+                view->OnInitialUpdate();
+                return view;
+            },
+            [](QWidget& w) -> QTableView& { return static_cast<CFolderView&>(w).GetList().GetTable(); }));
+    char what[96];
+    std::snprintf(what, sizeof what, "sent folder, 100,000 messages, %zu with delivery states", kReported);
+    Report(what, stateRuns, sentHeap);
     Report("address book, 10,000 entries", bookRuns, bookHeap);
     return 0;
 }

@@ -20,6 +20,12 @@ inline constexpr StringSetting kPhoneBackend{"Settings", "PhoneBackend", "auto",
 inline constexpr IntSetting kDeliveryReports{"Settings", "DeliveryReports", 0};
 // Seconds between readings of the phone's received messages; 0 turns them off.
 inline constexpr IntSetting kReceiveInterval{"Settings", "ReceiveInterval", 60};
+// Column widths the data file has no room for (its view records keep their layout): the sent
+// folder's "Stan" and the "Odebrane" folder's columns.
+inline constexpr IntSetting kSentStateWidth{"View", "SentStateWidth", 200};
+inline constexpr IntSetting kReceivedFromWidth{"View", "ReceivedFromWidth", 130};
+inline constexpr IntSetting kReceivedTextWidth{"View", "ReceivedTextWidth", 330};
+inline constexpr IntSetting kReceivedTimeWidth{"View", "ReceivedTimeWidth", 170};
 // The main window's placement (see WindowPlacement.h).
 inline constexpr StringSetting kWindowPlacement{"Settings", "WindowPos", ""};
 

@@ -794,38 +794,91 @@ bool CMessageDb::ApplyReports(const std::vector<StatusReport>& reports, int* mat
     return true;
 }
 
+namespace {
+
+// The parts of one filed copy, summed up: failed when the network gave up on any, delivered
+// when every part is, pending otherwise.
+class DeliveryTally
+{
+public:
+    void Add(bool statusKnown, std::int64_t status, std::int64_t discharge)
+    {
+        m_any = true;
+        if (statusKnown && status >= 0x00 && status <= 0x1F)
+            m_last = std::max(m_last, discharge);
+        else
+            m_all = false;
+        // 0x40-0x7F: the centre gave up; values above are reserved and read as failed too.
+        if (statusKnown && status >= 0x40)
+            m_failed = true;
+    }
+    DeliveryState State() const
+    {
+        DeliveryState result;
+        if (!m_any)
+            return result;
+        if (m_failed)
+            result.state = Delivery::Failed;
+        else if (m_all) {
+            result.state = Delivery::Delivered;
+            result.at = m_last;
+        } else
+            result.state = Delivery::Pending;
+        return result;
+    }
+
+private:
+    bool m_any = false;
+    bool m_all = true;
+    bool m_failed = false;
+    std::int64_t m_last = 0;
+};
+
+} // namespace
+
 DeliveryState CMessageDb::DeliveryOf(const std::string& name, const std::string& text, std::int64_t filed,
                                      const std::string& number) const
 {
-    DeliveryState result;
     if (!m_db)
-        return result;
+        return {};
     Statement q(m_db, "SELECT status, discharge FROM sent_part WHERE name = ?1 AND text = ?2 AND filed = ?3 "
                       "AND (?4 = '' OR number = ?4)");
     q.Bind(1, name).Bind(2, text).Bind(3, filed).Bind(4, number.empty() ? number : NormaliseNumber(number));
-    bool any = false;
-    bool all = true;
-    bool failed = false;
-    std::int64_t last = 0;
-    while (q.Step() == SQLITE_ROW) {
-        any = true;
-        const std::int64_t status = q.IsNull(0) ? -1 : q.Int(0);
-        if (status >= 0x00 && status <= 0x1F)
-            last = std::max(last, q.Int(1));
-        else
-            all = false;
-        // 0x40-0x7F: the centre gave up; values above are reserved and read as failed too.
-        if (status >= 0x40)
-            failed = true;
-    }
-    if (!any)
+    DeliveryTally tally;
+    while (q.Step() == SQLITE_ROW)
+        tally.Add(!q.IsNull(0), q.Int(0), q.Int(1));
+    return tally.State();
+}
+
+std::vector<FiledDelivery> CMessageDb::AllDeliveries() const
+{
+    std::vector<FiledDelivery> result;
+    if (!m_db)
         return result;
-    if (failed)
-        result.state = Delivery::Failed;
-    else if (all) {
-        result.state = Delivery::Delivered;
-        result.at = last;
-    } else
-        result.state = Delivery::Pending;
+    // In the table's own key order, so each copy's parts come together.
+    Statement q(m_db,
+                "SELECT name, text, filed, status, discharge FROM sent_part ORDER BY name, text, filed");
+    DeliveryTally tally;
+    FiledDelivery current;
+    bool open = false;
+    while (q.Step() == SQLITE_ROW) {
+        std::string name = q.Text(0);
+        std::string text = q.Text(1);
+        const std::int64_t filed = q.Int(2);
+        if (!open || filed != current.filed || name != current.name || text != current.text) {
+            if (open) {
+                current.state = tally.State();
+                result.push_back(std::move(current));
+            }
+            current = FiledDelivery{std::move(name), std::move(text), filed, {}};
+            tally = {};
+            open = true;
+        }
+        tally.Add(!q.IsNull(3), q.Int(3), q.Int(4));
+    }
+    if (open) {
+        current.state = tally.State();
+        result.push_back(std::move(current));
+    }
     return result;
 }

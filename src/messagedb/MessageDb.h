@@ -94,6 +94,15 @@ struct DeliveryState
     std::int64_t at = 0; // Delivered: when the last part arrived
 };
 
+// The state of one filed copy, for a folder that shows many at once.
+struct FiledDelivery
+{
+    std::string name; // as filed (Windows-1250)
+    std::string text; // as filed (Windows-1250)
+    std::int64_t filed = 0;
+    DeliveryState state;
+};
+
 struct ListOptions
 {
     bool unreadOnly = false;
@@ -176,6 +185,9 @@ public:
     // The state of a filed copy: of its one number's parts when a number is given, else of all.
     DeliveryState DeliveryOf(const std::string& name, const std::string& text, std::int64_t filed,
                              const std::string& number = {}) const;
+    // Every filed copy that asked for reports, each with the state DeliveryOf gives it without a
+    // number: one read for a whole folder instead of one per message.
+    std::vector<FiledDelivery> AllDeliveries() const;
     // How long after a send its reports are taken.
     static constexpr std::int64_t kReportWindow = 7 * 24 * 3600;
 

@@ -1,6 +1,7 @@
 #include "send/PhoneSender.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <ctime>
 #include <optional>
@@ -74,6 +75,15 @@ std::optional<std::size_t> AnswerStart(const std::string& reply, std::string wri
     if (i == reply.size() && j > 0)
         return std::nullopt;
     return 0; // no echo
+}
+
+// A phone's word that a message or a delivery report arrived while the port was ours.
+std::atomic<bool> g_messageWaiting{false};
+
+void NoteMessageNotices(const std::string& reply)
+{
+    if (reply.find("+CMTI:") != std::string::npos || reply.find("+CDSI:") != std::string::npos)
+        g_messageWaiting = true;
 }
 
 // Lines a phone sends on its own at any moment: calls, new messages, network and signal news.
@@ -400,6 +410,8 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
     };
     for (;;) {
         const bool arrived = TakeInput(link, reply);
+        if (arrived)
+            NoteMessageNotices(reply);
         answer.heard = answer.heard || arrived;
         if (arrived && judge())
             return answer;
@@ -416,6 +428,7 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
         // once, so waiting on it again would only spin): one last look, then give up.
         if (!link.WaitReadable(std::chrono::duration_cast<std::chrono::milliseconds>(end - now))) {
             if (TakeInput(link, reply)) {
+                NoteMessageNotices(reply);
                 answer.heard = true;
                 judge();
             }
@@ -423,6 +436,11 @@ CPhoneSender::Answer CPhoneSender::Exchange(CSerialLink& link, const std::string
             return answer;
         }
     }
+}
+
+bool CPhoneSender::TakeMessageWaiting()
+{
+    return g_messageWaiting.exchange(false);
 }
 
 bool CPhoneSender::TakeInput(CSerialLink& link, std::string& reply)

@@ -75,6 +75,11 @@ public:
     // Asks the phone who it is, the SIM's state, the network registration and the signal.
     PhoneReport Inspect();
 
+    // True once after the phone said, while a send or a check held its port, that a message or
+    // a delivery report arrived ("+CMTI", "+CDSI"); taking it clears it. The port has one owner
+    // at a time, so the reading those notices ask for waits until the send has let go of it.
+    static bool TakeMessageWaiting();
+
     void SetTimeouts(const PhoneTimeouts& timeouts) { m_timeouts = timeouts; }
     void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
     void SetEncoding(PhoneEncoding encoding) { m_encoding = encoding; }

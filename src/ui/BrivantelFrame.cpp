@@ -31,6 +31,7 @@
 #include "ui/LayoutDialog.h"
 #include "ui/ProgressDlg.h"
 #include "ui/ReceivedView.h"
+#include "ui/SentMessagesView.h"
 #include "ui/controls/FolderCaptionBar.h"
 #include "ui/controls/FolderListCtrl.h"
 
@@ -88,6 +89,10 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
         if (auto* received = qobject_cast<CReceivedView*>(m_view.get()))
             received->Reload();
     });
+    connect(m_inbox, &CInboxWatch::deliveryReportsArrived, this, [this] {
+        if (auto* sent = qobject_cast<CSentMessagesView*>(m_view.get()))
+            sent->ReloadStates();
+    });
     frame_access::Prepare(*this);
 }
 
@@ -122,6 +127,8 @@ void CBrivantelFrame::SwitchView(CommandId command)
         connect(received, &CReceivedView::statusMessage, this,
                 [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     }
+    if (auto* sent = qobject_cast<CSentMessagesView*>(view.get()))
+        sent->UseDatabase(m_inbox ? m_inbox->Database() : nullptr);
     view->OnInitialUpdate();
 
     for (const auto& [id, bar] : m_viewToolBars)

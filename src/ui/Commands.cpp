@@ -58,6 +58,8 @@ const std::vector<CCommandInfo>& CommandTable()
          "Pisze odpowiedź do nadawcy wybranej wiadomości"},
         {ReceiveNow, "Odbierz wiadomości", nullptr, "", "Odczytuje z telefonu wiadomości, które przyszły"},
         {CopyText, "&Kopiuj tekst", nullptr, "", "Kopiuje tekst wybranej wiadomości do schowka"},
+        {Resend, "Wyślij &ponownie", "view-compose", "Wyślij ponownie",
+         "Wysyła ponownie wiadomość, której sieć nie doręczyła"},
     };
     return table;
 }
@@ -154,7 +156,7 @@ std::vector<CommandId> ViewMenu(int kind)
     case 1001:
         return {Edit, Send, Delete};
     case 1002:
-        return {Delete};
+        return {Delete, None, Resend};
     case 1004:
         return {Edit, Send, None, Delete};
     case 1003:

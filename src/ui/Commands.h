@@ -64,6 +64,8 @@ enum class CommandId : int
     Reply = 32851,
     ReceiveNow = 32852,
     CopyText = 32853,
+    // The sent folder: a message whose delivery report says it failed goes again.
+    Resend = 32854,
 };
 
 // One row of the command table.

@@ -91,6 +91,7 @@ void CFolderView::OnDocumentChanged(DocChange change)
 
 void CFolderView::Refill()
 {
+    BeforeRefill();
     m_refilling = true;
     m_model->Reset();
     for (int row = 0; row < m_model->rowCount(); ++row) {

@@ -42,6 +42,8 @@ protected:
     // Copies a message into the composing view's record.
     void CopyToCompose(const CMessage& message);
     void ShowComposeView();
+    // Runs before the list reads its changed folder again.
+    virtual void BeforeRefill() {}
 
 private:
     void OnDocumentChanged(DocChange change) override;

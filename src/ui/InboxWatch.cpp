@@ -6,10 +6,11 @@
 #include <QSystemTrayIcon>
 
 #include <ctime>
+#include <utility>
 
 #include "app/Document.h"
 #include "app/SettingsKeys.h"
-#include "phone/SmsReceiver.h"
+#include "phone/MessageReceiver.h"
 #include "send/PhoneSender.h"
 #include "store/Windows1250.h"
 #include "ui/BrivantelFrame.h"
@@ -20,7 +21,8 @@
 namespace {
 
 constexpr int kStatusMs = 15000;
-constexpr int kNoticeWords = 40; // characters of the first message in the announcement
+constexpr int kAfterSendMs = 250; // how often the end of a send is looked for
+constexpr int kNoticeWords = 40;  // characters of the first message in the announcement
 
 // Keeps the window drawn while the phone answers; clicks, keys, timers and sockets wait, so
 // nothing can start a send or a second reading meanwhile.
@@ -37,6 +39,13 @@ void RepaintOnly()
 CInboxWatch::CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSettingsStore& settings)
     : QObject(&frame), m_frame(frame), m_document(document), m_settings(settings)
 {
+    m_balloon = [this](const QString& title, const QString& text) {
+        QSystemTrayIcon* tray = m_frame.GetTrayIcon();
+        if (!tray || !tray->isVisible() || !QSystemTrayIcon::supportsMessages())
+            return false;
+        tray->showMessage(title, text, QSystemTrayIcon::Information);
+        return true;
+    };
     const int seconds = static_cast<int>(m_settings.Get(settings_keys::kReceiveInterval));
     if (seconds > 0) {
         m_timer.setInterval(seconds * 1000);
@@ -46,11 +55,34 @@ CInboxWatch::CInboxWatch(CBrivantelFrame& frame, CBrivantelDoc& document, CSetti
     // The folder bar names this folder with its count, whichever way the folder is reached.
     m_frame.GetFolderBar().SetNames(
         [unread = m_shownUnread](int kind) { return kind == 1008 ? Caption(*unread) : KindName(kind); });
+    m_afterSend.setInterval(kAfterSendMs);
+    connect(&m_afterSend, &QTimer::timeout, this, &CInboxWatch::OnAfterSend);
+    m_document.AddListener(*this);
     // The count shows once the window is up; the database is not read before then.
     QTimer::singleShot(0, this, &CInboxWatch::UpdateCount);
 }
 
-CInboxWatch::~CInboxWatch() = default;
+CInboxWatch::~CInboxWatch()
+{
+    m_document.RemoveListener(*this);
+}
+
+void CInboxWatch::OnDocumentChanged(DocChange change)
+{
+    if ((change == DocChange::Outbox || change == DocChange::Sent) && !m_afterSend.isActive())
+        m_afterSend.start();
+}
+
+void CInboxWatch::OnAfterSend()
+{
+    if (m_frame.IsBusy() || m_polling)
+        return; // the send still holds the port: look again at the next tick
+    m_afterSend.stop();
+    const bool news = std::exchange(m_newsPending, false);
+    // Receiving switched off ("Settings/ReceiveInterval" 0) stays off, notices or not.
+    if ((CPhoneSender::TakeMessageWaiting() || news) && m_timer.isActive())
+        Poll(false);
+}
 
 std::int64_t CInboxWatch::Now() const
 {
@@ -120,6 +152,37 @@ void CInboxWatch::OnTimer()
         Poll(false);
 }
 
+bool CInboxWatch::ChooseReceiver(bool onDemand)
+{
+    const std::string backend =
+        m_testDevice.empty() ? m_settings.Get(settings_keys::kPhoneBackend) : "serial";
+    const std::string device = Device();
+    // Kept while the phone is watched (the modem service's receiver hears its news between
+    // readings); chosen again when the settings name another phone or a reading failed.
+    if (m_receiver && backend == m_receiverBackend && device == m_receiverDevice)
+        return true;
+    m_receiver.reset();
+    ReceiverChoice choice =
+        phone_receiver::Choose(backend, device, m_document.ModemService(), m_db, RepaintOnly);
+    if (!choice.receiver) {
+        if (onDemand)
+            Status(choice.noPort
+                       ? QStringLiteral("Nie wybrano portu telefonu (Ustawienia, Wysyłanie wiadomości).")
+                       : QString::fromUtf8(choice.problem.c_str()));
+        return false;
+    }
+    m_receiver = std::move(choice.receiver);
+    m_receiverBackend = backend;
+    m_receiverDevice = device;
+    // A message the service announces is read at once, or once the window is free.
+    m_receiver->SetNewsObserver([this] {
+        m_newsPending = true;
+        if (!m_afterSend.isActive())
+            m_afterSend.start();
+    });
+    return true;
+}
+
 void CInboxWatch::Poll(bool onDemand)
 {
     if (m_polling)
@@ -129,25 +192,24 @@ void CInboxWatch::Poll(bool onDemand)
             Status(QStringLiteral("Telefon jest teraz zajęty. Spróbuj ponownie za chwilę."));
         return;
     }
-    const std::string device = Device();
-    if (device.empty()) {
-        if (onDemand)
-            Status(QStringLiteral("Nie wybrano portu telefonu (Ustawienia, Wysyłanie wiadomości)."));
-        return;
-    }
     if (!OpenDatabase()) {
         if (onDemand && !m_db.IsOpen())
             Status(QStringLiteral("Nie można otworzyć bazy odebranych wiadomości Brivantel.db."));
         return;
     }
     m_polling = true;
+    if (!ChooseReceiver(onDemand)) {
+        m_polling = false;
+        return;
+    }
     if (onDemand)
         Status(QStringLiteral("Odczytywanie wiadomości z telefonu..."));
-    CSmsReceiver receiver(device, m_db, RepaintOnly);
     // The reports a send asked for arrive with the messages: take them in the same reading.
-    receiver.SetStatusReports(m_settings.Get(settings_keys::kDeliveryReports) != 0);
-    const ReceiveReport report = receiver.Receive(Now());
+    m_receiver->SetStatusReports(m_settings.Get(settings_keys::kDeliveryReports) != 0);
+    const ReceiveReport report = m_receiver->Receive(Now());
     m_polling = false;
+    if (!report.ok)
+        m_receiver.reset(); // a modem plugged in again is a new one: choose afresh next time
 
     if (!report.ok) {
         const QString problem = QString::fromUtf8(report.problem.c_str());
@@ -169,6 +231,8 @@ void CInboxWatch::Poll(bool onDemand)
         Announce(report);
         emit messagesArrived();
     }
+    if (report.reportsMatched > 0)
+        emit deliveryReportsArrived();
     UpdateCount();
 }
 
@@ -188,9 +252,6 @@ void CInboxWatch::Announce(const ReceiveReport& report)
     const QString title = report.shown.size() == 1
                               ? QStringLiteral("Nowa wiadomość")
                               : QStringLiteral("Nowe wiadomości: %1").arg(report.shown.size());
-    QSystemTrayIcon* tray = m_frame.GetTrayIcon();
-    if (tray && tray->isVisible() && QSystemTrayIcon::supportsMessages())
-        tray->showMessage(title, m_lastNotice, QSystemTrayIcon::Information);
-    else
+    if (!m_balloon(title, m_lastNotice))
         Status(title + QStringLiteral(" - ") + m_lastNotice);
 }

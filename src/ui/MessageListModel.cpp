@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "app/qt/TextCodec.h"
+#include "ui/DeliveryColumn.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ QStringList Headers(bool withDate)
 {
     QStringList headers{QStringLiteral("Odbiorcy"), QStringLiteral("Wiadomość")};
     if (withDate)
-        headers << QStringLiteral("Data");
+        headers << QStringLiteral("Data") << QStringLiteral("Stan");
     return headers;
 }
 
@@ -100,7 +101,9 @@ QString CMessageListModel::Text(int row, int column) const
         return OneLine(message.GetRecipients());
     case 1:
         return OneLine(message.GetText());
-    default:
+    case 2:
         return m_withDate ? FormatTime(message.GetTime()) : QString();
+    default:
+        return m_states ? m_states->Text(message) : QString();
     }
 }

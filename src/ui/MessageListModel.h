@@ -5,8 +5,10 @@
 #include "store/MessageList.h"
 #include "ui/controls/ReportListCtrl.h"
 
-// A folder's messages as rows "Odbiorcy", "Wiadomość" and, for the sent folder, "Data", read
-// straight from the folder's own array in its stored order.
+class CDeliveryColumn;
+
+// A folder's messages as rows "Odbiorcy", "Wiadomość" and, for the sent folder, "Data" and
+// "Stan", read straight from the folder's own array in its stored order.
 class CMessageListModel final : public CReportModel
 {
     Q_OBJECT
@@ -26,6 +28,8 @@ public:
     void Thaw();
     // Reads the folder afresh after it changed (a frozen model stays empty).
     void Reset();
+    // The sent folder's delivery states (not owned); none: "Stan" stays empty.
+    void SetDeliveryColumn(const CDeliveryColumn* states) { m_states = states; }
 
     // "%d/%m/%Y %H:%M:%S" in local time.
     static QString FormatTime(TimeStamp time);
@@ -39,4 +43,5 @@ private:
     const CMessageList& m_folder;
     bool m_withDate;
     bool m_frozen = false;
+    const CDeliveryColumn* m_states = nullptr;
 };

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "app/Document.h"
+#include "app/SettingsKeys.h"
 #include "store/Windows1250.h"
 #include "ui/Icons.h"
 #include "ui/MessageListModel.h"
@@ -60,7 +61,10 @@ CReceivedView::CReceivedView(CBrivantelDoc& document, int kind, QWidget* parent)
     });
 }
 
-CReceivedView::~CReceivedView() = default;
+CReceivedView::~CReceivedView()
+{
+    HandBackQuietly();
+}
 
 void CReceivedView::OnInitialUpdate()
 {
@@ -71,9 +75,22 @@ void CReceivedView::OnInitialUpdate()
     m_model = new CReceivedListModel(*m_db, NamesByNumber(GetDocument()),
                                      icons::ViewIcon(GetKind() - kFirstViewKind), this);
     m_list->SetModel(m_model);
-    m_list->SetColumnWidth(0, 130);
-    m_list->SetColumnWidth(1, 330);
-    m_list->SetColumnWidth(2, 160);
+    // The data file has no record for this folder and keeps its layout: the widths live in the
+    // settings store.
+    const CSettingsStore& settings = GetDocument().GetSettingsStore();
+    m_list->SetColumnWidth(0, settings.Get(settings_keys::kReceivedFromWidth));
+    m_list->SetColumnWidth(1, settings.Get(settings_keys::kReceivedTextWidth));
+    m_list->SetColumnWidth(2, settings.Get(settings_keys::kReceivedTimeWidth));
+}
+
+void CReceivedView::HandBackQuietly()
+{
+    if (!m_model)
+        return; // never filled: the widths are still the stored ones
+    CSettingsStore& settings = GetDocument().GetSettingsStore();
+    settings.Set(settings_keys::kReceivedFromWidth, m_list->GetColumnWidth(0));
+    settings.Set(settings_keys::kReceivedTextWidth, m_list->GetColumnWidth(1));
+    settings.Set(settings_keys::kReceivedTimeWidth, m_list->GetColumnWidth(2));
 }
 
 void CReceivedView::OpenDatabase()

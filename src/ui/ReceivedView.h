@@ -24,6 +24,8 @@ public:
     // file again at every showing would cost a read of all of it); otherwise from its own.
     void UseDatabase(CMessageDb* db) { m_db = db; }
     void OnInitialUpdate() override;
+    // The column widths go to the settings store.
+    void HandBackQuietly() override;
     bool OnCommand(CommandId command) override;
     std::optional<CCommandState> QueryCommand(CommandId command) const override;
 

@@ -15,6 +15,7 @@
 
 #include "app/Document.h"
 #include "app/SettingsKeys.h"
+#include "app/TypedNumber.h"
 #include "app/qt/BrivantelApp.h"
 #include "send/PhoneSender.h"
 #include "store/Address.h"
@@ -319,8 +320,14 @@ void CSendMessageView::OnCheckRecipients()
     std::string result;
     std::vector<std::string> unknown;
     for (const std::string& piece : ::recipients::Split(m_recipients)) {
-        if (book.ExistsDisplayName(piece))
+        // A number needs no entry (a reply to someone the book does not know): it is kept in the
+        // full form the send files it under, so the outbox can send it later too.
+        const bool named = book.ExistsDisplayName(piece);
+        const std::string number = named ? std::string() : typed_number::NumberOf(piece);
+        if (named)
             result += piece + ";";
+        else if (!number.empty())
+            result += number + ";";
         else if (!piece.empty())
             unknown.push_back(piece);
     }
@@ -356,6 +363,8 @@ void CSendMessageView::OnSend()
     for (const std::string& name : ::recipients::Split(m_recipients)) {
         if (const CAddress* entry = book.FindByDisplayName(name))
             numbers += entry->GetFullNumber() + ";";
+        else if (const std::string number = typed_number::NumberOf(name); !number.empty())
+            numbers += number + ";";
     }
     DropFinalSeparator(numbers);
     // The view keeps its recipients and text: the same message may go to others next.

@@ -395,3 +395,30 @@ TEST_F(PhoneSenderTest, EveryMessageRepeatsTheWholeDialogue)
                       .raw("at+cpin?\rat+cmgf=1\rat+cmgs=\"+48501000111\"\rHej\x1a\x1b\r"));
     ExpectPortClosed();
 }
+
+// A phone's word of a new message or report while the send holds the port is kept for the
+// reading that follows the send; calls and network news are not such a word.
+TEST(PhoneSenderNotices, ANewMessageDuringASendIsKeptForTheReadingAfterIt)
+{
+    struct Case
+    {
+        const char* line;
+        bool waiting;
+    };
+    for (const Case c : {Case{"\r\nRING\r\n\r\n+CREG: 1\r\n", false}, Case{"\r\n+CMTI: \"SM\",3\r\n", true},
+                         Case{"\r\n+CDSI: \"SR\",1\r\n", true}}) {
+        SCOPED_TRACE(c.line);
+        (void)CPhoneSender::TakeMessageWaiting(); // what an earlier test left
+        FakeModem modem;
+        ASSERT_TRUE(modem.IsReady());
+        modem.Run({{kPinQuery, {Now("\r\n+CPIN: READY\r\n\r\nOK\r\n")}},
+                   {kModeCommand, {Now(c.line), After(50, "\r\nOK\r\n")}},
+                   {kStartCommand, {Now("\r\n> ")}},
+                   {kTextAndEnd, {Now("\r\n+CMGS: 12\r\n\r\nOK\r\n")}}});
+        CPhoneSender sender(modem.DevicePath());
+        sender.SetEncoding(PhoneEncoding::Text);
+        EXPECT_TRUE(sender.Send(kNumber, kText).done);
+        EXPECT_EQ(CPhoneSender::TakeMessageWaiting(), c.waiting);
+        EXPECT_FALSE(CPhoneSender::TakeMessageWaiting()); // taken once
+    }
+}

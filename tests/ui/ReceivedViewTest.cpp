@@ -16,12 +16,17 @@
 #include <ctime>
 #include <iostream>
 
+#include "../phone/FakeModem.h"
 #include "../phone/FakeSmsPhone.h"
+#include "../phone/mm/FakeModemManager.h"
 #include "UiTestSupport.h"
 #include "ViewsTestSupport.h"
+#include "app/SettingsKeys.h"
 #include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
 #include "messagedb/MessageDb.h"
+#include "phone/mm/ModemManagerService.h"
+#include "send/PhoneSender.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/FolderListBar.h"
 #include "ui/InboxWatch.h"
@@ -217,6 +222,12 @@ TEST(ReceivedView, FindSelectsTheNextMatchingMessage)
     EXPECT_EQ(shown.frame.statusBar()->currentMessage(), QStringLiteral("Nie znaleziono: nic takiego"));
 }
 
+// SMS-DELIVER from +48602111222, 7-bit "Hej", written by hand: no centre address, first octet 04,
+// the number in swapped semi-octets, PID 00, DCS 00, 2026-12-08 21:00:00 +01:00, three septets
+// packed into C8 B2 1A.
+const char* const kHejFromJan = "00040B918406121122F2000062218012000040"
+                                "03C8B21A";
+
 // A reading of the phone brings a message into the open folder, announces it once and leaves
 // the phone's storage empty.
 TEST(ReceivedView, ReadingThePhoneFillsTheFolder)
@@ -224,11 +235,7 @@ TEST(ReceivedView, ReadingThePhoneFillsTheFolder)
     Inbox inbox;
     FakeSmsPhone phone({});
     ASSERT_TRUE(phone.IsReady());
-    // SMS-DELIVER from +48602111222, 7-bit "Hej", written by hand: no centre address, first octet
-    // 04, the number in swapped semi-octets, PID 00, DCS 00, 2026-12-08 21:00:00 +01:00, three
-    // septets packed into C8 B2 1A.
-    phone.Put("ME", "00040B918406121122F2000062218012000040"
-                    "03C8B21A");
+    phone.Put("ME", kHejFromJan);
     InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
     shown.frame.GetInbox().SetDeviceForTesting(phone.DevicePath());
     shown.Run(CommandId::ReceiveNow);
@@ -251,6 +258,111 @@ TEST(ReceivedView, ReadingThePhoneFillsTheFolder)
     shown.Run(CommandId::ReceiveNow);
     EXPECT_EQ(shown.view.GetModel().rowCount(), 5);
     EXPECT_EQ(shown.frame.statusBar()->currentMessage(), QStringLiteral("Brak nowych wiadomości."));
+}
+
+// Where the notification area can show a balloon, the announcement goes there; where it cannot,
+// to the status bar.
+TEST(ReceivedView, NewMessagesAreAnnouncedInTheTrayBalloonWhereOneCanBeShown)
+{
+    for (const bool balloonShown : {true, false}) {
+        SCOPED_TRACE(balloonShown);
+        Inbox inbox;
+        FakeSmsPhone phone({});
+        ASSERT_TRUE(phone.IsReady());
+        phone.Put("ME", kHejFromJan);
+        InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+        shown.frame.GetInbox().SetDeviceForTesting(phone.DevicePath());
+        std::vector<std::pair<QString, QString>> balloons;
+        shown.frame.GetInbox().SetBalloon([&](const QString& title, const QString& text) {
+            balloons.emplace_back(title, text);
+            return balloonShown;
+        });
+        shown.Run(CommandId::ReceiveNow);
+        ASSERT_EQ(balloons.size(), 1u);
+        EXPECT_EQ(balloons[0].first, QStringLiteral("Nowa wiadomość"));
+        EXPECT_EQ(balloons[0].second, QStringLiteral("Jan: Hej"));
+        EXPECT_EQ(shown.frame.statusBar()->currentMessage().contains(QStringLiteral("Jan: Hej")),
+                  !balloonShown);
+    }
+}
+
+TEST(ReceivedView, ColumnWidthsAreKeptInTheSettingsStore)
+{
+    Inbox inbox;
+    const int widths[] = {111, 222, 155};
+    {
+        InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+        EXPECT_EQ(shown.view.GetList().GetColumnWidth(1), settings_keys::kReceivedTextWidth.fallback);
+        for (int column = 0; column < 3; ++column)
+            shown.view.GetList().SetColumnWidth(column, widths[column]);
+    } // the window closes with the folder shown
+    EXPECT_EQ(inbox.settings.Get(settings_keys::kReceivedTimeWidth), 155);
+    // The next run's window, reading the same settings.
+    InFrame<CReceivedView> again(inbox.doc, CommandId::ViewReceived);
+    for (int column = 0; column < 3; ++column)
+        EXPECT_EQ(again.view.GetList().GetColumnWidth(column), widths[column]) << column;
+}
+
+// A "+CMTI" the phone gives while a send holds the port brings a reading as soon as the send has
+// let go of it; without one, the next reading waits for its interval.
+TEST(ReceivedView, ANoticeDuringASendBringsAReadingRightAfterIt)
+{
+    for (const bool notice : {true, false}) {
+        SCOPED_TRACE(notice);
+        Inbox inbox;
+        FakeModem modem;
+        ASSERT_TRUE(modem.IsReady());
+        FakeModem::Phone behaviour;
+        if (notice)
+            behaviour.unsolicited = {"+CMTI: \"ME\",1"};
+        modem.Behave(behaviour);
+        FakeSmsPhone phone({});
+        ASSERT_TRUE(phone.IsReady());
+        phone.Put("ME", kHejFromJan);
+        inbox.doc.GetSettings().SetRoute(ROUTE_PHONE);
+        inbox.doc.SetPhonePortName(modem.DevicePath());
+        InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+        shown.frame.GetInbox().SetDeviceForTesting(phone.DevicePath());
+        (void)CPhoneSender::TakeMessageWaiting(); // what an earlier test left
+
+        ASSERT_TRUE(inbox.doc.SendToRecipients("Jan", "+48602111222", "Czekam", ROUTE_CONFIGURED));
+        ASSERT_EQ(inbox.doc.GetSent().GetCount(), 1u);
+        const bool read = QTest::qWaitFor([&] { return phone.Used("ME") == 0; }, notice ? 5000 : 1000);
+        EXPECT_EQ(read, notice);
+        EXPECT_EQ(shown.view.GetModel().rowCount(), notice ? 5 : 4);
+    }
+}
+
+// With "Settings/PhoneBackend" naming ModemManager, the window reads through the service: the
+// message arrives once, and the service's list is empty afterwards.
+TEST(ReceivedView, ReadingThroughModemManagerFillsTheFolder)
+{
+    FakeModemManager mm(
+        nlohmann::json{{"modems", {{{"maker", "huawei"}, {"model", "E3372"}, {"port", "ttyUSB2"}}}},
+                       {"inbox",
+                        {{{"number", "+48602111222"},
+                          {"text", "Zadzwoń 🙂"},
+                          {"timestamp", "2026-12-08T21:05:10+01:00"}}}}});
+    ASSERT_EQ(mm.Problem(), "");
+    CModemManagerService service(QString::fromStdString(mm.Address()));
+    Inbox inbox;
+    inbox.doc.SetModemService(&service);
+    inbox.settings.Set(settings_keys::kPhoneBackend, "modemmanager");
+    InFrame<CReceivedView> shown(inbox.doc, CommandId::ViewReceived);
+    shown.Run(CommandId::ReceiveNow);
+    ASSERT_EQ(shown.view.GetModel().rowCount(), 5);
+    EXPECT_EQ(shown.frame.GetInbox().GetLastNotice(), QStringLiteral("Jan: Zadzwoń 🙂"));
+    EXPECT_EQ(mm.State()["messages"], 0);
+    shown.Run(CommandId::ReceiveNow);
+    EXPECT_EQ(shown.view.GetModel().rowCount(), 5);
+
+    // A message the service announces between readings is read at once.
+    ASSERT_FALSE(
+        mm.Receive(
+              {{"number", "+48501999888"}, {"text", "Drugi"}, {"timestamp", "2026-12-08T22:00:00+01:00"}})
+            .empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.view.GetModel().rowCount() == 6; }, 5000));
+    EXPECT_EQ(mm.State()["messages"], 0);
 }
 
 TEST(ReceivedView, APortThatCannotBeOpenedIsToldInTheStatusBar)
