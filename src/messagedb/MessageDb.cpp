@@ -629,6 +629,32 @@ StoredMessage CMessageDb::Find(std::int64_t id) const
     return RowToMessage(q);
 }
 
+std::vector<MessageHead> CMessageDb::Heads(std::int64_t now) const
+{
+    std::vector<MessageHead> out;
+    if (!m_db)
+        return out;
+    Statement q(m_db, "SELECT id, sender, coalesce(sent, received), read, length(text), "
+                      "length(text) - length(replace(text, char(10), '')) FROM message "
+                      "WHERE (present >= total OR received <= ?1) AND deleted = 0 "
+                      "ORDER BY coalesce(sent, received), id");
+    q.Bind(1, now - kPartWait);
+    int rc = 0;
+    while ((rc = q.Step()) == SQLITE_ROW) {
+        MessageHead head;
+        head.id = q.Int(0);
+        head.sender = q.Text(1);
+        head.time = q.Int(2);
+        head.read = q.Int(3) != 0;
+        head.chars = static_cast<int>(q.Int(4));
+        head.lines = 1 + static_cast<int>(q.Int(5));
+        out.push_back(std::move(head));
+    }
+    if (rc != SQLITE_DONE)
+        m_error = sqlite3_errmsg(m_db);
+    return out;
+}
+
 int CMessageDb::UnreadCount(std::int64_t now) const
 {
     if (!m_db)

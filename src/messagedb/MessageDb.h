@@ -91,6 +91,18 @@ struct DeliveryState
     std::int64_t at = 0; // Delivered: when the last part arrived
 };
 
+// What a list of conversations needs of a received message: no text, so a large inbox is
+// read at once.
+struct MessageHead
+{
+    std::int64_t id = 0;
+    std::string sender;    // normalised, as StoredMessage::sender
+    std::int64_t time = 0; // sent when known, else received
+    bool read = false;
+    int chars = 0; // characters of the text
+    int lines = 1; // its lines
+};
+
 struct ListOptions
 {
     bool unreadOnly = false;
@@ -156,6 +168,8 @@ public:
     // The one message, however it stands; id 0 when there is none.
     StoredMessage Find(std::int64_t id) const;
     int UnreadCount(std::int64_t now) const;
+    // Every listed message (as List without a window gives them) without its text, in that order.
+    std::vector<MessageHead> Heads(std::int64_t now) const;
     // How many messages List would give without a window (a view sizes its list by it).
     std::int64_t Count(const ListOptions& options, std::int64_t now) const;
 

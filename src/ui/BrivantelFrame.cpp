@@ -22,6 +22,7 @@
 #include "store/Windows1250.h"
 #include "ui/AboutDialog.h"
 #include "ui/BrivantelView.h"
+#include "ui/ConversationsView.h"
 #include "ui/Commands.h"
 #include "ui/FolderListBar.h"
 #include "ui/FrameAccess.h"
@@ -87,6 +88,8 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     connect(m_inbox, &CInboxWatch::messagesArrived, this, [this] {
         if (auto* received = qobject_cast<CReceivedView*>(m_view.get()))
             received->Reload();
+        if (auto* conversations = qobject_cast<CConversationsView*>(m_view.get()))
+            conversations->Reload();
     });
     frame_access::Prepare(*this);
 }
@@ -120,6 +123,12 @@ void CBrivantelFrame::SwitchView(CommandId command)
         connect(received, &CReceivedView::unreadChanged, this, [this] { m_inbox->UpdateCount(); });
         connect(received, &CReceivedView::receiveRequested, this, [this] { m_inbox->Poll(true); });
         connect(received, &CReceivedView::statusMessage, this,
+                [this](const QString& text) { statusBar()->showMessage(text, 15000); });
+    }
+    if (auto* conversations = qobject_cast<CConversationsView*>(view.get())) {
+        conversations->UseDatabase(m_inbox ? m_inbox->Database() : nullptr);
+        connect(conversations, &CConversationsView::unreadChanged, this, [this] { m_inbox->UpdateCount(); });
+        connect(conversations, &CConversationsView::statusMessage, this,
                 [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     }
     view->OnInitialUpdate();

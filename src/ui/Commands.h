@@ -64,6 +64,10 @@ enum class CommandId : int
     Reply = 32851,
     ReceiveNow = 32852,
     CopyText = 32853,
+
+    // The conversations ("Rozmowy").
+    ViewConversations = 32860,
+    Conversation = 32861, // the address book's way into a person's thread
 };
 
 // One row of the command table.
@@ -94,7 +98,7 @@ struct CViewInfo
 };
 
 inline constexpr int kFirstViewKind = 1000;
-inline constexpr int kViewCount = 9;
+inline constexpr int kViewCount = 10;
 
 const std::vector<CViewInfo>& ViewTable();
 const CViewInfo* ViewForCommand(CommandId command);

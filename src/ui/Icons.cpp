@@ -54,7 +54,8 @@ const char* ViewName(int index)
 {
     static const char* const names[] = {"view-compose",    "view-outbox",   "view-sent",
                                         "view-deleted",    "view-drafts",   "view-address-book",
-                                        "view-mail-watch", "view-settings", "view-received"};
+                                        "view-mail-watch", "view-settings", "view-received",
+                                        "view-conversations"};
     return index >= 0 && index < kViewCount ? names[index] : nullptr;
 }
 
