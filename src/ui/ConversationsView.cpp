@@ -120,7 +120,9 @@ CConversationsView::CConversationsView(CBrivantelDoc& document, int kind, QWidge
     setTabOrder(m_reply, m_send);
     setTabOrder(m_send, m_thread);
 
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    // A thread opens when its row is chosen (a click, the arrows), not when the list only takes
+    // the focus and Qt puts its cursor on the first row: that would read the newest messages.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CConversationsView::OnCurrentChanged);
     connect(m_reply, &QPlainTextEdit::textChanged, this, [this] {
         UpdateReplyState();
@@ -164,9 +166,8 @@ void CConversationsView::OnInitialUpdate()
     }
     GetDocument().AddListener(*this);
     m_openKey = GetDocument().GetSettingsStore().Get(settings_keys::kConversationOpen);
+    // Only the thread open last time opens by itself: showing the list reads nobody's messages.
     Rebuild(true);
-    if (m_threadModel->Conversation() < 0 && m_listModel->rowCount() > 0)
-        m_list->setCurrentIndex(m_listModel->index(0));
     UpdateReplyState();
     m_list->setFocus();
 }
@@ -189,6 +190,8 @@ void CConversationsView::Rebuild(bool readDatabase)
         ShowThread(row);
     } else {
         m_threadModel->SetThread(-1, m_db);
+        m_title->setText(m_listModel->rowCount() > 0 ? QStringLiteral("Wybierz osobę z listy.")
+                                                     : QStringLiteral("Nie ma jeszcze żadnych wiadomości."));
     }
     m_rebuilding = false;
     if (atBottom)
@@ -218,9 +221,10 @@ void CConversationsView::OnCurrentChanged()
 {
     if (m_rebuilding)
         return;
-    const QModelIndex current = m_list->currentIndex();
-    if (!current.isValid())
+    const QModelIndexList chosen = m_list->selectionModel()->selectedIndexes();
+    if (chosen.isEmpty())
         return;
+    const QModelIndex current = chosen.front();
     const std::string key = current.data(CConversationListModel::KeyRole).toString().toStdString();
     if (key == m_openKey && m_threadModel->Conversation() == current.row())
         return;

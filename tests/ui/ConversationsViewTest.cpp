@@ -9,6 +9,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -34,6 +35,7 @@
 #include "ui/ConversationListModel.h"
 #include "ui/ConversationsView.h"
 #include "ui/FolderListBar.h"
+#include "ui/Icons.h"
 #include "ui/InboxWatch.h"
 #include "ui/ThreadModel.h"
 #include "ui/Win1250Edit.h"
@@ -172,6 +174,15 @@ TEST(ConversationsView, ThreadMixesFoldersAndDatabaseInTimeOrder)
     EXPECT_EQ(shown.Row(1), QStringLiteral("Jan Kowalski"));
     EXPECT_EQ(shown.Row(2), QStringLiteral("Orange"));
     EXPECT_EQ(shown.Row(1, CConversationListModel::PreviewRole), QStringLiteral("Do zobaczenia"));
+    // Showing the list opens no thread by itself, also when the list takes the focus, so nothing
+    // is read yet.
+    shown.frame.show();
+    shown.frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&shown.frame));
+    view.GetList().setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(view.CurrentKey(), "");
+    EXPECT_EQ(exchange.Unread(), 5);
 
     shown.Open(QStringLiteral("Jan Kowalski"));
     EXPECT_EQ(view.CurrentKey(), "+48602111222");
@@ -516,6 +527,21 @@ TEST(ConversationsView, Screenshots)
     shown.Open(QStringLiteral("Orange"));
     QTest::qWait(50);
     EXPECT_TRUE(SaveScreenshot(shown.frame, QStringLiteral("conversations-list")));
+    // The view's icon at the sizes the bars and lists draw it, side by side on white.
+    QPixmap sheet(QSize(16 + 24 + 32 + 4 * 8, 48) * shown.frame.devicePixelRatioF());
+    sheet.setDevicePixelRatio(shown.frame.devicePixelRatioF());
+    sheet.fill(Qt::white);
+    {
+        QPainter painter(&sheet);
+        int x = 8;
+        for (int size : {16, 24, 32}) {
+            painter.drawPixmap(x, 8, icons::ViewPixmap(9, size));
+            x += size + 8;
+        }
+    }
+    const QString suffix = shown.frame.devicePixelRatioF() > 1.0 ? QStringLiteral("-x2") : QString();
+    EXPECT_TRUE(sheet.save(QDir(QStringLiteral(BRIVANTEL_SCREENSHOT_DIR))
+                               .filePath(QStringLiteral("conversations-icon%1.png").arg(suffix))));
     // A character no font has is shown as a mark, never as an empty box.
     const QFont font = shown.View().font();
     EXPECT_EQ(ShowableText(QStringLiteral("Hej \U0001FAE8"), font), QStringLiteral("Hej [emoji]"));
@@ -560,7 +586,7 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
         TriggerEnabled(frame->Action(CommandId::ViewConversations));
         auto* view = dynamic_cast<CConversationsView*>(frame->GetActiveView());
         ASSERT_NE(view, nullptr);
-        ASSERT_EQ(view->CurrentKey(), "+48602111222");
+        ASSERT_TRUE(view->OpenConversation("+48602111222"));
         view->GetReplyEdit().setFocus();
         TypeText(&view->GetReplyEdit(), QStringLiteral("Odpiszę zaraz"));
         std::cout << kReady << std::endl;
