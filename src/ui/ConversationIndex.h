@@ -10,8 +10,8 @@
 class CBrivantelDoc;
 class CMessage;
 
-// One message of an exchange, as small as a list of 200,000 of them needs: its text is read only
-// when its row is shown.
+// One message of an exchange, as small as a thread of thousands needs: its text is read only when
+// its row is shown.
 struct ConversationItem
 {
     enum class Kind : std::uint8_t
@@ -34,30 +34,35 @@ struct Conversation
 {
     std::string key;      // the normalised number, or a sender's name ("Orange")
     std::string name;     // the address book's display name (UTF-8); empty when none matches
-    std::string bookName; // the same in Windows-1250, as the send operation files it
     std::int64_t last = 0;
     int unread = 0;
-    std::vector<ConversationItem> items; // sent, queued, received; in time order once asked for
-    bool sorted = false;
+    const CMessage* lastFiled = nullptr; // the newest sent or waiting message, for the first words
+    std::int64_t lastFiledTime = 0;
+    std::int64_t lastReceived = 0; // the newest received message's time
+    bool loaded = false;           // items read (the thread was opened)
+    std::vector<ConversationItem> items; // in time order once loaded
 };
 
 // Every exchange with each person: the data file's sent folder and outbox and the received
-// messages' heads, grouped by the normalised number, so that "+48 602 123 456", "602123456" and
-// "0048602123456" are one person. Items point into the document's folders: the index is built
-// again whenever a folder changes (IsCurrent says when it has not been yet).
+// messages, grouped by the normalised number, so that "+48 602 123 456", "602123456" and
+// "0048602123456" are one person. The list needs only each person's newest time and unread count
+// (the received side comes from the database's index of senders); a thread's messages are read
+// when it is opened. Items point into the document's folders: the index is built again whenever
+// a folder changes (IsCurrent says when it has not been yet).
 class CConversationIndex
 {
 public:
-    void Build(CBrivantelDoc& document, const std::vector<MessageHead>& received);
+    void Build(CBrivantelDoc& document, const std::vector<SenderSummary>& received);
 
-    // Newest first; a person with nothing exchanged yet (opened from the address book) last.
+    // Newest first.
     const std::vector<Conversation>& List() const { return m_list; }
     // The row of a key; -1 when there is none.
     int Find(const std::string& key) const;
     // The row of a person with nothing exchanged yet, added for them (or the row they have).
     int Add(const std::string& key);
-    // The row's items in time order (equal times: sent, waiting, received, each as filed).
-    const std::vector<ConversationItem>& Thread(int row);
+    // The row's messages in time order (equal times: sent, waiting, received, each as filed), read
+    // on the first call: the received ones from db when it is open.
+    const std::vector<ConversationItem>& Thread(int row, const CMessageDb* db, std::int64_t now);
     // Counts the row's received messages as read.
     void MarkRead(int row);
     // The key for a number in any form or an address book name (Windows-1250).
@@ -68,10 +73,11 @@ public:
 private:
     const std::vector<std::string>& KeysOf(const std::string& recipients);
 
+    CBrivantelDoc* m_document = nullptr;
     std::vector<Conversation> m_list;
     std::unordered_map<std::string, int> m_rows;
     std::unordered_map<std::string, std::string> m_numberOfName; // display name -> full number
-    std::unordered_map<std::string, std::pair<std::string, std::string>> m_nameOfKey;
+    std::unordered_map<std::string, std::string> m_nameOfKey;    // key -> display name (UTF-8)
     std::unordered_map<std::string, std::vector<std::string>> m_keysOf; // recipients -> keys
     std::uint64_t m_sentStamp = 0;
     std::uint64_t m_outboxStamp = 0;

@@ -116,16 +116,13 @@ QString CConversationListModel::Preview(int row) const
         return found->second;
     const Conversation& c = m_index.List().at(static_cast<std::size_t>(row));
     QString text;
-    // The newest item; the items are in time order only once the thread was opened.
-    const ConversationItem* last = nullptr;
-    for (const auto& item : c.items)
-        if (!last || item.time >= last->time)
-            last = &item;
-    if (last && last->message) {
+    // The newest message; of equal times the received one, as the thread shows it last.
+    const bool received = c.lastReceived > 0 && (!c.lastFiled || c.lastReceived >= c.lastFiledTime);
+    if (!received && c.lastFiled) {
         if (m_index.IsCurrent(m_document))
-            text = QString::fromUtf8(windows1250::ToUtf8(last->message->GetText()));
-    } else if (last && m_db) {
-        const StoredMessage m = m_db->Find(last->id);
+            text = QString::fromUtf8(windows1250::ToUtf8(c.lastFiled->GetText()));
+    } else if (received && m_db && m_db->IsOpen()) {
+        const StoredMessage m = m_db->Find(m_db->LastOfSender(c.key, static_cast<std::int64_t>(std::time(nullptr))));
         text = m.readable ? QString::fromUtf8(m.text) : QStringLiteral("Nieczytelna wiadomość");
     }
     text = OneLine(text.left(kPreviewChars * 2)).simplified();

@@ -175,10 +175,10 @@ void CConversationsView::OnInitialUpdate()
 void CConversationsView::Rebuild(bool readDatabase)
 {
     if (readDatabase)
-        m_heads = m_db && m_db->IsOpen() ? m_db->Heads(Now()) : std::vector<MessageHead>{};
+        m_senders = m_db && m_db->IsOpen() ? m_db->Senders(Now()) : std::vector<SenderSummary>{};
     const bool atBottom = m_thread->verticalScrollBar()->value() >= m_thread->verticalScrollBar()->maximum() - 4;
     m_rebuilding = true;
-    m_index.Build(GetDocument(), m_heads);
+    m_index.Build(GetDocument(), m_senders);
     int row = m_openKey.empty() ? -1 : m_index.Find(m_openKey);
     // A person opened from the address book has no thread yet; a number kept from an earlier
     // thread whose messages are gone keeps its place too, so a reply can still go to it.
@@ -189,7 +189,7 @@ void CConversationsView::Rebuild(bool readDatabase)
         m_list->setCurrentIndex(m_listModel->index(row));
         ShowThread(row);
     } else {
-        m_threadModel->SetThread(-1, m_db);
+        m_threadModel->SetThread(-1, m_db, Now());
         m_title->setText(m_listModel->rowCount() > 0 ? QStringLiteral("Wybierz osobę z listy.")
                                                      : QStringLiteral("Nie ma jeszcze żadnych wiadomości."));
     }
@@ -241,20 +241,17 @@ void CConversationsView::ShowThread(int row)
     const Conversation& c = m_index.List().at(static_cast<std::size_t>(row));
     m_openKey = c.key;
     GetDocument().GetSettingsStore().Set(settings_keys::kConversationOpen, c.key);
-    m_threadModel->SetThread(row, m_db);
+    m_threadModel->SetThread(row, m_db, Now());
     const QString key = QString::fromUtf8(c.key);
     m_title->setText(c.name.empty() ? key : QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c.name), key));
 
     // Opening a thread is reading it.
     if (c.unread > 0 && m_db && m_db->IsOpen()) {
-        bool failed = false;
-        for (const auto& item : c.items)
-            if (item.kind == ConversationItem::Kind::Received && !item.read)
-                failed |= !m_db->SetRead(item.id, true);
+        const bool failed = !m_db->SetSenderRead(c.key, Now());
         m_index.MarkRead(row);
-        for (auto& head : m_heads)
-            if (head.sender == c.key)
-                head.read = true;
+        for (auto& sender : m_senders)
+            if (sender.sender == c.key)
+                sender.unread = 0;
         m_listModel->RowChanged(row);
         emit unreadChanged();
         if (failed)

@@ -76,7 +76,7 @@ private:
 
     CMessageDb m_ownDb;
     CMessageDb* m_db = nullptr;
-    std::vector<MessageHead> m_heads;
+    std::vector<SenderSummary> m_senders;
     CConversationIndex m_index;
     std::string m_openKey;
     std::function<std::int64_t()> m_clock;

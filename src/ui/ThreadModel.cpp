@@ -63,12 +63,12 @@ QString CThreadModel::StateText(ConversationItem::Kind kind, const DeliveryState
     return QStringLiteral("Wysłano");
 }
 
-void CThreadModel::SetThread(int conversation, CMessageDb* db)
+void CThreadModel::SetThread(int conversation, CMessageDb* db, std::int64_t now)
 {
     beginResetModel();
     m_db = db;
     m_conversation = conversation;
-    m_items = conversation >= 0 ? &m_index.Thread(conversation) : nullptr;
+    m_items = conversation >= 0 ? &m_index.Thread(conversation, db, now) : nullptr;
     m_shown.assign(m_items ? m_items->size() : 0, Shown{});
     endResetModel();
 }

@@ -31,7 +31,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
     // Shows the thread of a row of the index (-1: none).
-    void SetThread(int conversation, CMessageDb* db);
+    void SetThread(int conversation, CMessageDb* db, std::int64_t now);
     int Conversation() const { return m_conversation; }
     const ConversationItem* ItemAt(int row) const;
     // What a delegate measured for a row at a width, kept while the width stays.

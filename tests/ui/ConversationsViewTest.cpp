@@ -254,10 +254,10 @@ TEST(ConversationsView, NumberFormsGroupAsOnePerson)
     Exchange::File(exchange.doc.GetSent(), "602 123 456", "Odpisuję", At(10, 30));
 
     CConversationIndex index;
-    index.Build(exchange.doc, db.Heads(At(23, 0)));
+    index.Build(exchange.doc, db.Senders(At(23, 0)));
     ASSERT_EQ(index.List().size(), 2u);
     EXPECT_EQ(index.List()[0].key, "+48602123456");
-    EXPECT_EQ(index.Thread(0).size(), 6u);
+    EXPECT_EQ(index.Thread(0, &db, At(23, 0)).size(), 6u);
     EXPECT_EQ(index.List()[1].key, "+49602123456");
     for (const char* form : forms)
         EXPECT_EQ(index.KeyFor(form), "+48602123456") << form;
