@@ -131,6 +131,15 @@ CConversationsView::CConversationsView(CBrivantelDoc& document, int kind, QWidge
     connect(m_reply, &CWin1250TextEdit::refused, this,
             [this](const QString& note) { win1250_edit::ShowNote(m_reply, note); });
     connect(m_send, &QPushButton::clicked, this, [this] { RunCommand(CommandId::Send); });
+    // Rows are sized from their lengths until painted, then from their laid-out texts: a thread
+    // showing its end keeps showing it while the rows on screen take their true heights.
+    QScrollBar* bar = m_thread->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_atEnd)
+            bar->setValue(maximum);
+    });
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { m_atEnd = value >= bar->maximum() - 4; });
 }
 
 CConversationsView::~CConversationsView()
@@ -176,7 +185,7 @@ void CConversationsView::Rebuild(bool readDatabase)
 {
     if (readDatabase)
         m_senders = m_db && m_db->IsOpen() ? m_db->Senders(Now()) : std::vector<SenderSummary>{};
-    const bool atBottom = m_thread->verticalScrollBar()->value() >= m_thread->verticalScrollBar()->maximum() - 4;
+    const bool atBottom = m_atEnd;
     m_rebuilding = true;
     m_index.Build(GetDocument(), m_senders);
     int row = m_openKey.empty() ? -1 : m_index.Find(m_openKey);
@@ -194,8 +203,10 @@ void CConversationsView::Rebuild(bool readDatabase)
                                                      : QStringLiteral("Nie ma jeszcze żadnych wiadomości."));
     }
     m_rebuilding = false;
-    if (atBottom)
+    if (atBottom) {
+        m_atEnd = true;
         m_thread->scrollToBottom();
+    }
 }
 
 void CConversationsView::Reload()
@@ -233,6 +244,7 @@ void CConversationsView::OnCurrentChanged()
     m_reply->clear();
     m_openKey = key;
     ShowThread(current.row());
+    m_atEnd = true;
     m_thread->scrollToBottom();
 }
 
@@ -377,7 +389,9 @@ void CConversationsView::OnSendReply()
         settings.Set(settings_keys::kConversationReply, std::string());
         settings.Set(settings_keys::kConversationReplyTo, std::string());
     }
+    m_atEnd = true;
     GetDocument().SendToRecipients(recipients, number, *text, ROUTE_CONFIGURED);
+    m_atEnd = true;
     m_thread->scrollToBottom();
     emit commandStateChanged();
 }

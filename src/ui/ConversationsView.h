@@ -81,6 +81,7 @@ private:
     std::string m_openKey;
     std::function<std::int64_t()> m_clock;
     bool m_rebuilding = false;
+    bool m_atEnd = true; // the thread shows its newest message and keeps it shown
 
     QListView* m_list = nullptr;
     QListView* m_thread = nullptr;

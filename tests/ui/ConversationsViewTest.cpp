@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -524,6 +525,11 @@ TEST(ConversationsView, Screenshots)
     shown.Open(QStringLiteral("Jan Kowalski"));
     QTest::qWait(50);
     EXPECT_TRUE(SaveScreenshot(shown.frame, QStringLiteral("conversations-thread")));
+    // The thread opens on its newest message, whole, once the rows on screen took their heights.
+    QListView& thread = shown.View().GetThread();
+    const QRect newest = thread.visualRect(thread.model()->index(thread.model()->rowCount() - 1, 0));
+    EXPECT_TRUE(thread.viewport()->rect().contains(newest)) << newest.y() << " " << newest.height();
+    EXPECT_EQ(thread.verticalScrollBar()->value(), thread.verticalScrollBar()->maximum());
     shown.Open(QStringLiteral("Orange"));
     QTest::qWait(50);
     EXPECT_TRUE(SaveScreenshot(shown.frame, QStringLiteral("conversations-list")));
