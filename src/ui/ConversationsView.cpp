@@ -274,10 +274,10 @@ void CConversationsView::ShowThread(int row)
     // The reply kept for this person comes back into the field, which keeps it from now on.
     if (m_reply->toPlainText().isEmpty()) {
         CSettingsStore& settings = GetDocument().GetSettingsStore();
-        if (settings.Get(settings_keys::kConversationReplyTo) == c.key) {
-            m_reply->SetStoredText(settings.Get(settings_keys::kConversationReply));
-            settings.Set(settings_keys::kConversationReply, std::string());
-            settings.Set(settings_keys::kConversationReplyTo, std::string());
+        const std::string kept = settings.GetString(settings_keys::kConversationRepliesSection, c.key);
+        if (!kept.empty()) {
+            m_reply->SetStoredText(kept);
+            settings.SetString(settings_keys::kConversationRepliesSection, c.key, std::string());
         }
     }
     UpdateReplyState();
@@ -319,18 +319,15 @@ void CConversationsView::KeepReply()
     if (m_openKey.empty() || !m_reply)
         return;
     CSettingsStore& settings = GetDocument().GetSettingsStore();
-    const QString text = m_reply->toPlainText();
-    if (text.isEmpty()) {
-        if (settings.Get(settings_keys::kConversationReplyTo) == m_openKey) {
-            settings.Set(settings_keys::kConversationReply, std::string());
-            settings.Set(settings_keys::kConversationReplyTo, std::string());
-        }
+    const char* section = settings_keys::kConversationRepliesSection;
+    if (m_reply->toPlainText().isEmpty()) {
+        if (!settings.GetString(section, m_openKey).empty())
+            settings.SetString(section, m_openKey, std::string());
         return;
     }
     // What cannot be kept as Windows-1250 is kept with "?" rather than lost with the rest.
     const auto stored = m_reply->GetStoredText();
-    settings.Set(settings_keys::kConversationReply, stored ? *stored : m_reply->GetStoredTextLossy());
-    settings.Set(settings_keys::kConversationReplyTo, m_openKey);
+    settings.SetString(section, m_openKey, stored ? *stored : m_reply->GetStoredTextLossy());
 }
 
 void CConversationsView::HandBackQuietly()
@@ -384,11 +381,7 @@ void CConversationsView::OnSendReply()
     }
     // The message is in a folder from here on, whatever the send does: the field is free again.
     m_reply->clear();
-    CSettingsStore& settings = GetDocument().GetSettingsStore();
-    if (settings.Get(settings_keys::kConversationReplyTo) == key) {
-        settings.Set(settings_keys::kConversationReply, std::string());
-        settings.Set(settings_keys::kConversationReplyTo, std::string());
-    }
+    GetDocument().GetSettingsStore().SetString(settings_keys::kConversationRepliesSection, key, std::string());
     m_atEnd = true;
     GetDocument().SendToRecipients(recipients, number, *text, ROUTE_CONFIGURED);
     m_atEnd = true;

@@ -492,13 +492,19 @@ TEST(ConversationsView, HalfWrittenReplyIsKept)
     shown.Open(QStringLiteral("Jan Kowalski"));
     shown.View().GetReplyEdit().setFocus();
     TypeText(&shown.View().GetReplyEdit(), QStringLiteral("Zaraz będę"));
-    // Another person's thread starts empty: the reply is not theirs.
+    // Another person's thread starts empty: the reply is not theirs. Each keeps their own.
     shown.Open(QStringLiteral("+48501999888"));
     EXPECT_TRUE(shown.View().GetReplyEdit().toPlainText().isEmpty());
+    TypeText(&shown.View().GetReplyEdit(), QStringLiteral("Kto pyta?"));
+    shown.Open(QStringLiteral("Orange"));
     shown.Open(QStringLiteral("Jan Kowalski"));
     EXPECT_EQ(shown.View().GetReplyEdit().toPlainText(), QStringLiteral("Zaraz będę"));
+    shown.Open(QStringLiteral("+48501999888"));
+    EXPECT_EQ(shown.View().GetReplyEdit().toPlainText(), QStringLiteral("Kto pyta?"));
+    shown.Open(QStringLiteral("Jan Kowalski"));
     shown.frame.SwitchView(CommandId::ViewSend);
-    EXPECT_EQ(exchange.settings.Get(settings_keys::kConversationReply), Polish("Zaraz będę"));
+    EXPECT_EQ(exchange.settings.GetString(settings_keys::kConversationRepliesSection, "+48602111222"),
+              Polish("Zaraz będę"));
     shown.frame.SwitchView(CommandId::ViewConversations);
     EXPECT_EQ(shown.View().GetReplyEdit().toPlainText(), QStringLiteral("Zaraz będę"));
     // The data file never holds it.
@@ -634,6 +640,6 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
     EXPECT_EQ(saved.GetSendMessageViewData().text, "Pisane obok");
     const QSettings store(QDir(config.path()).filePath(QStringLiteral("Orvella Systems/Brivantel.conf")),
                           QSettings::IniFormat);
-    EXPECT_EQ(store.value(QStringLiteral("View/ConversationReply")).toString(), QStringLiteral("Odpiszę zaraz"));
-    EXPECT_EQ(store.value(QStringLiteral("View/ConversationReplyTo")).toString(), QStringLiteral("+48602111222"));
+    EXPECT_EQ(store.value(QStringLiteral("ConversationReplies/+48602111222")).toString(),
+              QStringLiteral("Odpiszę zaraz"));
 }
