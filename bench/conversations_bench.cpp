@@ -48,10 +48,12 @@ std::string Number(int person)
     return "+48602" + std::to_string(100000 + person);
 }
 
-const char* const kWords[] = {"dzi\x9C", "jutro", "spotkanie", "o", "godzinie", "prosz\xEA", "oddzwo\xF1",
-                              "w", "biurze", "dzi\xEAkuj\xEA", "do", "zobaczenia", "kino", "obiad"};
-const char* const kUtf8Words[] = {"dziś", "jutro", "spotkanie", "o", "godzinie", "proszę", "oddzwoń",
-                                  "w", "biurze", "dziękuję", "do", "zobaczenia", "kino", "obiad", "😀"};
+const char* const kWords[] = {"dzi\x9C",   "jutro",      "spotkanie", "o",      "godzinie",
+                              "prosz\xEA", "oddzwo\xF1", "w",         "biurze", "dzi\xEAkuj\xEA",
+                              "do",        "zobaczenia", "kino",      "obiad"};
+const char* const kUtf8Words[] = {"dziś",   "jutro",      "spotkanie", "o",      "godzinie",
+                                  "proszę", "oddzwoń",    "w",         "biurze", "dziękuję",
+                                  "do",     "zobaczenia", "kino",      "obiad",  "😀"};
 
 // Person 0 is the heavy one; the others share the rest evenly. Times interleave, so every
 // thread mixes sent and received messages.
@@ -98,7 +100,8 @@ bool Generate(const std::string& folder)
             IncomingMessage m;
             m.source = "bench:" + std::to_string(i);
             // Numbers come written the ways phones write them.
-            m.sender = (i % 3 == 0 ? "0048602" : i % 3 == 1 ? "602" : "+48602") + std::to_string(100000 + person);
+            static const char* const kForms[] = {"0048602", "602", "+48602"};
+            m.sender = kForms[i % 3] + std::to_string(100000 + person);
             m.receivedUtc = kStart + 2 * i + 1;
             m.text = text(kUtf8Words, 20 + rng() % 140);
             batch.push_back(std::move(m));
@@ -177,7 +180,8 @@ int main(int argc, char** argv)
         settings.Set({"View", "Conversation", ""}, std::string());
     }
     std::sort(scrolls.begin(), scrolls.end());
-    const double mean = scrolls.empty() ? 0 : std::accumulate(scrolls.begin(), scrolls.end(), 0.0) / scrolls.size();
+    const double mean =
+        scrolls.empty() ? 0 : std::accumulate(scrolls.begin(), scrolls.end(), 0.0) / scrolls.size();
     const double p95 = scrolls.empty() ? 0 : scrolls[scrolls.size() * 95 / 100];
     std::printf("conversations view, %d people listed, %d sent + %d received messages\n", people, kSent,
                 kReceived);

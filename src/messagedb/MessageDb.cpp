@@ -68,7 +68,8 @@ const char* const kMigrations[] = {
     "CREATE INDEX sent_part_report ON sent_part(number, reference, sent);",
     // 3: the messages by sender and time, so that a list of conversations and one person's thread
     // are read without going through every message.
-    "CREATE INDEX IF NOT EXISTS message_sender ON message(sender, coalesce(sent, received), read) WHERE deleted = 0;",
+    "CREATE INDEX IF NOT EXISTS message_sender ON message(sender, coalesce(sent, received), read) WHERE "
+    "deleted = 0;",
 };
 constexpr int kLatestVersion = static_cast<int>(sizeof kMigrations / sizeof kMigrations[0]);
 static_assert(kApplicationId == 1112692308);
@@ -686,10 +687,11 @@ std::vector<MessageHead> CMessageDb::SenderHeads(const std::string& sender, std:
     std::vector<MessageHead> out;
     if (!m_db)
         return out;
-    Statement q(m_db, "SELECT id, coalesce(sent, received), read, length(text), "
-                      "length(text) - length(replace(text, char(10), '')) FROM message INDEXED BY message_sender "
-                      "WHERE sender = ?1 AND deleted = 0 AND (present >= total OR received <= ?2) "
-                      "ORDER BY coalesce(sent, received), id");
+    Statement q(m_db,
+                "SELECT id, coalesce(sent, received), read, length(text), "
+                "length(text) - length(replace(text, char(10), '')) FROM message INDEXED BY message_sender "
+                "WHERE sender = ?1 AND deleted = 0 AND (present >= total OR received <= ?2) "
+                "ORDER BY coalesce(sent, received), id");
     q.Bind(1, sender).Bind(2, now - kPartWait);
     int rc = 0;
     while ((rc = q.Step()) == SQLITE_ROW) {
@@ -710,9 +712,10 @@ std::int64_t CMessageDb::LastOfSender(const std::string& sender, std::int64_t no
 {
     if (!m_db)
         return 0;
-    Statement q(m_db, "SELECT id FROM message INDEXED BY message_sender WHERE sender = ?1 AND deleted = 0 AND "
-                      "(present >= total OR received <= ?2) ORDER BY coalesce(sent, received) DESC, id DESC "
-                      "LIMIT 1");
+    Statement q(m_db,
+                "SELECT id FROM message INDEXED BY message_sender WHERE sender = ?1 AND deleted = 0 AND "
+                "(present >= total OR received <= ?2) ORDER BY coalesce(sent, received) DESC, id DESC "
+                "LIMIT 1");
     q.Bind(1, sender).Bind(2, now - kPartWait);
     return q.Step() == SQLITE_ROW ? q.Int(0) : 0;
 }

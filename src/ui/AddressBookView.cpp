@@ -7,7 +7,6 @@
 #include "messagedb/MessageDb.h"
 #include "store/Address.h"
 #include "ui/controls/AddressListCtrl.h"
-#include "ui/controls/AddressListCtrl.h"
 
 CAddressBookSheet::CAddressBookSheet(CBrivantelDoc& document, QWidget* parent)
     : CResizePropSheet(parent), m_page(new CAddressPage(document))

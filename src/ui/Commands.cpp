@@ -164,7 +164,7 @@ std::vector<CommandId> ViewMenu(int kind)
     case 1003:
         return {DeleteMessage, DeleteAll};
     case 1005:
-        return {NewAddress, Properties, Delete, Find,    None, LargeIcons,     SmallIcons,   List,
+        return {NewAddress, Properties, Delete,  Find,         None, LargeIcons,     SmallIcons,    List,
                 Details,    None,       Compose, Conversation, None, ImportContacts, ExportContacts};
     case 1007:
         return {SettingsBehaviour, SettingsSending, SettingsConnection};

@@ -39,7 +39,8 @@ const std::vector<std::string>& CConversationIndex::KeysOf(const std::string& re
         if (piece.empty())
             continue;
         const auto number = m_numberOfName.find(piece);
-        std::string key = CMessageDb::NormaliseNumber(number != m_numberOfName.end() ? number->second : piece);
+        std::string key =
+            CMessageDb::NormaliseNumber(number != m_numberOfName.end() ? number->second : piece);
         if (std::find(keys.begin(), keys.end(), key) == keys.end())
             keys.push_back(std::move(key));
     }
@@ -58,7 +59,8 @@ void CConversationIndex::Build(CBrivantelDoc& document, const std::vector<Sender
     for (const auto& entry : document.GetAddressBook().GetEntries()) {
         const std::string number = entry->GetFullNumber();
         m_numberOfName.emplace(entry->GetDisplayName(), number);
-        m_nameOfKey.emplace(CMessageDb::NormaliseNumber(number), windows1250::ToUtf8(entry->GetDisplayName()));
+        m_nameOfKey.emplace(CMessageDb::NormaliseNumber(number),
+                            windows1250::ToUtf8(entry->GetDisplayName()));
     }
     m_bookSize = document.GetAddressBook().GetEntries().size();
 
@@ -134,7 +136,8 @@ int CConversationIndex::Add(const std::string& key)
     return static_cast<int>(m_list.size()) - 1;
 }
 
-const std::vector<ConversationItem>& CConversationIndex::Thread(int row, const CMessageDb* db, std::int64_t now)
+const std::vector<ConversationItem>& CConversationIndex::Thread(int row, const CMessageDb* db,
+                                                                std::int64_t now)
 {
     Conversation& c = m_list.at(static_cast<std::size_t>(row));
     if (c.loaded || !m_document)

@@ -32,14 +32,14 @@ struct ConversationItem
 // One person or number.
 struct Conversation
 {
-    std::string key;      // the normalised number, or a sender's name ("Orange")
-    std::string name;     // the address book's display name (UTF-8); empty when none matches
+    std::string key;  // the normalised number, or a sender's name ("Orange")
+    std::string name; // the address book's display name (UTF-8); empty when none matches
     std::int64_t last = 0;
     int unread = 0;
     const CMessage* lastFiled = nullptr; // the newest sent or waiting message, for the first words
     std::int64_t lastFiledTime = 0;
-    std::int64_t lastReceived = 0; // the newest received message's time
-    bool loaded = false;           // items read (the thread was opened)
+    std::int64_t lastReceived = 0;       // the newest received message's time
+    bool loaded = false;                 // items read (the thread was opened)
     std::vector<ConversationItem> items; // in time order once loaded
 };
 
@@ -76,8 +76,8 @@ private:
     CBrivantelDoc* m_document = nullptr;
     std::vector<Conversation> m_list;
     std::unordered_map<std::string, int> m_rows;
-    std::unordered_map<std::string, std::string> m_numberOfName; // display name -> full number
-    std::unordered_map<std::string, std::string> m_nameOfKey;    // key -> display name (UTF-8)
+    std::unordered_map<std::string, std::string> m_numberOfName;        // display name -> full number
+    std::unordered_map<std::string, std::string> m_nameOfKey;           // key -> display name (UTF-8)
     std::unordered_map<std::string, std::vector<std::string>> m_keysOf; // recipients -> keys
     std::uint64_t m_sentStamp = 0;
     std::uint64_t m_outboxStamp = 0;

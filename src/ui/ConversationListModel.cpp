@@ -122,7 +122,8 @@ QString CConversationListModel::Preview(int row) const
         if (m_index.IsCurrent(m_document))
             text = QString::fromUtf8(windows1250::ToUtf8(c.lastFiled->GetText()));
     } else if (received && m_db && m_db->IsOpen()) {
-        const StoredMessage m = m_db->Find(m_db->LastOfSender(c.key, static_cast<std::int64_t>(std::time(nullptr))));
+        const StoredMessage m =
+            m_db->Find(m_db->LastOfSender(c.key, static_cast<std::int64_t>(std::time(nullptr))));
         text = m.readable ? QString::fromUtf8(m.text) : QStringLiteral("Nieczytelna wiadomość");
     }
     text = OneLine(text.left(kPreviewChars * 2)).simplified();
@@ -229,16 +230,17 @@ void CConversationDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     painter->setFont(nameFont);
     painter->setPen(text);
     const QRect nameRect = firstLine.adjusted(0, 0, -(timeWidth + kMargin), 0);
-    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                             nameRect.width()));
+    painter->drawText(
+        nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+        nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, nameRect.width()));
 
     QFont previewFont = small;
     previewFont.setBold(unread);
     painter->setFont(previewFont);
     painter->setPen(unread ? text : dim);
     const QRect secondLine(area.left(), firstLine.bottom() + 1, area.width(), smallMetrics.height());
-    const QString preview = ShowableText(index.data(CConversationListModel::PreviewRole).toString(), previewFont);
+    const QString preview =
+        ShowableText(index.data(CConversationListModel::PreviewRole).toString(), previewFont);
     painter->drawText(secondLine, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(previewFont).elidedText(preview, Qt::ElideRight, secondLine.width()));
     painter->restore();

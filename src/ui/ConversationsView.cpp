@@ -381,7 +381,8 @@ void CConversationsView::OnSendReply()
     }
     // The message is in a folder from here on, whatever the send does: the field is free again.
     m_reply->clear();
-    GetDocument().GetSettingsStore().SetString(settings_keys::kConversationRepliesSection, key, std::string());
+    GetDocument().GetSettingsStore().SetString(settings_keys::kConversationRepliesSection, key,
+                                               std::string());
     m_atEnd = true;
     GetDocument().SendToRecipients(recipients, number, *text, ROUTE_CONFIGURED);
     m_atEnd = true;

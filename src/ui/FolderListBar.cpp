@@ -52,8 +52,8 @@ void CFolderListBar::Fill()
     }
     // "Rozmowy" closes the messages' group, after "Odebrane".
     if (const CViewInfo* conversations = ViewForCommand(CommandId::ViewConversations))
-        m_list->InsertItem(0, -1, QString::fromUtf8(conversations->name), conversations->kind - kFirstViewKind,
-                           static_cast<int>(conversations->command));
+        m_list->InsertItem(0, -1, QString::fromUtf8(conversations->name),
+                           conversations->kind - kFirstViewKind, static_cast<int>(conversations->command));
 }
 
 int CFolderListBar::PreferredWidth() const

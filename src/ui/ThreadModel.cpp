@@ -131,7 +131,7 @@ QVariant CThreadModel::data(const QModelIndex& index, int role) const
     case Qt::AccessibleTextRole: {
         const Shown& shown = Load(index.row());
         QString who = item->kind == ConversationItem::Kind::Received ? QStringLiteral("Odebrano")
-                                                                      : QStringLiteral("Wysłano");
+                                                                     : QStringLiteral("Wysłano");
         if (item->kind == ConversationItem::Kind::Queued)
             who = QStringLiteral("Czeka");
         QString text = who + QStringLiteral(" ") + data(index, TimeRole).toString();
@@ -165,8 +165,8 @@ void CThreadModel::SetMeasuredHeight(int row, int width, int height) const
 
 namespace {
 
-constexpr int kOuter = 6;  // between a bubble and the list's edges and the next bubble
-constexpr int kInner = 7;  // between a bubble's edge and its text
+constexpr int kOuter = 6;       // between a bubble and the list's edges and the next bubble
+constexpr int kInner = 7;       // between a bubble's edge and its text
 constexpr double kShare = 0.72; // of the width a bubble may take
 // Word wrap leaves the ends of lines short: a text takes more lines than its characters fill.
 constexpr double kWrapSlack = 1.18;
@@ -183,8 +183,9 @@ QFont MetaFont(const QFont& font)
 
 int CBubbleDelegate::TextWidth(const QStyleOptionViewItem& option) const
 {
-    const int width = option.widget ? static_cast<const QAbstractItemView*>(option.widget)->viewport()->width()
-                                    : option.rect.width();
+    const int width = option.widget
+                          ? static_cast<const QAbstractItemView*>(option.widget)->viewport()->width()
+                          : option.rect.width();
     return std::max(60, static_cast<int>(width * kShare) - 2 * kInner);
 }
 
@@ -199,14 +200,15 @@ QSize CBubbleDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
         // An estimate from the length alone: the row is measured when it is first painted.
         const QSize size = index.data(CThreadModel::SizeRole).toSize();
         const double perLine = std::max(1.0, width / (metrics.averageCharWidth() * kWrapSlack));
-        const int lines = std::max(size.height(), static_cast<int>(std::ceil(size.width() / perLine)) +
-                                                      size.height() - 1);
+        const int lines =
+            std::max(size.height(), static_cast<int>(std::ceil(size.width() / perLine)) + size.height() - 1);
         textHeight = std::max(1, lines) * metrics.lineSpacing();
     }
     return {width, textHeight + meta + 2 * kInner + kOuter + 2};
 }
 
-void CBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void CBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const
 {
     const auto* model = qobject_cast<const CThreadModel*>(index.model());
     const int textWidth = TextWidth(option);
@@ -214,8 +216,7 @@ void CBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QFontMetrics metrics(option.font);
     const QFont metaFont = MetaFont(option.font);
     const QFontMetrics metaMetrics(metaFont);
-    const QRect measured =
-        metrics.boundingRect(QRect(0, 0, textWidth, 100000), Qt::TextWordWrap, text);
+    const QRect measured = metrics.boundingRect(QRect(0, 0, textWidth, 100000), Qt::TextWordWrap, text);
     const int textHeight = std::max(metrics.lineSpacing(), measured.height());
     if (model && model->MeasuredHeight(index.row(), textWidth) != textHeight) {
         model->SetMeasuredHeight(index.row(), textWidth, textHeight);

@@ -392,8 +392,9 @@ TEST_F(MessageDbTest, SendersAndTheirThreadsAgreeWithTheList)
 {
     IncomingMessage older = Sms("b1", "+48501000002", "Stara", kNow - 2 * kHour);
     ASSERT_TRUE(m_db.Import({Sms("a1", "602000001", "Ala\nma", kNow - 3 * kHour),
-                             Sms("a2", "+48 602 000 001", "kota", kNow - kHour), Sms("a3", "0048602000001", "Usunięta", kNow),
-                             older, Part("b2", "+48501000002", 9, 2, 1, "Połowa", kNow - 60),
+                             Sms("a2", "+48 602 000 001", "kota", kNow - kHour),
+                             Sms("a3", "0048602000001", "Usunięta", kNow), older,
+                             Part("b2", "+48501000002", 9, 2, 1, "Połowa", kNow - 60),
                              Part("c1", "+48501000003", 4, 2, 1, "Sama połowa", kNow - 60)})
                     .ok);
     const auto listed = All();
@@ -401,14 +402,16 @@ TEST_F(MessageDbTest, SendersAndTheirThreadsAgreeWithTheList)
     ASSERT_TRUE(m_db.SetRead(listed[0].id, true));
     ASSERT_TRUE(m_db.Delete(listed[3].id)); // "Usunięta", the newest
     std::vector<SenderSummary> senders = m_db.Senders(kNow);
-    std::sort(senders.begin(), senders.end(), [](const auto& a, const auto& b) { return a.sender < b.sender; });
+    std::sort(senders.begin(), senders.end(),
+              [](const auto& a, const auto& b) { return a.sender < b.sender; });
     struct Expected
     {
         const char* sender;
         std::int64_t last;
         int unread;
     };
-    const Expected expected[] = {{"+48501000002", kNow - 2 * kHour - 10, 1}, {"+48602000001", kNow - kHour - 10, 1}};
+    const Expected expected[] = {{"+48501000002", kNow - 2 * kHour - 10, 1},
+                                 {"+48602000001", kNow - kHour - 10, 1}};
     ASSERT_EQ(senders.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(senders[i].sender, expected[i].sender);

@@ -372,8 +372,8 @@ TEST_F(ConversationReply, QueuesThroughTheSendOperation)
         EXPECT_EQ(view.GetCounter().text(), QStringLiteral("9-160"));
         view.GetSendButton().click();
         QApplication::processEvents();
-        const CMessageList& folder =
-            c.confirmed ? static_cast<const CMessageList&>(m_exchange.doc.GetSent()) : m_exchange.doc.GetOutbox();
+        const CMessageList& folder = c.confirmed ? static_cast<const CMessageList&>(m_exchange.doc.GetSent())
+                                                 : m_exchange.doc.GetOutbox();
         ASSERT_EQ(folder.GetCount(), (c.confirmed ? sent : queued) + 1);
         EXPECT_EQ(folder.GetMessages().back()->GetRecipients(), Polish(c.filedAs));
         EXPECT_EQ(folder.GetMessages().back()->GetText(), Polish("Już jadę"));
@@ -396,7 +396,9 @@ TEST_F(ConversationReply, RefusesWhatMustNotGo)
     CConversationsView& view = shown.View();
     shown.Open(QStringLiteral("Jan Kowalski"));
     const std::size_t filed = m_exchange.doc.GetSent().GetCount() + m_exchange.doc.GetOutbox().GetCount();
-    auto filedNow = [&] { return m_exchange.doc.GetSent().GetCount() + m_exchange.doc.GetOutbox().GetCount(); };
+    auto filedNow = [&] {
+        return m_exchange.doc.GetSent().GetCount() + m_exchange.doc.GetOutbox().GetCount();
+    };
 
     view.GetReplyEdit().setFocus();
     TypeText(&view.GetReplyEdit(), QStringLiteral("Nie teraz"));
@@ -450,7 +452,8 @@ TEST(ConversationsView, KeyboardWalksListAndReachesTheReply)
     }
     for (QWidget* pane : {static_cast<QWidget*>(&view.GetList()), static_cast<QWidget*>(&view.GetThread()),
                           static_cast<QWidget*>(&view.GetReplyEdit())})
-        EXPECT_NE(std::find(reached.begin(), reached.end(), pane), reached.end()) << pane->objectName().toStdString();
+        EXPECT_NE(std::find(reached.begin(), reached.end(), pane), reached.end())
+            << pane->objectName().toStdString();
 }
 
 // "Rozmowa" in the address book opens the chosen person's thread, also one with no messages yet.
@@ -522,7 +525,8 @@ TEST(ConversationsView, Screenshots)
     {
         CMessageDb db;
         ASSERT_TRUE(db.Open(exchange.dir.path().toStdString()).ok);
-        ASSERT_TRUE(db.Import({Whole("f", "+48602111222", "Świetnie 😀 do zobaczenia 🥳", At(12, 9))}).ok);
+        ASSERT_TRUE(
+            db.Import({Whole("f", "+48602111222", "Świetnie 😀 do zobaczenia 🥳", At(12, 9))}).ok);
     }
     Shown shown(exchange.doc);
     shown.frame.resize(860, 600);
@@ -620,8 +624,9 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=ConversationsView.TerminatedWithHalfWrittenReplyEndsInOrder")});
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=ConversationsView.TerminatedWithHalfWrittenReplyEndsInOrder")});
     QByteArray output;
     while (!output.contains(kReady) && child.waitForReadyRead(60000))
         output += child.readAll();
