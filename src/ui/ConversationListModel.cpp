@@ -74,9 +74,8 @@ int CConversationListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_index.List().size());
 }
 
-void CConversationListModel::Reset(CMessageDb* db)
+void CConversationListModel::EndReset(CMessageDb* db)
 {
-    beginResetModel();
     m_db = db;
     m_previews.clear();
     endResetModel();

@@ -29,8 +29,9 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    // The index was built again, or a row was added to it.
-    void Reset(CMessageDb* db);
+    // Around building the index again or adding a row to it: the list asks nothing in between.
+    void BeginReset() { beginResetModel(); }
+    void EndReset(CMessageDb* db);
     void RowChanged(int row);
     // "Jan Kowalski", or the number (or the sender's name) when the book has none.
     QString Title(int row) const;

@@ -186,14 +186,18 @@ void CConversationsView::Rebuild(bool readDatabase)
     if (readDatabase)
         m_senders = m_db && m_db->IsOpen() ? m_db->Senders(Now()) : std::vector<SenderSummary>{};
     const bool atBottom = m_atEnd;
+    const int scrolled = m_thread->verticalScrollBar()->value();
     m_rebuilding = true;
+    // Both lists let go of the old index before it goes.
+    m_threadModel->SetThread(-1, m_db, Now());
+    m_listModel->BeginReset();
     m_index.Build(GetDocument(), m_senders);
     int row = m_openKey.empty() ? -1 : m_index.Find(m_openKey);
     // A person opened from the address book has no thread yet; a number kept from an earlier
     // thread whose messages are gone keeps its place too, so a reply can still go to it.
     if (row < 0 && IsReplyable(m_openKey))
         row = m_index.Add(m_openKey);
-    m_listModel->Reset(m_db);
+    m_listModel->EndReset(m_db);
     if (row >= 0) {
         m_list->setCurrentIndex(m_listModel->index(row));
         ShowThread(row);
@@ -203,9 +207,12 @@ void CConversationsView::Rebuild(bool readDatabase)
                                                      : QStringLiteral("Nie ma jeszcze żadnych wiadomości."));
     }
     m_rebuilding = false;
+    m_atEnd = atBottom;
     if (atBottom) {
-        m_atEnd = true;
         m_thread->scrollToBottom();
+    } else {
+        m_thread->doItemsLayout();
+        m_thread->verticalScrollBar()->setValue(scrolled);
     }
 }
 
@@ -293,8 +300,9 @@ bool CConversationsView::OpenConversation(const std::string& key)
 {
     int row = m_index.Find(key);
     if (row < 0 && IsReplyable(key)) {
+        m_listModel->BeginReset();
         row = m_index.Add(key);
-        m_listModel->Reset(m_db);
+        m_listModel->EndReset(m_db);
     }
     if (row < 0)
         return false;

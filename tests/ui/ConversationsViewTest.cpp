@@ -540,6 +540,21 @@ TEST(ConversationsView, Screenshots)
     const QRect newest = thread.visualRect(thread.model()->index(thread.model()->rowCount() - 1, 0));
     EXPECT_TRUE(thread.viewport()->rect().contains(newest)) << newest.y() << " " << newest.height();
     EXPECT_EQ(thread.verticalScrollBar()->value(), thread.verticalScrollBar()->maximum());
+    // A message filed meanwhile rebuilds the view: a thread read from its top stays there, one
+    // showing its end shows the new end.
+    thread.verticalScrollBar()->setValue(0);
+    auto file = [&](const char* to, const char* text) {
+        Exchange::File(exchange.doc.GetSent(), to, text, At(12, 30));
+        exchange.doc.NotifyChanged(DocChange::Sent);
+        QTest::qWait(50);
+    };
+    file("+48501999888", "Inny");
+    EXPECT_EQ(thread.verticalScrollBar()->value(), 0);
+    thread.scrollToBottom();
+    QTest::qWait(50);
+    file("Jan Kowalski", "Najnowsza");
+    EXPECT_EQ(thread.model()->index(thread.model()->rowCount() - 1, 0).data().toString(), QStringLiteral("Najnowsza"));
+    EXPECT_EQ(thread.verticalScrollBar()->value(), thread.verticalScrollBar()->maximum());
     shown.Open(QStringLiteral("Orange"));
     QTest::qWait(50);
     EXPECT_TRUE(SaveScreenshot(shown.frame, QStringLiteral("conversations-list")));
