@@ -2,6 +2,7 @@
 #include <iostream>
 #include <map>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <nlohmann/json.hpp>
@@ -9,7 +10,7 @@
 #include "app/qt/SignalPipe.h"
 #include "cli/Command.h"
 #include "messagedb/MessageDb.h"
-#include "phone/SmsReceiver.h"
+#include "phone/MessageReceiver.h"
 #include "send/PhoneSender.h"
 #include "store/Windows1250.h"
 
@@ -86,28 +87,51 @@ void PrintLine(const StoredMessage& m, const std::map<std::string, std::string>&
               << std::endl;
 }
 
-std::string PortDevice(CCommandContext& ctx, bool& usage)
+// The receiver of the backend chosen (--backend or Settings/PhoneBackend) for the port chosen
+// (--port or Settings/Port); none, with the reason printed and the exit status set, when there
+// is none. The database need not be open yet.
+// backend, device: what was chosen, for choosing again.
+std::unique_ptr<CMessageReceiver> ChooseReceiver(CCommandContext& ctx, CMessageDb& db, int& status,
+                                                 std::string* chosenBackend = nullptr,
+                                                 std::string* chosenDevice = nullptr)
 {
-    usage = false;
+    status = kExitOk;
+    std::string backend;
+    if (!ctx.PhoneBackendChoice(backend)) {
+        status = kExitUsage;
+        return nullptr;
+    }
     std::string port;
     if (ctx.Parser().isSet("port")) {
         if (!ctx.OptionText("port", port)) {
-            usage = true;
-            return {};
+            status = kExitUsage;
+            return nullptr;
         }
     } else {
         port = ctx.Settings().Get(settings_keys::kPhonePort);
     }
     const std::string device = CPhoneSender::DeviceFor(port);
-    if (device.empty()) {
-        PrintErrorUtf8("Nie wybrano portu telefonu (Settings/Port albo --port).");
-        usage = true;
+    if (chosenBackend)
+        *chosenBackend = backend;
+    if (chosenDevice)
+        *chosenDevice = device;
+    ReceiverChoice choice = phone_receiver::Choose(backend, device, &ctx.ModemService(), db);
+    if (!choice.receiver) {
+        if (choice.noPort) {
+            PrintErrorUtf8("Nie wybrano portu telefonu (Settings/Port albo --port).");
+            status = kExitUsage;
+        } else {
+            PrintErrorUtf8(choice.problem);
+            status = kExitFailed;
+        }
+        return nullptr;
     }
-    return device;
+    choice.receiver->SetStatusReports(ctx.Settings().Get(settings_keys::kDeliveryReports) != 0);
+    return std::move(choice.receiver);
 }
 
 // Prints what one reading brought; false when it failed.
-bool ReadPhone(CSmsReceiver& receiver, CMessageDb& db, const std::map<std::string, std::string>& names,
+bool ReadPhone(CMessageReceiver& receiver, CMessageDb& db, const std::map<std::string, std::string>& names,
                std::string* lastProblem = nullptr)
 {
     const ReceiveReport report = receiver.Receive(std::time(nullptr));
@@ -133,18 +157,16 @@ bool ReadPhone(CSmsReceiver& receiver, CMessageDb& db, const std::map<std::strin
 
 int Receive(CCommandContext& ctx)
 {
-    bool usage = false;
-    const std::string device = PortDevice(ctx, usage);
-    if (usage)
-        return kExitUsage;
     CMessageDb db;
+    int status = kExitOk;
+    const auto receiver = ChooseReceiver(ctx, db, status);
+    if (!receiver)
+        return status;
     if (!OpenMessages(ctx, db))
         return kExitFailed;
     const auto names = NamesByNumber(ctx);
     EndOnSignals();
-    CSmsReceiver receiver(device, db);
-    receiver.SetStatusReports(ctx.Settings().Get(settings_keys::kDeliveryReports) != 0);
-    const bool read = ReadPhone(receiver, db, names);
+    const bool read = ReadPhone(*receiver, db, names);
     // Every message read is committed to Brivantel.db as it comes: nothing is left unsaved.
     if (const int interrupted = InterruptedStatus(true))
         return interrupted;
@@ -183,20 +205,28 @@ int Inbox(CCommandContext& ctx)
     return kExitOk;
 }
 
-void SleepSeconds(int seconds)
+// Waits the seconds out, or less when a stop signal comes or the source announces a message.
+void SleepSeconds(int seconds, const bool& news)
 {
-    for (int i = 0; i < seconds && CSignalPipe::Received() == 0; ++i) {
-        timespec second{1, 0};
-        ::nanosleep(&second, nullptr); // a stop signal cuts it short
+    constexpr long kSliceMs = 200;
+    for (long waited = 0; waited < seconds * 1000L && CSignalPipe::Received() == 0 && !news;
+         waited += kSliceMs) {
+        // The modem service's announcements come through the event loop.
+        QCoreApplication::processEvents();
+        timespec slice{0, kSliceMs * 1000000L};
+        ::nanosleep(&slice, nullptr); // a stop signal cuts it short
     }
 }
 
 int WatchSms(CCommandContext& ctx)
 {
-    bool usage = false;
-    const std::string device = PortDevice(ctx, usage);
-    if (usage)
-        return kExitUsage;
+    CMessageDb db;
+    int status = kExitOk;
+    std::string backend;
+    std::string device;
+    auto receiver = ChooseReceiver(ctx, db, status, &backend, &device);
+    if (!receiver)
+        return status;
     int interval = ctx.Settings().Get(settings_keys::kReceiveInterval);
     if (ctx.Parser().isSet("interval")) {
         bool number = false;
@@ -209,18 +239,28 @@ int WatchSms(CCommandContext& ctx)
     // Turned off for the desktop program; a watch asked for by name still polls.
     if (interval <= 0)
         interval = settings_keys::kReceiveInterval.fallback;
-    CMessageDb db;
     if (!OpenMessages(ctx, db))
         return kExitFailed;
     const auto names = NamesByNumber(ctx);
     EndOnSignals();
     std::cerr << "Odbieranie wiadomości co " << interval << " s (Ctrl+C kończy)." << std::endl;
-    CSmsReceiver receiver(device, db);
-    receiver.SetStatusReports(ctx.Settings().Get(settings_keys::kDeliveryReports) != 0);
+    bool news = false;
+    const bool reports = ctx.Settings().Get(settings_keys::kDeliveryReports) != 0;
+    receiver->SetNewsObserver([&news] { news = true; });
     std::string lastProblem;
     while (CSignalPipe::Received() == 0) {
-        ReadPhone(receiver, db, names, &lastProblem);
-        SleepSeconds(interval);
+        news = false;
+        if (!ReadPhone(*receiver, db, names, &lastProblem)) {
+            // A modem plugged in again is a new object of the modem service, and one the service
+            // let go is the port's again: the next round reads whatever serves the phone now.
+            ReceiverChoice again = phone_receiver::Choose(backend, device, &ctx.ModemService(), db);
+            if (again.receiver) {
+                receiver = std::move(again.receiver);
+                receiver->SetStatusReports(reports);
+                receiver->SetNewsObserver([&news] { news = true; });
+            }
+        }
+        SleepSeconds(interval, news);
     }
     return kExitOk;
 }
@@ -232,13 +272,15 @@ std::vector<CCommand> ReceiveCommands()
     const QCommandLineOption port("port", "Port telefonu zamiast Settings/Port (np. /dev/ttyUSB0).", "PORT");
     const QCommandLineOption json("json", "Lista w JSON (UTF-8).");
     const QCommandLineOption unread("unread", "Tylko nieprzeczytane.");
+    const QCommandLineOption backend(
+        "backend", "auto, modemmanager albo serial zamiast Settings/PhoneBackend.", "BACKEND");
     const QCommandLineOption interval(
         "interval", "Co ile sekund czytać telefon (domyślnie Settings/ReceiveInterval).", "S");
     return {
         {{"receive"},
-         "receive [--port PORT]",
+         "receive [--port PORT] [--backend auto|modemmanager|serial]",
          "Czyta wiadomości z telefonu, zapisuje je w Brivantel.db, usuwa z telefonu i wypisuje nowe.",
-         {port},
+         {port, backend},
          0,
          Receive},
         {{"inbox"},
@@ -248,9 +290,9 @@ std::vector<CCommand> ReceiveCommands()
          0,
          Inbox},
         {{"watch-sms"},
-         "watch-sms [--port PORT] [--interval S]",
+         "watch-sms [--port PORT] [--backend auto|modemmanager|serial] [--interval S]",
          "Czyta telefon co S sekund i wypisuje nowe wiadomości, aż do przerwania (Ctrl+C).",
-         {port, interval},
+         {port, backend, interval},
          0,
          WatchSms},
     };

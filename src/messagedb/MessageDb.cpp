@@ -66,7 +66,10 @@ const char* const kMigrations[] = {
     "  discharge INTEGER,"
     "  PRIMARY KEY (name, text, filed, number, part)) WITHOUT ROWID;"
     "CREATE INDEX sent_part_report ON sent_part(number, reference, sent);",
-    // 3: the messages by sender and time, so that a list of conversations and one person's thread
+    // 3: when a message a modem service still holds unfinished was first seen, so that giving up
+    // on its missing parts after a day counts from then, across restarts.
+    "CREATE TABLE first_seen (key TEXT PRIMARY KEY, at INTEGER NOT NULL) WITHOUT ROWID;",
+    // 4: the messages by sender and time, so that a list of conversations and one person's thread
     // are read without going through every message.
     "CREATE INDEX IF NOT EXISTS message_sender ON message(sender, coalesce(sent, received), read) WHERE "
     "deleted = 0;",
@@ -493,7 +496,9 @@ bool CMessageDb::ImportOne(const IncomingMessage& in, ImportResult& result)
             add.Bind(8, in.reference);
         else
             add.BindNull(8);
-        add.Bind(9, isPart ? in.total : 1).Bind(10, isPart ? 0 : 1).Bind(11, in.readable ? 1 : 0);
+        add.Bind(9, isPart ? in.total : 1)
+            .Bind(10, isPart || in.incomplete ? 0 : 1)
+            .Bind(11, in.readable ? 1 : 0);
         add.Bind(12, in.reason).Bind(13, isPart ? std::string() : in.raw).Bind(14, in.flash ? 1 : 0);
         if (add.Step() != SQLITE_DONE)
             return fail();
@@ -783,6 +788,28 @@ bool CMessageDb::Delete(std::int64_t id)
         return false;
     }
     return sqlite3_changes(m_db) == 1;
+}
+
+std::int64_t CMessageDb::FirstSeen(const std::string& key, std::int64_t now)
+{
+    if (!m_db)
+        return now;
+    Statement add(m_db, "INSERT OR IGNORE INTO first_seen(key, at) VALUES (?, ?)");
+    if (add.Bind(1, key).Bind(2, now).Step() != SQLITE_DONE) {
+        m_error = sqlite3_errmsg(m_db);
+        return now;
+    }
+    Statement q(m_db, "SELECT at FROM first_seen WHERE key = ?");
+    return q.Bind(1, key).Step() == SQLITE_ROW ? q.Int(0) : now;
+}
+
+void CMessageDb::ForgetFirstSeen(const std::string& key)
+{
+    if (!m_db)
+        return;
+    Statement q(m_db, "DELETE FROM first_seen WHERE key = ?");
+    if (q.Bind(1, key).Step() != SQLITE_DONE)
+        m_error = sqlite3_errmsg(m_db);
 }
 
 bool CMessageDb::RecordSent(const SentCopy& copy)

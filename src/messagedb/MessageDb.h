@@ -34,6 +34,9 @@ struct IncomingMessage
     // low half it begins with, the high half it ends with. Not in text.
     int leadingLowSurrogate = 0;
     int trailingHighSurrogate = 0;
+    // The source gave up waiting for the rest of it (a modem service that never finished
+    // receiving its parts): a whole message, listed at once but not complete.
+    bool incomplete = false;
 };
 
 struct StoredMessage
@@ -202,6 +205,13 @@ public:
                              const std::string& number = {}) const;
     // How long after a send its reports are taken.
     static constexpr std::int64_t kReportWindow = 7 * 24 * 3600;
+
+    // When the source's message under this key was first seen waiting (it is recorded now when it
+    // was not yet), so that a wait counted in days survives a restart; now when the database
+    // cannot say.
+    std::int64_t FirstSeen(const std::string& key, std::int64_t now);
+    // The wait under this key is over (the message was imported).
+    void ForgetFirstSeen(const std::string& key);
 
     // The schema version of an open database (PRAGMA user_version).
     int SchemaVersion() const;

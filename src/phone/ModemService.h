@@ -2,10 +2,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "net/Outcome.h"
+
+class CMessageDb;
+class CMessageReceiver;
 
 // The SIM's lock as the system's modem service reports it.
 enum class SimLock
@@ -53,8 +57,15 @@ public:
     // Every modem it manages, in its order; empty when it is not running.
     virtual std::vector<ModemInfo> Modems() = 0;
     // Sends one text (Windows-1250; the service splits and encodes it) and deletes it from the
-    // modem's list afterwards. Failed with a short Polish reason.
-    virtual COutcome Send(const ModemInfo& modem, const std::string& number, const std::string& text) = 0;
+    // modem's list afterwards. Failed with a short Polish reason. lastReference: the network's
+    // reference of the message's last part as the service gives it (-1 when it gives none); the
+    // service sends a long text's parts one after another, each taking the next reference.
+    virtual COutcome Send(const ModemInfo& modem, const std::string& number, const std::string& text,
+                          int* lastReference = nullptr) = 0;
+    // Asks the network for a report of each part's delivery with the sends that follow.
+    virtual void SetDeliveryReports(bool on) = 0;
+    // Reads the modem's received messages and delivery reports into the database.
+    virtual std::unique_ptr<CMessageReceiver> Receiver(const ModemInfo& modem, CMessageDb& db) = 0;
     // Unlocks the SIM; a wrong PIN says how many tries are left when the service knows.
     virtual COutcome SendPin(const ModemInfo& modem, const std::string& pin) = 0;
 

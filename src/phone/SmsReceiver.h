@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "phone/MessageReceiver.h"
+
 class CMessageDb;
 class CSerialLink;
 struct IncomingMessage;
@@ -18,46 +20,27 @@ struct ReceiveTimeouts
     std::chrono::milliseconds byte{1000};     // handing one byte to the port
 };
 
-// What one reading of the phone did. Texts are Polish, UTF-8.
-struct ReceiveReport
-{
-    bool ok = false;                 // the phone was read and what it held was stored (notes aside)
-    std::string problem;             // why not
-    std::string storage;             // "ME" (the phone's memory) or "SM" (the SIM)
-    int stored = 0;                  // copies new to the database
-    int duplicates = 0;              // copies the database already had
-    int deleted = 0;                 // slots emptied on the phone
-    std::vector<std::int64_t> shown; // messages that became visible: new ones, long ones now whole
-    // The storage is full, so the network holds back new messages. Reported once until a
-    // reading finds room again.
-    bool storageFull = false;
-    std::vector<std::string> notes; // a message left on the phone or kept unreadable, and why
-    int reports = 0;                // delivery reports taken (matched to a sent message or not)
-    int reportsMatched = 0;         // of them, those that named a message we sent
-};
-
 // Reads the messages a GSM phone or modem holds, over a serial port in PDU mode, into the
 // message database: "AT+CPMS" chooses the phone's memory or else the SIM, "AT+CNMI" asks for
 // "+CMTI" notices while the port is ours, "AT+CMGL=4" lists everything. Each message is deleted
 // from the phone ("AT+CMGD") only after the database committed it, so a reading cut short at
 // any point loses nothing and the next one stores nothing twice.
-class CSmsReceiver
+class CSmsReceiver final : public CMessageReceiver
 {
 public:
-    using WaitHook = std::function<void()>;
-
     CSmsReceiver(std::string device, CMessageDb& db, WaitHook hook = {}, ReceiveTimeouts timeouts = {});
 
     // Opens the port, reads, stores, deletes, closes. now: the receiving time stamped on new
     // messages (seconds since 1970).
-    ReceiveReport Receive(std::int64_t now);
+    ReceiveReport Receive(std::int64_t now) override;
 
     // Called after each commit, before anything is deleted from the phone.
-    void SetAfterCommit(std::function<void()> observer) { m_afterCommit = std::move(observer); }
+    void SetAfterCommit(std::function<void()> observer) override { m_afterCommit = std::move(observer); }
     void SetTimeouts(const ReceiveTimeouts& timeouts) { m_timeouts = timeouts; }
     // Asks the phone to store delivery reports and announce them ("+CDSI") while the port is
     // ours. Reports found on the phone are taken either way: they are of no use left there.
-    void SetStatusReports(bool on) { m_statusReports = on; }
+    void SetStatusReports(bool on) override { m_statusReports = on; }
+    std::string Via() const override { return "port " + m_device; }
 
     struct Answer
     {

@@ -5,9 +5,11 @@
 #include "send/IdeaSender.h"
 #include "send/PLUSSender.h"
 #include "send/SendEnvironment.h"
+#include "send/SmsEncoding.h"
 #include "store/SettingsData.h"
 #include "store/Windows1250.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -16,6 +18,25 @@ std::string Polish(std::string_view utf8)
 {
     return windows1250::FromUtf8Lossy(utf8);
 }
+
+} // namespace
+
+// The service names only the reference of a message's last part; it splits a long text as the
+// alphabet demands (GSM 7-bit when every character is in it, UCS-2 otherwise) and sends the parts
+// one after another, and the network's references count up by one per part, modulo 256.
+std::vector<int> ServicePartReferences(const std::string& text, int lastReference)
+{
+    const sms::Coding coding = sms::ToSeptets(sms::FromWindows1250(text)).empty() && !text.empty()
+                                   ? sms::Coding::Ucs2
+                                   : sms::Coding::Gsm7;
+    const int parts = std::max(1, sms::PartCount(text, coding));
+    std::vector<int> references;
+    for (int i = parts - 1; i >= 0; --i)
+        references.push_back(((lastReference - i) % 256 + 256) % 256);
+    return references;
+}
+
+namespace {
 
 SendOutcome Failed(std::string reason)
 {
@@ -131,7 +152,12 @@ SendOutcome CSender::SendByService(CModemService& service, const ModemInfo& mode
     const std::string dial = CPhoneSender::DialableNumber(number);
     if (dial.empty())
         return Failed(Polish("Numer \"") + number + Polish("\" nie nadaje się do wybrania w telefonie."));
-    SendOutcome outcome{service.Send(modem, dial, text), {}};
+    const bool reports = m_environment.GetDeliveryReports();
+    service.SetDeliveryReports(reports);
+    int lastReference = -1;
+    SendOutcome outcome{service.Send(modem, dial, text, &lastReference), {}};
+    if (outcome && reports && lastReference >= 0)
+        outcome.references = ServicePartReferences(text, lastReference);
     if (outcome)
         m_environment.NoteSendRoute(Polish("SMS przez ModemManager (") + modem.Name() + ")");
     return outcome;

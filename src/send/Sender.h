@@ -11,6 +11,10 @@
 
 class CSendEnvironment;
 
+// The network's reference of each part of a text the modem service sent, from the reference of
+// its last part (the only one the service names).
+std::vector<int> ServicePartReferences(const std::string& text, int lastReference);
+
 // The route dispatcher: the one way out for every message. It only sends; whoever calls it files
 // the message by the answer.
 class CSender

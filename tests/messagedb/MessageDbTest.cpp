@@ -68,7 +68,7 @@ struct OtherConnection
 
 TEST_F(MessageDbTest, CreatesAPrivateWalDatabaseAtTheLatestSchema)
 {
-    EXPECT_EQ(m_db.SchemaVersion(), 3);
+    EXPECT_EQ(m_db.SchemaVersion(), 4);
     const std::string path = m_dir.file("Brivantel.db");
     OtherConnection other(path);
     EXPECT_EQ(other.Text("PRAGMA journal_mode"), "wal");
@@ -86,10 +86,10 @@ TEST_F(MessageDbTest, AFirstVersionDatabaseGainsTheSentPartsAndKeepsItsMessages)
     m_db.Close();
     {
         OtherConnection other(m_dir.file("Brivantel.db"));
-        ASSERT_TRUE(other.Exec("DROP TABLE sent_part; PRAGMA user_version = 1"));
+        ASSERT_TRUE(other.Exec("DROP TABLE sent_part; DROP TABLE first_seen; PRAGMA user_version = 1"));
     }
     ASSERT_TRUE(m_db.Open(m_dir.path()).ok);
-    EXPECT_EQ(m_db.SchemaVersion(), 3);
+    EXPECT_EQ(m_db.SchemaVersion(), 4);
     EXPECT_EQ(All().size(), 1u);
     SentCopy copy{"Anna", "602123456", "Hej", 1000, kNow, {7}};
     ASSERT_TRUE(m_db.RecordSent(copy));
@@ -118,7 +118,7 @@ TEST_F(MessageDbTest, ReopeningKeepsMessagesAndRunsNoStepTwice)
     const auto reopened = m_db.Open(m_dir.path());
     ASSERT_TRUE(reopened.ok) << reopened.message;
     EXPECT_TRUE(reopened.message.empty());
-    EXPECT_EQ(m_db.SchemaVersion(), 3);
+    EXPECT_EQ(m_db.SchemaVersion(), 4);
     const auto list = All();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].text, "Zażółć 😀");
@@ -432,4 +432,30 @@ TEST_F(MessageDbTest, SendersAndTheirThreadsAgreeWithTheList)
 
     ASSERT_TRUE(m_db.SetSenderRead("+48602000001", kNow));
     EXPECT_EQ(m_db.UnreadCount(kNow), 1);
+}
+
+TEST_F(MessageDbTest, AWaitsFirstSightSurvivesAReopenUntilItIsForgotten)
+{
+    EXPECT_EQ(m_db.FirstSeen("mm/1/wait/+48602123456/t", kNow), kNow);
+    EXPECT_EQ(m_db.FirstSeen("mm/1/wait/+48602123456/t", kNow + 60), kNow);
+    m_db.Close();
+    ASSERT_TRUE(m_db.Open(m_dir.path()).ok);
+    EXPECT_EQ(m_db.FirstSeen("mm/1/wait/+48602123456/t", kNow + 3600), kNow);
+    EXPECT_EQ(m_db.FirstSeen("mm/1/wait/+48602000001/t", kNow + 3600), kNow + 3600);
+    m_db.ForgetFirstSeen("mm/1/wait/+48602123456/t");
+    EXPECT_EQ(m_db.FirstSeen("mm/1/wait/+48602123456/t", kNow + 7200), kNow + 7200);
+}
+
+TEST_F(MessageDbTest, AMessageGivenUpOnIsListedIncompleteOnceADayOld)
+{
+    IncomingMessage m = Sms("mm/1/a", "+48602123456", "Początek", kNow);
+    m.incomplete = true;
+    const ImportResult imported = m_db.Import({m});
+    ASSERT_TRUE(imported.ok) << imported.reason;
+    EXPECT_EQ(imported.shown.size(), 1u);
+    EXPECT_TRUE(m_db.List({}, kNow).empty());
+    const auto list = m_db.List({}, kNow + CMessageDb::kPartWait);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_FALSE(list[0].complete);
+    EXPECT_EQ(list[0].text, "Początek");
 }

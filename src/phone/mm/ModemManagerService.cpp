@@ -12,6 +12,7 @@
 #include <QVariantMap>
 
 #include "net/StopRequest.h"
+#include "phone/mm/ModemManagerReceiver.h"
 #include "store/Windows1250.h"
 
 namespace {
@@ -237,8 +238,10 @@ std::string CModemManagerService::ReasonFor(const QString& errorName, const QStr
 }
 
 COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& number,
-                                    const std::string& text)
+                                    const std::string& text, int* lastReference)
 {
+    if (lastReference)
+        *lastReference = -1;
     if (!IsRunning())
         return COutcome::Failed(Polish("Usługa ModemManager nie działa."));
     const auto failure = [](const Reply& reply, const std::string& timedOut) {
@@ -254,6 +257,10 @@ COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& n
     QVariantMap properties;
     properties.insert(QStringLiteral("number"), QString::fromStdString(number));
     properties.insert(QStringLiteral("text"), QString::fromStdString(windows1250::ToUtf8(text)));
+    // Reports can cost money: the request goes only when the user turned them on, and otherwise
+    // the properties stay exactly as they always were.
+    if (m_deliveryReports)
+        properties.insert(QStringLiteral("delivery-report-request"), true);
     create << properties;
     const Reply created = Call(create, m_queryTimeout);
     if (!created.message || created.message->type() != QDBusMessage::ReplyMessage ||
@@ -267,6 +274,21 @@ COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& n
     if (!sent.message || sent.message->type() != QDBusMessage::ReplyMessage)
         outcome = failure(sent, Polish("ModemManager nie potwierdził wysłania w ciągu ") +
                                     Seconds(m_sendTimeout) + " s.");
+    else if (lastReference && m_deliveryReports) {
+        // The reference a report will name; read before the copy is deleted below.
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            kService, smsPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << kSms << QStringLiteral("MessageReference");
+        const Reply reference = Call(get, m_queryTimeout);
+        if (reference.message && reference.message->type() == QDBusMessage::ReplyMessage &&
+            !reference.message->arguments().isEmpty()) {
+            bool isNumber = false;
+            const uint value =
+                reference.message->arguments().first().value<QDBusVariant>().variant().toUInt(&isNumber);
+            if (isNumber && value <= 255)
+                *lastReference = static_cast<int>(value);
+        }
+    }
     // Sent or not, the copy in the modem's list is ours to clear: the list is the modem's storage,
     // and a message that failed is sent anew from the outbox. A service that has gone deletes
     // nothing, and needs nothing deleted.
@@ -304,4 +326,9 @@ COutcome CModemManagerService::SendPin(const ModemInfo& modem, const std::string
         }
     }
     return COutcome::Failed(reason);
+}
+
+std::unique_ptr<CMessageReceiver> CModemManagerService::Receiver(const ModemInfo& modem, CMessageDb& db)
+{
+    return std::make_unique<CModemManagerReceiver>(*this, modem, db);
 }

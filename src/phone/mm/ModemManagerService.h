@@ -20,7 +20,10 @@ public:
 
     bool IsRunning() override;
     std::vector<ModemInfo> Modems() override;
-    COutcome Send(const ModemInfo& modem, const std::string& number, const std::string& text) override;
+    COutcome Send(const ModemInfo& modem, const std::string& number, const std::string& text,
+                  int* lastReference = nullptr) override;
+    void SetDeliveryReports(bool on) override { m_deliveryReports = on; }
+    std::unique_ptr<CMessageReceiver> Receiver(const ModemInfo& modem, CMessageDb& db) override;
     COutcome SendPin(const ModemInfo& modem, const std::string& pin) override;
     void SetWaitHook(WaitHook hook) override { m_hook = std::move(hook); }
     void SetSendTimeout(std::chrono::milliseconds timeout) override { m_sendTimeout = timeout; }
@@ -31,6 +34,8 @@ public:
     static std::string ReasonFor(const QString& errorName, const QString& message);
 
 private:
+    friend class CModemManagerReceiver;
+
     struct Reply
     {
         std::optional<QDBusMessage> message; // none when our own bound or a stop ended the wait
@@ -42,4 +47,5 @@ private:
     WaitHook m_hook;
     std::chrono::milliseconds m_sendTimeout{330000}; // the service itself gives a part up to 300 s
     std::chrono::milliseconds m_queryTimeout{5000};
+    bool m_deliveryReports = false;
 };

@@ -133,3 +133,59 @@ nlohmann::json FakeModemManager::State() const
     std::ifstream file(m_dir.file("state.json"));
     return nlohmann::json::parse(file, nullptr, false);
 }
+
+bool FakeModemManager::CallTest(const std::string& method, const std::vector<std::string>& arguments,
+                                std::string* reply)
+{
+    const std::string out = m_dir.file("dbus-send.out");
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::vector<std::string> argv = {"/usr/bin/dbus-send",
+                                     "--bus=" + m_address,
+                                     "--print-reply",
+                                     "--reply-timeout=20000",
+                                     "--dest=org.freedesktop.ModemManager1",
+                                     "/org/freedesktop/ModemManager1",
+                                     "com.brivantel.FakeModemManager." + method};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const pid_t pid = Spawn(argv, {}, fd, m_dir.file("dbus-send.log"));
+    ::close(fd);
+    int status = -1;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return false;
+    if (reply) {
+        std::ifstream file(out);
+        *reply = std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    return true;
+}
+
+std::string FakeModemManager::Receive(const nlohmann::json& message)
+{
+    std::string reply;
+    if (!CallTest("Receive", {"string:" + message.dump()}, &reply))
+        return {};
+    // method return ... \n   object path "/org/freedesktop/ModemManager1/SMS/3"
+    const auto open = reply.find('"');
+    const auto close = reply.rfind('"');
+    return open == std::string::npos || close <= open ? std::string()
+                                                      : reply.substr(open + 1, close - open - 1);
+}
+
+bool FakeModemManager::Update(const std::string& path, const nlohmann::json& properties)
+{
+    return CallTest("Update", {"objpath:" + path, "string:" + properties.dump()}, nullptr);
+}
+
+bool FakeModemManager::SetDelete(const std::string& behaviour)
+{
+    return CallTest("SetDelete", {"string:" + behaviour}, nullptr);
+}
+
+bool FakeModemManager::Restart(nlohmann::json parameters)
+{
+    Stop(m_service);
+    ::unlink(m_dir.file("state.json").c_str());
+    return StartService(std::move(parameters));
+}
