@@ -99,7 +99,7 @@ QString CConversationListModel::ShortTime(std::int64_t time, std::int64_t now)
         return {};
     const bool sameDay = local.tm_year == current.tm_year && local.tm_yday == current.tm_yday;
     char text[32];
-    const std::size_t length = std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%d/%m/%Y %H:%M", &local);
+    const std::size_t length = std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%d/%m/%Y", &local);
     return QString::fromLatin1(text, static_cast<qsizetype>(length));
 }
 

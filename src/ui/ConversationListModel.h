@@ -36,7 +36,7 @@ public:
     // "Jan Kowalski", or the number (or the sender's name) when the book has none.
     QString Title(int row) const;
 
-    // "08/12/2026 12:03" for another day, "12:03" for today.
+    // "12:03" for today, "08/12/2026" for another day: the list has room for the name first.
     static QString ShortTime(std::int64_t time, std::int64_t now);
 
 private:

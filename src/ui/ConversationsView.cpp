@@ -109,7 +109,7 @@ CConversationsView::CConversationsView(CBrivantelDoc& document, int kind, QWidge
     splitter->addWidget(right);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 5);
-    splitter->setSizes({230, 530});
+    splitter->setSizes({250, 510});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(splitter);

@@ -663,3 +663,12 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
     EXPECT_EQ(store.value(QStringLiteral("ConversationReplies/+48602111222")).toString(),
               QStringLiteral("Odpiszę zaraz"));
 }
+
+// The list's time: the hour for today, the date for an older day.
+TEST(ConversationsView, ListTimeIsTheHourTodayAndTheDateBefore)
+{
+    const std::int64_t now = At(18, 0);
+    EXPECT_EQ(CConversationListModel::ShortTime(At(9, 5), now), QStringLiteral("09:05"));
+    EXPECT_EQ(CConversationListModel::ShortTime(At(9, 5) - 86400, now), QStringLiteral("07/12/2026"));
+    EXPECT_EQ(CConversationListModel::ShortTime(0, now), QString());
+}
