@@ -140,6 +140,7 @@ int main(int argc, char** argv)
 
     double firstPaint = 1e9;
     double opening = 1e9;
+    double firstOpening = 0; // the first also marks the thread's 2,500 unread messages read
     std::vector<double> scrolls;
     int threadRows = 0;
     int people = 0;
@@ -165,6 +166,8 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         view->GetThread().viewport()->repaint();
         opening = std::min(opening, Ms(Clock::now() - t1));
+        if (run == 0)
+            firstOpening = Ms(Clock::now() - t1);
         threadRows = view->GetThreadModel().rowCount();
 
         QScrollBar* bar = view->GetThread().verticalScrollBar();
@@ -186,8 +189,9 @@ int main(int argc, char** argv)
     std::printf("conversations view, %d people listed, %d sent + %d received messages\n", people, kSent,
                 kReceived);
     std::printf("  list first paint: %.1f ms (best of %d; target < 50 ms)\n", firstPaint, kRuns);
-    std::printf("  opening a thread of %d messages: %.1f ms (best of %d; target < 50 ms)\n", threadRows,
-                opening, kRuns);
+    std::printf("  opening a thread of %d messages: %.1f ms (best of %d; target < 50 ms); the first time, "
+                "marking its %d unread messages read: %.1f ms\n",
+                threadRows, opening, kRuns, kHeavyEach, firstOpening);
     std::printf("  paint of the visible rows while scrolling: mean %.2f ms, 95th percentile %.2f ms, "
                 "worst %.2f ms over %zu pages (target < 8 ms)\n",
                 mean, p95, scrolls.empty() ? 0 : scrolls.back(), scrolls.size());
