@@ -672,3 +672,27 @@ TEST(ConversationsView, ListTimeIsTheHourTodayAndTheDateBefore)
     EXPECT_EQ(CConversationListModel::ShortTime(At(9, 5) - 86400, now), QStringLiteral("07/12/2026"));
     EXPECT_EQ(CConversationListModel::ShortTime(0, now), QString());
 }
+
+// A reading of the phone that brought messages shows them at once: in the open thread (read, since
+// it is on the screen) and as a new person at the top of the list.
+TEST(ConversationsView, MessagesArrivingShowAtOnce)
+{
+    Exchange exchange;
+    Shown shown(exchange.doc);
+    shown.Open(QStringLiteral("Jan Kowalski"));
+    {
+        CMessageDb db;
+        ASSERT_TRUE(db.Open(exchange.dir.path().toStdString()).ok);
+        ASSERT_TRUE(db.Import({Whole("g", "602111222", "Jestem już", At(12, 40)),
+                               Whole("h", "+48700800900", "Nowy numer", At(12, 41))})
+                        .ok);
+    }
+    emit shown.frame.GetInbox().messagesArrived();
+    const CThreadModel& thread = shown.View().GetThreadModel();
+    ASSERT_EQ(thread.rowCount(), 7);
+    EXPECT_EQ(thread.index(6).data().toString(), QStringLiteral("Jestem już"));
+    EXPECT_EQ(shown.Row(0), QStringLiteral("+48700800900"));
+    EXPECT_TRUE(shown.View().GetListModel().index(0).data(CConversationListModel::UnreadRole).toBool());
+    EXPECT_EQ(shown.View().CurrentKey(), "+48602111222");
+    EXPECT_EQ(exchange.Unread(), 3); // the stranger's, "Orange"'s and the new number's
+}
