@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 
 #include <algorithm>
