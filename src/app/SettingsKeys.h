@@ -51,6 +51,12 @@ inline constexpr StringSetting kIdeaHomeHost{"Hosts", "IdeaHome", "www.idea.pl",
 inline constexpr StringSetting kPlusHost{"Hosts", "Plus", "www.text.plusgsm.pl", true};
 
 // The command-line tool's last mailbox count, and the account it belongs to.
+// "Rozmowy": the person whose thread is open (a normalised number or a sender's name), and in
+// their own section each person's reply begun and not yet sent, under the person's number. Never
+// in the data file.
+inline constexpr StringSetting kConversationOpen{"View", "Conversation", ""};
+inline constexpr const char* kConversationRepliesSection = "ConversationReplies";
+
 inline constexpr IntSetting kMailLastCount{"MailCheck", "LastCount", 0};
 inline constexpr StringSetting kMailAccount{"MailCheck", "Account", ""};
 

@@ -69,6 +69,10 @@ const char* const kMigrations[] = {
     // 3: when a message a modem service still holds unfinished was first seen, so that giving up
     // on its missing parts after a day counts from then, across restarts.
     "CREATE TABLE first_seen (key TEXT PRIMARY KEY, at INTEGER NOT NULL) WITHOUT ROWID;",
+    // 4: the messages by sender and time, so that a list of conversations and one person's thread
+    // are read without going through every message.
+    "CREATE INDEX IF NOT EXISTS message_sender ON message(sender, coalesce(sent, received), read) WHERE "
+    "deleted = 0;",
 };
 constexpr int kLatestVersion = static_cast<int>(sizeof kMigrations / sizeof kMigrations[0]);
 static_assert(kApplicationId == 1112692308);
@@ -632,6 +636,106 @@ StoredMessage CMessageDb::Find(std::int64_t id) const
     if (q.Bind(1, id).Step() != SQLITE_ROW)
         return kNone;
     return RowToMessage(q);
+}
+
+std::vector<SenderSummary> CMessageDb::Senders(std::int64_t now) const
+{
+    std::vector<SenderSummary> out;
+    if (!m_db)
+        return out;
+    // The index of senders holds neither the parts' counts nor the time received: a message still
+    // waiting for its parts is taken out afterwards, for the few senders that have one.
+    Statement all(m_db, "SELECT sender, max(coalesce(sent, received)), sum(read = 0) FROM message "
+                        "INDEXED BY message_sender WHERE deleted = 0 GROUP BY sender");
+    int rc = 0;
+    while ((rc = all.Step()) == SQLITE_ROW) {
+        SenderSummary summary;
+        summary.sender = all.Text(0);
+        summary.last = all.Int(1);
+        summary.unread = static_cast<int>(all.Int(2));
+        out.push_back(std::move(summary));
+    }
+    if (rc != SQLITE_DONE) {
+        m_error = sqlite3_errmsg(m_db);
+        return {};
+    }
+    Statement waiting(m_db, "SELECT sender FROM message INDEXED BY message_waiting WHERE present < total AND "
+                            "received > ?1 AND deleted = 0");
+    waiting.Bind(1, now - kPartWait);
+    std::vector<std::string> senders;
+    while (waiting.Step() == SQLITE_ROW)
+        if (std::find(senders.begin(), senders.end(), waiting.Text(0)) == senders.end())
+            senders.push_back(waiting.Text(0));
+    for (const auto& sender : senders) {
+        Statement one(m_db, "SELECT max(coalesce(sent, received)), sum(read = 0), count(*) FROM message "
+                            "WHERE sender = ?1 AND deleted = 0 AND (present >= total OR received <= ?2)");
+        one.Bind(1, sender).Bind(2, now - kPartWait);
+        if (one.Step() != SQLITE_ROW)
+            continue;
+        for (auto it = out.begin(); it != out.end(); ++it) {
+            if (it->sender != sender)
+                continue;
+            if (one.Int(2) == 0) {
+                out.erase(it);
+            } else {
+                it->last = one.Int(0);
+                it->unread = static_cast<int>(one.Int(1));
+            }
+            break;
+        }
+    }
+    return out;
+}
+
+std::vector<MessageHead> CMessageDb::SenderHeads(const std::string& sender, std::int64_t now) const
+{
+    std::vector<MessageHead> out;
+    if (!m_db)
+        return out;
+    Statement q(m_db,
+                "SELECT id, coalesce(sent, received), read, length(text), "
+                "length(text) - length(replace(text, char(10), '')) FROM message INDEXED BY message_sender "
+                "WHERE sender = ?1 AND deleted = 0 AND (present >= total OR received <= ?2) "
+                "ORDER BY coalesce(sent, received), id");
+    q.Bind(1, sender).Bind(2, now - kPartWait);
+    int rc = 0;
+    while ((rc = q.Step()) == SQLITE_ROW) {
+        MessageHead head;
+        head.id = q.Int(0);
+        head.time = q.Int(1);
+        head.read = q.Int(2) != 0;
+        head.chars = static_cast<int>(q.Int(3));
+        head.lines = 1 + static_cast<int>(q.Int(4));
+        out.push_back(head);
+    }
+    if (rc != SQLITE_DONE)
+        m_error = sqlite3_errmsg(m_db);
+    return out;
+}
+
+std::int64_t CMessageDb::LastOfSender(const std::string& sender, std::int64_t now) const
+{
+    if (!m_db)
+        return 0;
+    Statement q(m_db,
+                "SELECT id FROM message INDEXED BY message_sender WHERE sender = ?1 AND deleted = 0 AND "
+                "(present >= total OR received <= ?2) ORDER BY coalesce(sent, received) DESC, id DESC "
+                "LIMIT 1");
+    q.Bind(1, sender).Bind(2, now - kPartWait);
+    return q.Step() == SQLITE_ROW ? q.Int(0) : 0;
+}
+
+bool CMessageDb::SetSenderRead(const std::string& sender, std::int64_t now)
+{
+    if (!m_db)
+        return false;
+    Statement q(m_db, "UPDATE message SET read = 1 WHERE sender = ?1 AND deleted = 0 AND read = 0 AND "
+                      "(present >= total OR received <= ?2)");
+    if (q.Bind(1, sender).Bind(2, now - kPartWait).Step() != SQLITE_DONE) {
+        m_error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
 }
 
 int CMessageDb::UnreadCount(std::int64_t now) const

@@ -103,6 +103,24 @@ struct FiledDelivery
     DeliveryState state;
 };
 
+// One sender's received messages in brief, for a list of conversations.
+struct SenderSummary
+{
+    std::string sender;    // normalised, as StoredMessage::sender
+    std::int64_t last = 0; // the newest message's time (sent when known, else received)
+    int unread = 0;
+};
+
+// What a thread needs of a received message before its text is shown.
+struct MessageHead
+{
+    std::int64_t id = 0;
+    std::int64_t time = 0; // sent when known, else received
+    bool read = false;
+    int chars = 0; // the text's characters and lines
+    int lines = 1;
+};
+
 struct ListOptions
 {
     bool unreadOnly = false;
@@ -168,6 +186,15 @@ public:
     // The one message, however it stands; id 0 when there is none.
     StoredMessage Find(std::int64_t id) const;
     int UnreadCount(std::int64_t now) const;
+    // Each sender of messages List would give, with the newest one's time and the unread count,
+    // read from an index of senders: a list of conversations opens without reading every message.
+    std::vector<SenderSummary> Senders(std::int64_t now) const;
+    // One sender's messages as List gives them (in the order they were sent), without texts.
+    std::vector<MessageHead> SenderHeads(const std::string& sender, std::int64_t now) const;
+    // The id of the sender's newest message; 0 when there is none.
+    std::int64_t LastOfSender(const std::string& sender, std::int64_t now) const;
+    // Marks every listed message of the sender read, in one transaction.
+    bool SetSenderRead(const std::string& sender, std::int64_t now);
     // How many messages List would give without a window (a view sizes its list by it).
     std::int64_t Count(const ListOptions& options, std::int64_t now) const;
 

@@ -1,6 +1,11 @@
 #include "ui/AddressBookView.h"
 
 #include "ui/AddressPage.h"
+
+#include "app/Document.h"
+#include "app/SettingsKeys.h"
+#include "messagedb/MessageDb.h"
+#include "store/Address.h"
 #include "ui/controls/AddressListCtrl.h"
 
 CAddressBookSheet::CAddressBookSheet(CBrivantelDoc& document, QWidget* parent)
@@ -44,10 +49,22 @@ CAddressPage& CAddressBookView::GetPage() const
 
 bool CAddressBookView::OnCommand(CommandId command)
 {
+    if (command == CommandId::Conversation) {
+        // "Rozmowy" opens on the person's thread: the view reads whose from the settings store.
+        const CAddress* entry = GetPage().GetModel().EntryAt(GetPage().GetList().GetFirstSelected());
+        if (!entry)
+            return true;
+        GetDocument().GetSettingsStore().Set(settings_keys::kConversationOpen,
+                                             CMessageDb::NormaliseNumber(entry->GetFullNumber()));
+        emit viewRequested(CommandId::ViewConversations);
+        return true;
+    }
     return GetPage().OnCommand(command);
 }
 
 std::optional<CCommandState> CAddressBookView::QueryCommand(CommandId command) const
 {
+    if (command == CommandId::Conversation)
+        return CCommandState{GetPage().GetList().GetSelectedCount() == 1, false};
     return GetPage().QueryCommand(command);
 }

@@ -23,6 +23,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/BrivantelView.h"
 #include "ui/Commands.h"
+#include "ui/ConversationsView.h"
 #include "ui/FolderListBar.h"
 #include "ui/FrameAccess.h"
 #include "ui/FrameOnline.h"
@@ -88,6 +89,8 @@ CBrivantelFrame::CBrivantelFrame(CBrivantelDoc& document, CSettingsStore& settin
     connect(m_inbox, &CInboxWatch::messagesArrived, this, [this] {
         if (auto* received = qobject_cast<CReceivedView*>(m_view.get()))
             received->Reload();
+        if (auto* conversations = qobject_cast<CConversationsView*>(m_view.get()))
+            conversations->Reload();
     });
     connect(m_inbox, &CInboxWatch::deliveryReportsArrived, this, [this] {
         if (auto* sent = qobject_cast<CSentMessagesView*>(m_view.get()))
@@ -129,6 +132,12 @@ void CBrivantelFrame::SwitchView(CommandId command)
     }
     if (auto* sent = qobject_cast<CSentMessagesView*>(view.get()))
         sent->UseDatabase(m_inbox ? m_inbox->Database() : nullptr);
+    if (auto* conversations = qobject_cast<CConversationsView*>(view.get())) {
+        conversations->UseDatabase(m_inbox ? m_inbox->Database() : nullptr);
+        connect(conversations, &CConversationsView::unreadChanged, this, [this] { m_inbox->UpdateCount(); });
+        connect(conversations, &CConversationsView::statusMessage, this,
+                [this](const QString& text) { statusBar()->showMessage(text, 15000); });
+    }
     view->OnInitialUpdate();
 
     for (const auto& [id, bar] : m_viewToolBars)

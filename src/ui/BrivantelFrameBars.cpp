@@ -77,6 +77,11 @@ void CBrivantelFrame::CreateFolderButtons()
         else
             m_folderButtons->addAction(Action(command));
     }
+    // "Rozmowy" beside "Odebrane".
+    const QList<QAction*> buttons = m_folderButtons->actions();
+    const qsizetype received = buttons.indexOf(Action(ViewReceived));
+    m_folderButtons->insertAction(received + 1 < buttons.size() ? buttons[received + 1] : nullptr,
+                                  Action(ViewConversations));
     addToolBar(Qt::TopToolBarArea, m_folderButtons);
 }
 
@@ -167,6 +172,12 @@ void CBrivantelFrame::CreateMenus()
             folders->addSeparator();
         else
             folders->addAction(Action(command));
+    }
+    {
+        const QList<QAction*> items = folders->actions();
+        const qsizetype received = items.indexOf(Action(ViewReceived));
+        folders->insertAction(received + 1 < items.size() ? items[received + 1] : nullptr,
+                              Action(ViewConversations));
     }
     view->addSeparator();
     view->addActions({Action(Layout), Action(FolderButtons), Action(StatusBar)});

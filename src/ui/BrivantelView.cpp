@@ -12,6 +12,7 @@
 #include "ui/MailCheckerView.h"
 #include "ui/SettingsView.h"
 
+#include "ui/ConversationsView.h"
 #include "ui/ReceivedView.h"
 #include "ui/SendMessageView.h"
 #include "ui/controls/ReportListCtrl.h"
@@ -49,6 +50,8 @@ std::unique_ptr<CBrivantelView> CreateView(CBrivantelDoc& document, int kind, QW
         return std::make_unique<CSendMessageView>(document, kind, parent);
     case 1008:
         return std::make_unique<CReceivedView>(document, kind, parent);
+    case 1009:
+        return std::make_unique<CConversationsView>(document, kind, parent);
     // The views of the folders, the address book, the mailbox watch and the settings take their
     // places here as they are written.
     default:

@@ -60,6 +60,9 @@ const std::vector<CCommandInfo>& CommandTable()
         {CopyText, "&Kopiuj tekst", nullptr, "", "Kopiuje tekst wybranej wiadomości do schowka"},
         {Resend, "Wyślij &ponownie", "view-compose", "Wyślij ponownie",
          "Wysyła ponownie wiadomość, której sieć nie doręczyła"},
+        {ViewConversations, "Rozmowy", nullptr, nullptr, ""},
+        {Conversation, "&Rozmowa", "view-conversations", "Rozmowa",
+         "Pokazuje wszystkie wiadomości wymienione z wybraną osobą"},
     };
     return table;
 }
@@ -119,6 +122,7 @@ const std::vector<CViewInfo>& ViewTable()
         {ViewMailChecker, 1006, "Sprawdzanie poczty e-mail", 0},
         {ViewSettings, 1007, "Ustawienia", 0},
         {ViewReceived, 1008, "Odebrane", 0},
+        {ViewConversations, 1009, "Rozmowy", 0},
     };
     return table;
 }
@@ -162,12 +166,14 @@ std::vector<CommandId> ViewMenu(int kind)
     case 1003:
         return {DeleteMessage, DeleteAll};
     case 1005:
-        return {NewAddress, Properties, Delete, Find,    None, LargeIcons,     SmallIcons,
-                List,       Details,    None,   Compose, None, ImportContacts, ExportContacts};
+        return {NewAddress, Properties, Delete,  Find,         None, LargeIcons,     SmallIcons,    List,
+                Details,    None,       Compose, Conversation, None, ImportContacts, ExportContacts};
     case 1007:
         return {SettingsBehaviour, SettingsSending, SettingsConnection};
     case 1008:
         return {Reply, CopyText, Find, None, Delete, None, ReceiveNow};
+    case 1009:
+        return {Send};
     default:
         return {};
     }

@@ -66,6 +66,10 @@ enum class CommandId : int
     CopyText = 32853,
     // The sent folder: a message whose delivery report says it failed goes again.
     Resend = 32854,
+
+    // The conversations ("Rozmowy").
+    ViewConversations = 32860,
+    Conversation = 32861, // the address book's way into a person's thread
 };
 
 // One row of the command table.
@@ -96,7 +100,7 @@ struct CViewInfo
 };
 
 inline constexpr int kFirstViewKind = 1000;
-inline constexpr int kViewCount = 9;
+inline constexpr int kViewCount = 10;
 
 const std::vector<CViewInfo>& ViewTable();
 const CViewInfo* ViewForCommand(CommandId command);

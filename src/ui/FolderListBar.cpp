@@ -50,6 +50,10 @@ void CFolderListBar::Fill()
         const QString text = e.view == 5 ? QStringLiteral("Podstawowa") : QString::fromUtf8(v.name);
         m_list->InsertItem(e.folder, -1, text, v.kind - kFirstViewKind, static_cast<int>(v.command));
     }
+    // "Rozmowy" closes the messages' group, after "Odebrane".
+    if (const CViewInfo* conversations = ViewForCommand(CommandId::ViewConversations))
+        m_list->InsertItem(0, -1, QString::fromUtf8(conversations->name),
+                           conversations->kind - kFirstViewKind, static_cast<int>(conversations->command));
 }
 
 int CFolderListBar::PreferredWidth() const

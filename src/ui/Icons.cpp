@@ -52,9 +52,9 @@ QIcon MakeIcon(const char* name)
 
 const char* ViewName(int index)
 {
-    static const char* const names[] = {"view-compose",    "view-outbox",   "view-sent",
-                                        "view-deleted",    "view-drafts",   "view-address-book",
-                                        "view-mail-watch", "view-settings", "view-received"};
+    static const char* const names[] = {
+        "view-compose",      "view-outbox",     "view-sent",     "view-deleted",  "view-drafts",
+        "view-address-book", "view-mail-watch", "view-settings", "view-received", "view-conversations"};
     return index >= 0 && index < kViewCount ? names[index] : nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -67,7 +68,7 @@ struct OtherConnection
 
 TEST_F(MessageDbTest, CreatesAPrivateWalDatabaseAtTheLatestSchema)
 {
-    EXPECT_EQ(m_db.SchemaVersion(), 3);
+    EXPECT_EQ(m_db.SchemaVersion(), 4);
     const std::string path = m_dir.file("Brivantel.db");
     OtherConnection other(path);
     EXPECT_EQ(other.Text("PRAGMA journal_mode"), "wal");
@@ -88,7 +89,7 @@ TEST_F(MessageDbTest, AFirstVersionDatabaseGainsTheSentPartsAndKeepsItsMessages)
         ASSERT_TRUE(other.Exec("DROP TABLE sent_part; DROP TABLE first_seen; PRAGMA user_version = 1"));
     }
     ASSERT_TRUE(m_db.Open(m_dir.path()).ok);
-    EXPECT_EQ(m_db.SchemaVersion(), 3);
+    EXPECT_EQ(m_db.SchemaVersion(), 4);
     EXPECT_EQ(All().size(), 1u);
     SentCopy copy{"Anna", "602123456", "Hej", 1000, kNow, {7}};
     ASSERT_TRUE(m_db.RecordSent(copy));
@@ -117,7 +118,7 @@ TEST_F(MessageDbTest, ReopeningKeepsMessagesAndRunsNoStepTwice)
     const auto reopened = m_db.Open(m_dir.path());
     ASSERT_TRUE(reopened.ok) << reopened.message;
     EXPECT_TRUE(reopened.message.empty());
-    EXPECT_EQ(m_db.SchemaVersion(), 3);
+    EXPECT_EQ(m_db.SchemaVersion(), 4);
     const auto list = All();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].text, "Zażółć 😀");
@@ -384,6 +385,54 @@ TEST(MessageDbFiles, ADatabaseHeldByAnotherProgramFailsWithAReasonInsteadOfWaiti
 }
 
 } // namespace
+
+// The list of conversations and one sender's thread, read through the index of senders, agree with
+// List: deleted messages and long ones still waiting for parts (less than a day) are left out.
+TEST_F(MessageDbTest, SendersAndTheirThreadsAgreeWithTheList)
+{
+    IncomingMessage older = Sms("b1", "+48501000002", "Stara", kNow - 2 * kHour);
+    ASSERT_TRUE(m_db.Import({Sms("a1", "602000001", "Ala\nma", kNow - 3 * kHour),
+                             Sms("a2", "+48 602 000 001", "kota", kNow - kHour),
+                             Sms("a3", "0048602000001", "Usunięta", kNow), older,
+                             Part("b2", "+48501000002", 9, 2, 1, "Połowa", kNow - 60),
+                             Part("c1", "+48501000003", 4, 2, 1, "Sama połowa", kNow - 60)})
+                    .ok);
+    const auto listed = All();
+    ASSERT_EQ(listed.size(), 4u);
+    ASSERT_TRUE(m_db.SetRead(listed[0].id, true));
+    ASSERT_TRUE(m_db.Delete(listed[3].id)); // "Usunięta", the newest
+    std::vector<SenderSummary> senders = m_db.Senders(kNow);
+    std::sort(senders.begin(), senders.end(),
+              [](const auto& a, const auto& b) { return a.sender < b.sender; });
+    struct Expected
+    {
+        const char* sender;
+        std::int64_t last;
+        int unread;
+    };
+    const Expected expected[] = {{"+48501000002", kNow - 2 * kHour - 10, 1},
+                                 {"+48602000001", kNow - kHour - 10, 1}};
+    ASSERT_EQ(senders.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(senders[i].sender, expected[i].sender);
+        EXPECT_EQ(senders[i].last, expected[i].last);
+        EXPECT_EQ(senders[i].unread, expected[i].unread);
+    }
+    const auto heads = m_db.SenderHeads("+48602000001", kNow);
+    ASSERT_EQ(heads.size(), 2u);
+    EXPECT_EQ(heads[0].id, listed[0].id);
+    EXPECT_TRUE(heads[0].read);
+    EXPECT_EQ(heads[0].chars, 6);
+    EXPECT_EQ(heads[0].lines, 2);
+    EXPECT_EQ(heads[1].chars, 4);
+    EXPECT_EQ(m_db.LastOfSender("+48602000001", kNow), heads[1].id);
+    // A day on, the waiting half is listed with its placeholder, and so is its sender.
+    EXPECT_EQ(m_db.Senders(kNow + 25 * kHour).size(), 3u);
+    EXPECT_EQ(m_db.SenderHeads("+48501000002", kNow + 25 * kHour).size(), 2u);
+
+    ASSERT_TRUE(m_db.SetSenderRead("+48602000001", kNow));
+    EXPECT_EQ(m_db.UnreadCount(kNow), 1);
+}
 
 TEST_F(MessageDbTest, AWaitsFirstSightSurvivesAReopenUntilItIsForgotten)
 {

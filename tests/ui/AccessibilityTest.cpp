@@ -128,7 +128,7 @@ TEST_F(AccessibilityTest, FolderListPublishesEveryGroupAndItsItemsByName)
     } expected[] = {
         {"Wiadomości",
          {"Wyślij wiadomość", "Wiadomości wysyłane", "Wiadomości wysłane", "Wiadomości usunięte",
-          "Wiadomości robocze", "Odebrane"}},
+          "Wiadomości robocze", "Odebrane", "Rozmowy"}},
         {"Książka adresowa", {"Podstawowa"}},
         {"Usługi", {"Sprawdzanie poczty e-mail"}},
         {"Narzędzia", {"Ustawienia"}},
@@ -154,8 +154,11 @@ TEST_F(AccessibilityTest, FolderListPublishesEveryGroupAndItsItemsByName)
             EXPECT_EQ(item->role(), QAccessible::TreeItem);
             EXPECT_EQ(item->parent(), group);
             EXPECT_EQ(group->indexOfChild(item), i);
-            // Only the open group's items are on the screen.
-            EXPECT_EQ(item->state().invisible, g != 0) << g << "/" << i;
+            // Only the open group's items are on the screen, as far as the list is tall: those
+            // below its last whole item wait for its arrow.
+            if (g != 0 || i <= Frame().GetFolderListBar().GetList().LastFullyVisibleItem()) {
+                EXPECT_EQ(item->state().invisible, g != 0) << g << "/" << i;
+            }
         }
     }
     EXPECT_TRUE(list->child(0)->state().expanded);

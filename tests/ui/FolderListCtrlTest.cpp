@@ -32,15 +32,16 @@ protected:
 TEST_F(FolderListTest, HoldsTheProgramsGroupsAndEntries)
 {
     ASSERT_EQ(m_list.GetFolderCount(), 4);
-    EXPECT_EQ(m_list.GetItemCount(0), 6);
+    EXPECT_EQ(m_list.GetItemCount(0), 7);
     EXPECT_EQ(m_list.GetItemCount(1), 1);
     EXPECT_EQ(m_list.GetItemCount(2), 1);
     EXPECT_EQ(m_list.GetItemCount(3), 1);
-    const CommandId commands[] = {CommandId::ViewSend,    CommandId::ViewOutbox, CommandId::ViewSent,
-                                  CommandId::ViewDeleted, CommandId::ViewDrafts, CommandId::ViewReceived};
-    for (int i = 0; i < 6; ++i)
+    const CommandId commands[] = {CommandId::ViewSend,     CommandId::ViewOutbox,       CommandId::ViewSent,
+                                  CommandId::ViewDeleted,  CommandId::ViewDrafts,       CommandId::ViewReceived,
+                                  CommandId::ViewConversations};
+    for (int i = 0; i < 7; ++i)
         EXPECT_EQ(m_bar.GetItemCommand(i), commands[i]);
-    EXPECT_EQ(m_bar.GetItemCommand(6), CommandId::None);
+    EXPECT_EQ(m_bar.GetItemCommand(7), CommandId::None);
     EXPECT_EQ(m_bar.GetItemCommand(-1), CommandId::None);
 }
 
@@ -157,7 +158,7 @@ TEST_F(FolderListTest, ArrowsScrollAShortListOneItemPerClick)
     ASSERT_TRUE(m_list.DownArrowShown());
     EXPECT_FALSE(m_list.UpArrowShown());
     const int visible = m_list.LastFullyVisibleItem() + 1;
-    ASSERT_LT(visible, 6);
+    ASSERT_LT(visible, 7);
     int clicks = 0;
     while (m_list.DownArrowShown() && clicks < 10) {
         QTest::mouseClick(&m_list, Qt::LeftButton, {}, Center(m_list.DownArrowRect()));
@@ -166,8 +167,8 @@ TEST_F(FolderListTest, ArrowsScrollAShortListOneItemPerClick)
     }
     // Labels of one or two lines: once scrolled, more than the first screenful may fit.
     EXPECT_GT(clicks, 0);
-    EXPECT_LE(clicks, 6 - visible);
-    EXPECT_EQ(m_list.LastFullyVisibleItem(), 5);
+    EXPECT_LE(clicks, 7 - visible);
+    EXPECT_EQ(m_list.LastFullyVisibleItem(), 6);
     EXPECT_TRUE(m_list.UpArrowShown());
     // The arrows cover the items: a click there scrolls back instead of opening an item.
     QSignalSpy spy(&m_list, &CFolderListCtrl::notify);
