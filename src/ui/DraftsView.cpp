@@ -1,6 +1,7 @@
 #include "ui/DraftsView.h"
 
 #include "app/Document.h"
+#include "app/TypedNumber.h"
 #include "app/UserInterface.h"
 #include "store/Recipients.h"
 #include "ui/MessageListModel.h"
@@ -23,8 +24,11 @@ std::string CDraftsView::NumbersForNames(const std::string& recipients, const CA
 {
     std::vector<std::string> numbers;
     for (const std::string& name : ::recipients::Split(recipients)) {
+        // A reply to someone the book does not know is saved with the number as its recipient.
         if (const CAddress* entry = book.FindByDisplayName(name))
             numbers.push_back(entry->GetFullNumber());
+        else if (std::string number = typed_number::NumberOf(name); !number.empty())
+            numbers.push_back(std::move(number));
     }
     return ::recipients::Join(numbers);
 }

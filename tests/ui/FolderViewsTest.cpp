@@ -187,7 +187,9 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
     EXPECT_EQ(CDraftsView::NumbersForNames("Jan;Ewa;Piotr", book), "+486011111111;+486022222222");
     EXPECT_EQ(CDraftsView::NumbersForNames("Piotr;Ewa", book), "+486022222222");
     EXPECT_EQ(CDraftsView::NumbersForNames("Ewa;Piotr", book), "+486022222222");
-    EXPECT_EQ(CDraftsView::NumbersForNames("+48600000000", book), "");
+    // A recipient written as a number (a reply to someone the book does not know) is sent to.
+    EXPECT_EQ(CDraftsView::NumbersForNames("+48600000000", book), "+48600000000");
+    EXPECT_EQ(CDraftsView::NumbersForNames("Ewa;602 123 456;Piotr", book), "+486022222222;+48602123456");
 
     File(m_doc.GetDrafts(), "Jan;Ewa;Piotr", "Spotkanie o 18");
     FailEverySend();
@@ -200,15 +202,22 @@ TEST_F(FolderViewsTest, DraftsSendResolvesDisplayNamesToNumbers)
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[0]->GetRecipients(), "Jan");
     EXPECT_EQ(m_doc.GetOutbox().GetMessages()[1]->GetRecipients(), "Ewa");
     EXPECT_EQ(m_doc.GetDrafts().GetCount(), 1u);
-    const std::size_t failures = m_ui.sendFailures.size();
 
-    // A draft none of whose recipients is in the book reports the failure and queues nothing.
-    File(m_doc.GetDrafts(), "Piotr;+48600000000", "Nikt");
+    // A number the book does not know is tried too and waits under itself.
+    File(m_doc.GetDrafts(), "Piotr;+48600000000", "Odpowiedź");
     InFrame<CDraftsView>::Switch(shown.frame, CommandId::ViewDrafts).GetList().SelectRow(1);
     shown.Run(CommandId::Send);
-    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 2u);
+    ASSERT_EQ(m_doc.GetOutbox().GetCount(), 3u);
+    EXPECT_EQ(m_doc.GetOutbox().GetMessages()[2]->GetRecipients(), "+48600000000");
+
+    // A draft with nobody the book knows and no number reports the failure and queues nothing.
+    const std::size_t failures = m_ui.sendFailures.size();
+    File(m_doc.GetDrafts(), "Piotr;Zenek", "Nikt");
+    InFrame<CDraftsView>::Switch(shown.frame, CommandId::ViewDrafts).GetList().SelectRow(2);
+    shown.Run(CommandId::Send);
+    EXPECT_EQ(m_doc.GetOutbox().GetCount(), 3u);
     ASSERT_EQ(m_ui.sendFailures.size(), failures + 1);
-    EXPECT_EQ(m_ui.sendFailures.back().recipient, "Piotr;+48600000000");
+    EXPECT_EQ(m_ui.sendFailures.back().recipient, "Piotr;Zenek");
 }
 
 TEST_F(FolderViewsTest, OutboxSendKeepsWhatFailedInTheList)
