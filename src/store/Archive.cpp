@@ -258,6 +258,17 @@ const CRuntimeClass& CArchive::ReadClassDescription()
     return *rc;
 }
 
+std::uint32_t CArchive::ReadObjectTag(std::uint16_t tag)
+{
+    const std::uint32_t objTag = tag == kBigObjectTag ? ReadUInt32()
+                                                      : ((static_cast<std::uint32_t>(tag & kClassTag) << 16) |
+                                                         static_cast<std::uint32_t>(tag & ~kClassTag));
+    // A small index written in the long form reads fine but is not how a save would write it.
+    if (tag == kBigObjectTag && (objTag & ~kBigClassTag) < kBigObjectTag)
+        m_asWritten = false;
+    return objTag;
+}
+
 std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
 {
     const std::uint16_t tag = ReadUInt16();
@@ -265,13 +276,8 @@ std::unique_ptr<CObject> CArchive::ReadObject(const CRuntimeClass& expected)
     if (tag == kNewClassTag) {
         rc = &ReadClassDescription();
     } else {
-        const std::uint32_t objTag = tag == kBigObjectTag
-                                         ? ReadUInt32()
-                                         : ((static_cast<std::uint32_t>(tag & kClassTag) << 16) |
-                                            static_cast<std::uint32_t>(tag & ~kClassTag));
+        const std::uint32_t objTag = ReadObjectTag(tag);
         const std::uint32_t index = objTag & ~kBigClassTag;
-        if (tag == kBigObjectTag && index < kBigObjectTag)
-            m_asWritten = false;
         const LoadedEntry* known = LoadedAt(index);
         if (!known)
             Damaged("odwołanie do nieznanego obiektu");
@@ -348,13 +354,8 @@ std::optional<std::size_t> CArchive::ScanObjectArray(const CRuntimeClass& expect
         if (tag == kNewClassTag) {
             rc = &ReadClassDescription();
         } else {
-            const std::uint32_t objTag = tag == kBigObjectTag
-                                             ? ReadUInt32()
-                                             : ((static_cast<std::uint32_t>(tag & kClassTag) << 16) |
-                                                static_cast<std::uint32_t>(tag & ~kClassTag));
+            const std::uint32_t objTag = ReadObjectTag(tag);
             const std::uint32_t index = objTag & ~kBigClassTag;
-            if (tag == kBigObjectTag && index < kBigObjectTag)
-                m_asWritten = false;
             if (!(objTag & kBigClassTag))
                 return std::nullopt; // a null or a back reference: read in full
             const LoadedEntry* entry = LoadedAt(index);

@@ -155,6 +155,8 @@ private:
     void Charge(std::size_t n);
     std::size_t ReadStringLength(bool allowWide, bool& wide);
     const CRuntimeClass& ReadClassDescription();
+    // The object tag after a 16-bit tag that is not a new class: read on when it is the long form.
+    std::uint32_t ReadObjectTag(std::uint16_t tag);
     void WriteClass(const CRuntimeClass& rc);
 
     // Reading from a source: the window of it in memory, where the window starts and the whole size.

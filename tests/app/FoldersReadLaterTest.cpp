@@ -4,6 +4,7 @@
 #include <functional>
 #include <unistd.h>
 
+#include "DocumentOnDisk.h"
 #include "SampleFile.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
@@ -16,22 +17,7 @@
 // document must read, save and report damage exactly as when every folder is read in full.
 namespace {
 
-struct Fixture
-{
-    RecordingUserInterface ui;
-    CMemorySettingsStore settings;
-    TempDir dir;
-    std::string path = dir.file("Brivantel.vs");
-
-    std::unique_ptr<CBrivantelDoc> Open(const std::vector<std::uint8_t>& bytes)
-    {
-        WriteFileBytes(path, bytes);
-        auto doc = std::make_unique<CBrivantelDoc>(ui, settings);
-        if (!doc->Open(path, CBrivantelDoc::Access::ReadWrite))
-            return nullptr;
-        return doc;
-    }
-};
+using Fixture = DocumentOnDisk;
 
 // What reading every record in full makes of bytes: the folders' contents and the damage met.
 struct FullRead

@@ -3,6 +3,7 @@
 #include <functional>
 #include <sys/stat.h>
 
+#include "DocumentOnDisk.h"
 #include "SampleFile.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
@@ -13,22 +14,7 @@
 // still be, byte for byte, what one archive over the whole document writes.
 namespace {
 
-struct Fixture
-{
-    RecordingUserInterface ui;
-    CMemorySettingsStore settings;
-    TempDir dir;
-    std::string path = dir.file("Brivantel.vs");
-
-    std::unique_ptr<CBrivantelDoc> Open(const std::vector<std::uint8_t>& bytes)
-    {
-        WriteFileBytes(path, bytes);
-        auto doc = std::make_unique<CBrivantelDoc>(ui, settings);
-        if (!doc->Open(path, CBrivantelDoc::Access::ReadWrite))
-            return nullptr;
-        return doc;
-    }
-};
+using Fixture = DocumentOnDisk;
 
 std::unique_ptr<CMessage> Message(const std::string& to, const std::string& text)
 {
