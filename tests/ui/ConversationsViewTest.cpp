@@ -21,6 +21,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "ChildProgram.h"
 #include "ComposeTestSupport.h"
 #include "UiTestSupport.h"
 #include "ViewsTestSupport.h"
@@ -553,7 +554,8 @@ TEST(ConversationsView, Screenshots)
     thread.scrollToBottom();
     QTest::qWait(50);
     file("Jan Kowalski", "Najnowsza");
-    EXPECT_EQ(thread.model()->index(thread.model()->rowCount() - 1, 0).data().toString(), QStringLiteral("Najnowsza"));
+    EXPECT_EQ(thread.model()->index(thread.model()->rowCount() - 1, 0).data().toString(),
+              QStringLiteral("Najnowsza"));
     EXPECT_EQ(thread.verticalScrollBar()->value(), thread.verticalScrollBar()->maximum());
     shown.Open(QStringLiteral("Orange"));
     QTest::qWait(50);
@@ -581,10 +583,7 @@ TEST(ConversationsView, Screenshots)
 
 namespace {
 
-const char* kChildVariable = "BRIVANTEL_CONVERSATIONS_CHILD";
-const char* kDirVariable = "BRIVANTEL_CONVERSATIONS_DIR";
 const char* kConfigVariable = "BRIVANTEL_CONVERSATIONS_CONFIG";
-const char* kReady = "child-ready";
 
 } // namespace
 
@@ -592,37 +591,20 @@ const char* kReady = "child-ready";
 // the data file is saved and the reply is in the settings store for the next run.
 TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
 {
-    if (qEnvironmentVariable(kChildVariable) == QLatin1String("conversations")) {
+    if (IsChild("conversations")) {
         // The test program's own start chose a settings folder of its own: this run's is the one
         // the test reads afterwards.
         qputenv("XDG_CONFIG_HOME", qgetenv(kConfigVariable));
-        RecordingUserInterface ui;
-        CQtSettingsStore settings;
-        QTemporaryDir run;
-        CBrivantelApp app(ui, settings);
-        CBrivantelApp::Options options;
-        options.dataDirectory = qEnvironmentVariable(kDirVariable);
-        options.instanceDirectory = run.path();
-        options.programName = QStringLiteral("brivantel-conversations-test");
-        options.endOnSignals = true;
-        CBrivantelFrame* frame = nullptr;
-        const auto started = app.InitInstance(options, [&](CBrivantelApp& self, CBrivantelDoc& doc) {
-            doc.GetSendMessageViewData().text = "Pisane obok";
-            auto made = std::make_unique<CBrivantelFrame>(doc, settings, &self);
-            frame = made.get();
-            return made;
-        });
-        ASSERT_EQ(started, CBrivantelApp::Start::Running);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-        TriggerEnabled(frame->Action(CommandId::ViewConversations));
-        auto* view = dynamic_cast<CConversationsView*>(frame->GetActiveView());
+        ProgramUnderTest<CQtSettingsStore> program;
+        program.prepare = [](CBrivantelDoc& doc) { doc.GetSendMessageViewData().text = "Pisane obok"; };
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable)));
+        TriggerEnabled(program.frame->Action(CommandId::ViewConversations));
+        auto* view = dynamic_cast<CConversationsView*>(program.frame->GetActiveView());
         ASSERT_NE(view, nullptr);
         ASSERT_TRUE(view->OpenConversation("+48602111222"));
         view->GetReplyEdit().setFocus();
         TypeText(&view->GetReplyEdit(), QStringLiteral("Odpiszę zaraz"));
-        std::cout << kReady << std::endl;
-        for (;;)
-            QTest::qWait(100);
+        ReportReadyAndRunOn();
     }
     QTemporaryDir data;
     QTemporaryDir config;
@@ -631,26 +613,14 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
         ASSERT_TRUE(db.Open(data.path().toStdString()).ok);
         ASSERT_TRUE(db.Import({Whole("a", "+48602111222", "Zadzwoń", At(12, 0))}).ok);
     }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("conversations"));
-    env.insert(QString::fromLatin1(kDirVariable), data.path());
-    env.insert(QString::fromLatin1(kConfigVariable), config.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {QStringLiteral("--gtest_filter=ConversationsView.TerminatedWithHalfWrittenReplyEndsInOrder")});
-    QByteArray output;
-    while (!output.contains(kReady) && child.waitForReadyRead(60000))
-        output += child.readAll();
-    ASSERT_TRUE(output.contains(kReady)) << output.toStdString();
-    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
-    ASSERT_TRUE(child.waitForFinished(20000));
-    output += child.readAll();
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 128 + SIGTERM) << output.toStdString();
+    ChildProgram child("conversations",
+                       QStringLiteral("ConversationsView.TerminatedWithHalfWrittenReplyEndsInOrder"),
+                       data.path(), false, {{QString::fromLatin1(kConfigVariable), config.path()}});
+    ASSERT_TRUE(child.WaitReady()) << child.Output();
+    ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
+    ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
+    EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
 
     RecordingUserInterface ui;
     CMemorySettingsStore settings;

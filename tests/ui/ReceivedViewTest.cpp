@@ -19,6 +19,7 @@
 #include "../phone/FakeModem.h"
 #include "../phone/FakeSmsPhone.h"
 #include "../phone/mm/FakeModemManager.h"
+#include "ChildProgram.h"
 #include "UiTestSupport.h"
 #include "ViewsTestSupport.h"
 #include "app/SettingsKeys.h"
@@ -390,40 +391,19 @@ TEST(ReceivedView, Screenshots)
 
 namespace {
 
-const char* kChildVariable = "BRIVANTEL_RECEIVED_CHILD";
-const char* kDirVariable = "BRIVANTEL_RECEIVED_DIR";
-const char* kReady = "child-ready";
-
 } // namespace
 
 // SIGTERM (a logout) while "Odebrane" is shown: the program ends in order with 143 and the text
 // being written is in the data file.
 TEST(ReceivedView, TerminatedWhileShownEndsInOrder)
 {
-    if (qEnvironmentVariable(kChildVariable) == QLatin1String("received")) {
-        RecordingUserInterface ui;
-        CMemorySettingsStore settings;
-        QTemporaryDir run;
-        CBrivantelApp app(ui, settings);
-        CBrivantelApp::Options options;
-        options.dataDirectory = qEnvironmentVariable(kDirVariable);
-        options.instanceDirectory = run.path();
-        options.programName = QStringLiteral("brivantel-received-test");
-        options.endOnSignals = true;
-        CBrivantelFrame* frame = nullptr;
-        const auto started = app.InitInstance(options, [&](CBrivantelApp& self, CBrivantelDoc& doc) {
-            doc.GetSendMessageViewData().text = "Odpowiem jutro";
-            auto made = std::make_unique<CBrivantelFrame>(doc, settings, &self);
-            frame = made.get();
-            return made;
-        });
-        ASSERT_EQ(started, CBrivantelApp::Start::Running);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-        TriggerEnabled(frame->Action(CommandId::ViewReceived));
-        ASSERT_NE(dynamic_cast<CReceivedView*>(frame->GetActiveView()), nullptr);
-        std::cout << kReady << std::endl;
-        for (;;)
-            QTest::qWait(100);
+    if (IsChild("received")) {
+        ProgramUnderTest<CMemorySettingsStore> program;
+        program.prepare = [](CBrivantelDoc& doc) { doc.GetSendMessageViewData().text = "Odpowiem jutro"; };
+        ASSERT_TRUE(program.Start(qEnvironmentVariable(kDirVariable)));
+        TriggerEnabled(program.frame->Action(CommandId::ViewReceived));
+        ASSERT_NE(dynamic_cast<CReceivedView*>(program.frame->GetActiveView()), nullptr);
+        ReportReadyAndRunOn();
     }
     QTemporaryDir data;
     {
@@ -431,24 +411,13 @@ TEST(ReceivedView, TerminatedWhileShownEndsInOrder)
         ASSERT_TRUE(db.Open(data.path().toStdString()).ok);
         ASSERT_TRUE(db.Import({Whole("a", "+48602111222", "Zadzwoń", Now())}).ok);
     }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("received"));
-    env.insert(QString::fromLatin1(kDirVariable), data.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=ReceivedView.TerminatedWhileShownEndsInOrder")});
-    QByteArray output;
-    while (!output.contains(kReady) && child.waitForReadyRead(60000))
-        output += child.readAll();
-    ASSERT_TRUE(output.contains(kReady)) << output.toStdString();
-    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
-    ASSERT_TRUE(child.waitForFinished(20000));
-    output += child.readAll();
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 128 + SIGTERM) << output.toStdString();
+    ChildProgram child("received", QStringLiteral("ReceivedView.TerminatedWhileShownEndsInOrder"),
+                       data.path());
+    ASSERT_TRUE(child.WaitReady()) << child.Output();
+    ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
+    ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
+    EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
 
     RecordingUserInterface ui;
     CMemorySettingsStore settings;

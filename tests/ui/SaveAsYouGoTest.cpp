@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "ChildProgram.h"
 #include "ComposeTestSupport.h"
 #include "UiTestSupport.h"
 #include "app/DataFileLock.h"
@@ -51,95 +52,14 @@
 
 namespace {
 
-const char* kChildVariable = "BRIVANTEL_SAVE_CHILD";
-const char* kDirVariable = "BRIVANTEL_SAVE_DIR";
-const char* kReady = "child-ready";
-
 std::string Polish(const char* utf8)
 {
     return windows1250::FromUtf8Lossy(utf8);
 }
 
-bool IsChild(const char* role)
+// The program as main() puts it together, with what these tests do to its window.
+struct RunningProgram : ProgramUnderTest<CMemorySettingsStore>
 {
-    return qEnvironmentVariable(kChildVariable) == QLatin1String(role);
-}
-
-// This test program again, running one test as the program under test: it reports kReady on its
-// output once the window has done what the test asked, then runs until it is stopped.
-class ChildProgram
-{
-public:
-    ChildProgram(const char* role, const QString& test, const QString& dir, bool checkedMemory = false)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // glibc's checking allocator: a free of memory that was never allocated (a dialog on the
-        // stack deleted through its parent) ends the child at once instead of passing unnoticed.
-        const QString debugMalloc = QStringLiteral("/lib/x86_64-linux-gnu/libc_malloc_debug.so.0");
-        if (checkedMemory && QFile::exists(debugMalloc)) {
-            env.insert(QStringLiteral("LD_PRELOAD"), debugMalloc);
-            env.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.check=3"));
-        }
-        env.insert(QString::fromLatin1(kChildVariable), QString::fromLatin1(role));
-        env.insert(QString::fromLatin1(kDirVariable), dir);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
-    }
-    ~ChildProgram()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-    bool WaitReady()
-    {
-        while (!m_output.contains(kReady)) {
-            if (!m_process.waitForReadyRead(60000))
-                return false;
-            m_output += m_process.readAll();
-        }
-        return true;
-    }
-    QProcess& Process() { return m_process; }
-    std::string Output()
-    {
-        m_output += m_process.readAll();
-        return m_output.toStdString();
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_output;
-};
-
-// The program's pieces put together as main() does, on a data directory of the test's.
-struct RunningProgram
-{
-    RecordingUserInterface ui;
-    CMemorySettingsStore settings;
-    QTemporaryDir run;
-    std::unique_ptr<CBrivantelApp> app;
-    CBrivantelFrame* frame = nullptr;
-
-    bool Start(const QString& dataDir, bool endOnSignals)
-    {
-        app = std::make_unique<CBrivantelApp>(ui, settings);
-        CBrivantelApp::Options options;
-        options.dataDirectory = dataDir;
-        options.instanceDirectory = run.path();
-        options.programName = QStringLiteral("brivantel-save-test");
-        options.endOnSignals = endOnSignals;
-        const auto started = app->InitInstance(options, [this](CBrivantelApp& self, CBrivantelDoc& doc) {
-            auto made = std::make_unique<CBrivantelFrame>(doc, settings, &self);
-            frame = made.get();
-            return made;
-        });
-        return started == CBrivantelApp::Start::Running && QTest::qWaitForWindowExposed(frame);
-    }
-
     CSendMessageView* Compose() { return dynamic_cast<CSendMessageView*>(frame->GetActiveView()); }
 
     // The connection settings page, with a proxy host and an empty "Port:".
@@ -155,13 +75,6 @@ struct RunningProgram
         edits[1]->clear();
     }
 };
-
-void ReportReadyAndRunOn()
-{
-    std::cout << kReady << std::endl;
-    for (;;)
-        QTest::qWait(100);
-}
 
 struct SavedFile
 {
