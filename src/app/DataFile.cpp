@@ -428,16 +428,33 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
 
 bool WriteChunksAtomically(const std::string& path, const std::vector<Chunk>& chunks, Error& error)
 {
+    std::size_t size = 0;
+    for (const Chunk& chunk : chunks)
+        size += chunk.size;
+    return WriteProducedAtomically(
+        path, size,
+        [&chunks](const Writer& write) {
+            return std::all_of(chunks.begin(), chunks.end(),
+                               [&](const Chunk& chunk) { return write(chunk.data, chunk.size); });
+        },
+        error);
+}
+
+bool WriteProducedAtomically(const std::string& path, std::size_t size, const Producer& produce, Error& error)
+{
     // In place the whole file is needed at once (its fingerprint, the recovery copy's intent).
     const auto inPlace = [&](const std::string& target) {
         std::vector<std::uint8_t> bytes;
         try {
-            std::size_t size = 0;
-            for (const Chunk& chunk : chunks)
-                size += chunk.size;
             bytes.reserve(size);
-            for (const Chunk& chunk : chunks)
-                bytes.insert(bytes.end(), chunk.data, chunk.data + chunk.size);
+            const bool made = produce([&bytes](const std::uint8_t* data, std::size_t n) {
+                bytes.insert(bytes.end(), data, data + n);
+                return true;
+            });
+            if (!made) {
+                error.code = EIO;
+                return false;
+            }
         } catch (const std::bad_alloc&) {
             error.code = ENOMEM;
             return false;
@@ -480,13 +497,26 @@ bool WriteChunksAtomically(const std::string& path, const std::vector<Chunk>& ch
     if (exists && st.st_gid != ::getegid() && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
         // Not a member of the group: the file keeps the user's group, as any program would make it.
     }
-    bool written = true;
-    for (const Chunk& chunk : chunks)
-        written = written && WriteFully(fd, chunk.data, chunk.size);
-    written = written && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    if (::close(fd) != 0 || !written) {
-        error.code = written ? errno : writeErrno;
+    int writeErrno = 0;
+    bool written = false;
+    try {
+        written = produce([&](const std::uint8_t* data, std::size_t n) {
+            if (WriteFully(fd, data, n))
+                return true;
+            writeErrno = errno;
+            return false;
+        });
+    } catch (const std::bad_alloc&) {
+        writeErrno = ENOMEM;
+    }
+    if (written && ::fsync(fd) != 0)
+        writeErrno = errno;
+    if (!written && writeErrno == 0)
+        writeErrno = EIO; // the bytes could not be made
+    if (::close(fd) != 0 && writeErrno == 0)
+        writeErrno = errno;
+    if (writeErrno != 0) {
+        error.code = writeErrno;
         ::unlink(temp.c_str());
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +55,12 @@ struct Chunk
     std::size_t size = 0;
 };
 bool WriteChunksAtomically(const std::string& path, const std::vector<Chunk>& chunks, Error& error);
+// The same for bytes made as they are written: produce hands them to its writer in order (each
+// stretch need live only during the call) and says whether it could make them all. size: about
+// how many there will be.
+using Writer = std::function<bool(const std::uint8_t*, std::size_t)>;
+using Producer = std::function<bool(const Writer&)>;
+bool WriteProducedAtomically(const std::string& path, std::size_t size, const Producer& produce, Error& error);
 
 // Removes the temporary files that saves cut short by a crash or a kill left beside the data
 // file. Only the holder of the writer's lock may call it: no other save can be under way.

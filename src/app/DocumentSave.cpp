@@ -52,13 +52,17 @@ struct WriteResult
 WriteResult WriteOut(const std::string& path, const std::vector<CEncodedRecords::Piece>& pieces)
 {
     WriteResult result;
-    std::vector<data_file::Chunk> chunks;
-    chunks.reserve(pieces.size());
-    for (const auto& piece : pieces) {
-        if (piece.size > 0)
-            chunks.push_back({piece.data(), piece.size});
-    }
-    result.written = data_file::WriteChunksAtomically(path, chunks, result.error);
+    std::size_t size = 0;
+    for (const auto& piece : pieces)
+        size += piece.size;
+    const auto produce = [&pieces](const data_file::Writer& write) {
+        try {
+            return CEncodedRecords::WritePieces(pieces, write);
+        } catch (const CArchiveException&) {
+            return false; // kept bytes that are not what they were taken for: nothing is written
+        }
+    };
+    result.written = data_file::WriteProducedAtomically(path, size, produce, result.error);
     return result;
 }
 
@@ -79,7 +83,8 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
                       list.GetCount(),
                       list.GetReshapeStamp(),
                       [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
-                      &list};
+                      &list,
+                      &CMessage::RuntimeClass()};
     };
     const Record book{
         [this](CArchive& ar) { m_addressBook.Serialize(ar); },
@@ -88,7 +93,8 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         m_addressBook.GetEntries().size(),
         m_addressBook.GetReshapeStamp(),
         [this](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, m_addressBook.GetEntries(), from); },
-        nullptr};
+        nullptr,
+        &CAddress::RuntimeClass()};
     return {small(m_addressBookView), book,
             small(m_settings),        small(m_composeView),
             small(m_definedMessages), folder(m_drafts),
@@ -111,8 +117,10 @@ std::vector<std::uint8_t> CBrivantelDoc::StoreByRecord()
     std::vector<std::uint8_t> bytes;
     if (!EncodeChanges(nullptr))
         return bytes;
-    for (const auto& piece : m_encoded.Pieces())
-        bytes.insert(bytes.end(), piece.data(), piece.data() + piece.size);
+    CEncodedRecords::WritePieces(m_encoded.Pieces(), [&bytes](const std::uint8_t* data, std::size_t n) {
+        bytes.insert(bytes.end(), data, data + n);
+        return true;
+    });
     return bytes;
 }
 

@@ -128,6 +128,10 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
                     slot.exit = state;
                     continue;
                 }
+                if (slot.stamp == record.stamp && Rename(slot, record, state)) {
+                    changed = true;
+                    continue;
+                }
                 if (!Append(slot, record, state, mayReuse))
                     Encode(slot, record, state, mayReuse);
                 changed = true;
@@ -158,6 +162,66 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
         throw;
     }
     return changed;
+}
+
+bool CEncodedRecords::Rename(Slot& slot, const Record& record, CArchiveIndexState& state)
+{
+    if (!record.elements || !slot.known || slot.pieces.empty())
+        return false;
+    const CRuntimeClass& cls = *record.elements;
+    const auto described = std::find_if(state.classes.begin(), state.classes.end(),
+                                        [&](const auto& entry) { return entry.first == &cls; });
+    const bool describe = described == state.classes.end();
+    const std::uint32_t classIndex = describe ? state.nextIndex : described->second;
+    const std::uint32_t objects = slot.exit.nextIndex - slot.entry.nextIndex -
+                                  static_cast<std::uint32_t>(slot.exit.classes.size() - slot.entry.classes.size());
+
+    // The count leads the first piece and stays as it is; the objects follow it.
+    Bytes countBytes;
+    CArchive countAr(countBytes, CArchive::Mode::Store);
+    countAr.WriteCount(slot.count);
+    std::vector<Piece> pieces;
+    pieces.reserve(slot.pieces.size() + 1);
+    Piece head = slot.pieces.front();
+    if (head.size < countBytes.size())
+        return false;
+    pieces.push_back(Piece{head.owner, head.offset, countBytes.size()});
+    head.offset += countBytes.size();
+    head.size -= countBytes.size();
+    if (head.size > 0)
+        pieces.push_back(head);
+    pieces.insert(pieces.end(), slot.pieces.begin() + 1, slot.pieces.end());
+    bool first = true;
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+        if (pieces[i].size == 0)
+            continue;
+        pieces[i].renamed = &cls;
+        pieces[i].classIndex = classIndex;
+        pieces[i].describeFirst = describe && first;
+        first = false;
+    }
+    slot.pieces = std::move(pieces);
+    slot.entry = state;
+    if (objects > 0 && describe)
+        state.classes.emplace_back(&cls, state.nextIndex++);
+    state.nextIndex += objects;
+    slot.exit = state;
+    return true;
+}
+
+bool CEncodedRecords::WritePieces(const std::vector<Piece>& pieces, const CArchive::Writer& write)
+{
+    for (const Piece& piece : pieces) {
+        if (piece.size == 0)
+            continue;
+        const bool written = piece.renamed ? CArchive::CopyRenamingClass(*piece.owner, piece.offset, piece.size,
+                                                                         *piece.renamed, piece.classIndex,
+                                                                         piece.describeFirst, write)
+                                           : write(piece.data(), piece.size);
+        if (!written)
+            return false;
+    }
+    return true;
 }
 
 void CEncodedRecords::Adopt(std::size_t index, const std::shared_ptr<const Bytes>& bytes, std::size_t begin,
@@ -216,8 +280,8 @@ void CEncodedRecords::ReleaseReadBuffer()
             for (Piece& piece : slot.pieces) {
                 if (piece.owner != shared)
                     continue;
-                auto own = std::make_shared<const Bytes>(piece.data(), piece.data() + piece.size);
-                piece = Piece{std::move(own), 0, piece.size};
+                piece.owner = std::make_shared<const Bytes>(piece.data(), piece.data() + piece.size);
+                piece.offset = 0;
             }
         }
     }

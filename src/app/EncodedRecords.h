@@ -31,8 +31,16 @@ public:
         std::shared_ptr<const Bytes> owner;
         std::size_t offset = 0;
         std::size_t size = 0;
+        // Objects of this class whose class is named anew as they are written (see Rename);
+        // null: the bytes go as they are.
+        const CRuntimeClass* renamed = nullptr;
+        std::uint32_t classIndex = 0;
+        bool describeFirst = false;
         const std::uint8_t* data() const { return owner->data() + offset; }
     };
+    // Hands the pieces' bytes to write in order, renaming classes where a piece asks. False when
+    // write refused, or a renamed piece was not whole objects.
+    static bool WritePieces(const std::vector<Piece>& pieces, const CArchive::Writer& write);
 
     using Stamp = std::array<std::uint64_t, 2>;
     struct Record
@@ -50,6 +58,10 @@ public:
         std::function<void(CArchive&, std::size_t)> storeFrom;
         // A folder, which loading may keep as the bytes it is read from (CMessageList::LoadLater).
         CMessageList* folder = nullptr;
+        // The record is an array of objects of this class and nothing else: its bytes name no
+        // other class and no object, so under another numbering they need only their class named
+        // anew.
+        const CRuntimeClass* elements = nullptr;
     };
 
     // Brings every record's bytes up to date. True when any record's bytes differ from before.
@@ -87,6 +99,10 @@ private:
     // own behind the earlier ones (never writing into a buffer the writer may read); false when
     // that cannot give the same bytes.
     bool Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
+    // Keeps the bytes of an unchanged array of objects that another numbering comes before: its
+    // class will be named anew as it is written, which costs the writer a pass over them but
+    // reads none of them here. False when the slot's bytes are not known.
+    bool Rename(Slot& slot, const Record& record, CArchiveIndexState& state);
     // A read file's buffer mostly replaced by newer encodings: the few records still in it get
     // buffers of their own, so the whole file's bytes can go.
     void ReleaseReadBuffer();

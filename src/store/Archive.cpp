@@ -204,22 +204,32 @@ std::size_t CArchive::ReadCount(std::size_t minElementSize)
 void CArchive::WriteClass(const CRuntimeClass& rc)
 {
     for (const auto& [cls, index] : m_stored.classes) {
-        if (cls != &rc)
-            continue;
-        if (index < kBigObjectTag) {
-            WriteUInt16(static_cast<std::uint16_t>(kClassTag | index));
-        } else {
-            WriteUInt16(kBigObjectTag);
-            WriteUInt32(kBigClassTag | index);
+        if (cls == &rc) {
+            WriteClassReference(index);
+            return;
         }
-        return;
     }
+    WriteClassDescription(rc);
+    m_stored.classes.emplace_back(&rc, m_stored.nextIndex++);
+}
+
+void CArchive::WriteClassReference(std::uint32_t index)
+{
+    if (index < kBigObjectTag) {
+        WriteUInt16(static_cast<std::uint16_t>(kClassTag | index));
+    } else {
+        WriteUInt16(kBigObjectTag);
+        WriteUInt32(kBigClassTag | index);
+    }
+}
+
+void CArchive::WriteClassDescription(const CRuntimeClass& rc)
+{
     WriteUInt16(kNewClassTag);
     WriteUInt16(static_cast<std::uint16_t>(rc.schema));
     const std::string name = rc.name;
     WriteUInt16(static_cast<std::uint16_t>(name.size()));
     m_bytes.insert(m_bytes.end(), name.begin(), name.end());
-    m_stored.classes.emplace_back(&rc, m_stored.nextIndex++);
 }
 
 void CArchive::WriteObject(const CObject* object)
@@ -380,7 +390,7 @@ std::optional<std::size_t> CArchive::ScanObjectArray(const CRuntimeClass& expect
     return count;
 }
 
-void CArchive::ReadScannedObject(CObject& object)
+void CArchive::SkipClassTag()
 {
     const std::uint16_t tag = ReadUInt16();
     if (tag == kNewClassTag) {
@@ -391,7 +401,48 @@ void CArchive::ReadScannedObject(CObject& object)
     } else if (tag == kBigObjectTag) {
         ReadUInt32();
     }
+}
+
+void CArchive::ReadScannedObject(CObject& object)
+{
+    SkipClassTag();
     object.Serialize(*this);
+}
+
+bool CArchive::CopyRenamingClass(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t size,
+                                 const CRuntimeClass& cls, std::uint32_t classIndex, bool describeFirst,
+                                 const Writer& write)
+{
+    // The copy is made a stretch at a time in one small buffer: a folder of a million messages
+    // needs no second copy of itself.
+    constexpr std::size_t kStretch = std::size_t{1} << 20;
+    std::vector<std::uint8_t> out;
+    out.reserve(kStretch + 256);
+    CArchive tags(out, Mode::Store);
+    CArchive in(const_cast<std::vector<std::uint8_t>&>(bytes), Mode::Load); // loading never writes
+    in.Seek(begin);
+    const std::size_t end = std::min(begin + size, bytes.size());
+    const std::unique_ptr<CObject> scratch = cls.create();
+    bool first = true;
+    while (in.Position() < end) {
+        in.SkipClassTag();
+        if (first && describeFirst)
+            tags.WriteClassDescription(cls);
+        else
+            tags.WriteClassReference(classIndex);
+        first = false;
+        const std::size_t fields = in.Position();
+        scratch->Serialize(in);
+        if (in.Position() > end)
+            in.Damaged("obiekt wykracza poza rekord");
+        out.insert(out.end(), bytes.data() + fields, bytes.data() + in.Position());
+        if (out.size() >= kStretch) {
+            if (!write(out.data(), out.size()))
+                return false;
+            out.clear();
+        }
+    }
+    return out.empty() || write(out.data(), out.size());
 }
 
 void CArchive::Seek(std::size_t position)

@@ -137,6 +137,17 @@ public:
     // (it was checked then) and its fields read into object.
     void ReadScannedObject(CObject& object);
 
+    // Copies [begin, begin + size) of bytes, whole objects of class cls as storing wrote them (no
+    // nulls, no back references), naming their class as a storing archive would where it had
+    // described the class at classIndex: each by that index, or the first with the description
+    // itself when describeFirst. The fields are copied unchanged. The copy goes to write a stretch
+    // at a time; false when write refuses one. Raises CArchiveException when the bytes are not
+    // such objects.
+    using Writer = std::function<bool(const std::uint8_t*, std::size_t)>;
+    static bool CopyRenamingClass(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t size,
+                                  const CRuntimeClass& cls, std::uint32_t classIndex, bool describeFirst,
+                                  const Writer& write);
+
     // What a loaded object is charged against the budget besides its strings: about what one
     // small object costs in memory with its slot in an array.
     static constexpr std::size_t kObjectCost = 128;
@@ -158,6 +169,10 @@ private:
     // The object tag after a 16-bit tag that is not a new class: read on when it is the long form.
     std::uint32_t ReadObjectTag(std::uint16_t tag);
     void WriteClass(const CRuntimeClass& rc);
+    void WriteClassDescription(const CRuntimeClass& rc);
+    void WriteClassReference(std::uint32_t index);
+    // Loading: passes over an object's class tag, in whichever form it is.
+    void SkipClassTag();
 
     // Reading from a source: the window of it in memory, where the window starts and the whole size.
     std::vector<std::uint8_t> m_window;

@@ -426,3 +426,61 @@ TEST(FoldersReadLater, APiecewiseSaveInPlaceKeepsBothNamesOneFile)
     EXPECT_EQ(ReadFileBytes(other), doc->Store());
     EXPECT_EQ(ReadFileBytes(f.path), ReadFileBytes(other));
 }
+
+// A change before the folders moves the numbering the sent folder's bytes were written under
+// (an address-book entry takes an index; an earlier folder starting or stopping to describe the
+// message class). The bytes are kept and their class named anew: the file is still byte for byte
+// a whole encode, and the sent folder is never read. Each step is saved on top of the last.
+TEST(FoldersReadLater, ANumberingMovedBeforeAFolderKeptAsBytes)
+{
+    const auto entry = [](const char* name) {
+        auto address = std::make_unique<CAddress>();
+        address->SetDisplayName(name);
+        address->SetSubscriberNumber("602123456");
+        return address;
+    };
+    const std::vector<std::pair<const char*, std::function<void(CBrivantelDoc&)>>> steps = {
+        {"an entry added",
+         [&](CBrivantelDoc& d) {
+             auto e = entry("Ewa");
+             d.GetAddressBook().AddAddress(e);
+         }},
+        {"a message filed behind the renamed bytes",
+         [](CBrivantelDoc& d) {
+             auto m = std::make_unique<CMessage>("Ewa", "Po zmianie", 1300000000u);
+             d.GetSent().AddMessage(m);
+         }},
+        {"the first entry removed",
+         [](CBrivantelDoc& d) { d.GetAddressBook().DeleteAddress(d.GetAddressBook().GetEntries()[0].get()); }},
+        {"drafts and deleted emptied: the sent folder describes the class",
+         [](CBrivantelDoc& d) {
+             d.GetDrafts().RemoveMessage(d.GetDrafts().GetMessages()[0].get());
+             d.GetDeletedMessages().DeleteAllMessages();
+         }},
+        {"a draft again: the sent folder names the class by its index",
+         [](CBrivantelDoc& d) {
+             auto m = std::make_unique<CMessage>("Jan", "Szkic");
+             d.GetDrafts().AddMessage(m);
+         }},
+        {"many entries: the class index in its long form",
+         [&](CBrivantelDoc& d) {
+             for (int i = 0; i < 0x7FFF; ++i) {
+                 auto e = entry("Wpis");
+                 d.GetAddressBook().AddAddress(e);
+             }
+         }},
+    };
+    Fixture kept;
+    Fixture whole;
+    auto doc = kept.Open(sample_file::Full().vec());
+    auto twin = whole.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc && twin);
+    for (const auto& [what, step] : steps) {
+        SCOPED_TRACE(what);
+        step(*doc);
+        step(*twin);
+        ASSERT_TRUE(doc->SaveDataFile());
+        EXPECT_TRUE(doc->GetSent().IsEncoded());
+        EXPECT_EQ(ReadFileBytes(kept.path), twin->Store());
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/Document.h"
@@ -23,6 +24,14 @@ inline bool LoadsAndResavesStably(const std::vector<std::uint8_t>& bytes)
     const std::vector<std::uint8_t> byRecord = first.StoreByRecord();
     const std::vector<std::uint8_t> saved = first.Store();
     if (byRecord != saved)
+        return false;
+    // An address-book entry moves the numbering of every folder after the book: their kept bytes
+    // get their class named anew, and must still be what a whole encode gives.
+    CBrivantelDoc renumbered(ui, settings);
+    renumbered.Load(bytes);
+    auto entry = std::make_unique<CAddress>();
+    renumbered.GetAddressBook().AddAddress(entry);
+    if (renumbered.StoreByRecord() != renumbered.Store())
         return false;
     CBrivantelDoc second(ui, settings);
     if (!second.Load(saved))
