@@ -76,16 +76,7 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         plain.serialize = [&record](CArchive& ar) { record.Serialize(ar); };
         return plain;
     };
-    const auto folder = [](CMessageList& list) {
-        return Record{[&list](CArchive& ar) { list.Serialize(ar); },
-                      true,
-                      {list.GetChangeStamp(), list.GetEditStamp()},
-                      list.GetCount(),
-                      list.GetReshapeStamp(),
-                      [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
-                      &list,
-                      &CMessage::RuntimeClass()};
-    };
+    const auto folder = [](CMessageList& list) { return CEncodedRecords::ForFolder(list); };
     const Record book{
         [this](CArchive& ar) { m_addressBook.Serialize(ar); },
         true,
@@ -94,7 +85,9 @@ std::vector<CEncodedRecords::Record> CBrivantelDoc::Records()
         m_addressBook.GetReshapeStamp(),
         [this](CArchive& ar, std::size_t from) { StoreObjectsFrom(ar, m_addressBook.GetEntries(), from); },
         nullptr,
-        &CAddress::RuntimeClass()};
+        &CAddress::RuntimeClass(),
+        0,
+        {}};
     return {small(m_addressBookView), book,
             small(m_settings),        small(m_composeView),
             small(m_definedMessages), folder(m_drafts),

@@ -12,6 +12,20 @@ bool IsWholeBuffer(const CEncodedRecords::Piece& piece)
 
 } // namespace
 
+CEncodedRecords::Record CEncodedRecords::ForFolder(CMessageList& list)
+{
+    return Record{[&list](CArchive& ar) { list.Serialize(ar); },
+                  true,
+                  {list.GetChangeStamp(), list.GetEditStamp()},
+                  list.GetCount(),
+                  list.GetReshapeStamp(),
+                  [&list](CArchive& ar, std::size_t from) { list.StoreFrom(ar, from); },
+                  &list,
+                  &CMessage::RuntimeClass(),
+                  list.GetRebuildStamp(),
+                  [&list](std::uint64_t since) { return list.TakenOutSince(since); }};
+}
+
 bool CEncodedRecords::FitsNumbering(const Slot& slot, const CArchiveIndexState& state)
 {
     if (!slot.known || slot.entry.classes != state.classes)
@@ -47,6 +61,8 @@ void CEncodedRecords::Encode(Slot& slot, const Record& record, CArchiveIndexStat
     slot.pieces = {Piece{buffer, 0, buffer->size()}};
     slot.stamp = record.stamp;
     slot.count = record.count;
+    slot.lengths.clear();
+    slot.lengthsKnown = false;
     slot.known = true;
 }
 
@@ -91,10 +107,19 @@ bool CEncodedRecords::Append(Slot& slot, const Record& record, CArchiveIndexStat
     }
     slot.known = false; // until the pieces are whole again
     slot.pieces.clear();
+    const std::size_t added = tail->size();
     CArchive ar(*tail, CArchive::Mode::Store);
     ar.SetIndexState(atEnd);
     record.storeFrom(ar, slot.count);
     pieces.back().size = tail->size();
+    if (slot.lengthsKnown && record.elements) {
+        CArchive::WalkStoredObjects(*tail, added, tail->size() - added, *record.elements,
+                                    [&](std::size_t tag, std::size_t, std::size_t end) {
+                                        slot.lengths.push_back(static_cast<std::uint32_t>(end - tag));
+                                        return true;
+                                    });
+    }
+    slot.lengthsKnown = slot.lengthsKnown && slot.lengths.size() == record.count;
     slot.pieces = std::move(pieces);
     slot.entry = state;
     state = ar.GetIndexState();
@@ -132,7 +157,7 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
                     changed = true;
                     continue;
                 }
-                if (!Append(slot, record, state, mayReuse))
+                if (!Append(slot, record, state, mayReuse) && !Splice(slot, record, state))
                     Encode(slot, record, state, mayReuse);
                 changed = true;
                 continue;
@@ -164,48 +189,194 @@ bool CEncodedRecords::Update(const std::vector<Record>& records, bool mayReuse)
     return changed;
 }
 
-bool CEncodedRecords::Rename(Slot& slot, const Record& record, CArchiveIndexState& state)
+namespace {
+
+std::size_t CountSize(std::size_t count)
 {
-    if (!record.elements || !slot.known || slot.pieces.empty())
-        return false;
-    const CRuntimeClass& cls = *record.elements;
+    return count < 0xFFFF ? 2 : 6;
+}
+
+// Where a slot's bytes name the elements' class: by an index, or described by the first.
+struct Naming
+{
+    bool describe = false;
+    std::uint32_t classIndex = 0;
+    bool operator==(const Naming&) const = default;
+};
+
+Naming NamingAt(const CArchiveIndexState& state, const CRuntimeClass& cls)
+{
     const auto described = std::find_if(state.classes.begin(), state.classes.end(),
                                         [&](const auto& entry) { return entry.first == &cls; });
-    const bool describe = described == state.classes.end();
-    const std::uint32_t classIndex = describe ? state.nextIndex : described->second;
-    const std::uint32_t objects = slot.exit.nextIndex - slot.entry.nextIndex -
-                                  static_cast<std::uint32_t>(slot.exit.classes.size() - slot.entry.classes.size());
+    if (described == state.classes.end())
+        return {true, state.nextIndex};
+    return {false, described->second};
+}
 
-    // The count leads the first piece and stays as it is; the objects follow it.
-    Bytes countBytes;
-    CArchive countAr(countBytes, CArchive::Mode::Store);
-    countAr.WriteCount(slot.count);
+// How many elements a slot written from entry to exit holds (each takes an index, and so does a
+// class it describes).
+std::size_t ObjectsIn(const CArchiveIndexState& entry, const CArchiveIndexState& exit)
+{
+    return exit.nextIndex - entry.nextIndex - (exit.classes.size() - entry.classes.size());
+}
+
+} // namespace
+
+void CEncodedRecords::SplitCount(Slot& slot)
+{
+    const std::size_t countSize = CountSize(slot.count);
+    Piece head = slot.pieces.front();
+    if (head.size == countSize)
+        return;
     std::vector<Piece> pieces;
     pieces.reserve(slot.pieces.size() + 1);
-    Piece head = slot.pieces.front();
-    if (head.size < countBytes.size())
-        return false;
-    pieces.push_back(Piece{head.owner, head.offset, countBytes.size()});
-    head.offset += countBytes.size();
-    head.size -= countBytes.size();
-    if (head.size > 0)
-        pieces.push_back(head);
+    pieces.push_back(Piece{head.owner, head.offset, countSize});
+    head.offset += countSize;
+    head.size -= countSize;
+    pieces.push_back(head);
     pieces.insert(pieces.end(), slot.pieces.begin() + 1, slot.pieces.end());
+    slot.pieces = std::move(pieces);
+}
+
+bool CEncodedRecords::KnowLengths(Slot& slot, const CRuntimeClass& cls)
+{
+    if (slot.lengthsKnown)
+        return true;
+    std::vector<std::uint32_t> lengths;
+    lengths.reserve(slot.count);
+    for (std::size_t i = 1; i < slot.pieces.size(); ++i) {
+        const Piece& piece = slot.pieces[i];
+        CArchive::WalkStoredObjects(*piece.owner, piece.offset, piece.size, cls,
+                                    [&](std::size_t tag, std::size_t, std::size_t end) {
+                                        lengths.push_back(static_cast<std::uint32_t>(end - tag));
+                                        return true;
+                                    });
+    }
+    if (lengths.size() != slot.count)
+        return false;
+    slot.lengths = std::move(lengths);
+    slot.lengthsKnown = true;
+    return true;
+}
+
+CArchiveIndexState CEncodedRecords::NameClass(Slot& slot, const CRuntimeClass& cls, std::size_t objects,
+                                              CArchiveIndexState state)
+{
+    const Naming naming = NamingAt(state, cls);
     bool first = true;
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-        if (pieces[i].size == 0)
+    for (std::size_t i = 1; i < slot.pieces.size(); ++i) {
+        Piece& piece = slot.pieces[i];
+        if (piece.size == 0)
             continue;
-        pieces[i].renamed = &cls;
-        pieces[i].classIndex = classIndex;
-        pieces[i].describeFirst = describe && first;
+        piece.renamed = &cls;
+        piece.classIndex = naming.classIndex;
+        piece.describeFirst = naming.describe && first;
         first = false;
     }
-    slot.pieces = std::move(pieces);
-    slot.entry = state;
-    if (objects > 0 && describe)
+    if (objects > 0 && naming.describe)
         state.classes.emplace_back(&cls, state.nextIndex++);
-    state.nextIndex += objects;
+    state.nextIndex += static_cast<std::uint32_t>(objects);
+    return state;
+}
+
+bool CEncodedRecords::Rename(Slot& slot, const Record& record, CArchiveIndexState& state)
+{
+    if (!record.elements || !slot.known || slot.pieces.empty() ||
+        slot.pieces.front().size < CountSize(slot.count))
+        return false;
+    const std::size_t objects = ObjectsIn(slot.entry, slot.exit);
+    SplitCount(slot);
+    slot.entry = state;
+    state = NameClass(slot, *record.elements, objects, state);
     slot.exit = state;
+    return true;
+}
+
+bool CEncodedRecords::Splice(Slot& slot, const Record& record, CArchiveIndexState& state)
+{
+    if (!record.elements || !record.takenOutSince || !slot.known || slot.pieces.empty() ||
+        slot.stamp[1] != record.stamp[1] || record.rebuilt > slot.stamp[0] ||
+        slot.pieces.front().size < CountSize(slot.count) || ObjectsIn(slot.entry, slot.exit) != slot.count)
+        return false;
+    const std::optional<std::vector<std::size_t>> taken = record.takenOutSince(slot.stamp[0]);
+    if (!taken || taken->size() >= slot.count || record.count < slot.count - taken->size())
+        return false; // nothing of the old bytes is left: encoded whole
+    const CRuntimeClass& cls = *record.elements;
+    SplitCount(slot);
+    if (!KnowLengths(slot, cls))
+        return false;
+
+    // The taken elements are cut out of copies: the slot stays as it was until all is known.
+    std::vector<Piece> pieces = slot.pieces;
+    std::vector<std::uint32_t> lengths = slot.lengths;
+    bool firstTaken = false;
+    for (const std::size_t position : *taken) {
+        if (position >= lengths.size())
+            return false;
+        firstTaken = firstTaken || position == 0;
+        std::uint64_t at = 0;
+        for (std::size_t i = 0; i < position; ++i)
+            at += lengths[i];
+        const std::size_t length = lengths[position];
+        std::size_t i = 1;
+        while (i < pieces.size() && at >= pieces[i].size) {
+            at -= pieces[i].size;
+            ++i;
+        }
+        if (i == pieces.size() || at + length > pieces[i].size)
+            return false;
+        Piece before = pieces[i];
+        before.size = static_cast<std::size_t>(at);
+        Piece after = pieces[i];
+        after.offset += before.size + length;
+        after.size -= before.size + length;
+        after.describeFirst = after.describeFirst && before.size == 0;
+        pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i));
+        if (after.size > 0)
+            pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), after);
+        if (before.size > 0)
+            pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), before);
+        lengths.erase(lengths.begin() + static_cast<std::ptrdiff_t>(position));
+    }
+    const std::size_t kept = lengths.size();
+    auto count = std::make_shared<Bytes>();
+    CArchive countAr(*count, CArchive::Mode::Store);
+    countAr.WriteCount(record.count);
+    pieces.front() = Piece{count, 0, count->size()};
+
+    // The kept elements' class named as the numbering now has it: anew when that moved, or when
+    // the element that described it was taken out.
+    const Naming was = NamingAt(slot.entry, cls);
+    const Naming now = NamingAt(state, cls);
+    const CArchiveIndexState entry = state;
+    slot.pieces = std::move(pieces);
+    slot.lengths = std::move(lengths);
+    CArchiveIndexState atEnd = state;
+    if (firstTaken || was != now) {
+        atEnd = NameClass(slot, cls, kept, state);
+    } else {
+        if (now.describe)
+            atEnd.classes.emplace_back(&cls, atEnd.nextIndex++);
+        atEnd.nextIndex += static_cast<std::uint32_t>(kept);
+    }
+    if (record.count > kept) {
+        auto tail = std::make_shared<Bytes>();
+        CArchive ar(*tail, CArchive::Mode::Store);
+        ar.SetIndexState(atEnd);
+        record.storeFrom(ar, kept);
+        atEnd = ar.GetIndexState();
+        slot.pieces.push_back(Piece{tail, 0, tail->size()});
+        CArchive::WalkStoredObjects(*tail, 0, tail->size(), cls, [&](std::size_t tag, std::size_t, std::size_t end) {
+            slot.lengths.push_back(static_cast<std::uint32_t>(end - tag));
+            return true;
+        });
+    }
+    slot.lengthsKnown = slot.lengths.size() == record.count;
+    slot.entry = entry;
+    state = atEnd;
+    slot.exit = state;
+    slot.stamp = record.stamp;
+    slot.count = record.count;
     return true;
 }
 
@@ -232,6 +403,8 @@ void CEncodedRecords::Adopt(std::size_t index, const std::shared_ptr<const Bytes
         m_slots.resize(index + 1);
     Slot& slot = m_slots[index];
     slot.pieces = {Piece{bytes, begin, end - begin}};
+    slot.lengths.clear();
+    slot.lengthsKnown = false;
     slot.entry = entry;
     slot.exit = exit;
     slot.stamp = record.stamp;

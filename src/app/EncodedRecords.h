@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "store/Archive.h"
@@ -57,12 +58,19 @@ public:
         std::uint64_t reshaped = 0;
         std::function<void(CArchive&, std::size_t)> storeFrom;
         // A folder, which loading may keep as the bytes it is read from (CMessageList::LoadLater).
+        // Besides filing at its end, messages may be taken out of it: the stamp of its last other
+        // change, and where they were taken out since a stamp (see CMessageList::TakenOutSince).
         CMessageList* folder = nullptr;
         // The record is an array of objects of this class and nothing else: its bytes name no
         // other class and no object, so under another numbering they need only their class named
         // anew.
         const CRuntimeClass* elements = nullptr;
+        std::uint64_t rebuilt = 0;
+        std::function<std::optional<std::vector<std::size_t>>(std::uint64_t)> takenOutSince;
     };
+
+    // The record of a folder.
+    static Record ForFolder(CMessageList& list);
 
     // Brings every record's bytes up to date. True when any record's bytes differ from before.
     // mayReuse: no writer holds the pieces, so a changed record may be encoded into its old buffer.
@@ -91,6 +99,10 @@ private:
         CArchiveIndexState exit;
         Stamp stamp{};
         std::size_t count = 0;
+        // For an array of objects, once asked for: each element's length in the pieces after the
+        // count, in order.
+        std::vector<std::uint32_t> lengths;
+        bool lengthsKnown = false;
     };
     // Whether the slot's bytes hold when the numbering stands at `state`.
     static bool FitsNumbering(const Slot& slot, const CArchiveIndexState& state);
@@ -99,6 +111,18 @@ private:
     // own behind the earlier ones (never writing into a buffer the writer may read); false when
     // that cannot give the same bytes.
     bool Append(Slot& slot, const Record& record, CArchiveIndexState& state, bool mayReuse);
+    // Cuts the elements taken out since the slot was written from its bytes, and stores those
+    // added at the end since: a message taken out of a folder costs about what the message is.
+    // False when that cannot give the same bytes.
+    bool Splice(Slot& slot, const Record& record, CArchiveIndexState& state);
+    // Makes the slot's pieces the count alone, then pieces of whole elements.
+    static void SplitCount(Slot& slot);
+    // Learns each element's length (by walking the bytes once); false when they do not add up.
+    static bool KnowLengths(Slot& slot, const CRuntimeClass& cls);
+    // Names the elements' class in the slot's pieces as the numbering `state` has it; returns the
+    // numbering after the slot's first `objects` elements.
+    static CArchiveIndexState NameClass(Slot& slot, const CRuntimeClass& cls, std::size_t objects,
+                                        CArchiveIndexState state);
     // Keeps the bytes of an unchanged array of objects that another numbering comes before: its
     // class will be named anew as it is written, which costs the writer a pass over them but
     // reads none of them here. False when the slot's bytes are not known.

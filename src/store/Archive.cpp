@@ -409,6 +409,26 @@ void CArchive::ReadScannedObject(CObject& object)
     object.Serialize(*this);
 }
 
+bool CArchive::WalkStoredObjects(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t size,
+                                 const CRuntimeClass& cls, const ObjectVisitor& visit)
+{
+    CArchive in(const_cast<std::vector<std::uint8_t>&>(bytes), Mode::Load); // loading never writes
+    in.Seek(begin);
+    const std::size_t end = std::min(begin + size, bytes.size());
+    const std::unique_ptr<CObject> scratch = cls.create();
+    while (in.Position() < end) {
+        const std::size_t tag = in.Position();
+        in.SkipClassTag();
+        const std::size_t fields = in.Position();
+        scratch->Serialize(in);
+        if (in.Position() > end)
+            in.Damaged("obiekt wykracza poza rekord");
+        if (!visit(tag, fields, in.Position()))
+            return false;
+    }
+    return true;
+}
+
 bool CArchive::CopyRenamingClass(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t size,
                                  const CRuntimeClass& cls, std::uint32_t classIndex, bool describeFirst,
                                  const Writer& write)
@@ -419,30 +439,21 @@ bool CArchive::CopyRenamingClass(const std::vector<std::uint8_t>& bytes, std::si
     std::vector<std::uint8_t> out;
     out.reserve(kStretch + 256);
     CArchive tags(out, Mode::Store);
-    CArchive in(const_cast<std::vector<std::uint8_t>&>(bytes), Mode::Load); // loading never writes
-    in.Seek(begin);
-    const std::size_t end = std::min(begin + size, bytes.size());
-    const std::unique_ptr<CObject> scratch = cls.create();
     bool first = true;
-    while (in.Position() < end) {
-        in.SkipClassTag();
+    const bool walked = WalkStoredObjects(bytes, begin, size, cls, [&](std::size_t, std::size_t fields, std::size_t end) {
         if (first && describeFirst)
             tags.WriteClassDescription(cls);
         else
             tags.WriteClassReference(classIndex);
         first = false;
-        const std::size_t fields = in.Position();
-        scratch->Serialize(in);
-        if (in.Position() > end)
-            in.Damaged("obiekt wykracza poza rekord");
-        out.insert(out.end(), bytes.data() + fields, bytes.data() + in.Position());
-        if (out.size() >= kStretch) {
-            if (!write(out.data(), out.size()))
-                return false;
-            out.clear();
-        }
-    }
-    return out.empty() || write(out.data(), out.size());
+        out.insert(out.end(), bytes.data() + fields, bytes.data() + end);
+        if (out.size() < kStretch)
+            return true;
+        const bool written = write(out.data(), out.size());
+        out.clear();
+        return written;
+    });
+    return walked && (out.empty() || write(out.data(), out.size()));
 }
 
 void CArchive::Seek(std::size_t position)

@@ -137,12 +137,17 @@ public:
     // (it was checked then) and its fields read into object.
     void ReadScannedObject(CObject& object);
 
-    // Copies [begin, begin + size) of bytes, whole objects of class cls as storing wrote them (no
-    // nulls, no back references), naming their class as a storing archive would where it had
-    // described the class at classIndex: each by that index, or the first with the description
-    // itself when describeFirst. The fields are copied unchanged. The copy goes to write a stretch
-    // at a time; false when write refuses one. Raises CArchiveException when the bytes are not
-    // such objects.
+    // Walks [begin, begin + size) of bytes, whole objects of class cls as storing wrote them (no
+    // nulls, no back references), showing each one's stretch: where its class tag starts, where its
+    // fields start and where it ends. Stops early, returning false, when visit does. Raises
+    // CArchiveException when the bytes are not such objects.
+    using ObjectVisitor = std::function<bool(std::size_t tag, std::size_t fields, std::size_t end)>;
+    static bool WalkStoredObjects(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t size,
+                                  const CRuntimeClass& cls, const ObjectVisitor& visit);
+    // Copies such objects, naming their class as a storing archive would where it had described
+    // the class at classIndex: each by that index, or the first with the description itself when
+    // describeFirst. The fields are copied unchanged. The copy goes to write a stretch at a time;
+    // false when write refuses one.
     using Writer = std::function<bool(const std::uint8_t*, std::size_t)>;
     static bool CopyRenamingClass(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t size,
                                   const CRuntimeClass& cls, std::uint32_t classIndex, bool describeFirst,

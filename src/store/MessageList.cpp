@@ -6,13 +6,47 @@
 #include "store/Archive.h"
 #include "store/ChangeStamp.h"
 
-CMessageList::CMessageList() : m_stamp(change_stamp::Next()), m_reshaped(m_stamp) {}
+namespace {
+// How many takings-out the folder remembers; a save further back encodes the folder again.
+constexpr std::size_t kTakenOutKept = 4096;
+} // namespace
 
-void CMessageList::Touch(bool reshaped)
+CMessageList::CMessageList() : m_stamp(change_stamp::Next()), m_reshaped(m_stamp), m_rebuilt(m_stamp) {}
+
+void CMessageList::Touch(Change change, std::size_t position)
 {
     m_stamp = change_stamp::Next();
-    if (reshaped)
+    if (change != Change::Filed)
         m_reshaped = m_stamp;
+    if (change == Change::Rebuilt) {
+        m_rebuilt = m_stamp;
+        m_takenOut.clear();
+        m_takenOutFrom = m_stamp;
+        return;
+    }
+    if (change != Change::TakenOut)
+        return;
+    try {
+        m_takenOut.push_back({m_stamp, position});
+    } catch (const std::bad_alloc&) {
+        m_rebuilt = m_stamp; // not remembered: a save encodes the folder whole
+    }
+    if (m_takenOut.size() > kTakenOutKept) {
+        m_takenOutFrom = m_takenOut.front().stamp;
+        m_takenOut.pop_front();
+    }
+}
+
+std::optional<std::vector<std::size_t>> CMessageList::TakenOutSince(std::uint64_t since) const
+{
+    if (m_rebuilt > since || m_takenOutFrom > since)
+        return std::nullopt;
+    std::vector<std::size_t> positions;
+    for (const TakenOut& taken : m_takenOut) {
+        if (taken.stamp > since)
+            positions.push_back(taken.position);
+    }
+    return positions;
 }
 
 bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
@@ -23,7 +57,7 @@ bool CMessageList::AddMessage(std::unique_ptr<CMessage>& message)
         // Edits made before filing are in the bytes the filing writes, not changes to the folder.
         message->ForgetEdits();
         m_messages.push_back(std::move(message));
-        Touch(false);
+        Touch(Change::Filed);
     } catch (const std::bad_alloc&) {
         return false; // push_back leaves the argument alone when it cannot grow
     }
@@ -158,8 +192,10 @@ std::unique_ptr<CMessage> CRemovableMessageList::RemoveMessage(const CMessage* m
     for (auto it = m_messages.rbegin(); it != m_messages.rend(); ++it) {
         if (it->get() == message) {
             std::unique_ptr<CMessage> taken = std::move(*it);
-            m_messages.erase(std::next(it).base());
-            Touch();
+            const auto at = std::next(it).base();
+            const auto position = static_cast<std::size_t>(at - m_messages.begin());
+            m_messages.erase(at);
+            Touch(Change::TakenOut, position);
             taken->SetFailureReason({});
             return taken;
         }
@@ -172,9 +208,10 @@ void CDeletedMessagesList::DeleteMessage(const CMessage* message)
     Decode();
     for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
         if (it->get() == message) {
+            const auto position = static_cast<std::size_t>(it - m_messages.begin());
             m_messages.erase(it);
             m_messages.shrink_to_fit();
-            Touch();
+            Touch(Change::TakenOut, position);
             return;
         }
     }

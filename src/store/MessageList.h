@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "store/Message.h"
@@ -56,11 +58,22 @@ public:
     // The stamp of the last change other than a message filed at the end: while it is older than
     // a save's stamp, the messages that save wrote are still the folder's first ones.
     std::uint64_t GetReshapeStamp() const { return m_reshaped; }
+    // The stamp of the last change other than filing at the end and taking a message out.
+    std::uint64_t GetRebuildStamp() const { return m_rebuilt; }
+    // Where messages were taken out since the change stamp `since`, in order, each position
+    // counted in the folder as it stood then. Nothing when the folder was rebuilt since, or the
+    // record of it does not reach that far back.
+    std::optional<std::vector<std::size_t>> TakenOutSince(std::uint64_t since) const;
 
 protected:
     CMessageList();
-    // A change to the folder's list; reshaped: not only a message added at the end.
-    void Touch(bool reshaped = true);
+    enum class Change
+    {
+        Filed,    // a message added at the end
+        TakenOut, // the message at `position` taken out
+        Rebuilt   // anything else: read, emptied
+    };
+    void Touch(Change change = Change::Rebuilt, std::size_t position = 0);
     // Reads the messages still held as bytes, ahead of those filed since (their objects stay
     // the same). Every change to m_messages other than filing at the end comes after it.
     void Decode() const;
@@ -80,6 +93,16 @@ private:
     mutable std::uint64_t m_editsSeen = 0;
     std::uint64_t m_stamp = 0;
     std::uint64_t m_reshaped = 0;
+    std::uint64_t m_rebuilt = 0;
+    // The messages taken out since m_takenOutFrom: a save that knows the folder's bytes before them
+    // cuts those out instead of encoding the folder again.
+    struct TakenOut
+    {
+        std::uint64_t stamp;
+        std::size_t position;
+    };
+    std::deque<TakenOut> m_takenOut;
+    std::uint64_t m_takenOutFrom = 0;
 };
 
 // Folders from which a view takes a message back without destroying it.

@@ -6,6 +6,7 @@
 #include "DocumentOnDisk.h"
 #include "SampleFile.h"
 #include "app/Document.h"
+#include "app/EncodedRecords.h"
 #include "app/SettingsStore.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
@@ -249,4 +250,117 @@ TEST(SaveByRecord, FileCutAnywhereSavesWhatAWholeEncodeWrites)
         doc.Load(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         ASSERT_EQ(doc.StoreByRecord(), doc.Store()) << "cut at " << cut;
     }
+}
+
+// A message taken out of a folder is cut out of the folder's kept bytes; what is written is still
+// a whole encode, whatever the numbering did meanwhile. Each step is saved on top of the last.
+TEST(SaveByRecord, MessagesTakenOutAreCutFromTheKeptBytes)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    for (int i = 0; i < 20; ++i)
+        File(doc->GetSent(), "Jan", "Wiadomość " + std::to_string(i));
+    ASSERT_TRUE(doc->SaveDataFile());
+    const auto takeOut = [](CRemovableMessageList& folder, std::size_t at) {
+        ASSERT_TRUE(folder.RemoveMessage(folder.GetMessages()[at].get()));
+    };
+    const std::vector<Change> steps = {
+        {"one from the middle", [&](CBrivantelDoc& d) { takeOut(d.GetSent(), 7); }},
+        {"the first, the last and another, then one filed",
+         [&](CBrivantelDoc& d) {
+             takeOut(d.GetSent(), 0);
+             takeOut(d.GetSent(), d.GetSent().GetCount() - 1);
+             takeOut(d.GetSent(), 3);
+             File(d.GetSent(), "Ewa", "Nowa");
+         }},
+        {"drafts and deleted emptied: the sent folder describes the class",
+         [](CBrivantelDoc& d) {
+             d.GetDrafts().RemoveMessage(d.GetDrafts().GetMessages()[0].get());
+             d.GetDeletedMessages().DeleteAllMessages();
+         }},
+        {"the message that describes the class", [&](CBrivantelDoc& d) { takeOut(d.GetSent(), 0); }},
+        {"an entry added and a message taken out at once",
+         [&](CBrivantelDoc& d) {
+             AddEntry(d, "Ola");
+             takeOut(d.GetSent(), 2);
+         }},
+        {"a draft again, and the first sent message taken out",
+         [&](CBrivantelDoc& d) {
+             File(d.GetDrafts(), "Ola", "Szkic");
+             takeOut(d.GetSent(), 0);
+         }},
+        {"deleted messages filed", [](CBrivantelDoc& d) {
+             for (int i = 0; i < 3; ++i)
+                 File(d.GetDeletedMessages(), "Jan", "Usunięta");
+         }},
+        {"a deleted message destroyed",
+         [](CBrivantelDoc& d) {
+             d.GetDeletedMessages().DeleteMessage(d.GetDeletedMessages().GetMessages()[1].get());
+         }},
+        {"all but one taken out",
+         [&](CBrivantelDoc& d) {
+             while (d.GetSent().GetCount() > 1)
+                 takeOut(d.GetSent(), d.GetSent().GetCount() / 2);
+         }},
+        {"the last one taken out", [&](CBrivantelDoc& d) { takeOut(d.GetSent(), 0); }},
+    };
+    for (const Change& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.apply(*doc);
+        ASSERT_TRUE(doc->SaveDataFile());
+        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
+    }
+}
+
+// Taking a message out stores no kept message again: only the count and what was filed since.
+TEST(SaveByRecord, ATakingOutEncodesNoKeptMessage)
+{
+    CSentList folder;
+    for (int i = 0; i < 1000; ++i)
+        File(folder, "Jan", "Tekst " + std::to_string(i));
+    int wholeEncodes = 0;
+    std::vector<std::size_t> storedFrom;
+    const auto record = [&] {
+        CEncodedRecords::Record r = CEncodedRecords::ForFolder(folder);
+        r.serialize = [&, inner = r.serialize](CArchive& ar) {
+            ++wholeEncodes;
+            inner(ar);
+        };
+        r.storeFrom = [&, inner = r.storeFrom](CArchive& ar, std::size_t from) {
+            storedFrom.push_back(from);
+            inner(ar, from);
+        };
+        return r;
+    };
+    const auto whole = [&] {
+        std::vector<std::uint8_t> bytes;
+        CArchive ar(bytes, CArchive::Mode::Store);
+        folder.Serialize(ar);
+        return bytes;
+    };
+    const auto written = [](const CEncodedRecords& encoded) {
+        std::vector<std::uint8_t> bytes;
+        CEncodedRecords::WritePieces(encoded.Pieces(), [&](const std::uint8_t* data, std::size_t n) {
+            bytes.insert(bytes.end(), data, data + n);
+            return true;
+        });
+        return bytes;
+    };
+    CEncodedRecords encoded;
+    encoded.Update({record()}, true);
+    ASSERT_EQ(wholeEncodes, 1);
+
+    ASSERT_TRUE(folder.RemoveMessage(folder.GetMessages()[500].get()));
+    ASSERT_TRUE(encoded.Update({record()}, true));
+    EXPECT_EQ(wholeEncodes, 1);
+    EXPECT_TRUE(storedFrom.empty());
+    EXPECT_EQ(written(encoded), whole());
+
+    ASSERT_TRUE(folder.RemoveMessage(folder.GetMessages()[0].get()));
+    File(folder, "Ewa", "Nowa");
+    ASSERT_TRUE(encoded.Update({record()}, true));
+    EXPECT_EQ(wholeEncodes, 1);
+    EXPECT_EQ(storedFrom, std::vector<std::size_t>{998});
+    EXPECT_EQ(written(encoded), whole());
 }

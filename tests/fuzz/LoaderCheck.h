@@ -33,6 +33,15 @@ inline bool LoadsAndResavesStably(const std::vector<std::uint8_t>& bytes)
     renumbered.GetAddressBook().AddAddress(entry);
     if (renumbered.StoreByRecord() != renumbered.Store())
         return false;
+    // A message taken out is cut from the kept bytes of its folder.
+    CSentList& sent = renumbered.GetSent();
+    if (sent.GetCount() > 0)
+        sent.RemoveMessage(sent.GetMessages()[sent.GetCount() / 2].get());
+    CDeletedMessagesList& deleted = renumbered.GetDeletedMessages();
+    if (deleted.GetCount() > 0)
+        deleted.DeleteMessage(deleted.GetMessages()[0].get());
+    if (renumbered.StoreByRecord() != renumbered.Store())
+        return false;
     CBrivantelDoc second(ui, settings);
     if (!second.Load(saved))
         return false;
