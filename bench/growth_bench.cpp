@@ -315,6 +315,8 @@ int main(int argc, char** argv)
                 doc.WaitForBackgroundSave();
                 uiThread.push_back(Ms(t1 - t0));
                 worker.push_back(Ms(Clock::now() - t0));
+                if (std::getenv("GROWTH_EACH"))
+                    std::printf("  queued save %d: worker %.0f ms\n", i, worker.back());
             }
             const int hooksBefore = ui.waitHooks;
             for (int i = 0; i < runs; ++i) {
@@ -370,8 +372,11 @@ int main(int argc, char** argv)
                 const auto t0 = Clock::now();
                 auto taken = sentFolder.RemoveMessage(sentFolder.GetMessages()[sentFolder.GetCount() / 2].get());
                 doc.GetDeletedMessages().AddMessage(taken);
+                const auto tSave = Clock::now();
                 doc.SaveInBackground();
                 const auto t1 = Clock::now();
+                if (std::getenv("GROWTH_EACH"))
+                    std::printf("  taking out %d: %.1f ms, its save %.1f ms\n", i, Ms(tSave - t0), Ms(t1 - tSave));
                 doc.WaitForBackgroundSave();
                 takeUi.push_back(Ms(t1 - t0));
                 takeWorker.push_back(Ms(Clock::now() - t0));

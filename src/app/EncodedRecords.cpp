@@ -244,13 +244,17 @@ bool CEncodedRecords::KnowLengths(Slot& slot, const CRuntimeClass& cls)
         return true;
     std::vector<std::uint32_t> lengths;
     lengths.reserve(slot.count);
-    for (std::size_t i = 1; i < slot.pieces.size(); ++i) {
-        const Piece& piece = slot.pieces[i];
-        CArchive::WalkStoredObjects(*piece.owner, piece.offset, piece.size, cls,
-                                    [&](std::size_t tag, std::size_t, std::size_t end) {
-                                        lengths.push_back(static_cast<std::uint32_t>(end - tag));
-                                        return true;
-                                    });
+    try {
+        for (std::size_t i = 1; i < slot.pieces.size(); ++i) {
+            const Piece& piece = slot.pieces[i];
+            CArchive::WalkStoredObjects(*piece.owner, piece.offset, piece.size, cls,
+                                        [&](std::size_t tag, std::size_t, std::size_t end) {
+                                            lengths.push_back(static_cast<std::uint32_t>(end - tag));
+                                            return true;
+                                        });
+        }
+    } catch (const CArchiveException&) {
+        return false; // not what the slot was taken for: it is encoded again
     }
     if (lengths.size() != slot.count)
         return false;
@@ -306,38 +310,58 @@ bool CEncodedRecords::Splice(Slot& slot, const Record& record, CArchiveIndexStat
     if (!KnowLengths(slot, cls))
         return false;
 
-    // The taken elements are cut out of copies: the slot stays as it was until all is known.
-    std::vector<Piece> pieces = slot.pieces;
-    std::vector<std::uint32_t> lengths = slot.lengths;
-    bool firstTaken = false;
-    for (const std::size_t position : *taken) {
-        if (position >= lengths.size())
+    // Which of the slot's elements were taken out, found from the positions as they were taken.
+    std::vector<std::size_t> gone;
+    gone.reserve(taken->size());
+    for (std::size_t index : *taken) {
+        auto at = gone.begin();
+        for (; at != gone.end() && *at <= index; ++at)
+            ++index;
+        if (index >= slot.lengths.size())
             return false;
-        firstTaken = firstTaken || position == 0;
-        std::uint64_t at = 0;
-        for (std::size_t i = 0; i < position; ++i)
-            at += lengths[i];
-        const std::size_t length = lengths[position];
-        std::size_t i = 1;
-        while (i < pieces.size() && at >= pieces[i].size) {
-            at -= pieces[i].size;
-            ++i;
-        }
-        if (i == pieces.size() || at + length > pieces[i].size)
-            return false;
-        Piece before = pieces[i];
-        before.size = static_cast<std::size_t>(at);
-        Piece after = pieces[i];
-        after.offset += before.size + length;
-        after.size -= before.size + length;
-        after.describeFirst = after.describeFirst && before.size == 0;
-        pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(i));
-        if (after.size > 0)
-            pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), after);
-        if (before.size > 0)
-            pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i), before);
-        lengths.erase(lengths.begin() + static_cast<std::ptrdiff_t>(position));
+        gone.insert(at, index);
     }
+    const bool firstTaken = !gone.empty() && gone.front() == 0;
+    // One pass cuts them all out: the kept stretches of each piece become pieces of their own.
+    // The slot stays as it was until all is known.
+    std::vector<Piece> pieces{Piece{}};
+    std::vector<std::uint32_t> lengths;
+    lengths.reserve(slot.lengths.size() - gone.size());
+    std::size_t element = 0;
+    auto next = gone.begin();
+    const auto keep = [&pieces](const Piece& piece, std::size_t from, std::size_t to) {
+        if (to == from)
+            return;
+        Piece part = piece;
+        part.offset += from;
+        part.size = to - from;
+        part.describeFirst = piece.describeFirst && from == 0;
+        pieces.push_back(part);
+    };
+    for (std::size_t i = 1; i < slot.pieces.size(); ++i) {
+        const Piece& piece = slot.pieces[i];
+        std::size_t from = 0;
+        std::size_t at = 0;
+        while (at < piece.size) {
+            if (element >= slot.lengths.size())
+                return false;
+            const std::size_t length = slot.lengths[element];
+            if (next != gone.end() && *next == element) {
+                keep(piece, from, at);
+                from = at + length;
+                ++next;
+            } else {
+                lengths.push_back(slot.lengths[element]);
+            }
+            at += length;
+            ++element;
+        }
+        if (at != piece.size)
+            return false;
+        keep(piece, from, at);
+    }
+    if (element != slot.lengths.size() || next != gone.end())
+        return false;
     const std::size_t kept = lengths.size();
     auto count = std::make_shared<Bytes>();
     CArchive countAr(*count, CArchive::Mode::Store);

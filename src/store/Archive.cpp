@@ -153,6 +153,10 @@ void CArchive::ReadStringInto(std::string& text)
     if (!wide) {
         Need(n);
         Charge(n);
+        if (m_passOverStrings) {
+            m_pos += n;
+            return;
+        }
         text.assign(reinterpret_cast<const char*>(m_bytes.data() + m_pos), n);
         m_pos += n;
         return;
@@ -413,6 +417,7 @@ bool CArchive::WalkStoredObjects(const std::vector<std::uint8_t>& bytes, std::si
                                  const CRuntimeClass& cls, const ObjectVisitor& visit)
 {
     CArchive in(const_cast<std::vector<std::uint8_t>&>(bytes), Mode::Load); // loading never writes
+    in.m_passOverStrings = true;
     in.Seek(begin);
     const std::size_t end = std::min(begin + size, bytes.size());
     const std::unique_ptr<CObject> scratch = cls.create();

@@ -194,6 +194,8 @@ private:
     // and the classes described so far (a file has one or two of them).
     CArchiveIndexState m_stored;
     bool m_asWritten = true;
+    // Loading only to find where objects end (WalkStoredObjects): strings are passed over unread.
+    bool m_passOverStrings = false;
     // While loading: what each index stands for.
     struct LoadedEntry
     {
