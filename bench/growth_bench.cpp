@@ -281,6 +281,10 @@ int main(int argc, char** argv)
         std::vector<double> floors;
         for (int i = 0; i < runs; ++i)
             floors.push_back(CopyAndSync(source, path));
+        if (std::getenv("GROWTH_EACH")) {
+            for (const double f : floors)
+                std::printf("  floor: %.0f ms\n", f);
+        }
         const double floor = Median(floors);
         std::printf("\n== %zu sent messages, %.1f MB; floor (cp + fsync) %.0f ms\n", sent, fileMb, floor);
 
@@ -305,6 +309,8 @@ int main(int argc, char** argv)
             CBrivantelDoc doc(ui, settings);
             if (!doc.Open(path, CBrivantelDoc::Access::ReadWrite))
                 return 1;
+            if (const char* settle = std::getenv("GROWTH_SETTLE_MS"))
+                usleep(static_cast<useconds_t>(std::atoi(settle)) * 1000);
             std::vector<double> uiThread, worker, ahead;
             for (int i = 0; i < runs; ++i) {
                 auto m = std::make_unique<CMessage>("Jan", "Kolejna wiadomość w kolejce");
