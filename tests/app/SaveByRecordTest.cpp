@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <sys/stat.h>
 
 #include "DocumentOnDisk.h"
@@ -363,4 +364,68 @@ TEST(SaveByRecord, ATakingOutEncodesNoKeptMessage)
     EXPECT_EQ(wholeEncodes, 1);
     EXPECT_EQ(storedFrom, std::vector<std::size_t>{998});
     EXPECT_EQ(written(encoded), whole());
+}
+
+// Random changes of every kind, several between saves, saved by record one after another: each
+// file is what a twin document encoded whole writes.
+TEST(SaveByRecord, RandomChangesSavedOneAfterAnotherStayExact)
+{
+    std::mt19937 random(20261209);
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    // Each change given the same choice on both documents.
+    const std::vector<std::function<void(CBrivantelDoc&, std::size_t)>> changes = {
+        [](CBrivantelDoc& d, std::size_t) { File(d.GetSent(), "Jan", "Wysłana"); },
+        [&](CBrivantelDoc& d, std::size_t at) {
+            if (d.GetSent().GetCount() > 0)
+                d.DiscardMessage(d.GetSent().RemoveMessage(d.GetSent().GetMessages()[at % d.GetSent().GetCount()].get()));
+        },
+        [](CBrivantelDoc& d, std::size_t) { AddEntry(d, "Ktoś"); },
+        [](CBrivantelDoc& d, std::size_t at) {
+            const auto& entries = d.GetAddressBook().GetEntries();
+            if (!entries.empty())
+                d.GetAddressBook().DeleteAddress(entries[at % entries.size()].get());
+        },
+        [](CBrivantelDoc& d, std::size_t) { File(d.GetDrafts(), "Ewa", "Szkic"); },
+        [](CBrivantelDoc& d, std::size_t at) {
+            if (d.GetDrafts().GetCount() > 0)
+                d.GetDrafts().RemoveMessage(d.GetDrafts().GetMessages()[at % d.GetDrafts().GetCount()].get());
+        },
+        [](CBrivantelDoc& d, std::size_t at) {
+            CDeletedMessagesList& deleted = d.GetDeletedMessages();
+            if (deleted.GetCount() > 0)
+                deleted.DeleteMessage(deleted.GetMessages()[at % deleted.GetCount()].get());
+        },
+        [](CBrivantelDoc& d, std::size_t) { d.GetDeletedMessages().DeleteAllMessages(); },
+        [](CBrivantelDoc& d, std::size_t at) {
+            if (d.GetDrafts().GetCount() > 0)
+                d.GetDrafts().GetMessages()[at % d.GetDrafts().GetCount()]->SetText("Zmieniony " + std::to_string(at));
+        },
+        [](CBrivantelDoc& d, std::size_t) { File(d.GetOutbox(), "Ola", "Czeka"); },
+        [](CBrivantelDoc& d, std::size_t at) { // a send: from the outbox to the sent folder
+            if (d.GetOutbox().GetCount() == 0)
+                return;
+            auto sent = d.GetOutbox().RemoveMessage(d.GetOutbox().GetMessages()[at % d.GetOutbox().GetCount()].get());
+            d.GetSent().AddMessage(sent);
+        },
+    };
+    Fixture kept;
+    Fixture whole;
+    auto doc = kept.Open(sample_file::Full().vec());
+    auto twin = whole.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc && twin);
+    for (int i = 0; i < 30; ++i) {
+        File(doc->GetSent(), "Jan", "Wiadomość " + std::to_string(i));
+        File(twin->GetSent(), "Jan", "Wiadomość " + std::to_string(i));
+    }
+    for (int step = 0; step < 300; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        for (std::size_t n = 1 + pick(3); n > 0; --n) {
+            const std::size_t change = pick(changes.size());
+            const std::size_t at = pick(1000);
+            changes[change](*doc, at);
+            changes[change](*twin, at);
+        }
+        ASSERT_TRUE(doc->SaveDataFile());
+        ASSERT_EQ(ReadFileBytes(kept.path), twin->Store());
+    }
 }
