@@ -364,10 +364,11 @@ int main(int argc, char** argv)
                     bookWorker.push_back(Ms(Clock::now() - t0));
                 }
             }
-            std::printf("an address-book entry added or removed: UI thread %.1f ms per save, the worst %.1f ms; "
-                        "the worker's write %.0f ms (%.2fx floor)\n",
-                        Median(bookUi), *std::max_element(bookUi.begin(), bookUi.end()), Median(bookWorker),
-                        Median(bookWorker) / floor);
+            std::printf(
+                "an address-book entry added or removed: UI thread %.1f ms per save, the worst %.1f ms; "
+                "the worker's write %.0f ms (%.2fx floor)\n",
+                Median(bookUi), *std::max_element(bookUi.begin(), bookUi.end()), Median(bookWorker),
+                Median(bookWorker) / floor);
             // A sent message moved to the deleted folder, as the window does once the folder is shown.
             const long rssBeforeShown = StatusKb("VmRSS:");
             const auto shown0 = Clock::now();
@@ -378,23 +379,27 @@ int main(int argc, char** argv)
             for (int i = 0; i < runs; ++i) {
                 CSentList& sentFolder = doc.GetSent();
                 const auto t0 = Clock::now();
-                auto taken = sentFolder.RemoveMessage(sentFolder.GetMessages()[sentFolder.GetCount() / 2].get());
+                auto taken =
+                    sentFolder.RemoveMessage(sentFolder.GetMessages()[sentFolder.GetCount() / 2].get());
                 doc.GetDeletedMessages().AddMessage(taken);
                 const auto tSave = Clock::now();
                 doc.SaveInBackground();
                 const auto t1 = Clock::now();
                 if (std::getenv("GROWTH_EACH"))
-                    std::printf("  taking out %d: %.1f ms, its save %.1f ms\n", i, Ms(tSave - t0), Ms(t1 - tSave));
+                    std::printf("  taking out %d: %.1f ms, its save %.1f ms\n", i, Ms(tSave - t0),
+                                Ms(t1 - tSave));
                 doc.WaitForBackgroundSave();
                 takeUi.push_back(Ms(t1 - t0));
                 takeWorker.push_back(Ms(Clock::now() - t0));
             }
-            std::printf("the sent folder read for its first showing: %.0f ms, %.0f MB more memory (%.2fx the file)\n",
-                        shown, shownKb / 1024.0, shownKb * 1024.0 / 1e6 / fileMb);
-            std::printf("a sent message moved to the deleted folder: UI thread %.1f ms (taking out and save), "
-                        "the worst %.1f ms; the worker's write %.0f ms (%.2fx floor)\n",
-                        Median(takeUi), *std::max_element(takeUi.begin(), takeUi.end()), Median(takeWorker),
-                        Median(takeWorker) / floor);
+            std::printf(
+                "the sent folder read for its first showing: %.0f ms, %.0f MB more memory (%.2fx the file)\n",
+                shown, shownKb / 1024.0, shownKb * 1024.0 / 1e6 / fileMb);
+            std::printf(
+                "a sent message moved to the deleted folder: UI thread %.1f ms (taking out and save), "
+                "the worst %.1f ms; the worker's write %.0f ms (%.2fx floor)\n",
+                Median(takeUi), *std::max_element(takeUi.begin(), takeUi.end()), Median(takeWorker),
+                Median(takeWorker) / floor);
             const auto t0 = Clock::now();
             const bool unsaved = doc.HasUnsavedChanges();
             const double check = Ms(Clock::now() - t0);

@@ -657,7 +657,9 @@ void DiscardRecoveryCopy(const std::string& path)
 
 State Inspect(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? State::Missing : State::Unknown;
     if (!S_ISREG(st.st_mode))

@@ -60,7 +60,8 @@ bool WriteChunksAtomically(const std::string& path, const std::vector<Chunk>& ch
 // how many there will be.
 using Writer = std::function<bool(const std::uint8_t*, std::size_t)>;
 using Producer = std::function<bool(const Writer&)>;
-bool WriteProducedAtomically(const std::string& path, std::size_t size, const Producer& produce, Error& error);
+bool WriteProducedAtomically(const std::string& path, std::size_t size, const Producer& produce,
+                             Error& error);
 
 // Removes the temporary files that saves cut short by a crash or a kill left beside the data
 // file. Only the holder of the writer's lock may call it: no other save can be under way.

@@ -390,10 +390,11 @@ bool CEncodedRecords::Splice(Slot& slot, const Record& record, CArchiveIndexStat
         record.storeFrom(ar, kept);
         atEnd = ar.GetIndexState();
         slot.pieces.push_back(Piece{tail, 0, tail->size()});
-        CArchive::WalkStoredObjects(*tail, 0, tail->size(), cls, [&](std::size_t tag, std::size_t, std::size_t end) {
-            slot.lengths.push_back(static_cast<std::uint32_t>(end - tag));
-            return true;
-        });
+        CArchive::WalkStoredObjects(*tail, 0, tail->size(), cls,
+                                    [&](std::size_t tag, std::size_t, std::size_t end) {
+                                        slot.lengths.push_back(static_cast<std::uint32_t>(end - tag));
+                                        return true;
+                                    });
     }
     slot.lengthsKnown = slot.lengths.size() == record.count;
     slot.entry = entry;
@@ -409,10 +410,11 @@ bool CEncodedRecords::WritePieces(const std::vector<Piece>& pieces, const CArchi
     for (const Piece& piece : pieces) {
         if (piece.size == 0)
             continue;
-        const bool written = piece.renamed ? CArchive::CopyRenamingClass(*piece.owner, piece.offset, piece.size,
-                                                                         *piece.renamed, piece.classIndex,
-                                                                         piece.describeFirst, write)
-                                           : write(piece.data(), piece.size);
+        const bool written =
+            piece.renamed
+                ? CArchive::CopyRenamingClass(*piece.owner, piece.offset, piece.size, *piece.renamed,
+                                              piece.classIndex, piece.describeFirst, write)
+                : write(piece.data(), piece.size);
         if (!written)
             return false;
     }

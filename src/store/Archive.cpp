@@ -445,19 +445,20 @@ bool CArchive::CopyRenamingClass(const std::vector<std::uint8_t>& bytes, std::si
     out.reserve(kStretch + 256);
     CArchive tags(out, Mode::Store);
     bool first = true;
-    const bool walked = WalkStoredObjects(bytes, begin, size, cls, [&](std::size_t, std::size_t fields, std::size_t end) {
-        if (first && describeFirst)
-            tags.WriteClassDescription(cls);
-        else
-            tags.WriteClassReference(classIndex);
-        first = false;
-        out.insert(out.end(), bytes.data() + fields, bytes.data() + end);
-        if (out.size() < kStretch)
-            return true;
-        const bool written = write(out.data(), out.size());
-        out.clear();
-        return written;
-    });
+    const bool walked =
+        WalkStoredObjects(bytes, begin, size, cls, [&](std::size_t, std::size_t fields, std::size_t end) {
+            if (first && describeFirst)
+                tags.WriteClassDescription(cls);
+            else
+                tags.WriteClassReference(classIndex);
+            first = false;
+            out.insert(out.end(), bytes.data() + fields, bytes.data() + end);
+            if (out.size() < kStretch)
+                return true;
+            const bool written = write(out.data(), out.size());
+            out.clear();
+            return written;
+        });
     return walked && (out.empty() || write(out.data(), out.size()));
 }
 

@@ -56,7 +56,11 @@ public:
 class CArchive
 {
 public:
-    enum class Mode { Load, Store };
+    enum class Mode
+    {
+        Load,
+        Store
+    };
 
     // Loading reads from bytes; storing appends to them.
     CArchive(std::vector<std::uint8_t>& bytes, Mode mode);
@@ -224,8 +228,7 @@ public:
 // Arrays of owned objects as the data file holds them: a count, then one reference per element.
 // Loading replaces what the array held. An interrupted read keeps the elements read completely;
 // null references are skipped.
-template <class T>
-void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
+template <class T> void SerializeObjectArray(CArchive& ar, std::vector<std::unique_ptr<T>>& items)
 {
     if (ar.IsStoring()) {
         ar.WriteCount(items.size());

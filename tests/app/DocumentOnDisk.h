@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,5 +27,34 @@ struct DocumentOnDisk
         if (!doc->Open(path, CBrivantelDoc::Access::ReadWrite))
             return nullptr;
         return doc;
+    }
+};
+
+// The same file opened twice: the document saves by record as the program does, its twin is only
+// ever encoded whole. A change applied to both shows whether the saved file is exact.
+struct TwinDocuments
+{
+    DocumentOnDisk kept;
+    DocumentOnDisk whole;
+    std::unique_ptr<CBrivantelDoc> doc;
+    std::unique_ptr<CBrivantelDoc> twin;
+
+    explicit TwinDocuments(const std::vector<std::uint8_t>& bytes)
+        : doc(kept.Open(bytes)), twin(whole.Open(bytes))
+    {
+    }
+    template <class Change> void Apply(const Change& change)
+    {
+        change(*doc);
+        change(*twin);
+    }
+    // Saves the document: the file must be what the twin encodes whole.
+    ::testing::AssertionResult SavedExactly()
+    {
+        if (!doc->SaveDataFile())
+            return ::testing::AssertionFailure() << "not saved";
+        if (ReadFileBytes(kept.path) != twin->Store())
+            return ::testing::AssertionFailure() << "the file differs from a whole encode";
+        return ::testing::AssertionSuccess();
     }
 };

@@ -291,7 +291,8 @@ TEST(SaveByRecord, MessagesTakenOutAreCutFromTheKeptBytes)
              File(d.GetDrafts(), "Ola", "Szkic");
              takeOut(d.GetSent(), 0);
          }},
-        {"deleted messages filed", [](CBrivantelDoc& d) {
+        {"deleted messages filed",
+         [](CBrivantelDoc& d) {
              for (int i = 0; i < 3; ++i)
                  File(d.GetDeletedMessages(), "Jan", "Usunięta");
          }},
@@ -377,7 +378,8 @@ TEST(SaveByRecord, RandomChangesSavedOneAfterAnotherStayExact)
         [](CBrivantelDoc& d, std::size_t) { File(d.GetSent(), "Jan", "Wysłana"); },
         [&](CBrivantelDoc& d, std::size_t at) {
             if (d.GetSent().GetCount() > 0)
-                d.DiscardMessage(d.GetSent().RemoveMessage(d.GetSent().GetMessages()[at % d.GetSent().GetCount()].get()));
+                d.DiscardMessage(
+                    d.GetSent().RemoveMessage(d.GetSent().GetMessages()[at % d.GetSent().GetCount()].get()));
         },
         [](CBrivantelDoc& d, std::size_t) { AddEntry(d, "Ktoś"); },
         [](CBrivantelDoc& d, std::size_t at) {
@@ -398,34 +400,28 @@ TEST(SaveByRecord, RandomChangesSavedOneAfterAnotherStayExact)
         [](CBrivantelDoc& d, std::size_t) { d.GetDeletedMessages().DeleteAllMessages(); },
         [](CBrivantelDoc& d, std::size_t at) {
             if (d.GetDrafts().GetCount() > 0)
-                d.GetDrafts().GetMessages()[at % d.GetDrafts().GetCount()]->SetText("Zmieniony " + std::to_string(at));
+                d.GetDrafts().GetMessages()[at % d.GetDrafts().GetCount()]->SetText("Zmieniony " +
+                                                                                    std::to_string(at));
         },
         [](CBrivantelDoc& d, std::size_t) { File(d.GetOutbox(), "Ola", "Czeka"); },
         [](CBrivantelDoc& d, std::size_t at) { // a send: from the outbox to the sent folder
             if (d.GetOutbox().GetCount() == 0)
                 return;
-            auto sent = d.GetOutbox().RemoveMessage(d.GetOutbox().GetMessages()[at % d.GetOutbox().GetCount()].get());
+            auto sent =
+                d.GetOutbox().RemoveMessage(d.GetOutbox().GetMessages()[at % d.GetOutbox().GetCount()].get());
             d.GetSent().AddMessage(sent);
         },
     };
-    Fixture kept;
-    Fixture whole;
-    auto doc = kept.Open(sample_file::Full().vec());
-    auto twin = whole.Open(sample_file::Full().vec());
-    ASSERT_TRUE(doc && twin);
-    for (int i = 0; i < 30; ++i) {
-        File(doc->GetSent(), "Jan", "Wiadomość " + std::to_string(i));
-        File(twin->GetSent(), "Jan", "Wiadomość " + std::to_string(i));
-    }
+    TwinDocuments twins(sample_file::Full().vec());
+    ASSERT_TRUE(twins.doc && twins.twin);
+    for (int i = 0; i < 30; ++i)
+        twins.Apply([i](CBrivantelDoc& d) { File(d.GetSent(), "Jan", "Wiadomość " + std::to_string(i)); });
     for (int step = 0; step < 300; ++step) {
         SCOPED_TRACE("step " + std::to_string(step));
         for (std::size_t n = 1 + pick(3); n > 0; --n) {
-            const std::size_t change = pick(changes.size());
             const std::size_t at = pick(1000);
-            changes[change](*doc, at);
-            changes[change](*twin, at);
+            twins.Apply([&, change = pick(changes.size())](CBrivantelDoc& d) { changes[change](d, at); });
         }
-        ASSERT_TRUE(doc->SaveDataFile());
-        ASSERT_EQ(ReadFileBytes(kept.path), twin->Store());
+        ASSERT_TRUE(twins.SavedExactly());
     }
 }
