@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -46,6 +47,31 @@ double Median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     return v.empty() ? -1 : v[v.size() / 2];
 }
+
+// A change and its save: the user-interface thread's part, and the time until the worker wrote it.
+struct SaveTimes
+{
+    std::vector<double> ui;
+    std::vector<double> worker;
+
+    void Measure(CBrivantelDoc& doc, const std::function<void()>& change)
+    {
+        const auto t0 = Clock::now();
+        change();
+        doc.SaveInBackground();
+        const auto t1 = Clock::now();
+        doc.WaitForBackgroundSave();
+        ui.push_back(Ms(t1 - t0));
+        worker.push_back(Ms(Clock::now() - t0));
+    }
+    void Print(const char* what, double floor) const
+    {
+        std::printf(
+            "%s: UI thread %.1f ms per save, the worst %.1f ms; the worker's write %.0f ms (%.2fx floor)\n",
+            what, Median(ui), *std::max_element(ui.begin(), ui.end()), Median(worker),
+            Median(worker) / floor);
+    }
+};
 
 long StatusKb(const char* field)
 {
@@ -311,20 +337,18 @@ int main(int argc, char** argv)
                 return 1;
             if (const char* settle = std::getenv("GROWTH_SETTLE_MS"))
                 usleep(static_cast<useconds_t>(std::atoi(settle)) * 1000);
-            std::vector<double> uiThread, worker, ahead;
+            const bool each = std::getenv("GROWTH_EACH") != nullptr;
+            SaveTimes queued;
             for (int i = 0; i < runs; ++i) {
-                auto m = std::make_unique<CMessage>("Jan", "Kolejna wiadomość w kolejce");
-                doc.GetOutbox().AddMessage(m);
-                const auto t0 = Clock::now();
-                doc.SaveInBackground();
-                const auto t1 = Clock::now();
-                doc.WaitForBackgroundSave();
-                uiThread.push_back(Ms(t1 - t0));
-                worker.push_back(Ms(Clock::now() - t0));
-                if (std::getenv("GROWTH_EACH"))
-                    std::printf("  queued save %d: worker %.0f ms\n", i, worker.back());
+                queued.Measure(doc, [&] {
+                    auto m = std::make_unique<CMessage>("Jan", "Kolejna wiadomość w kolejce");
+                    doc.GetOutbox().AddMessage(m);
+                });
+                if (each)
+                    std::printf("  queued save %d: worker %.0f ms\n", i, queued.worker.back());
             }
             const int hooksBefore = ui.waitHooks;
+            std::vector<double> ahead;
             for (int i = 0; i < runs; ++i) {
                 auto m = std::make_unique<CMessage>("Ewa", "Wysyłana zaraz");
                 doc.GetOutbox().AddMessage(m);
@@ -333,79 +357,58 @@ int main(int argc, char** argv)
                 ahead.push_back(Ms(Clock::now() - t0));
             }
             // A message that went out is filed in the sent folder, the largest record.
-            std::vector<double> sentUi;
+            SaveTimes filed;
             for (int i = 0; i < runs; ++i) {
-                auto m = std::make_unique<CMessage>("Ewa", "Wysłana");
-                doc.GetSent().AddMessage(m);
-                const auto t0 = Clock::now();
-                doc.SaveInBackground();
-                sentUi.push_back(Ms(Clock::now() - t0));
-                doc.WaitForBackgroundSave();
+                filed.Measure(doc, [&] {
+                    auto m = std::make_unique<CMessage>("Ewa", "Wysłana");
+                    doc.GetSent().AddMessage(m);
+                });
             }
             std::printf(
                 "one message filed in the sent folder: UI thread %.1f ms per save, the first %.1f ms\n",
-                Median(sentUi), sentUi.front());
+                Median(filed.ui), filed.ui.front());
             // An address-book entry added, then removed: each moves the numbering of every folder
             // after the book.
-            std::vector<double> bookUi, bookWorker;
+            SaveTimes book;
             for (int i = 0; i < runs; ++i) {
-                auto entry = std::make_unique<CAddress>();
-                entry->SetDisplayName("Nowy " + std::to_string(i));
-                const CAddress* added = entry.get();
-                doc.GetAddressBook().AddAddress(entry);
-                for (const CAddress* change : {added, static_cast<const CAddress*>(nullptr)}) {
-                    if (!change)
-                        doc.GetAddressBook().DeleteAddress(added);
-                    const auto t0 = Clock::now();
-                    doc.SaveInBackground();
-                    const auto t1 = Clock::now();
-                    doc.WaitForBackgroundSave();
-                    bookUi.push_back(Ms(t1 - t0));
-                    bookWorker.push_back(Ms(Clock::now() - t0));
-                }
+                const CAddress* added = nullptr;
+                book.Measure(doc, [&] {
+                    auto entry = std::make_unique<CAddress>();
+                    entry->SetDisplayName("Nowy " + std::to_string(i));
+                    added = entry.get();
+                    doc.GetAddressBook().AddAddress(entry);
+                });
+                book.Measure(doc, [&] { doc.GetAddressBook().DeleteAddress(added); });
             }
-            std::printf(
-                "an address-book entry added or removed: UI thread %.1f ms per save, the worst %.1f ms; "
-                "the worker's write %.0f ms (%.2fx floor)\n",
-                Median(bookUi), *std::max_element(bookUi.begin(), bookUi.end()), Median(bookWorker),
-                Median(bookWorker) / floor);
+            book.Print("an address-book entry added or removed", floor);
             // A sent message moved to the deleted folder, as the window does once the folder is shown.
             const long rssBeforeShown = StatusKb("VmRSS:");
             const auto shown0 = Clock::now();
             doc.GetSent().GetMessages();
             const double shown = Ms(Clock::now() - shown0);
             const long shownKb = StatusKb("VmRSS:") - rssBeforeShown;
-            std::vector<double> takeUi, takeWorker;
+            SaveTimes moved;
             for (int i = 0; i < runs; ++i) {
-                CSentList& sentFolder = doc.GetSent();
-                const auto t0 = Clock::now();
-                auto taken =
-                    sentFolder.RemoveMessage(sentFolder.GetMessages()[sentFolder.GetCount() / 2].get());
-                doc.GetDeletedMessages().AddMessage(taken);
-                const auto tSave = Clock::now();
-                doc.SaveInBackground();
-                const auto t1 = Clock::now();
-                if (std::getenv("GROWTH_EACH"))
-                    std::printf("  taking out %d: %.1f ms, its save %.1f ms\n", i, Ms(tSave - t0),
-                                Ms(t1 - tSave));
-                doc.WaitForBackgroundSave();
-                takeUi.push_back(Ms(t1 - t0));
-                takeWorker.push_back(Ms(Clock::now() - t0));
+                moved.Measure(doc, [&] {
+                    CSentList& sentFolder = doc.GetSent();
+                    auto taken =
+                        sentFolder.RemoveMessage(sentFolder.GetMessages()[sentFolder.GetCount() / 2].get());
+                    doc.GetDeletedMessages().AddMessage(taken);
+                });
+                if (each)
+                    std::printf("  taking out %d and its save: %.1f ms\n", i, moved.ui.back());
             }
+            // A release of the mouse or a key schedules a save check: nothing changed, nothing encoded.
+            const auto checkStart = Clock::now();
+            const bool unsaved = doc.HasUnsavedChanges();
+            const double check = Ms(Clock::now() - checkStart);
             std::printf(
                 "the sent folder read for its first showing: %.0f ms, %.0f MB more memory (%.2fx the file)\n",
                 shown, shownKb / 1024.0, shownKb * 1024.0 / 1e6 / fileMb);
-            std::printf(
-                "a sent message moved to the deleted folder: UI thread %.1f ms (taking out and save), "
-                "the worst %.1f ms; the worker's write %.0f ms (%.2fx floor)\n",
-                Median(takeUi), *std::max_element(takeUi.begin(), takeUi.end()), Median(takeWorker),
-                Median(takeWorker) / floor);
-            const auto t0 = Clock::now();
-            const bool unsaved = doc.HasUnsavedChanges();
-            const double check = Ms(Clock::now() - t0);
+            moved.Print("a sent message moved to the deleted folder (taking out and save)", floor);
             std::printf(
                 "one message queued: UI thread %.2f ms per save; the worker's write %.0f ms (%.2fx floor)\n",
-                Median(uiThread), Median(worker), Median(worker) / floor);
+                Median(queued.ui), Median(queued.worker), Median(queued.worker) / floor);
             std::printf("write-ahead to first byte: %.0f ms (%.2fx floor), %d repaints while waiting\n",
                         Median(ahead), Median(ahead) / floor, ui.waitHooks - hooksBefore);
             std::printf("release with nothing changed: %.3f ms, save scheduled: %s\n", check,
