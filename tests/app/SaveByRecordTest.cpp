@@ -85,6 +85,17 @@ const std::vector<Change>& Changes()
     return changes;
 }
 
+// Applies each step and saves after it: the file must be what a whole encode of the document writes.
+void SaveEachStep(Fixture& f, CBrivantelDoc& doc, const std::vector<Change>& steps)
+{
+    for (const Change& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.apply(doc);
+        ASSERT_TRUE(doc.SaveDataFile());
+        EXPECT_EQ(ReadFileBytes(f.path), doc.Store());
+    }
+}
+
 } // namespace
 
 TEST(SaveByRecord, EachChangeWritesWhatAWholeEncodeWrites)
@@ -140,12 +151,7 @@ TEST(SaveByRecord, NumberingPastTheShortTagsStaysExact)
         {"a draft ahead of the sent folder", [](CBrivantelDoc& d) { File(d.GetDrafts(), "Nowa", "Szkic"); }},
         {"outbox only", [](CBrivantelDoc& d) { File(d.GetOutbox(), "Nowa", "Trzy"); }},
     };
-    for (const Change& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.apply(*doc);
-        ASSERT_TRUE(doc->SaveDataFile());
-        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
-    }
+    SaveEachStep(f, *doc, steps);
 }
 
 // A folder that only grew at its end stores only the new messages, and its count in front of them:
@@ -307,12 +313,7 @@ TEST(SaveByRecord, MessagesTakenOutAreCutFromTheKeptBytes)
          }},
         {"the last one taken out", [&](CBrivantelDoc& d) { takeOut(d.GetSent(), 0); }},
     };
-    for (const Change& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.apply(*doc);
-        ASSERT_TRUE(doc->SaveDataFile());
-        EXPECT_EQ(ReadFileBytes(f.path), doc->Store());
-    }
+    SaveEachStep(f, *doc, steps);
 }
 
 // Taking a message out stores no kept message again: only the count and what was filed since.
