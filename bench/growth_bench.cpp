@@ -382,11 +382,17 @@ int main(int argc, char** argv)
             }
             book.Print("an address-book entry added or removed", floor);
             // A sent message moved to the deleted folder, as the window does once the folder is shown.
+            // A view of the sent folder reads the rows it paints; a taking-out reads the folder whole.
             const long rssBeforeShown = StatusKb("VmRSS:");
             const auto shown0 = Clock::now();
-            doc.GetSent().GetMessages();
+            for (std::size_t row = 0; row < 40; ++row)
+                doc.GetSent().At(row);
             const double shown = Ms(Clock::now() - shown0);
             const long shownKb = StatusKb("VmRSS:") - rssBeforeShown;
+            const auto whole0 = Clock::now();
+            doc.GetSent().GetMessages();
+            const double whole = Ms(Clock::now() - whole0);
+            const long wholeKb = StatusKb("VmRSS:") - rssBeforeShown;
             SaveTimes moved;
             for (int i = 0; i < runs; ++i) {
                 moved.Measure(doc, [&] {
@@ -403,8 +409,9 @@ int main(int argc, char** argv)
             const bool unsaved = doc.HasUnsavedChanges();
             const double check = Ms(Clock::now() - checkStart);
             std::printf(
-                "the sent folder read for its first showing: %.0f ms, %.0f MB more memory (%.2fx the file)\n",
-                shown, shownKb / 1024.0, shownKb * 1024.0 / 1e6 / fileMb);
+                "the sent folder shown (40 rows read): %.1f ms, %.0f MB more memory; read whole: %.0f ms, "
+                "%.0f MB more (%.2fx the file)\n",
+                shown, shownKb / 1024.0, whole, wholeKb / 1024.0, wholeKb * 1024.0 / 1e6 / fileMb);
             moved.Print("a sent message moved to the deleted folder (taking out and save)", floor);
             std::printf(
                 "one message queued: UI thread %.2f ms per save; the worker's write %.0f ms (%.2fx floor)\n",

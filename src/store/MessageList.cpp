@@ -1,6 +1,7 @@
 #include "store/MessageList.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "store/Archive.h"
@@ -84,9 +85,11 @@ bool CMessageList::LoadLater(CArchive& ar, const std::shared_ptr<const Bytes>& b
         return false;
     }
     Touch();
+    DropEncoded();
     m_messages.clear();
     m_encoded = *count > 0 ? bytes : nullptr;
     m_encodedBegin = mark.position;
+    m_encodedEnd = ar.Position();
     m_encodedCount = *count;
     return true;
 }
@@ -131,11 +134,17 @@ void CMessageList::Decode() const
     if (m_encodedCount == 0)
         return;
     // The bytes were checked when they were read and never change since: reading them again
-    // cannot meet damage.
+    // cannot meet damage. Messages read one at a time before stay the objects they are.
     CEncodedMessages encoded(m_encoded, m_encodedBegin);
     MessageArray messages;
     messages.reserve(m_encodedCount + m_messages.size());
+    CMessage passed;
     for (std::size_t i = 0; i < encoded.Count(); ++i) {
+        if (i < m_read.size() && m_read[i]) {
+            encoded.Next(passed);
+            messages.push_back(std::move(m_read[i]));
+            continue;
+        }
         auto message = std::make_unique<CMessage>();
         encoded.Next(*message);
         messages.push_back(std::move(message));
@@ -143,8 +152,68 @@ void CMessageList::Decode() const
     for (auto& filed : m_messages)
         messages.push_back(std::move(filed));
     m_messages = std::move(messages);
-    m_encoded.reset();
-    m_encodedCount = 0;
+    DropEncoded();
+}
+
+bool CMessageList::KnowStarts(std::size_t upTo) const
+{
+    if (upTo < m_starts.size())
+        return true;
+    // The walk goes only as far as asked: a view showing the first rows reads past no more.
+    if (m_starts.empty()) {
+        CArchive ar(const_cast<Bytes&>(*m_encoded), CArchive::Mode::Load); // reading never writes
+        ar.Seek(m_encodedBegin);
+        if (ar.ReadCount(0) != m_encodedCount)
+            return false;
+        m_walked = ar.Position();
+    }
+    try {
+        CArchive::WalkStoredObjects(*m_encoded, m_walked, m_encodedEnd - m_walked, CMessage::RuntimeClass(),
+                                    [&](std::size_t tag, std::size_t, std::size_t end) {
+                                        m_starts.push_back(static_cast<std::uint32_t>(tag - m_encodedBegin));
+                                        m_walked = end;
+                                        return m_starts.size() <= upTo;
+                                    });
+    } catch (const CArchiveException&) {
+        return false;
+    }
+    return upTo < m_starts.size();
+}
+
+CMessage* CMessageList::At(std::size_t i) const
+{
+    if (i >= m_encodedCount)
+        return i - m_encodedCount < m_messages.size() ? m_messages[i - m_encodedCount].get() : nullptr;
+    if (m_read.empty())
+        m_read.resize(m_encodedCount);
+    if (!m_read[i]) {
+        // Folders of up to 4 GB of bytes are read a message at a time; reading fails only where
+        // memory does, and then the whole folder is read instead.
+        if (m_encodedEnd - m_encodedBegin > UINT32_MAX || !KnowStarts(i)) {
+            Decode();
+            return m_messages[i].get();
+        }
+        auto message = std::make_unique<CMessage>();
+        CArchive ar(const_cast<Bytes&>(*m_encoded), CArchive::Mode::Load);
+        ar.Seek(m_encodedBegin + m_starts[i]);
+        ar.ReadScannedObject(*message);
+        m_readAt.push_back(i);
+        m_read[i] = std::move(message);
+    }
+    return m_read[i].get();
+}
+
+std::optional<std::size_t> CMessageList::IndexOf(const CMessage* message) const
+{
+    for (std::size_t i = m_messages.size(); i-- > 0;) {
+        if (m_messages[i].get() == message)
+            return m_encodedCount + i;
+    }
+    for (const std::size_t at : m_readAt) {
+        if (m_read[at].get() == message)
+            return at;
+    }
+    return std::nullopt;
 }
 
 std::uint64_t CMessageList::GetEditStamp() const
@@ -155,14 +224,20 @@ std::uint64_t CMessageList::GetEditStamp() const
         m_editStamp = 0;
         for (const auto& message : m_messages)
             m_editStamp = std::max(m_editStamp, message->GetEditStamp());
+        for (const std::size_t at : m_readAt)
+            m_editStamp = std::max(m_editStamp, m_read[at]->GetEditStamp());
     }
     return m_editStamp;
 }
 
-void CMessageList::DropEncoded()
+void CMessageList::DropEncoded() const
 {
     m_encoded.reset();
     m_encodedCount = 0;
+    m_read.clear();
+    m_readAt.clear();
+    m_starts.clear();
+    m_starts.shrink_to_fit();
 }
 
 void CMessageList::ForEach(const std::function<void(const CMessage&)>& visit) const
@@ -172,7 +247,8 @@ void CMessageList::ForEach(const std::function<void(const CMessage&)>& visit) co
         CMessage message;
         for (std::size_t i = 0; i < encoded.Count(); ++i) {
             encoded.Next(message);
-            visit(message);
+            // One read before may have been changed in place since.
+            visit(i < m_read.size() && m_read[i] ? *m_read[i] : message);
         }
     }
     for (const auto& message : m_messages)

@@ -33,6 +33,12 @@ public:
         return m_messages;
     }
     std::size_t GetCount() const { return m_encodedCount + m_messages.size(); }
+    // The message at position i (below GetCount). While the folder is still held as bytes only
+    // that message is read (a view shows a few rows of a folder of a million); it stays the same
+    // object once the whole folder is read.
+    CMessage* At(std::size_t i) const;
+    // Where the message is in the folder; reads none of the messages still held as bytes.
+    std::optional<std::size_t> IndexOf(const CMessage* message) const;
     void Serialize(CArchive& ar);
     // Loading: checks the folder's bytes as Serialize would read them (the same damage at the same
     // byte) and keeps them instead of the messages. False when they hold a form that must be read
@@ -78,7 +84,9 @@ protected:
     // the same). Every change to m_messages other than filing at the end comes after it.
     void Decode() const;
     // The messages still held as bytes are dropped unread (the folder is emptied).
-    void DropEncoded();
+    void DropEncoded() const;
+    // Learns where the messages held as bytes start, up to the one at upTo; false when it cannot.
+    bool KnowStarts(std::size_t upTo) const;
 
     mutable MessageArray m_messages;
 
@@ -87,7 +95,14 @@ private:
     // count first), and how many.
     mutable std::shared_ptr<const Bytes> m_encoded;
     mutable std::size_t m_encodedBegin = 0;
+    mutable std::size_t m_encodedEnd = 0;
     mutable std::size_t m_encodedCount = 0;
+    // Messages read one at a time from those bytes (At), by position, which positions hold one,
+    // and where the messages start (from m_encodedBegin), learnt as far as such reads needed.
+    mutable std::vector<std::unique_ptr<CMessage>> m_read;
+    mutable std::vector<std::size_t> m_readAt;
+    mutable std::vector<std::uint32_t> m_starts;
+    mutable std::size_t m_walked = 0; // where learning the starts stopped
     // GetEditStamp's answer, and CMessage::LastEdit when it was found.
     mutable std::uint64_t m_editStamp = 0;
     mutable std::uint64_t m_editsSeen = 0;

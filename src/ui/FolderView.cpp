@@ -94,10 +94,15 @@ void CFolderView::Refill()
     BeforeRefill();
     m_refilling = true;
     m_model->Reset();
-    for (int row = 0; row < m_model->rowCount(); ++row) {
-        if (std::find(m_selected.begin(), m_selected.end(), m_model->MessageAt(row)) != m_selected.end())
-            m_list->SelectRow(row, true);
+    // Found by the folder, which reads none of the messages it still holds as bytes.
+    std::vector<int> rows;
+    for (const CMessage* selected : m_selected) {
+        if (const auto row = m_model->RowOf(selected))
+            rows.push_back(*row);
     }
+    std::sort(rows.begin(), rows.end());
+    for (const int row : rows)
+        m_list->SelectRow(row, true);
     m_refilling = false;
     RememberSelection();
     emit commandStateChanged();

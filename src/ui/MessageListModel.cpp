@@ -43,7 +43,17 @@ CMessage* CMessageListModel::MessageAt(int row) const
 {
     if (row < 0 || row >= rowCount())
         return nullptr;
-    return m_folder.GetMessages()[static_cast<std::size_t>(row)].get();
+    return m_folder.At(static_cast<std::size_t>(row));
+}
+
+std::optional<int> CMessageListModel::RowOf(const CMessage* message) const
+{
+    if (m_frozen)
+        return std::nullopt;
+    const std::optional<std::size_t> index = m_folder.IndexOf(message);
+    if (!index)
+        return std::nullopt;
+    return static_cast<int>(*index);
 }
 
 void CMessageListModel::RemoveRow(int row, const std::function<void()>& change)
@@ -95,7 +105,7 @@ QString CMessageListModel::OneLine(const std::string& text)
 
 QString CMessageListModel::Text(int row, int column) const
 {
-    const CMessage& message = *m_folder.GetMessages()[static_cast<std::size_t>(row)];
+    const CMessage& message = *m_folder.At(static_cast<std::size_t>(row));
     switch (column) {
     case 0:
         return OneLine(message.GetRecipients());

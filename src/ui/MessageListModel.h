@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "store/MessageList.h"
 #include "ui/controls/ReportListCtrl.h"
@@ -20,6 +21,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
     CMessage* MessageAt(int row) const;
+    // The row showing message, if any.
+    std::optional<int> RowOf(const CMessage* message) const;
     // Removes one row while `change` takes its message out of the folder.
     void RemoveRow(int row, const std::function<void()>& change);
     // Shows no rows while the folder changes behind the model's back (a send that pumps events),

@@ -481,3 +481,38 @@ TEST(FoldersReadLater, ANumberingMovedBeforeAFolderKeptAsBytes)
         EXPECT_TRUE(twins.doc->GetSent().IsEncoded());
     }
 }
+
+// A view shows a few rows of a folder kept as bytes: each is read alone, stays the same object
+// once the whole folder is read, and an edit made to it is saved.
+TEST(FoldersReadLater, MessagesReadOneAtATimeFromAFolderKeptAsBytes)
+{
+    Fixture f;
+    auto doc = f.Open(sample_file::Full().vec());
+    ASSERT_TRUE(doc);
+    CSentList& sent = doc->GetSent();
+    auto filed = std::make_unique<CMessage>("Ewa", "Nowa", 1300000000u);
+    const CMessage* filedAt = filed.get();
+    ASSERT_TRUE(sent.AddMessage(filed));
+
+    CMessage* second = sent.At(1);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->GetText(), "Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.");
+    EXPECT_EQ(sent.At(1), second);
+    EXPECT_EQ(sent.At(2), filedAt);
+    EXPECT_EQ(sent.At(3), nullptr);
+    EXPECT_EQ(sent.IndexOf(second), 1u);
+    EXPECT_EQ(sent.IndexOf(filedAt), 2u);
+    const CMessage elsewhere;
+    EXPECT_EQ(sent.IndexOf(&elsewhere), std::nullopt);
+    EXPECT_TRUE(sent.IsEncoded());
+
+    second->SetText("Zmieniona");
+    std::vector<std::string> visited;
+    sent.ForEach([&](const CMessage& m) { visited.push_back(m.GetText()); });
+    EXPECT_EQ(visited, (std::vector<std::string>{"Wys\xB3\x61na", "Zmieniona", "Nowa"}));
+    ASSERT_TRUE(doc->SaveDataFile());
+    const std::vector<std::uint8_t> written = ReadFileBytes(f.path);
+    EXPECT_EQ(sent.GetMessages()[1].get(), second);
+    EXPECT_EQ(ReadInFull(written).folders[2], Describe(sent));
+    EXPECT_EQ(written, doc->Store());
+}

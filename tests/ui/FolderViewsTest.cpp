@@ -91,6 +91,32 @@ TEST_F(FolderViewsTest, RowsInFolderOrderWithTheDateColumnAndAShot)
     EXPECT_TRUE(SaveScreenshot(view, QStringLiteral("folder-sent")));
 }
 
+// A large sent folder read from the file is shown without reading it whole: only the rows painted
+// are read, and a selection survives the folder changing under it.
+TEST_F(FolderViewsTest, ShowingAFolderKeptAsBytesReadsOnlyItsRows)
+{
+    {
+        CBrivantelDoc written(m_ui, m_settings);
+        for (int i = 0; i < 2000; ++i)
+            File(written.GetSent(), "Jan", ("Wiadomość " + std::to_string(i)).c_str(), 1000000000u + i);
+        ASSERT_TRUE(m_doc.Load(written.Store()));
+    }
+    ASSERT_TRUE(m_doc.GetSent().IsEncoded());
+    CSentMessagesView view(m_doc, 1002);
+    view.OnInitialUpdate();
+    view.resize(520, 200);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(view.GetList().GetRowCount(), 2000);
+    EXPECT_EQ(Cell(view, 1500, 1), QString::fromUtf8("Wiadomość 1500"));
+    view.GetList().SelectRow(1500);
+    File(m_doc.GetSent(), "Ewa", "Nowa");
+    m_doc.NotifyChanged(DocChange::Sent);
+    EXPECT_EQ(view.GetList().GetRowCount(), 2001);
+    EXPECT_EQ(view.GetList().GetSelectedRows(), std::vector<int>{1500});
+    EXPECT_TRUE(m_doc.GetSent().IsEncoded());
+}
+
 TEST_F(FolderViewsTest, CommandsFollowTheSelection)
 {
     COutboxView emptyOutbox(m_doc, 1001);
