@@ -134,15 +134,21 @@ void CMessageList::Decode() const
     if (m_encodedCount == 0)
         return;
     // The bytes were checked when they were read and never change since: reading them again
-    // cannot meet damage. Messages read one at a time before stay the objects they are.
+    // cannot meet damage. Messages read one at a time before stay the objects they are; those
+    // taken out are passed over.
     CEncodedMessages encoded(m_encoded, m_encodedBegin);
     MessageArray messages;
-    messages.reserve(m_encodedCount + m_messages.size());
+    messages.reserve(EncodedLeft() + m_messages.size());
     CMessage passed;
+    auto gone = m_gone.begin();
     for (std::size_t i = 0; i < encoded.Count(); ++i) {
-        if (i < m_read.size() && m_read[i]) {
+        const bool taken = gone != m_gone.end() && *gone == i;
+        if (taken || (i < m_read.size() && m_read[i])) {
             encoded.Next(passed);
-            messages.push_back(std::move(m_read[i]));
+            if (taken)
+                ++gone;
+            else
+                messages.push_back(std::move(m_read[i]));
             continue;
         }
         auto message = std::make_unique<CMessage>();
@@ -153,6 +159,16 @@ void CMessageList::Decode() const
         messages.push_back(std::move(filed));
     m_messages = std::move(messages);
     DropEncoded();
+}
+
+std::size_t CMessageList::Original(std::size_t position) const
+{
+    for (const std::size_t gone : m_gone) {
+        if (gone > position)
+            break;
+        ++position;
+    }
+    return position;
 }
 
 bool CMessageList::KnowStarts(std::size_t upTo) const
@@ -182,38 +198,66 @@ bool CMessageList::KnowStarts(std::size_t upTo) const
 
 CMessage* CMessageList::At(std::size_t i) const
 {
-    if (i >= m_encodedCount)
-        return i - m_encodedCount < m_messages.size() ? m_messages[i - m_encodedCount].get() : nullptr;
+    const std::size_t left = EncodedLeft();
+    if (i >= left)
+        return i - left < m_messages.size() ? m_messages[i - left].get() : nullptr;
+    const std::size_t original = Original(i);
     if (m_read.empty())
         m_read.resize(m_encodedCount);
-    if (!m_read[i]) {
+    if (!m_read[original]) {
         // Folders of up to 4 GB of bytes are read a message at a time; reading fails only where
         // memory does, and then the whole folder is read instead.
-        if (m_encodedEnd - m_encodedBegin > UINT32_MAX || !KnowStarts(i)) {
+        if (m_encodedEnd - m_encodedBegin > UINT32_MAX || !KnowStarts(original)) {
             Decode();
             return m_messages[i].get();
         }
         auto message = std::make_unique<CMessage>();
         CArchive ar(const_cast<Bytes&>(*m_encoded), CArchive::Mode::Load);
-        ar.Seek(m_encodedBegin + m_starts[i]);
+        ar.Seek(m_encodedBegin + m_starts[original]);
         ar.ReadScannedObject(*message);
-        m_readAt.push_back(i);
-        m_read[i] = std::move(message);
+        m_readAt.push_back(original);
+        m_read[original] = std::move(message);
     }
-    return m_read[i].get();
+    return m_read[original].get();
 }
 
 std::optional<std::size_t> CMessageList::IndexOf(const CMessage* message) const
 {
     for (std::size_t i = m_messages.size(); i-- > 0;) {
         if (m_messages[i].get() == message)
-            return m_encodedCount + i;
+            return EncodedLeft() + i;
     }
     for (const std::size_t at : m_readAt) {
-        if (m_read[at].get() == message)
-            return at;
+        if (m_read[at].get() != message || !message)
+            continue;
+        const auto before = std::lower_bound(m_gone.begin(), m_gone.end(), at) - m_gone.begin();
+        return at - static_cast<std::size_t>(before);
     }
     return std::nullopt;
+}
+
+std::unique_ptr<CMessage> CMessageList::TakeOut(const CMessage* message)
+{
+    const std::optional<std::size_t> position = IndexOf(message);
+    if (!position)
+        return nullptr;
+    std::unique_ptr<CMessage> taken;
+    const std::size_t left = EncodedLeft();
+    if (*position < left) {
+        // A message read alone leaves the bytes where it is: it is only marked as gone.
+        const std::size_t original = Original(*position);
+        taken = std::move(m_read[original]);
+        m_readAt.erase(std::find(m_readAt.begin(), m_readAt.end(), original));
+        m_gone.insert(std::upper_bound(m_gone.begin(), m_gone.end(), original), original);
+        if (m_gone.size() == m_encodedCount)
+            DropEncoded();
+    } else {
+        const auto at = m_messages.begin() + static_cast<std::ptrdiff_t>(*position - left);
+        taken = std::move(*at);
+        m_messages.erase(at);
+    }
+    Touch(Change::TakenOut, *position);
+    return taken;
 }
 
 std::uint64_t CMessageList::GetEditStamp() const
@@ -236,6 +280,7 @@ void CMessageList::DropEncoded() const
     m_encodedCount = 0;
     m_read.clear();
     m_readAt.clear();
+    m_gone.clear();
     m_starts.clear();
     m_starts.shrink_to_fit();
 }
@@ -245,8 +290,13 @@ void CMessageList::ForEach(const std::function<void(const CMessage&)>& visit) co
     if (m_encodedCount > 0) {
         CEncodedMessages encoded(m_encoded, m_encodedBegin);
         CMessage message;
+        auto gone = m_gone.begin();
         for (std::size_t i = 0; i < encoded.Count(); ++i) {
             encoded.Next(message);
+            if (gone != m_gone.end() && *gone == i) {
+                ++gone;
+                continue;
+            }
             // One read before may have been changed in place since.
             visit(i < m_read.size() && m_read[i] ? *m_read[i] : message);
         }
@@ -257,40 +307,23 @@ void CMessageList::ForEach(const std::function<void(const CMessage&)>& visit) co
 
 void CMessageList::StoreFrom(CArchive& ar, std::size_t from) const
 {
-    if (from < m_encodedCount)
+    if (from < EncodedLeft())
         Decode();
-    StoreObjectsFrom(ar, m_messages, from - m_encodedCount);
+    StoreObjectsFrom(ar, m_messages, from - EncodedLeft());
 }
 
 std::unique_ptr<CMessage> CRemovableMessageList::RemoveMessage(const CMessage* message)
 {
-    Decode();
-    for (auto it = m_messages.rbegin(); it != m_messages.rend(); ++it) {
-        if (it->get() == message) {
-            std::unique_ptr<CMessage> taken = std::move(*it);
-            const auto at = std::next(it).base();
-            const auto position = static_cast<std::size_t>(at - m_messages.begin());
-            m_messages.erase(at);
-            Touch(Change::TakenOut, position);
-            taken->SetFailureReason({});
-            return taken;
-        }
-    }
-    return nullptr;
+    std::unique_ptr<CMessage> taken = TakeOut(message);
+    if (taken)
+        taken->SetFailureReason({});
+    return taken;
 }
 
 void CDeletedMessagesList::DeleteMessage(const CMessage* message)
 {
-    Decode();
-    for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
-        if (it->get() == message) {
-            const auto position = static_cast<std::size_t>(it - m_messages.begin());
-            m_messages.erase(it);
-            m_messages.shrink_to_fit();
-            Touch(Change::TakenOut, position);
-            return;
-        }
-    }
+    TakeOut(message);
+    m_messages.shrink_to_fit();
 }
 
 void CDeletedMessagesList::DeleteAllMessages()

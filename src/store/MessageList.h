@@ -32,7 +32,7 @@ public:
         Decode();
         return m_messages;
     }
-    std::size_t GetCount() const { return m_encodedCount + m_messages.size(); }
+    std::size_t GetCount() const { return EncodedLeft() + m_messages.size(); }
     // The message at position i (below GetCount). While the folder is still held as bytes only
     // that message is read (a view shows a few rows of a folder of a million); it stays the same
     // object once the whole folder is read.
@@ -85,6 +85,9 @@ protected:
     void Decode() const;
     // The messages still held as bytes are dropped unread (the folder is emptied).
     void DropEncoded() const;
+    // Takes the message out of the folder, reading none of those still held as bytes; nothing
+    // when it is not in the folder.
+    std::unique_ptr<CMessage> TakeOut(const CMessage* message);
     // Learns where the messages held as bytes start, up to the one at upTo; false when it cannot.
     bool KnowStarts(std::size_t upTo) const;
 
@@ -103,6 +106,11 @@ private:
     mutable std::vector<std::size_t> m_readAt;
     mutable std::vector<std::uint32_t> m_starts;
     mutable std::size_t m_walked = 0; // where learning the starts stopped
+    // Those of them taken out since, by position among the bytes, in order.
+    mutable std::vector<std::size_t> m_gone;
+    std::size_t EncodedLeft() const { return m_encodedCount - m_gone.size(); }
+    // The position among the bytes of the message at position among those left.
+    std::size_t Original(std::size_t position) const;
     // GetEditStamp's answer, and CMessage::LastEdit when it was found.
     mutable std::uint64_t m_editStamp = 0;
     mutable std::uint64_t m_editsSeen = 0;

@@ -51,7 +51,9 @@ TEST(Document, NewDocumentWritesEveryRecordWithDefaults)
     EXPECT_TRUE(ReadFileBytes(f.path).empty()); // created empty on first start
     ASSERT_TRUE(doc->SaveDataFile());
     EXPECT_EQ(ReadFileBytes(f.path), sample_file::Empty().vec()) << Hex(ReadFileBytes(f.path), 0, 200);
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(stat(f.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u); // the file holds the mailbox password
     EXPECT_TRUE(f.ui.messages.empty());
@@ -113,7 +115,8 @@ TEST(Document, CutAtEveryOffsetLoadsOnlyCompleteElements)
         if (part.size() > all.size())
             return false;
         for (std::size_t i = 0; i < part.size(); ++i) {
-            if (part[i]->GetText() != all[i]->GetText() || part[i]->GetRecipients() != all[i]->GetRecipients() ||
+            if (part[i]->GetText() != all[i]->GetText() ||
+                part[i]->GetRecipients() != all[i]->GetRecipients() ||
                 part[i]->GetTime() != all[i]->GetTime())
                 return false;
         }
@@ -128,13 +131,16 @@ TEST(Document, CutAtEveryOffsetLoadsOnlyCompleteElements)
         EXPECT_EQ(complete, cut == 0) << cut; // only the empty file is whole
         const auto& book = doc->GetAddressBook().GetEntries();
         for (std::size_t i = 0; i < book.size(); ++i)
-            EXPECT_EQ(book[i]->GetFullNumber(), whole->GetAddressBook().GetEntries()[i]->GetFullNumber()) << cut;
+            EXPECT_EQ(book[i]->GetFullNumber(), whole->GetAddressBook().GetEntries()[i]->GetFullNumber())
+                << cut;
         EXPECT_TRUE(isPrefix(doc->GetDrafts().GetMessages(), whole->GetDrafts().GetMessages())) << cut;
-        EXPECT_TRUE(isPrefix(doc->GetDeletedMessages().GetMessages(), whole->GetDeletedMessages().GetMessages()));
+        EXPECT_TRUE(
+            isPrefix(doc->GetDeletedMessages().GetMessages(), whole->GetDeletedMessages().GetMessages()));
         EXPECT_TRUE(isPrefix(doc->GetSent().GetMessages(), whole->GetSent().GetMessages())) << cut;
         EXPECT_TRUE(isPrefix(doc->GetOutbox().GetMessages(), whole->GetOutbox().GetMessages())) << cut;
-        const std::size_t total = book.size() + doc->GetDrafts().GetCount() + doc->GetDeletedMessages().GetCount() +
-                                  doc->GetSent().GetCount() + doc->GetOutbox().GetCount();
+        const std::size_t total = book.size() + doc->GetDrafts().GetCount() +
+                                  doc->GetDeletedMessages().GetCount() + doc->GetSent().GetCount() +
+                                  doc->GetOutbox().GetCount();
         EXPECT_GE(total, lastTotal) << cut; // a longer cut never keeps less
         lastTotal = total;
     }
@@ -223,7 +229,9 @@ TEST(Document, FailedSaveLeavesThePreviousFileWhole)
     doc->GetSent().AddMessage(m);
 
     // Let the write run out of room half-way: the file size limit makes write() fail with EFBIG.
-    struct rlimit old {};
+    struct rlimit old
+    {
+    };
     getrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
@@ -249,7 +257,9 @@ TEST(Document, ReadOnlyOrVanishedFileAsksWhereToSave)
     chmod(f.path.c_str(), 0444);
     auto doc = f.Open();
     ASSERT_TRUE(doc);
-    struct stat st {};
+    struct stat st
+    {
+    };
     stat(f.path.c_str(), &st);
     EXPECT_TRUE(st.st_mode & S_IWUSR); // cleared at opening, as at start-up
 

@@ -24,16 +24,16 @@ Bytes Empty()
     b.u32(1).u32(100).u32(100); // address-book view: details, two widths
     b.u16(0);                   // address book
     DefaultSettings(b);
-    b.u8(0).u8(0);      // composing view
-    b.u16(0);           // predefined texts
-    b.u16(0);           // drafts
+    b.u8(0).u8(0);       // composing view
+    b.u16(0);            // predefined texts
+    b.u16(0);            // drafts
     b.u32(100).u32(100); // drafts view
-    b.u16(0);           // deleted
+    b.u16(0);            // deleted
     b.u32(100).u32(100);
     DefaultMailWatch(b);
-    b.u16(0);                      // sent
+    b.u16(0);                     // sent
     b.u32(100).u32(100).u32(100); // sent view
-    b.u16(0);                      // outbox
+    b.u16(0);                     // outbox
     b.u32(100).u32(100);
     return b;
 }
@@ -46,7 +46,13 @@ Bytes Full()
     b.u16(2).u16(0xFFFF).u16(1).u16(8).raw("CAddress");
     b.shortString("Jan").shortString("Kowalski").shortString("Jan Kowalski");
     b.shortString("+48").shortString("602").shortString("1234567");
-    b.u16(0x8001).shortString("Ewa").u8(0).shortString("Ewa").shortString("+48").shortString("501").shortString("7654321");
+    b.u16(0x8001)
+        .shortString("Ewa")
+        .u8(0)
+        .shortString("Ewa")
+        .shortString("+48")
+        .shortString("501")
+        .shortString("7654321");
     // Settings with a proxy.
     b.u32(0).shortString("ja@poczta.pl").u8(0).u8(0).shortString("3").u32(0).u8(0).u8(0).u8(0).u8(0);
     b.u32(1).u32(0).u32(1).shortString("127.0.0.1").u32(3128);
@@ -61,7 +67,10 @@ Bytes Full()
     b.shortString("+48").shortString(kNotice).shortString("602").shortString("1234567").shortString("tajne");
     b.u32(15).u32(1).shortString("pop.example.org").shortString("jan").u32(1);
     b.u16(2).u16(0x8004).shortString("Jan Kowalski").shortString("Wys\xB3\x61na").u32(1100000000);
-    b.u16(0x8004).u8(0).shortString("Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.").u32(4102444800u);
+    b.u16(0x8004)
+        .u8(0)
+        .shortString("Masz nowa wiadomosc w skrzynce email. Liczba wiadomosci: 3.")
+        .u32(4102444800u);
     b.u32(110).u32(220).u32(130);
     b.u16(1).u16(0x8004).shortString("+486021234567").shortString("Czeka").u32(1200000000);
     b.u32(100).u32(100);
@@ -73,7 +82,8 @@ Bytes UpToPredefinedTexts()
     Bytes b;
     b.u32(0).u32(150).u32(80);
     b.u16(1).u16(0xFFFF).u16(1).u16(8).raw("CAddress");
-    b.shortString("Ola").u8(0).shortString("Ola").shortString("+48").shortString("603").shortString("5555555");
+    b.shortString("Ola").u8(0).shortString("Ola").shortString("+48").shortString("603").shortString(
+        "5555555");
     b.u32(0).u8(0).u8(0).u8(0).shortString("1").u32(0).u8(0).u8(0).u8(0).u8(0).u32(0).u32(1);
     b.shortString("Ola").shortString("Hej");
     b.u16(1).shortString("OK");

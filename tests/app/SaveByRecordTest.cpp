@@ -369,7 +369,8 @@ TEST(SaveByRecord, ATakingOutEncodesNoKeptMessage)
 }
 
 // Random changes of every kind, several between saves, saved by record one after another: each
-// file is what a twin document encoded whole writes.
+// file is what a twin document encoded whole writes. Messages are picked as a view picks them, a
+// row at a time, so folders still held as bytes lose messages without being read whole.
 TEST(SaveByRecord, RandomChangesSavedOneAfterAnotherStayExact)
 {
     std::mt19937 random(20261209);
@@ -379,8 +380,7 @@ TEST(SaveByRecord, RandomChangesSavedOneAfterAnotherStayExact)
         [](CBrivantelDoc& d, std::size_t) { File(d.GetSent(), "Jan", "Wysłana"); },
         [&](CBrivantelDoc& d, std::size_t at) {
             if (d.GetSent().GetCount() > 0)
-                d.DiscardMessage(
-                    d.GetSent().RemoveMessage(d.GetSent().GetMessages()[at % d.GetSent().GetCount()].get()));
+                d.DiscardMessage(d.GetSent().RemoveMessage(d.GetSent().At(at % d.GetSent().GetCount())));
         },
         [](CBrivantelDoc& d, std::size_t) { AddEntry(d, "Ktoś"); },
         [](CBrivantelDoc& d, std::size_t at) {
@@ -391,32 +391,34 @@ TEST(SaveByRecord, RandomChangesSavedOneAfterAnotherStayExact)
         [](CBrivantelDoc& d, std::size_t) { File(d.GetDrafts(), "Ewa", "Szkic"); },
         [](CBrivantelDoc& d, std::size_t at) {
             if (d.GetDrafts().GetCount() > 0)
-                d.GetDrafts().RemoveMessage(d.GetDrafts().GetMessages()[at % d.GetDrafts().GetCount()].get());
+                d.GetDrafts().RemoveMessage(d.GetDrafts().At(at % d.GetDrafts().GetCount()));
         },
         [](CBrivantelDoc& d, std::size_t at) {
             CDeletedMessagesList& deleted = d.GetDeletedMessages();
             if (deleted.GetCount() > 0)
-                deleted.DeleteMessage(deleted.GetMessages()[at % deleted.GetCount()].get());
+                deleted.DeleteMessage(deleted.At(at % deleted.GetCount()));
         },
         [](CBrivantelDoc& d, std::size_t) { d.GetDeletedMessages().DeleteAllMessages(); },
         [](CBrivantelDoc& d, std::size_t at) {
             if (d.GetDrafts().GetCount() > 0)
-                d.GetDrafts().GetMessages()[at % d.GetDrafts().GetCount()]->SetText("Zmieniony " +
-                                                                                    std::to_string(at));
+                d.GetDrafts().At(at % d.GetDrafts().GetCount())->SetText("Zmieniony " + std::to_string(at));
         },
         [](CBrivantelDoc& d, std::size_t) { File(d.GetOutbox(), "Ola", "Czeka"); },
         [](CBrivantelDoc& d, std::size_t at) { // a send: from the outbox to the sent folder
             if (d.GetOutbox().GetCount() == 0)
                 return;
-            auto sent =
-                d.GetOutbox().RemoveMessage(d.GetOutbox().GetMessages()[at % d.GetOutbox().GetCount()].get());
+            auto sent = d.GetOutbox().RemoveMessage(d.GetOutbox().At(at % d.GetOutbox().GetCount()));
             d.GetSent().AddMessage(sent);
         },
     };
-    TwinDocuments twins(sample_file::Full().vec());
-    ASSERT_TRUE(twins.doc && twins.twin);
+    // Thirty more sent messages in the file, so that the sent folder is read as bytes.
+    Fixture start;
+    auto first = start.Open(sample_file::Full().vec());
+    ASSERT_TRUE(first);
     for (int i = 0; i < 30; ++i)
-        twins.Apply([i](CBrivantelDoc& d) { File(d.GetSent(), "Jan", "Wiadomość " + std::to_string(i)); });
+        File(first->GetSent(), "Jan", "Wiadomość " + std::to_string(i));
+    TwinDocuments twins(first->Store());
+    ASSERT_TRUE(twins.doc && twins.twin);
     for (int step = 0; step < 300; ++step) {
         SCOPED_TRACE("step " + std::to_string(step));
         for (std::size_t n = 1 + pick(3); n > 0; --n) {

@@ -33,13 +33,13 @@ inline bool LoadsAndResavesStably(const std::vector<std::uint8_t>& bytes)
     renumbered.GetAddressBook().AddAddress(entry);
     if (renumbered.StoreByRecord() != renumbered.Store())
         return false;
-    // A message taken out is cut from the kept bytes of its folder.
+    // A message taken out (picked as a view picks it) is cut from the kept bytes of its folder.
     CSentList& sent = renumbered.GetSent();
     if (sent.GetCount() > 0)
-        sent.RemoveMessage(sent.GetMessages()[sent.GetCount() / 2].get());
+        sent.RemoveMessage(sent.At(sent.GetCount() / 2));
     CDeletedMessagesList& deleted = renumbered.GetDeletedMessages();
     if (deleted.GetCount() > 0)
-        deleted.DeleteMessage(deleted.GetMessages()[0].get());
+        deleted.DeleteMessage(deleted.At(0));
     if (renumbered.StoreByRecord() != renumbered.Store())
         return false;
     CBrivantelDoc second(ui, settings);
