@@ -58,13 +58,14 @@ public:
         std::uint64_t reshaped = 0;
         std::function<void(CArchive&, std::size_t)> storeFrom;
         // A folder, which loading may keep as the bytes it is read from (CMessageList::LoadLater).
-        // Besides filing at its end, messages may be taken out of it: the stamp of its last other
-        // change, and where they were taken out since a stamp (see CMessageList::TakenOutSince).
         CMessageList* folder = nullptr;
         // The record is an array of objects of this class and nothing else: its bytes name no
         // other class and no object, so under another numbering they need only their class named
         // anew.
         const CRuntimeClass* elements = nullptr;
+        // Besides being added at its end, elements may be taken out of such an array: the stamp of
+        // its last other change, and where they were taken out since a stamp (see
+        // CMessageList::TakenOutSince).
         std::uint64_t rebuilt = 0;
         std::function<std::optional<std::vector<std::size_t>>(std::uint64_t)> takenOutSince;
     };

@@ -16,8 +16,9 @@ using MessageArray = std::vector<std::unique_ptr<CMessage>>;
 // A folder: an ordered array of owned messages, in the order they were filed. Nothing sorts it.
 //
 // A folder read from a data file may keep its messages as the file's bytes until they are first
-// asked for (LoadLater): a command or a view that never looks into a folder of a million messages
-// does not pay for reading them. Messages filed meanwhile wait behind those bytes.
+// asked for all together (LoadLater): a command that never looks into a folder of a million
+// messages does not pay for reading them, a view reads only the rows it shows (At), and a message
+// taken out is only passed over in the bytes. Messages filed meanwhile wait behind those bytes.
 class CMessageList
 {
 public:
@@ -80,8 +81,9 @@ protected:
         Rebuilt   // anything else: read, emptied
     };
     void Touch(Change change = Change::Rebuilt, std::size_t position = 0);
-    // Reads the messages still held as bytes, ahead of those filed since (their objects stay
-    // the same). Every change to m_messages other than filing at the end comes after it.
+    // Reads the messages still held as bytes, ahead of those filed since (their objects, and those
+    // read one at a time, stay the same). Every change to m_messages other than filing at the end
+    // or taking out comes after it.
     void Decode() const;
     // The messages still held as bytes are dropped unread (the folder is emptied).
     void DropEncoded() const;
