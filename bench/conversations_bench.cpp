@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include "QuietUserInterface.h"
+#include "ReceivedFiller.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "messagedb/MessageDb.h"
@@ -90,26 +91,16 @@ bool Generate(const std::string& folder)
     if (!doc.SaveQuietly())
         return false;
 
-    CMessageDb db;
-    if (!db.Open(folder).ok)
-        return false;
-    for (int from = 0; from < kReceived; from += 5000) {
-        std::vector<IncomingMessage> batch;
-        for (int i = from; i < std::min(kReceived, from + 5000); ++i) {
-            const int person = i < kHeavyEach ? 0 : 1 + static_cast<int>(rng() % (kPeople - 1));
-            IncomingMessage m;
-            m.source = "bench:" + std::to_string(i);
-            // Numbers come written the ways phones write them.
-            static const char* const kForms[] = {"0048602", "602", "+48602"};
-            m.sender = kForms[i % 3] + std::to_string(100000 + person);
-            m.receivedUtc = kStart + 2 * i + 1;
-            m.text = text(kUtf8Words, 20 + rng() % 140);
-            batch.push_back(std::move(m));
-        }
-        if (!db.Import(batch).ok)
-            return false;
-    }
-    return true;
+    return FillReceived(folder, kReceived, [&](int i) {
+        const int person = i < kHeavyEach ? 0 : 1 + static_cast<int>(rng() % (kPeople - 1));
+        IncomingMessage m;
+        // Numbers come written the ways phones write them.
+        static const char* const kForms[] = {"0048602", "602", "+48602"};
+        m.sender = kForms[i % 3] + std::to_string(100000 + person);
+        m.receivedUtc = kStart + 2 * i + 1;
+        m.text = text(kUtf8Words, 20 + rng() % 140);
+        return m;
+    });
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "QuietUserInterface.h"
+#include "ReceivedFiller.h"
 #include "app/Document.h"
 #include "app/SettingsStore.h"
 #include "messagedb/MessageDb.h"
@@ -45,24 +46,14 @@ std::size_t HeapInUse()
 
 bool Fill(const std::string& folder)
 {
-    CMessageDb db;
-    if (!db.Open(folder).ok)
-        return false;
     const std::int64_t start = 1700000000;
-    for (int from = 0; from < kMessages; from += 5000) {
-        std::vector<IncomingMessage> batch;
-        for (int i = from; i < std::min(kMessages, from + 5000); ++i) {
-            IncomingMessage m;
-            m.source = "bench:" + std::to_string(i);
-            m.sender = "+48602" + std::to_string(100000 + i % 50000);
-            m.receivedUtc = start + i;
-            m.text = "Wiadomość numer " + std::to_string(i) + ": zażółć gęślą jaźń, odpiszę wieczorem.";
-            batch.push_back(std::move(m));
-        }
-        if (!db.Import(batch).ok)
-            return false;
-    }
-    return true;
+    return FillReceived(folder, kMessages, [&](int i) {
+        IncomingMessage m;
+        m.sender = "+48602" + std::to_string(100000 + i % 50000);
+        m.receivedUtc = start + i;
+        m.text = "Wiadomość numer " + std::to_string(i) + ": zażółć gęślą jaźń, odpiszę wieczorem.";
+        return m;
+    });
 }
 
 } // namespace
