@@ -3,6 +3,9 @@
 // This test program again, running one test as the program under test: it reports kReady on its
 // output once the window has done what the test asked, then runs until it is stopped.
 
+#include <gtest/gtest.h>
+
+#include <csignal>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -77,6 +80,21 @@ public:
         return true;
     }
     QProcess& Process() { return m_process; }
+    // Once the child is ready (and settleMs later), sends it SIGTERM: it must end by itself within
+    // waitMs, as a terminated program does (exit code 128 + SIGTERM).
+    ::testing::AssertionResult EndsOnTerminate(int settleMs = 0, int waitMs = 20000)
+    {
+        if (!WaitReady())
+            return ::testing::AssertionFailure() << "never ready: " << Output();
+        if (settleMs > 0)
+            QTest::qWait(settleMs);
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(waitMs))
+            return ::testing::AssertionFailure() << "still running: " << Output();
+        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 128 + SIGTERM)
+            return ::testing::AssertionFailure() << "ended with " << m_process.exitCode() << ": " << Output();
+        return ::testing::AssertionSuccess();
+    }
     std::string Output()
     {
         m_output += m_process.readAll();

@@ -616,11 +616,7 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
     ChildProgram child("conversations",
                        QStringLiteral("ConversationsView.TerminatedWithHalfWrittenReplyEndsInOrder"),
                        data.path(), false, {{QString::fromLatin1(kConfigVariable), config.path()}});
-    ASSERT_TRUE(child.WaitReady()) << child.Output();
-    ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
-    ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
-    EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
+    ASSERT_TRUE(child.EndsOnTerminate());
 
     RecordingUserInterface ui;
     CMemorySettingsStore settings;

@@ -139,11 +139,7 @@ TEST(ProgramTerminated, SavesWithoutQuestionsAndReleasesTheLock)
     QTemporaryDir data;
     {
         ChildProgram child("terminated", QStringLiteral("ProgramTerminated.*"), data.path());
-        ASSERT_TRUE(child.WaitReady()) << child.Output();
-        ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
-        ASSERT_TRUE(child.Process().waitForFinished(20000)) << child.Output();
-        EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
+        ASSERT_TRUE(child.EndsOnTerminate());
     }
     SavedFile saved(data.path());
     EXPECT_EQ(saved.doc.GetSendMessageViewData().text, Polish("Pisane w chwili wylogowania"));
@@ -371,13 +367,8 @@ TEST_P(ProgramTerminatedUnder, AnyWindowEndsInOrder)
         const QString test = QStringLiteral("Windows/ProgramTerminatedUnder.AnyWindowEndsInOrder/") +
                              QString::fromLatin1(NameOf(GetParam()));
         ChildProgram child(role.c_str(), test, data.path(), true);
-        ASSERT_TRUE(child.WaitReady()) << child.Output();
-        QTest::qWait(200);
-        ::kill(static_cast<pid_t>(child.Process().processId()), SIGTERM);
         // Seconds, not the 30 of a hang: the end waits for nothing.
-        ASSERT_TRUE(child.Process().waitForFinished(5000)) << child.Output();
-        EXPECT_EQ(child.Process().exitStatus(), QProcess::NormalExit) << child.Output();
-        EXPECT_EQ(child.Process().exitCode(), 128 + SIGTERM) << child.Output();
+        ASSERT_TRUE(child.EndsOnTerminate(200, 5000));
     }
     SavedFile saved(data.path());
     EXPECT_EQ(saved.doc.GetSendMessageViewData().text, "Pisane pod oknem");
