@@ -13,11 +13,13 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/SettingsStore.h"
 #include "app/qt/BrivantelApp.h"
 #include "support/RecordingUserInterface.h"
 #include "ui/BrivantelFrame.h"
@@ -104,6 +106,19 @@ public:
 private:
     QProcess m_process;
     QByteArray m_output;
+};
+
+// The data file a child program left in dir, opened to look at.
+struct SavedFile
+{
+    RecordingUserInterface ui;
+    CMemorySettingsStore settings;
+    CBrivantelDoc doc{ui, settings};
+    explicit SavedFile(const QString& dir)
+    {
+        EXPECT_TRUE(doc.Open(QDir(dir).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
+                             CBrivantelDoc::Access::ReadOnly));
+    }
 };
 
 // The program's pieces put together as main() does, on the data directory the test gave.

@@ -618,12 +618,8 @@ TEST(ConversationsView, TerminatedWithHalfWrittenReplyEndsInOrder)
                        data.path(), false, {{QString::fromLatin1(kConfigVariable), config.path()}});
     ASSERT_TRUE(child.EndsOnTerminate());
 
-    RecordingUserInterface ui;
-    CMemorySettingsStore settings;
-    CBrivantelDoc saved(ui, settings);
-    ASSERT_TRUE(saved.Open(QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
-                           CBrivantelDoc::Access::ReadOnly));
-    EXPECT_EQ(saved.GetSendMessageViewData().text, "Pisane obok");
+    SavedFile saved(data.path());
+    EXPECT_EQ(saved.doc.GetSendMessageViewData().text, "Pisane obok");
     const QSettings store(QDir(config.path()).filePath(QStringLiteral("Orvella Systems/Brivantel.conf")),
                           QSettings::IniFormat);
     EXPECT_EQ(store.value(QStringLiteral("ConversationReplies/+48602111222")).toString(),

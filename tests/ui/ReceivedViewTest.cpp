@@ -415,10 +415,6 @@ TEST(ReceivedView, TerminatedWhileShownEndsInOrder)
                        data.path());
     ASSERT_TRUE(child.EndsOnTerminate());
 
-    RecordingUserInterface ui;
-    CMemorySettingsStore settings;
-    CBrivantelDoc saved(ui, settings);
-    ASSERT_TRUE(saved.Open(QDir(data.path()).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
-                           CBrivantelDoc::Access::ReadOnly));
-    EXPECT_EQ(saved.GetSendMessageViewData().text, "Odpowiem jutro");
+    SavedFile saved(data.path());
+    EXPECT_EQ(saved.doc.GetSendMessageViewData().text, "Odpowiem jutro");
 }

@@ -76,18 +76,6 @@ struct RunningProgram : ProgramUnderTest<CMemorySettingsStore>
     }
 };
 
-struct SavedFile
-{
-    RecordingUserInterface ui;
-    CMemorySettingsStore settings;
-    CBrivantelDoc doc{ui, settings};
-    explicit SavedFile(const QString& dir)
-    {
-        EXPECT_TRUE(doc.Open(QDir(dir).filePath(QStringLiteral("Brivantel.vs")).toStdString(),
-                             CBrivantelDoc::Access::ReadOnly));
-    }
-};
-
 // A message put aside with "Wyślij później" and a draft saved with "Zapisz" are on disk two seconds
 // later, without any orderly end: the program is killed.
 TEST(ProgramKilled, KeepsTheQueuedMessageAndTheDraftSavedThroughTheWindow)
