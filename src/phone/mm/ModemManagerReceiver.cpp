@@ -8,15 +8,13 @@
 #include <QVariantMap>
 
 #include "messagedb/MessageDb.h"
+#include "phone/mm/ModemManagerNames.h"
 #include "phone/mm/ModemManagerService.h"
 #include "store/Windows1250.h"
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.ModemManager1");
-const QString kMessaging = QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging");
-const QString kSms = QStringLiteral("org.freedesktop.ModemManager1.Sms");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+using namespace modem_manager;
 
 // The service's values of MMSmsState, MMSmsPduType and MMSmsDeliveryState.
 constexpr uint kStateReceiving = 2;

@@ -12,6 +12,7 @@
 #include <QVariantMap>
 
 #include "net/StopRequest.h"
+#include "phone/mm/ModemManagerNames.h"
 #include "phone/mm/ModemManagerReceiver.h"
 #include "store/Windows1250.h"
 
@@ -20,13 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kSlice{50};
 
-const QString kService = QStringLiteral("org.freedesktop.ModemManager1");
-const QString kRoot = QStringLiteral("/org/freedesktop/ModemManager1");
-const QString kModem = QStringLiteral("org.freedesktop.ModemManager1.Modem");
-const QString kModem3gpp = QStringLiteral("org.freedesktop.ModemManager1.Modem.Modem3gpp");
-const QString kMessaging = QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging");
-const QString kSms = QStringLiteral("org.freedesktop.ModemManager1.Sms");
-const QString kSim = QStringLiteral("org.freedesktop.ModemManager1.Sim");
+using namespace modem_manager;
 
 // The service's values of MMModemLock and MMModem3gppRegistrationState.
 constexpr uint kLockNone = 1;
@@ -276,8 +271,8 @@ COutcome CModemManagerService::Send(const ModemInfo& modem, const std::string& n
                                     Seconds(m_sendTimeout) + " s.");
     else if (lastReference && m_deliveryReports) {
         // The reference a report will name; read before the copy is deleted below.
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            kService, smsPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(kService, smsPath, kProperties, QStringLiteral("Get"));
         get << kSms << QStringLiteral("MessageReference");
         const Reply reference = Call(get, m_queryTimeout);
         if (reference.message && reference.message->type() == QDBusMessage::ReplyMessage &&
