@@ -421,6 +421,16 @@ int main(int argc, char** argv)
                         Median(ahead), Median(ahead) / floor, ui.waitHooks - hooksBefore);
             std::printf("release with nothing changed: %.3f ms, save scheduled: %s\n", check,
                         unsaved ? "yes" : "no");
+            // After all those saves by record, the file must still be what one encode of the whole
+            // document writes.
+            std::vector<std::uint8_t> onDisk;
+            if (FILE* file = std::fopen(path.c_str(), "rb")) {
+                onDisk.resize(fs::file_size(path));
+                onDisk.resize(std::fread(onDisk.data(), 1, onDisk.size(), file));
+                std::fclose(file);
+            }
+            std::printf("the file after these saves is a whole encode of the document: %s\n",
+                        onDisk == doc.Store() ? "yes" : "NO");
         }
 
         std::vector<double> later;
